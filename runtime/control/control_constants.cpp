@@ -1,0 +1,120 @@
+#include "runtime/control/control_constants.h"
+
+#include <cstddef>
+
+#include "runtime/control/flags.h"
+
+GlorBlock GLOR;
+GloiBlock GLOI;
+GlocBlock GLOC;
+kalvir::Array1<double> LOCR;
+kalvir::Array1<std::int32_t> LOCI;
+kalvir::CharArray<133> LOCC;
+
+namespace {
+
+constexpr double GlorBlock::* kGlorMembers[] = {
+#define KALVIR_X(N, n) &GlorBlock::N,
+    KALVIR_GLOR_TABLE(KALVIR_X)
+#undef KALVIR_X
+};
+static_assert(std::size(kGlorMembers) == GlorBlock::count);
+
+constexpr std::int32_t GloiBlock::* kGloiMembers[] = {
+#define KALVIR_X(N, n) &GloiBlock::N,
+    KALVIR_GLOI_TABLE(KALVIR_X)
+#undef KALVIR_X
+};
+static_assert(std::size(kGloiMembers) == GloiBlock::count);
+
+struct GlocField {
+  std::size_t offset;
+  std::size_t length;
+  std::string_view fallback;
+};
+const GlocField kGlocFields[] = {
+#define KALVIR_X(N, n, len, def) {offsetof(GlocBlock, N), len, def},
+    KALVIR_GLOC_TABLE(KALVIR_X)
+#undef KALVIR_X
+};
+static_assert(std::size(kGlocFields) == GlocBlock::count);
+
+constexpr std::string_view kGlorNames[] = {
+#define KALVIR_X(N, n) #N,
+    KALVIR_GLOR_TABLE(KALVIR_X)
+#undef KALVIR_X
+};
+constexpr std::string_view kGloiNames[] = {
+#define KALVIR_X(N, n) #N,
+    KALVIR_GLOI_TABLE(KALVIR_X)
+#undef KALVIR_X
+};
+constexpr std::string_view kGlocNames[] = {
+#define KALVIR_X(N, n, len, def) #N,
+    KALVIR_GLOC_TABLE(KALVIR_X)
+#undef KALVIR_X
+};
+
+constexpr std::array<std::string_view, 92> kAllNames = [] {
+  std::array<std::string_view, 92> a{};
+  std::size_t k = 0;
+  for (auto n : kLocalIntNames) a[k++] = n;
+  for (auto n : kGloiNames) a[k++] = n;
+  for (auto n : kGlorNames) a[k++] = n;
+  for (auto n : kGlocNames) a[k++] = n;
+  return a;
+}();
+
+}  // namespace
+
+double& GlorBlock::operator()(int i) noexcept {
+  KALVIR_CHECK_INDEX(i >= 1 && i <= count, "GLOR");
+  return this->*kGlorMembers[i - 1];
+}
+
+std::int32_t& GloiBlock::operator()(int i) noexcept {
+  KALVIR_CHECK_INDEX(i >= 1 && i <= count, "GLOI");
+  return this->*kGloiMembers[i - 1];
+}
+
+std::span<char> GlocBlock::field(int i) noexcept {
+  KALVIR_CHECK_INDEX(i >= 1 && i <= count, "GLOC");
+  const auto& f = kGlocFields[i - 1];
+  return {reinterpret_cast<char*>(this) + f.offset, f.length};
+}
+
+std::string_view GlocBlock::field(int i) const noexcept {
+  auto s = const_cast<GlocBlock*>(this)->field(i);
+  return {s.data(), s.size()};
+}
+
+void loc_allocate() {
+  const std::int64_t nsub = FLAGS(26);
+  LOCR.allocate(nsub * FLAGS(10));
+  LOCI.allocate(nsub * FLAGS(11));
+  LOCC.allocate(nsub * FLAGS(12));
+}
+
+std::span<const std::string_view> control_constant_names() { return kAllNames; }
+std::span<const std::string_view> glor_names() { return kGlorNames; }
+std::span<const std::string_view> gloi_names() { return kGloiNames; }
+std::span<const std::string_view> gloc_names() { return kGlocNames; }
+
+void SCNTRL(std::int32_t NGC, std::int32_t NGI, std::int32_t NGR, std::int32_t NLC,
+            std::int32_t NLI, std::int32_t NLR, kalvir::CharArray<18>& NAMES, std::int32_t& IERR) {
+  if (NGC != GlocBlock::count || NGI != GloiBlock::count || NGR != GlorBlock::count ||
+      NLC != 0 || NLI != static_cast<std::int32_t>(kLocalIntNames.size()) || NLR != 0 ||
+      NAMES.size() < static_cast<std::int64_t>(kAllNames.size())) {
+    IERR = 1;
+    return;
+  }
+  for (std::size_t i = 0; i < kAllNames.size(); ++i) {
+    NAMES.set(static_cast<std::int64_t>(i) + 1, kAllNames[i]);
+  }
+}
+
+void SLDINC() {
+  for (int i = 1; i <= GlocBlock::count; ++i) {
+    kalvir::assign_padded(GLOC.field(i), kGlocFields[i - 1].fallback);
+  }
+}

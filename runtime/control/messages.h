@@ -1,0 +1,19 @@
+// Message writers: SETERX (run-time messages, severities 1-4, severity 4 ends
+// the run), ERRNEW (file and record layer, never stops), MESBLD (appends a
+// node's identity to a text), ERROR (internal-error stop) and EFLUSH.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+// TEXT parts are separated by "@"; "<NL>" forces a new line. ROUTINE is printed
+// at its full length. Does not return for severity 4 or any severity outside 1-4.
+void SETERX(std::string_view TEXT, std::int32_t ISEV, std::int32_t IREF, std::string_view ROUTINE);
+void ERRNEW(std::string_view TEXT, std::int32_t ISEV, std::int32_t IREF, std::string_view ROUTINE);
+// Appends " Node <n> in main model" (or "... in model <name> (<path>)") after
+// the text's last non-blank; the text keeps its length, the addition is cut to fit.
+void MESBLD(std::int32_t NODE, std::span<char> TEXT);
+[[noreturn]] void ERROR(std::string_view NAME);
+void EFLUSH(std::int32_t UNIT);

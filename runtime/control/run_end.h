@@ -1,0 +1,22 @@
+// The end of a run: SUCCES (status 0) and FAILUR (status 1) close the run
+// through PROGCL and end the process; CHKTRM ends it when the kill file
+// exists; internal_stop is the internal consistency stop.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+[[noreturn]] void SUCCES();
+[[noreturn]] void FAILUR();
+// Closes the run's files, the progress monitor, the ACD reader and HDF5.
+void PROGCL();
+// Closes the scratch (deleted), parameter-case (kept) and dump (deleted) units.
+void LFIN(std::int32_t SCRATCH, std::int32_t DUMP, std::int32_t PARAM);
+[[noreturn]] void EEXIT(std::int32_t STATUS);
+// Kill-file test: ends the run with status 1 when "<first 8 of model>.kill" exists.
+void CHKTRM();
+
+// Internal consistency stop: the text on standard error, then the run's files
+// closed as FAILUR closes them (once, even when the close itself stops again),
+// and exit status 1.
+[[noreturn]] void internal_stop(std::string_view text);
