@@ -1,6 +1,7 @@
 #include "runtime/control/gcc_accessors.h"
 
 #include <algorithm>
+#include <utility>
 
 #define KALVIR_X(N, n)                         \
   double gcc_get##n() { return GLOR.N; }       \
@@ -61,6 +62,6 @@ void gcc_getvaluesint(std::span<std::int32_t> values) {
 
 void gcc_getvalueschar(kalvir::CharArray<132>& values) {
   for (std::size_t i = 0; i < kCharOrder.size(); ++i) {
-    values.set(static_cast<std::int64_t>(i) + 1, GLOC.field(kCharOrder[i]));
+    values.set(static_cast<std::int64_t>(i) + 1, std::as_const(GLOC).field(kCharOrder[i]));
   }
 }

@@ -1,6 +1,7 @@
 #include "runtime/control/global_arrays.h"
 
 #include <new>
+#include <stdexcept>
 #include <string>
 
 #include "runtime/control/flags.h"

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <stdexcept>
 #include <string_view>
 #include <vector>
 
@@ -132,8 +133,10 @@ class CharArray {
   explicit CharArray(std::int64_t n) { allocate(n); }
 
   void allocate(std::int64_t n) {
-    n_ = std::max<std::int64_t>(n, 0);
-    v_.assign(static_cast<std::size_t>(n_) * W, ' ');
+    n = std::max<std::int64_t>(n, 0);
+    if (static_cast<std::uint64_t>(n) > v_.max_size() / W) throw std::length_error("CharArray");
+    v_.assign(static_cast<std::size_t>(n) * W, ' ');
+    n_ = n;
     allocated_ = true;
   }
   void release() {

@@ -1,0 +1,62 @@
+#include "tests/support/test_support.h"
+
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "runtime/platform/units.h"
+
+namespace kalvir::test {
+
+namespace fs = std::filesystem;
+
+TempDir::TempDir() {
+  static std::atomic<int> counter{0};
+  const char* root = std::getenv("KALVIR_TEST_TMP");
+  fs::path base = root != nullptr ? fs::path(root) : fs::temp_directory_path();
+  fs::create_directories(base);
+  path_ = base / ("kalvir-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+  fs::remove_all(path_);
+  fs::create_directories(path_);
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  fs::remove_all(path_, ec);
+}
+
+ScopedCwd::ScopedCwd(const fs::path& dir) : old_(fs::current_path()) { fs::current_path(dir); }
+
+ScopedCwd::~ScopedCwd() {
+  std::error_code ec;
+  fs::current_path(old_, ec);
+}
+
+Unit6Capture::Unit6Capture() : file_(dir_.file("unit6.out")) {
+  platform::unit_open(platform::kStdoutUnit, file_, platform::Form::Formatted,
+                      platform::OpenStatus::Replace);
+}
+
+Unit6Capture::~Unit6Capture() {
+  if (open_) platform::unit_close(platform::kStdoutUnit);
+}
+
+std::string Unit6Capture::finish() {
+  if (open_) {
+    platform::unit_close(platform::kStdoutUnit);
+    open_ = false;
+  }
+  return read_file(file_);
+}
+
+std::string read_file(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+}  // namespace kalvir::test

@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# One entry point for a fresh Debian machine:
+#   bash tools/setup.sh run    install what is missing, build, run the sample model
+#   bash tools/setup.sh test   install what is missing, build, run every test
+#                              (once plainly, once under AddressSanitizer + UBSan)
+set -euo pipefail
+
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+jobs=$(nproc 2>/dev/null || echo 2)
+packages=(g++ cmake ninja-build pkg-config libhdf5-dev zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev)
+
+install_missing() {
+  local missing=()
+  for p in "${packages[@]}"; do
+    dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+  done
+  if ((${#missing[@]})); then
+    echo "installing: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo=sudo
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+  fi
+}
+
+build() {  # build <dir> [cmake args...]
+  local dir=$1
+  shift
+  cmake -S "$here" -B "$dir" -G Ninja "$@" >/dev/null
+  cmake --build "$dir" -j "$jobs"
+}
+
+run_sample() {
+  build "$here/build"
+  local rundir="$here/build/run"
+  mkdir -p "$rundir"
+  if [ -x "$here/build/orvik_sample_inputs" ]; then
+    "$here/build/orvik_sample_inputs" "$rundir"
+  fi
+  cd "$rundir"
+  "$here/build/orvik_testbed_01"
+}
+
+run_tests() {
+  build "$here/build"
+  ctest --test-dir "$here/build" -j "$jobs" --output-on-failure
+  build "$here/build-sanitize" -DCMAKE_BUILD_TYPE=Debug -DKALVIR_SANITIZE=ON
+  ASAN_OPTIONS=allocator_may_return_null=1:detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+    ctest --test-dir "$here/build-sanitize" -j "$jobs" --output-on-failure
+}
+
+install_missing
+case "${1:-}" in
+  run) run_sample ;;
+  test) run_tests ;;
+  *) echo "usage: bash tools/setup.sh run|test" >&2; exit 2 ;;
+esac
