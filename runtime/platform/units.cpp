@@ -168,7 +168,7 @@ int write_line(int unit, std::string_view line) {
   if (c == nullptr) return EBADF;
   if (int rc = prepare(*c, LastOp::Write); rc != 0) return rc;
   errno = 0;
-  if (std::fwrite(line.data(), 1, line.size(), c->file) != line.size() ||
+  if ((!line.empty() && std::fwrite(line.data(), 1, line.size(), c->file) != line.size()) ||
       std::fputc('\n', c->file) == EOF) {
     return err_or(EIO);
   }
@@ -231,7 +231,7 @@ int write_record(int unit, std::span<const std::byte> bytes) {
   put_le32(len, static_cast<std::uint32_t>(bytes.size()));
   errno = 0;
   if (std::fwrite(len, 1, 4, c->file) != 4 ||
-      std::fwrite(bytes.data(), 1, bytes.size(), c->file) != bytes.size() ||
+      (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), c->file) != bytes.size()) ||
       std::fwrite(len, 1, 4, c->file) != 4) {
     return err_or(EIO);
   }
@@ -247,7 +247,7 @@ int read_record(int unit, std::vector<std::byte>& bytes) {
   if (int rc = read_length(*c, length); rc != 0) return rc;
   bytes.resize(static_cast<std::size_t>(length));
   std::byte tail[4];
-  if (std::fread(bytes.data(), 1, bytes.size(), c->file) != bytes.size() ||
+  if ((!bytes.empty() && std::fread(bytes.data(), 1, bytes.size(), c->file) != bytes.size()) ||
       std::fread(tail, 1, 4, c->file) != 4) {
     return std::ferror(c->file) ? err_or(EIO) : EIO;
   }
