@@ -17,3 +17,9 @@ void ERRNEW(std::string_view TEXT, std::int32_t ISEV, std::int32_t IREF, std::st
 void MESBLD(std::int32_t NODE, std::span<char> TEXT);
 [[noreturn]] void ERROR(std::string_view NAME);
 void EFLUSH(std::int32_t UNIT);
+
+namespace kalvir {
+// Sets both message counters back to 0, so that a test can look at a frame
+// numbered as the first of a run. A run never calls it.
+void messages_reset_for_tests();
+}  // namespace kalvir
