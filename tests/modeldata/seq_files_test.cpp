@@ -1,0 +1,113 @@
+// Opening and closing sequential files, and their system-error message.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "runtime/control/messages.h"
+#include "runtime/modeldata/seq_files.h"
+#include "runtime/platform/units.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+namespace io = kalvir::platform;
+
+std::vector<std::string> split_lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    const std::size_t nl = text.find('\n', start);
+    lines.push_back(text.substr(start, nl - start));
+    start = nl + 1;
+  }
+  return lines;
+}
+
+class SeqFiles : public ::testing::Test {
+ protected:
+  void SetUp() override { kalvir::messages_reset_for_tests(); }
+  void TearDown() override { io::close_all_units(); }
+  kalvir::test::TempDir dir_;
+  kalvir::test::ScopedCwd cwd_{dir_.path()};
+};
+
+TEST_F(SeqFiles, MissingOldFileIsReportedOnce) {
+  kalvir::test::Unit6Capture out;
+  std::int32_t ierr = 0;
+  SOPSQ("NO SUCH.DAT", "FORMATTED", "OLD", 10, ierr);
+  EXPECT_EQ(ierr, ENOENT);
+  EXPECT_FALSE(io::unit_is_open(10));
+  const std::string B = "@" + std::string(26, ' ');
+  const std::vector<std::string> lines = split_lines(out.finish());
+  ASSERT_EQ(lines.size(), 14U);
+  EXPECT_EQ(lines[1], "@" + std::string(60, '-') + " | MESSAGE    1 |-");
+  EXPECT_EQ(lines[3], "@@@@  SYSTEM ERROR" + std::string(15, ' '));
+  EXPECT_EQ(lines[5], "@     Problem............: Error opening file");
+  // The name shows up to its first blank; the fields wrap at 53 characters.
+  EXPECT_EQ(lines[6], B + "File name = \"NO\",  Unit no.= 10,  Fortran I/O error ");
+  EXPECT_EQ(lines[7], B + "=" + std::string(3, ' ') + std::to_string(ENOENT) + std::string(13, ' ') +
+                          "For an explanation: see your ");
+  EXPECT_EQ(lines[8], B + "Fortran Manual");
+  EXPECT_EQ(lines[10], "@     Reference..........: (SOPSQ,   1)");
+}
+
+TEST_F(SeqFiles, BlankNameIsRefusedSilently) {
+  kalvir::test::Unit6Capture out;
+  std::int32_t ierr = 0;
+  SOPSQ("    ", "FORMATTED", "UNKNOWN", 3, ierr);
+  EXPECT_EQ(ierr, 1);
+  EXPECT_EQ(out.finish(), "");
+  EXPECT_FALSE(io::unit_is_open(3));
+}
+
+TEST_F(SeqFiles, ExistingFileIsReadFromItsStart) {
+  std::ofstream("M.PAR") << "first\nsecond\n";
+  std::int32_t ierr = -1;
+  SOPSQ("M.PAR", "FORMATTED", "UNKNOWN", 3, ierr);
+  ASSERT_EQ(ierr, 0);
+  std::string line;
+  EXPECT_EQ(io::read_line(3, line), 0);
+  EXPECT_EQ(line, "first");
+  // Opening again on the same unit starts over.
+  SOPSQ("M.PAR", "FORMATTED", "OLD", 3, ierr);
+  ASSERT_EQ(ierr, 0);
+  EXPECT_EQ(io::read_line(3, line), 0);
+  EXPECT_EQ(line, "first");
+  SCLFIL("KEEP", 3, ierr);
+  EXPECT_EQ(ierr, 0);
+  EXPECT_TRUE(kalvir::test::read_file("M.PAR").size() > 0);
+}
+
+TEST_F(SeqFiles, LongNamesAreCutAt255) {
+  const std::string name(300, 'n');
+  std::int32_t ierr = -1;
+  SOPSQ(name, "UNFORMATTED", "UNKNOWN", 4, ierr);
+  ASSERT_EQ(ierr, 0);
+  EXPECT_EQ(io::unit_name(4), std::string(255, 'n'));
+  SCLFIL("DELETE", 4, ierr);
+  EXPECT_EQ(ierr, 0);
+  EXPECT_FALSE(io::file_exists(std::string(255, 'n')));
+}
+
+TEST_F(SeqFiles, ClosingAUnitThatIsNotOpenIsNoError) {
+  kalvir::test::Unit6Capture out;
+  std::int32_t ierr = -1;
+  SCLFIL("DELETE", 17, ierr);
+  EXPECT_EQ(ierr, 0);
+  EXPECT_EQ(out.finish(), "");
+}
+
+TEST_F(SeqFiles, UnknownKeywordsAreOpenFailures) {
+  kalvir::test::Unit6Capture out;
+  std::int32_t ierr = 0;
+  SOPSQ("X.DAT", "BINARY", "UNKNOWN", 4, ierr);
+  EXPECT_EQ(ierr, EINVAL);
+  EXPECT_FALSE(io::unit_is_open(4));
+  EXPECT_NE(out.finish().find("Error opening file"), std::string::npos);
+}
+
+}  // namespace
