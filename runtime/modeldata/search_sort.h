@@ -7,6 +7,8 @@
 // which case nothing else is done.
 #pragma once
 
+#include <algorithm>
+#include <array>
 #include <concepts>
 #include <cstddef>
 #include <cstdint>
@@ -30,19 +32,25 @@ class LoopGuard {
  public:
   static constexpr std::int64_t kPassLimit = 2000000000;
 
-  // The limit is only ever lowered by tests.
+  // The routine's name is copied (up to 40 characters), so a temporary may
+  // name it. The limit is only ever lowered by tests.
   explicit constexpr LoopGuard(std::string_view routine, std::int64_t limit = kPassLimit) noexcept
-      : routine_(routine), limit_(limit) {}
+      : limit_(limit) {
+    name_length_ = std::min(routine.size(), name_.size());
+    std::copy_n(routine.data(), name_length_, name_.data());
+  }
 
   void tick() {
     if (++passes_ > limit_) trip();
   }
   std::int64_t passes() const noexcept { return passes_; }
+  std::string_view routine() const noexcept { return {name_.data(), name_length_}; }
 
  private:
   [[noreturn]] void trip() const;
 
-  std::string_view routine_;
+  std::array<char, 40> name_{};
+  std::size_t name_length_ = 0;
   std::int64_t limit_;
   std::int64_t passes_ = 0;
 };
