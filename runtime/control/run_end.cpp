@@ -9,6 +9,7 @@
 #include "runtime/control/flags.h"
 #include "runtime/modeldata/seq_files.h"
 #include "runtime/output/monitor/progress_monitor.h"
+#include "runtime/output/tmd/tmd_file.h"
 #include "runtime/platform/fixed_string.h"
 #include "runtime/platform/process.h"
 #include "runtime/platform/units.h"
@@ -48,6 +49,9 @@ void PROGCL() {
   LFIN(kScratchUnit, kDumpUnit, kParamUnit);
   prm_close();
   acds_close();
+  // Every TMD file is closed through its own handles first, so that none is
+  // left half-written and no handle outlives the library.
+  kalvir::tmd::close_all_files();
   // Nothing of the run uses HDF5 after this; its status tells nothing useful.
   static_cast<void>(H5close());
 }

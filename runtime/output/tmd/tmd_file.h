@@ -1,0 +1,93 @@
+// Module TmdThermalModelDataFile: the TMD result files, one per slot, with
+// their creation (file, groups, attributes and every dataset of the layout,
+// static contents written at once) and their closing.
+//
+// Layout of a file: the root carries Description and FileVersion; group
+// AnalysisSet1 holds the physical constants as attributes and the static
+// datasets (models, node and conductor lists, attribute and constant names);
+// group DataGroup1 inside it holds the time-extensible datasets to which each
+// write appends one slab.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "runtime/output/tmd/hdf5_handle.h"
+#include "runtime/output/tmd/tmd_selection.h"
+
+namespace kalvir::tmd {
+inline constexpr std::int32_t kSlots = 100;
+// Slots 1..99 belong to DMPTMD basenames, slot 100 to parameter cases.
+inline constexpr std::int32_t kParameterCaseSlot = 100;
+}  // namespace kalvir::tmd
+
+// The state of one file slot. A slot is empty when fileid is not valid.
+struct TmdSlot {
+  kalvir::hdf5::File fileid;
+  kalvir::hdf5::Group analysisset1id;
+  kalvir::hdf5::Group datagroup1id;
+  kalvir::hdf5::Dataset timesdatasetid;
+  kalvir::hdf5::Dataset thermalnodesrealdatasetid;
+  kalvir::hdf5::Dataset thermalnodesstringdatasetid;
+  kalvir::hdf5::Dataset thermalnodesintegerdatasetid;
+  kalvir::hdf5::Dataset fluidnodesrealdatasetid;
+  kalvir::hdf5::Dataset fluidnodesstringdatasetid;
+  kalvir::hdf5::Dataset fluidnodesintegerdatasetid;
+  kalvir::hdf5::Dataset gl_datasetid;
+  kalvir::hdf5::Dataset gr_datasetid;
+  kalvir::hdf5::Dataset gf_datasetid;
+  kalvir::hdf5::Dataset gv_datasetid;
+  kalvir::hdf5::Dataset m_datasetid;
+  kalvir::hdf5::Dataset gp_datasetid;
+  kalvir::hdf5::Dataset muserconstantsrealdatasetid;
+  kalvir::hdf5::Dataset muserconstantsintdatasetid;
+  kalvir::hdf5::Dataset muserconstantschardatasetid;
+  kalvir::hdf5::Dataset mcontrolconstantsrealdatasetid;
+  kalvir::hdf5::Dataset mcontrolconstantsintdatasetid;
+  kalvir::hdf5::Dataset mcontrolconstantschardatasetid;
+  std::int32_t numselectedthermalnodes = 0;
+  std::int32_t numselectedfluidnodes = 0;
+  std::int32_t numrealthermalattributes = 0;
+  std::int32_t numstringthermalattributes = 0;
+  std::int32_t numintegerthermalattributes = 0;
+  std::int32_t numrealfluidattributes = 0;
+  std::int32_t numstringfluidattributes = 0;
+  std::int32_t numintegerfluidattributes = 0;
+  std::int32_t countgl = 0;
+  std::int32_t countgr = 0;
+  std::int32_t countgf = 0;
+  std::int32_t countgv = 0;
+  std::int32_t countm_gp = 0;
+  // The request that created the file: every write to the file records
+  // these nodes, entities and constants, so that its slabs fit the file.
+  TmvThermalModelVariables selection;
+
+  bool open() const noexcept { return fileid.valid(); }
+  // Closes every identifier, the file last, and empties the slot; returns
+  // the file close's status.
+  herr_t close() noexcept;
+};
+
+// Slot 1..100; any other number is an internal consistency stop.
+TmdSlot& tmd_slot(std::int32_t slot);
+
+// Creates file FILENAME (trailing blanks removed; an existing file is
+// replaced) in SLOT with its groups AnalysisSet1 and DataGroup1 and the
+// physical-constant attributes. A file still open in the slot is closed
+// first. STATUS 0, or -1 when an HDF5 call failed.
+void tmdcreatefile(std::string_view FILENAME, std::int32_t SLOT, std::int32_t& STATUS);
+
+// Creates the remaining attributes and every dataset of the file in slot
+// fileindex for the selection just stored in TmvThermalModelVariables,
+// writes the static ones and fixes the slot's counts. STATUS -1 on failure.
+void tmdcreatedatasets(std::int32_t& STATUS);
+
+// Closes the slot's file and empties the slot; nothing (STATUS unchanged)
+// when the slot is empty. STATUS is the file close's status.
+void tmdclosefile(std::int32_t SLOT, std::int32_t& STATUS);
+
+namespace kalvir::tmd {
+// Closes every open TMD file; the end of the run calls it before it shuts
+// the HDF5 library down.
+void close_all_files();
+}  // namespace kalvir::tmd

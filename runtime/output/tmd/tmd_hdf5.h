@@ -1,0 +1,78 @@
+// The HDF5 steps shared by the TMD file writers: fixed-length blank-padded
+// string types, string and double attributes, chunked deflated datasets,
+// extendible time-data datasets and the one-slab append.
+//
+// A failing library call throws Hdf5Failure, which the writer's entry points
+// (tmdcreatefile, tmdcreatedatasets, tmdwritedata) turn into their status
+// result; every identifier taken on the way is held by a handle and closed as
+// the failure unwinds, so the first failing call's status is the one
+// reported.
+#pragma once
+
+#include <hdf5.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <initializer_list>
+#include <span>
+#include <string_view>
+
+#include "runtime/output/tmd/hdf5_handle.h"
+
+namespace kalvir::tmd {
+
+struct Hdf5Failure {
+  herr_t status;
+};
+
+// Returns s, or throws when the library reported a failure (negative value).
+inline herr_t check(herr_t s) {
+  if (s < 0) throw Hdf5Failure{s};
+  return s;
+}
+inline hid_t check_id(hid_t id) {
+  if (id < 0) throw Hdf5Failure{-1};
+  return id;
+}
+
+// Runs body and returns 0, or -1 when an HDF5 call inside it failed.
+template <class Body>
+std::int32_t hdf5_status(Body body) {
+  try {
+    body();
+  } catch (const Hdf5Failure&) {
+    return -1;
+  }
+  return 0;
+}
+
+// A fixed-length ASCII string of n bytes, blank-padded, without terminator.
+hdf5::Datatype string_type(std::size_t n);
+
+// A string attribute of `size` characters (one-element rank-1 space) holding
+// value, blank-padded or cut.
+void hsrstringattributecreate(hid_t loc, std::size_t size, std::string_view name, std::string_view value);
+// A double attribute with a scalar space.
+void double_attribute_create(hid_t loc, std::string_view name, double value);
+
+// A chunked dataset compressed with deflate level 1 whose space is allocated
+// with its fill value. dims, maxdims and chunk have the dataset's rank.
+hdf5::Dataset hsrdatasetcreate(hid_t loc, std::span<const hsize_t> chunk, std::span<const hsize_t> dims,
+                               std::span<const hsize_t> maxdims, std::string_view name, hid_t type);
+
+// A static dataset of the given shape (maximum and chunk equal to it,
+// except that chunk rows are capped at 1000), written from data in one call.
+void static_dataset_write(hid_t loc, std::string_view name, hid_t type, std::initializer_list<hsize_t> shape,
+                          const void* data, bool cap_rows = false);
+
+// An extendible time-data dataset: (0, nitems, nattr) when always3d is set or
+// nattr differs from 1, else (0, nitems); chunk 10 times, at most 1000 items.
+// No dataset (invalid handle) when nattr or nitems is below 1.
+hdf5::Dataset datacreate(std::string_view name, hid_t type, hid_t loc, std::int32_t nattr, std::int32_t nitems,
+                         bool always3d);
+
+// Appends one time slab to dataset: shape is the slab's extent in every
+// dimension after the first (time); data holds it in the dataset's order.
+void append_slab(hid_t dataset, hid_t memtype, std::initializer_list<hsize_t> shape, const void* data);
+
+}  // namespace kalvir::tmd
