@@ -1,0 +1,144 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+
+#include "runtime/fluids/library/saturation_tables.h"
+#include "tests/fluids/message_frames.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+using kalvir::test::printed_messages;
+using kalvir::test::Unit6Capture;
+
+const double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+TEST(SaturationTables, Peth02ParabolaThroughThreePoints) {
+  Unit6Capture capture;
+  EXPECT_EQ(PETH02(0, 0.0, 610.0), 2503786.0);  // the lower bound belongs to the table
+  // 610, 810 and 1010 Pa with the weights 0.375, 0.75 and -0.125.
+  EXPECT_NEAR(PETH02(0, 0.0, 710.0), 2506767.0, 5e-4);
+  // The last interval of range 1 takes 20410, 20610 and 20810 Pa.
+  EXPECT_NEAR(PETH02(0, 0.0, 20710.0), 2609584.125, 5e-4);
+  EXPECT_NEAR(PETH02(0, 0.0, 20090809.0), 2402141.565, 5e-4);
+  // Grid points give their values: the joint point from the next range.
+  EXPECT_NEAR(PETH02(0, 0.0, 810.0), 2509567.0, 1e-6);
+  EXPECT_NEAR(PETH02(0, 0.0, 20810.0), 2609773.0, 1e-6);
+  // Pressure in model units with the offset beside it.
+  EXPECT_NEAR(PETH02(0, 100000.0, 710.0 - 100000.0), 2506767.0, 5e-4);
+  EXPECT_TRUE(printed_messages(capture.finish()).empty());
+}
+
+TEST(SaturationTables, Peth16Range3StartsBelowTheEndOfRange2) {
+  Unit6Capture capture;
+  // Still range 2 (its last interval: 3268000, 3298000, 3328000 Pa).
+  EXPECT_NEAR(PETH16(0, 0.0, 3300000.0), 1167081.29, 5e-3);
+  // From 3328000 Pa range 3 applies, from its first point at 3300000 Pa.
+  EXPECT_NEAR(PETH16(0, 0.0, 3328000.0), 1166813.255, 5e-4);
+  EXPECT_TRUE(printed_messages(capture.finish()).empty());
+}
+
+TEST(SaturationTables, Pts02GivesModelTemperatures) {
+  Unit6Capture capture;
+  EXPECT_NEAR(PTS02(0, 0.0, 101325.0, 0.0), 373.1500684, 5e-8);
+  EXPECT_NEAR(PTS02(0, 0.0, 101325.0, 273.15), 100.0000684, 5e-8);
+  EXPECT_NEAR(PTS02(0, 101325.0, 0.0, 273.15), 100.0000684, 5e-8);
+  EXPECT_TRUE(printed_messages(capture.finish()).empty());
+}
+
+TEST(SaturationTables, Prho11IsLinear) {
+  Unit6Capture capture;
+  // Half a step (2.2 K) above the lower bound: the mean of the first two values.
+  EXPECT_NEAR(PRHO11(0, 200.95, 0.0),
+              0.5 * (static_cast<double>(1771.35f) + static_cast<double>(1766.82f)), 1e-9);
+  EXPECT_NEAR(PRHO11(0, 200.95, 0.0), 1769.085, 5e-4);
+  EXPECT_TRUE(printed_messages(capture.finish()).empty());
+}
+
+TEST(SaturationTables, Prho16NearTheCriticalPoint) {
+  Unit6Capture capture;
+  EXPECT_NEAR(PRHO16(0, 405.1, 0.0), 195.667203, 5e-7);
+  EXPECT_NEAR(PRHO16(0, 300.0, 0.0), static_cast<double>(8.248f), 1e-9);
+  EXPECT_TRUE(printed_messages(capture.finish()).empty());
+}
+
+struct EndCase {
+  const char* routine;
+  double value;
+  double expected;
+  int code;
+  std::string text;  // without its trailing blanks
+};
+
+TEST(SaturationTables, OutsideTheTableTheEndValueComesWithAWarning) {
+  const std::string enthalpy = "Pressure out of range for vapour enthalpy function@";
+  const std::string vapour = "Pressure out of range for saturated vapour density function@";
+  const std::string liquid = "Temperature out of range for liquid density function@";
+  const std::string saturation = "Pressure out of range for saturation temperature function@";
+  Unit6Capture capture;
+  const EndCase cases[] = {
+      {"PETH02", PETH02(0, 0.0, 609.99), 2503786.0, 1, enthalpy},
+      {"PETH02", PETH02(0, 0.0, 20090810.0), 2402141.5, 1, enthalpy},
+      {"PETH01", PETH01(0, 0.0, kNaN), static_cast<double>(1833800.4f), 1, enthalpy},
+      {"PETH15", PETH15(0, 0.0, 9999.0), static_cast<double>(-435268.9f), 1, enthalpy},
+      {"PRHO02", PRHO02(0, 0.0, 11.0e6), static_cast<double>(63.4171f), 1, vapour},
+      {"PRHO14", PRHO14(0, 0.0, 600.0), static_cast<double>(0.0527f), 1, vapour},
+      {"PRHO05", PRHO05(0, 384.973, 0.0), static_cast<double>(722.928f), 1, liquid},
+      {"PRHO11", PRHO11(0, 150.0, 0.0), static_cast<double>(1771.35f), 1, liquid},
+      {"PTS02 ", PTS02(0, 0.0, 500.0, 273.15), (static_cast<double>(0.188f) + 273.15) - 273.15,
+       1, saturation},
+      {"PTS16 ", PTS16(0, 0.0, 2.0e7, 0.0), static_cast<double>(131.0773f) + 273.15, 1,
+       saturation},
+  };
+  const auto messages = printed_messages(capture.finish());
+  ASSERT_EQ(messages.size(), std::size(cases));
+  for (std::size_t k = 0; k < std::size(cases); ++k) {
+    const EndCase& c = cases[k];
+    EXPECT_EQ(c.value, c.expected) << c.routine;
+    EXPECT_EQ(messages[k].severity, "WARNING");
+    EXPECT_EQ(messages[k].routine, c.routine);
+    EXPECT_EQ(messages[k].code, c.code) << c.routine;
+    EXPECT_EQ(messages[k].text, kalvir::test::joined_parts(c.text)) << c.routine;
+  }
+}
+
+TEST(SaturationTables, Prho16NamesTheTemperatureItWasGiven) {
+  {
+    Unit6Capture capture;
+    EXPECT_EQ(PRHO16(0, -80.0, 273.15), static_cast<double>(0.063f));
+    const std::string out = capture.finish();
+    const auto messages = printed_messages(out);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].routine, "PRHO16");
+    EXPECT_EQ(messages[0].code, 1);
+    const std::string text =
+        "Temperature too low for saturated vapour density of ammonia@Temperature =     -80.00";
+    EXPECT_EQ(messages[0].text, kalvir::test::joined_parts(text));
+    // Columns 75 to 84 of the 500-character text hold the temperature.
+    EXPECT_EQ(text.substr(74, 10), "    -80.00");
+  }
+  {
+    Unit6Capture capture;
+    EXPECT_EQ(PRHO16(0, 405.15, 0.0), static_cast<double>(197.996f));
+    const auto messages = printed_messages(capture.finish());
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].code, 2);
+    const std::string text =
+        "Temperature too high for saturated vapour density of ammonia@Temperature =     405.15";
+    EXPECT_EQ(messages[0].text, kalvir::test::joined_parts(text));
+    EXPECT_EQ(text.substr(75, 10), "    405.15");
+  }
+  {
+    Unit6Capture capture;
+    EXPECT_EQ(PRHO16(0, kNaN, 0.0), static_cast<double>(197.996f));
+    const auto messages = printed_messages(capture.finish());
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].code, 2);
+    EXPECT_EQ(messages[0].text,
+              "Temperature too high for saturated vapour density of ammoniaTemperature =        NaN");
+  }
+}
+
+}  // namespace
