@@ -4,7 +4,11 @@
 #include <limits>
 #include <string>
 
+#include "runtime/control/flags.h"
+#include "runtime/control/global_arrays.h"
 #include "runtime/fluids/library/saturation_tables.h"
+#include "runtime/fluids/library/temperature_tables.h"
+#include "runtime/modeldata/model_tree.h"
 #include "tests/fluids/message_frames.h"
 #include "tests/support/test_support.h"
 
@@ -139,6 +143,54 @@ TEST(SaturationTables, Prho16NamesTheTemperatureItWasGiven) {
     EXPECT_EQ(messages[0].text,
               "Temperature too high for saturated vapour density of ammoniaTemperature =        NaN");
   }
+}
+
+// A main model with the user nodes 10 and 11: warnings name the node they
+// are given.
+class NamedNode : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    gar_release_all_for_tests();
+    kalvir::model_tree_reset_for_tests();
+    FLAGS.w = {};
+    FLAGS(flagw::NNODE) = 2;
+    FLAGS(flagw::NSUB) = 1;
+    GarSizes s{};
+    s.ndirrows = 18;
+    s.nsub = 1;
+    s.nnode = 2;
+    gar_Allocate(s);
+    gar_modeldirectory(1, 1) = 0;
+    gar_modeldirectory(2, 1) = 1;
+    gar_modeldirectory(3, 1) = 0;
+    gar_modeldirectory(3, 2) = 2;
+    gar_modelnames.set(1, "MAIN");
+    gar_thermalnodenums(1) = 10;
+    gar_thermalnodenums(2) = 11;
+  }
+  void TearDown() override {
+    gar_release_all_for_tests();
+    kalvir::model_tree_reset_for_tests();
+    FLAGS.w = {};
+  }
+};
+
+TEST_F(NamedNode, WarningsNameTheNodeAfterTheirText) {
+  Unit6Capture capture;
+  EXPECT_EQ(PETH02(2, 0.0, 100.0), 2503786.0);
+  EXPECT_EQ(PRHO16(2, -80.0, 273.15), static_cast<double>(0.063f));
+  EXPECT_EQ(PCND16(1, 400.0, 0.0), 0.0635);
+  EXPECT_EQ(PETH02(0, 0.0, 100.0), 2503786.0);
+  const auto messages = printed_messages(capture.finish());
+  ASSERT_EQ(messages.size(), 4u);
+  EXPECT_EQ(messages[0].text,
+            "Pressure out of range for vapour enthalpy function Node 11 in main model");
+  EXPECT_EQ(messages[1].text,
+            "Temperature too low for saturated vapour density of ammoniaTemperature =     -80.00 "
+            "Node 11 in main model");
+  EXPECT_EQ(messages[2].text,
+            "Temperature out of range for conductivity function Node 10 in main model");
+  EXPECT_EQ(messages[3].text, "Pressure out of range for vapour enthalpy function");
 }
 
 }  // namespace
