@@ -524,7 +524,8 @@ TEST(TableData, QuantitiesMoveTheWayPhysicsDemands) {
 // correction that runs from one listed value to the next: between two listed
 // grid points it stays between their two corrections. Exempt are the stencils
 // of the stated interpolated results and the last range of the members whose
-// reference data stop short of their upper bound (repeating the value there).
+// reference data stop short of their upper bound (repeating the value there);
+// the ranges of the stated interpolated results are held to 0.1 %.
 TEST(TableData, TablesFollowTheReferenceDataBetweenListedValues) {
   struct Stencil {
     std::string_view member;
@@ -576,9 +577,13 @@ TEST(TableData, TablesFollowTheReferenceDataBetweenListedValues) {
       if (repeats_at_end && p.k + 1 == m.ranges.size()) continue;
       const kf::TableRange& r = m.ranges[p.k];
       bool near_adjusted = false;
+      bool in_adjusted_range = false;
       for (const Stencil& s : adjusted) {
-        near_adjusted |= s.member == m.name && s.x >= r.first && s.x < r.last &&
-                         std::abs(s.x - p.x) < 2.5 * r.step;
+        const bool here = s.member == m.name && s.x >= r.first && s.x < r.last;
+        // A joint point belongs to the range before it as well.
+        const kf::TableRange& before = m.ranges[p.k > 0 && p.i == 0 ? p.k - 1 : p.k];
+        in_adjusted_range |= here || (s.member == m.name && s.x >= before.first && s.x < before.last);
+        near_adjusted |= here && std::abs(s.x - p.x) < 2.5 * r.step;
       }
       if (near_adjusted) continue;
       const auto after = std::lower_bound(listed.begin(), listed.end(), j);
@@ -594,6 +599,9 @@ TEST(TableData, TablesFollowTheReferenceDataBetweenListedValues) {
                                       -22)
                          : std::ldexp(1.0, -22);
       }
+      // Meeting an interpolated result moves the correction of its range a
+      // little beyond the listed values' (at most 0.1 %).
+      if (in_adjusted_range) slack += 1e-3 * (additive ? std::abs(p.table) : 1.0);
       EXPECT_GE(c, std::min(cl, cr) - slack) << m.name << " at " << p.x;
       EXPECT_LE(c, std::max(cl, cr) + slack) << m.name << " at " << p.x;
     }

@@ -563,6 +563,50 @@ def literal(text):
     return repr(float(text))
 
 
+def build(name, grid, values, rows):
+    """The member's ranges from the reference values, corrected towards the
+    rows and rounded as stored; also the positions the rows fix."""
+    ranges, pos = [], 0
+    for first, last, n in grid:
+        ranges.append(Range(first, last, list(values[pos:pos + n])))
+        pos += n
+    fixed = set()
+    if rows and name not in UNFORCED:
+        fixed = correct(name, ranges, rows)
+    if is_saturation_line(name):
+        round_single(ranges)
+    return ranges, fixed
+
+
+def anchor_knot(name, grid, values, rows, x, target):
+    """A further knot of the correction that makes an interpolated result
+    hold: at the free grid point nearest to it, when that is not in the last
+    range (where the ramp to the upper end runs). None otherwise."""
+    ranges, fixed = build(name, grid, values, rows)
+    k = next(k for k, r in enumerate(ranges) if x < r.x1)
+    if k == len(ranges) - 1:
+        return None
+    r = ranges[k]
+    i0 = r.stencil(x)
+    j = min((i0, i0 + 1, i0 + 2), key=lambda i: abs(r.x(i) - x))
+    if (k, j) in fixed:
+        return None
+    xt = repr(r.x(j))
+
+    def miss(v):
+        return evaluate(name, build(name, grid, values, rows + [(xt, v)])[0], x) - target
+
+    # The result is linear in the knot's value (up to rounding): two secant steps.
+    v0 = r.y[j]
+    v1 = v0 + 1e-3 * max(abs(v0), 1.0)
+    for _ in range(3):
+        m0, m1 = miss(v0), miss(v1)
+        if m1 == m0:
+            break
+        v0, v1 = v1, v1 - m1 * (v1 - v0) / (m1 - m0)
+    return (xt, repr(v1))
+
+
 def main():
     if len(sys.argv) != 3:
         sys.exit(__doc__)
@@ -572,20 +616,24 @@ def main():
     failed = False
     for name, grid, rows in MEMBERS:
         header, values = read_source(os.path.join(src_dir, name + '.txt'))
-        ranges, pos = [], 0
-        for first, last, n in grid:
-            ranges.append(Range(first, last, values[pos:pos + n]))
-            pos += n
-        if pos != len(values):
-            sys.exit('%s: %d values in the source, %d on the grid' % (name, len(values), pos))
-        source = [list(r.y) for r in ranges]
+        if sum(n for _, _, n in grid) != len(values):
+            sys.exit('%s: %d values in the source, %d on the grid' %
+                     (name, len(values), sum(n for _, _, n in grid)))
         rows = rows + EXTRA_ROWS.get(name, [])
         single = is_saturation_line(name)
-        fixed = set()
-        if name not in UNFORCED:
-            fixed = correct(name, ranges, rows)
-        if single:
-            round_single(ranges)
+        ranges, fixed = build(name, grid, values, rows)
+        source = build(name, grid, values, [])[0]
+        knots = []
+        for m, xt, vt, tol in ANCHORS:
+            if m == name:
+                knot = anchor_knot(name, grid, values, rows + knots, float(xt), float(vt))
+                if knot:
+                    knots.append(knot)
+                    report.append('%s: anchor %s -> %s sets the correction at %s' %
+                                  (name, xt, vt, knot[0]))
+        if knots:
+            # The knots stay free for the final adjustment of the anchors.
+            ranges = build(name, grid, values, rows + knots)[0]
         for m, xt, vt, tol in ANCHORS:
             if m == name:
                 adj = meet_anchor(name, ranges, fixed, xt, vt, tol, single)
@@ -601,7 +649,7 @@ def main():
             failed = True
             report.extend('%s: %s' % (name, p) for p in probs)
         dev = max(abs(v / s - 1.0) if s != 0 and not additive(name) else abs(v - s)
-                  for r, src in zip(ranges, source) for v, s in zip(r.y, src))
+                  for r, src in zip(ranges, source) for v, s in zip(r.y, src.y))
         report.append('%s: largest change from the source %s %.4g' %
                       (name, 'abs' if additive(name) else 'rel', dev))
         members.append((name, ranges, single))
