@@ -1,0 +1,214 @@
+#include "runtime/thermal/network_sums.h"
+
+#include <algorithm>
+#include <array>
+
+#include "runtime/control/flags.h"
+#include "runtime/control/messages.h"
+#include "runtime/control/run_end.h"
+#include "runtime/modeldata/search_sort.h"
+#include "runtime/platform/fixed_string.h"
+
+namespace kalvir::thermal {
+
+void fatal_node_message(std::string_view text, std::int32_t node, std::string_view routine) {
+  std::array<char, 160> buffer{};
+  assign_padded(buffer, text);
+  MESBLD(node, buffer);
+  SETERX(trim_right(std::string_view(buffer.data(), buffer.size())), 4, 1, routine);
+  // SETERX does not return for severity 4.
+  internal_stop(routine);
+}
+
+namespace {
+
+bool is_letter(const gar::C1& letters, std::int64_t k, char c) noexcept { return letters(k)[0] == c; }
+
+// h x (Ti - Tj) = STEFAN x GR x (Ti^4 - Tj^4), with absolute temperatures.
+inline double radiative_conductance(double stefan, double gr, double ti, double tj) noexcept {
+  return stefan * gr * (ti * ti + tj * tj) * (ti + tj);
+}
+
+// The record-form run of one kind of node i: first word and number of pairs.
+struct Run {
+  std::int32_t start;
+  std::int32_t count;
+};
+inline Run record_run(std::int32_t i, int kind) noexcept {
+  return {gar_pcsptrsthermal(2 * kind - 1, i), gar_pcsptrsthermal(2 * kind, i)};
+}
+constexpr int kLinear = 1, kRadiative = 2, kFluidic = 3;
+
+}  // namespace
+}  // namespace kalvir::thermal
+
+using namespace kalvir::thermal;
+
+void SLOGST2(std::int32_t NGF, std::int32_t NGL, std::int32_t NGR, std::int32_t NNODE,
+             const kalvir::gar::C1& GFACTS, const kalvir::gar::C1& GLACTS, const kalvir::gar::C1& GRACTS,
+             const kalvir::gar::C1& STATUSES, std::span<std::int32_t> DIFFUSION,
+             std::span<std::int32_t> GFACTIVE, std::span<std::int32_t> GLACTIVE, std::span<std::int32_t> GRACTIVE,
+             std::span<std::int32_t> INNETWORK) {
+  for (std::int32_t k = 1; k <= NGF; ++k) GFACTIVE[static_cast<std::size_t>(k - 1)] = is_letter(GFACTS, k, 'A');
+  for (std::int32_t k = 1; k <= NGL; ++k) GLACTIVE[static_cast<std::size_t>(k - 1)] = is_letter(GLACTS, k, 'A');
+  for (std::int32_t k = 1; k <= NGR; ++k) GRACTIVE[static_cast<std::size_t>(k - 1)] = is_letter(GRACTS, k, 'A');
+  for (std::int32_t i = 1; i <= NNODE; ++i) {
+    const char s = STATUSES(i)[0];
+    if (!DIFFUSION.empty()) DIFFUSION[static_cast<std::size_t>(i - 1)] = s == 'D';
+    INNETWORK[static_cast<std::size_t>(i - 1)] = s == 'D' || s == 'B';
+  }
+}
+
+void SUNPAK(std::int32_t INCLUDE, std::int32_t NODE, const kalvir::gar::C1& STATUSES,
+            std::span<const std::int32_t> PACKED, std::span<const std::int32_t> STARTS, std::int32_t& KIND,
+            std::int32_t& POS, std::int32_t& COND, std::int32_t& OTHER) {
+  const auto nnode = static_cast<std::int32_t>(STATUSES.size());
+  const auto words = static_cast<std::int64_t>(PACKED.size());
+  auto word = [&](std::int64_t p) {
+    if (p < 1 || p > words) internal_stop("SUNPAK: connection list position out of range");
+    return PACKED[static_cast<std::size_t>(p - 1)];
+  };
+  std::int64_t p;
+  if (POS == 0) {
+    KIND = 1;
+    if (NODE < 1 || NODE > static_cast<std::int32_t>(STARTS.size())) internal_stop("SUNPAK: node out of range");
+    p = STARTS[static_cast<std::size_t>(NODE - 1)];
+  } else {
+    p = POS + 2LL;
+  }
+  kalvir::LoopGuard guard("SUNPAK");
+  for (;;) {
+    guard.tick();
+    const std::int32_t w = word(p);
+    if (w > 0) {
+      const bool skip = INCLUDE == 0 && w <= nnode && (STATUSES(w)[0] == 'X' || STATUSES(w)[0] == 'C');
+      if (!skip) {
+        COND = word(p + 1);
+        OTHER = w;
+        POS = static_cast<std::int32_t>(p);
+        return;
+      }
+      p += 2;
+    } else if (w < 0) {
+      p = -static_cast<std::int64_t>(w);
+    } else {
+      COND = 0;
+      ++KIND;
+      if (KIND > 3) {
+        POS = 0;
+        return;
+      }
+      p += 1;
+    }
+  }
+}
+
+void SDGSUM(std::int32_t NODE, double STEFAN, std::span<const double> T, double TABS, double& SUMG) {
+  const std::int32_t nnode = FLAGS(flagw::NNODE);
+  const double ti = T[static_cast<std::size_t>(NODE - 1)] + TABS;
+  SUMG = 0.0;
+  std::int32_t kind = 1, pos = 0, cond = 0, other = 0;
+  for (;;) {
+    SUNPAK(0, NODE, gar_thermalnodestatuses, gar_pcsthermalold.span(), gar_pcsptrsthermalold.span(), kind, pos,
+           cond, other);
+    if (kind > 3) break;
+    switch (kind) {
+      case kLinear:
+        if (is_letter(gar_linearcondacts, cond, 'A')) SUMG += gar_linearconds(cond);
+        break;
+      case kRadiative:
+        if (is_letter(gar_radiativecondacts, cond, 'A'))
+          SUMG += radiative_conductance(STEFAN, gar_radiativeconds(cond), ti,
+                                        neighbour_temperature(T, other, nnode) + TABS);
+        break;
+      default:
+        if (cond > 0 && is_letter(gar_fluidiccondacts, cond, 'A')) SUMG += gar_fluidicconds(cond);
+        break;
+    }
+  }
+}
+
+void S5CSGM(std::span<const double> C, std::int32_t NNODE, const kalvir::gar::C1& STATUSES, double& CSGMIN,
+            std::int32_t& NCSGMN, double STEFAN, std::span<const double> T, double TABS) {
+  CSGMIN = kHuge;
+  kalvir::LoopGuard guard("S5CSGM");
+  for (std::int32_t i = 1; i <= NNODE; ++i) {
+    guard.tick();
+    if (STATUSES(i)[0] != 'D') continue;
+    const double c = C[static_cast<std::size_t>(i - 1)];
+    if (!(std::abs(c) >= kTiny)) continue;
+    double g = 0.0;
+    SDGSUM(i, STEFAN, T, TABS, g);
+    if (!(std::abs(g) >= kTiny)) continue;
+    const double r = c / g;
+    if (r < CSGMIN) {
+      CSGMIN = r;
+      NCSGMN = i;
+    }
+  }
+}
+
+void S4GSUM(const NetworkFlags& FLAGSET, std::int32_t I, double STEFAN, std::span<const double> T, double TABS,
+            double& SG, double& SGT) {
+  const std::int32_t nnode = FLAGS(flagw::NNODE);
+  const double ti = T[static_cast<std::size_t>(I - 1)] + TABS;
+  SG = 0.0;
+  SGT = 0.0;
+  const std::int32_t* pcs = gar_pcsthermal.data() - 1;  // 1-based word access
+  auto walk = [&](int kind, auto&& conductance) {
+    const Run run = record_run(I, kind);
+    for (std::int32_t e = 0; e < run.count; ++e) {
+      const std::int32_t j = pcs[run.start + 2 * e];
+      const std::int32_t k = pcs[run.start + 2 * e + 1];
+      if (!neighbour_in_network(FLAGSET, j, nnode)) continue;
+      const double tj = neighbour_temperature(T, j, nnode);
+      const double g = conductance(k, tj);
+      SG += g;
+      SGT += g * tj;
+    }
+  };
+  walk(kRadiative, [&](std::int32_t k, double tj) {
+    return FLAGSET.gr_active[static_cast<std::size_t>(k - 1)] != 0
+               ? radiative_conductance(STEFAN, gar_radiativeconds(k), ti, tj + TABS)
+               : 0.0;
+  });
+  walk(kLinear, [&](std::int32_t k, double) {
+    return FLAGSET.gl_active[static_cast<std::size_t>(k - 1)] != 0 ? gar_linearconds(k) : 0.0;
+  });
+  walk(kFluidic, [&](std::int32_t k, double) {
+    return k > 0 && FLAGSET.gf_active[static_cast<std::size_t>(k - 1)] != 0 ? gar_fluidicconds(k) : 0.0;
+  });
+}
+
+void S1GSUM(const NetworkFlags& FLAGSET, std::int32_t I, double STEFAN, std::span<const double> T, double TABS,
+            double& GLF, double& GLFT, double& GR, double& GRT4) {
+  const std::int32_t nnode = FLAGS(flagw::NNODE);
+  GLF = GLFT = GR = GRT4 = 0.0;
+  const std::int32_t* pcs = gar_pcsthermal.data() - 1;
+  auto walk = [&](int kind, auto&& add) {
+    const Run run = record_run(I, kind);
+    for (std::int32_t e = 0; e < run.count; ++e) {
+      const std::int32_t j = pcs[run.start + 2 * e];
+      const std::int32_t k = pcs[run.start + 2 * e + 1];
+      if (neighbour_in_network(FLAGSET, j, nnode)) add(k, neighbour_temperature(T, j, nnode) + TABS);
+    }
+  };
+  walk(kRadiative, [&](std::int32_t k, double tj) {
+    if (FLAGSET.gr_active[static_cast<std::size_t>(k - 1)] == 0) return;
+    const double g = gar_radiativeconds(k);
+    GR += g;
+    GRT4 += g * (tj * tj) * (tj * tj);
+  });
+  auto conductive = [&](double g, double tj) {
+    GLF += g;
+    GLFT += g * tj;
+  };
+  walk(kLinear, [&](std::int32_t k, double tj) {
+    if (FLAGSET.gl_active[static_cast<std::size_t>(k - 1)] != 0) conductive(gar_linearconds(k), tj);
+  });
+  walk(kFluidic, [&](std::int32_t k, double tj) {
+    if (k > 0 && FLAGSET.gf_active[static_cast<std::size_t>(k - 1)] != 0) conductive(gar_fluidicconds(k), tj);
+  });
+  GR *= STEFAN;
+  GRT4 *= STEFAN;
+}

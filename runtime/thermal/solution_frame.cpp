@@ -1,0 +1,303 @@
+#include "runtime/thermal/solution_frame.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "runtime/control/control_constants.h"
+#include "runtime/control/flags.h"
+#include "runtime/control/messages.h"
+#include "runtime/control/model_blocks.h"
+#include "runtime/control/run_end.h"
+#include "runtime/control/status.h"
+#include "runtime/modeldata/array_interp.h"
+#include "runtime/modeldata/search_sort.h"
+#include "runtime/platform/fixed_string.h"
+#include "runtime/thermal/network_sums.h"
+
+namespace kalvir::thermal {
+namespace {
+
+constexpr std::array kNloopDtimeiRelxca{Required::NLOOP, Required::DTIMEI, Required::RELXCA};
+constexpr std::array kNloopRelxca{Required::NLOOP, Required::RELXCA};
+constexpr std::array<std::int32_t, 3> kCodes345{3, 4, 5};
+constexpr std::array<std::int32_t, 2> kCodes34{3, 4};
+
+constexpr std::string_view kShortageCn =
+    " words needed; increase DYSTOR on $EXECUTION line. See User Manual description of $EXECUTION block";
+constexpr std::string_view kShortage =
+    " words needed, increase DYSTOR on $EXECUTION record, see User Manual description of $EXECUTION block";
+
+// The entry table of the six transient routines.
+const std::array<MethodRow, 6> kMethods{{
+    {"SLCRNC",
+     "SLCRNC: Control constant OUTINT not specified@Default is TIMEND - TIMEO. See User Manual description of "
+     "SLCRNC for a list of control constants",
+     kNloopDtimeiRelxca, kCodes345, 6, kShortageCn},
+    {"SLFRWD",
+     "SLFRWD: Control constant OUTINT not specified@Default is TIMEND - TIMEO, see User Manual description of "
+     "SLFRWD for a list of control constants",
+     {}, {}, 3, kShortage},
+    {"SLFWBK",
+     "SLFWBK: Control constant OUTINT not specified@Default is TIMEND - TIMEO, see User Manual description of "
+     "SLFWBK for a list of control constants",
+     kNloopDtimeiRelxca, kCodes345, 6, kShortage},
+    {"SLGEAR",
+     "SLGEAR: Control constant OUTINT not specified@Default is TIMEND - TIMEO, see User Manual description of "
+     "SLGEAR for a list of control constants",
+     kNloopRelxca, kCodes34, 5, kShortage},
+    {"SLGRDJ",
+     "SLGRDJ: Control constant OUTINT not specified@Default is TIMEND - TIMEO, see User Manual description of "
+     "SLGRDJ for a list of control constants",
+     kNloopRelxca, kCodes34, 5, kShortage},
+    {"SLMODE",
+     "SLMODE: Control constant OUTINT not specified@Default is TIMEND - TIMEO, see User Manual description of "
+     "SLMODE for a list of control constants",
+     kNloopDtimeiRelxca, kCodes345, 6, kShortage},
+}};
+
+struct RequiredInfo {
+  std::string_view name;
+  bool (*undefined)();
+};
+constexpr RequiredInfo required_info(Required r) {
+  switch (r) {
+    case Required::NLOOP:
+      return {"NLOOP", [] { return SUNDCK(GLOI.NLOOP); }};
+    case Required::DTIMEI:
+      return {"DTIMEI", [] { return SDUNDF(GLOR.DTIMEI); }};
+    case Required::RELXCA:
+      break;
+  }
+  return {"RELXCA", [] { return SDUNDF(GLOR.RELXCA); }};
+}
+
+bool solver_is_cyclic() { return GLOC.SOLVER.view().substr(0, 2) == "CY"; }
+
+std::string cat(std::string_view a, std::string_view b) {
+  std::string s(a);
+  s += b;
+  return s;
+}
+
+}  // namespace
+
+const MethodRow& method_row(std::string_view name) {
+  for (const MethodRow& r : kMethods)
+    if (same_trimmed(r.name, name)) return r;
+  internal_stop(cat("No solution frame for routine ", name));
+}
+
+std::string shortage_text(std::string_view name, std::string_view tail, std::int64_t extra) {
+  std::array<char, 16> number{};
+  if (extra > 999999999 || extra < -99999999)
+    std::snprintf(number.data(), number.size(), "*********");
+  else
+    std::snprintf(number.data(), number.size(), "%9lld", static_cast<long long>(extra));
+  std::string s(name);
+  s += ": Insufficient work space@An extra ";
+  s += number.data();
+  s += tail;
+  return s;
+}
+
+SolutionFrame::SolutionFrame(const MethodRow& row) : row_(row) {
+  assign_padded(GLOC.MODULE.span(), row.name);
+  if (!solver_is_cyclic()) assign_padded(GLOC.SOLVER.span(), "TRTH");
+
+  if (GLOR.TIMEO >= GLOR.TIMEND || std::isnan(GLOR.TIMEO) || std::isnan(GLOR.TIMEND)) {
+    SETERX(cat(row.name, ": TIMEND is not greater than TIMEO@See Engineering Manual for control constant definitions"),
+           3, 1, row.name);
+    skipped_ = true;
+  }
+  if (SDUNDF(GLOR.OUTINT)) {
+    // A skipped run keeps OUTINT undefined: a default of zero or less stored
+    // here would be taken over by the next solution call as a real interval.
+    if (!skipped_) GLOR.OUTINT = GLOR.TIMEND - GLOR.TIMEO;
+    SETERX(row.outint_text, 2, 2, row.name);
+  }
+  for (std::size_t k = 0; k < row.required.size(); ++k) {
+    const RequiredInfo info = required_info(row.required[k]);
+    if (!info.undefined()) continue;
+    std::string text(row.name);
+    text += ": Control constant ";
+    text += info.name;
+    text += " not specified@See User Manual description of ";
+    text += row.name;
+    text += " for a list of required control constants";
+    SETERX(text, 4, row.required_codes[k], row.name);
+  }
+
+  // Event list: first slice of the integer core.
+  const std::int32_t dystor = FLAGS(flagw::DYSTOR);
+  const std::int32_t first = FLAGS(flagw::NEXTINT);
+  const std::int32_t maxn = std::max(0, dystor - first + 1);
+  std::span<std::int32_t> room;
+  if (first >= 1 && first <= gar_dynamiccoreint.size())
+    room = std::span<std::int32_t>(gar_dynamiccoreint.data() + (first - 1),
+                                   static_cast<std::size_t>(std::min<std::int64_t>(maxn, gar_dynamiccoreint.size() - first + 1)));
+  std::int32_t n = 0, ierr = 0;
+  SGTEVT(dystor - first, row.name, n, room, ierr);
+  events_ = std::span<const std::int32_t>(room.data(), static_cast<std::size_t>(n));
+  mark_.take_int(n);
+}
+
+SolutionFrame::~SolutionFrame() {
+  if (!solver_is_cyclic()) assign_padded(GLOC.SOLVER.span(), "");
+}
+
+void SolutionFrame::check_space(std::int64_t real_excess, std::int64_t int_excess) const {
+  const std::int64_t extra = std::max(real_excess, int_excess);
+  if (extra > 0) SETERX(shortage_text(row_.name, row_.shortage_tail, extra), 4, row_.shortage_code, row_.name);
+}
+
+std::span<double> SolutionFrame::take_real(std::int32_t words) {
+  const std::int32_t first = mark_.take_real(words);
+  if (first < 1 || static_cast<std::int64_t>(first) - 1 + words > gar_dynamiccorereal.size())
+    internal_stop(cat(row_.name, ": work area outside the real dynamic core"));
+  return {gar_dynamiccorereal.data() + (first - 1), static_cast<std::size_t>(words)};
+}
+
+std::span<std::int32_t> SolutionFrame::take_int(std::int32_t words) {
+  const std::int32_t first = mark_.take_int(words);
+  if (first < 1 || static_cast<std::int64_t>(first) - 1 + words > gar_dynamiccoreint.size())
+    internal_stop(cat(row_.name, ": work area outside the integer dynamic core"));
+  return {gar_dynamiccoreint.data() + (first - 1), static_cast<std::size_t>(words)};
+}
+
+void SolutionFrame::next_output_from(double tstart) {
+  next_output_ = std::min(nominal_output_, GLOR.TIMEND);
+  LEVTIM(events_, "OUTPUT", static_cast<std::int32_t>(events_.size()), tstart, next_output_);
+}
+
+void SolutionFrame::first_step() {
+  nominal_output_ = GLOR.TIMEO + GLOR.OUTINT;
+  next_output_from(GLOR.TIMEO);
+  GLOR.DTIMEU = std::max(std::min(GLOR.DTIMEI, GLOR.DTMAX), GLOR.DTMIN);
+  place_step(GLOR.DTIMEU);
+}
+
+void SolutionFrame::start_callbacks() {
+  call_variables1_block();
+  SSNCNT(FLAGS(24), FLAGS(flagw::NTIELEN), 0, gar_pcsthermalold.span(), gar_thermalnodetemps.span());
+  S5CSGM(gar_thermalnodecapacitances.span(), FLAGS(flagw::NNODE), gar_thermalnodestatuses, GLOR.CSGMIN,
+         GLOI.NCSGMN, GLOR.STEFAN, gar_thermalnodetemps.span(), GLOR.TABS);
+}
+
+void SolutionFrame::output_at_start() {
+  const double placed = GLOR.TIMEN;
+  GLOR.TIMEN = GLOR.TIMEO;
+  call_outputs_block();
+  GLOR.TIMEN = placed;
+}
+
+void SolutionFrame::place_step(double h) {
+  const double t0 = GLOR.TIMEO;
+  double tn = std::min(next_output_, t0 + 2.0 * h);
+  LEVTIM(events_, "TIMESTEP", static_cast<std::int32_t>(events_.size()), t0, tn);
+  if (tn > t0 + h) tn = (tn + t0) * 0.5;
+  GLOR.TIMEN = tn;
+  GLOR.DTIMEU = tn - t0;
+  // A step that is not positive would stop the clock (or run it backwards):
+  // it comes from OUTINT, DTIMEI, DTMIN or DTMAX not positive, or from times
+  // so large that the step vanishes in rounding.
+  require_positive_step(GLOR.DTIMEU);
+}
+
+void SolutionFrame::require_positive_step(double h) const {
+  if (h > 0.0) return;
+  SETERX(cat(row_.name, ": Time step is not positive@Check that OUTINT, DTIMEI, DTMIN and DTMAX are greater than zero"),
+         4, 7, row_.name);
+}
+
+void SolutionFrame::accept_tail() {
+  call_variables2_block();
+  if (GLOR.TIMEN >= next_output_) {
+    call_outputs_block();
+    if (GLOR.TIMEN >= nominal_output_) nominal_output_ += GLOR.OUTINT;
+    next_output_from(GLOR.TIMEN);
+  }
+}
+
+void SolutionFrame::finish() { GLOR.TIMEM = GLOR.TIMEN = GLOR.TIMEO = GLOR.TIMEND; }
+
+void SolutionFrame::end_warning(std::int64_t count, std::int64_t steps, std::string_view limit,
+                                std::int32_t code_up_to, std::int32_t code_more, std::string_view routine) const {
+  if (count == 0) return;
+  const bool up_to = steps > 0 && static_cast<double>(count) / static_cast<double>(steps) < 0.1;
+  std::string text(row_.name);
+  text += ": ";
+  text += limit;
+  text += up_to ? " exceeded in up to 10% of time steps" : " exceeded in more than 10% of time steps";
+  SETERX(text, 2, up_to ? code_up_to : code_more, routine);
+}
+
+}  // namespace kalvir::thermal
+
+using namespace kalvir;
+
+void SGTEVT(std::int32_t MAXN, std::string_view CALLER, std::int32_t& N, std::span<std::int32_t> LIST,
+            std::int32_t& IERR) {
+  N = 0;
+  IERR = 0;
+  const std::int64_t limit = std::min<std::int64_t>(MAXN, static_cast<std::int64_t>(LIST.size()));
+  const std::int64_t narrays = std::min<std::int64_t>(FLAGS(19), gar_arrayinfopointers.size());
+  LoopGuard guard("SGTEVT");
+  for (std::int32_t k = 1; k <= narrays; ++k) {
+    guard.tick();
+    const std::int32_t p = gar_arrayinfopointers(k);
+    if (p < 1 || p > gar_arrayinfolist.size()) continue;
+    const std::int32_t form = gar_arrayinfolist(p);
+    if (form != array_form::kStepEvents && form != array_form::kStepAndOutputEvents) continue;
+    if (N + 1 > limit) {
+      std::string text(CALLER);
+      text += ": Insufficient dynamic core@Increase DYSTOR setting on $EXECUTION statement";
+      SETERX(text, 4, 1, "SGTEVT");
+      IERR = 1;
+      N = 0;
+      return;
+    }
+    LIST[static_cast<std::size_t>(N)] = k;
+    ++N;
+  }
+}
+
+void LEVTIM(std::span<const std::int32_t> LIST, std::string_view NAME, std::int32_t N, double TSTART, double& TEND) {
+  const bool outputs_only = same_trimmed(NAME, "OUTPUT");
+  std::array<std::int32_t, 8> idim{};
+  for (std::int32_t e = 0; e < N && static_cast<std::size_t>(e) < LIST.size(); ++e) {
+    const std::int32_t array = LIST[static_cast<std::size_t>(e)];
+    std::int32_t ihead = 0, istart = 0, ndim = 0, nval = 0, nelem = 0, iform = 0, ierr = 0;
+    APARS(array, ihead, istart, ndim, idim, nval, nelem, iform, ierr);
+    if (ierr != 0) continue;
+    if (outputs_only && iform == array_form::kStepEvents) continue;
+    if (nelem < 1) continue;
+    const double first = gar_arrayvaluesreal(istart);
+    double t = first;
+    if (nelem > 1) {
+      const double period = gar_arrayvaluesreal(istart + 1);
+      if (!(period > 0.0) || !std::isfinite(period) || !std::isfinite(first)) {
+        std::string text = "LEVTIM: Period of time-event array ";
+        text += trim_right(gar_arraynames(array));
+        text += " is not positive@An event array holds one event time, or a first event time and a positive period";
+        SETERX(text, 4, 1, "LEVTIM");
+        return;
+      }
+      if (t <= TSTART) {
+        // The first event after TSTART, found directly: walking to it one
+        // period at a time could take billions of passes.
+        // A few corrections mend the rounding of the division; a period too
+        // small to move the time at all gives no event.
+        double n = std::floor((TSTART - first) / period) + 1.0;
+        t = first + n * period;
+        for (int fix = 0; fix < 4 && t <= TSTART; ++fix) t = first + (++n) * period;
+        for (int fix = 0; fix < 4 && n > 1.0 && first + (n - 1.0) * period > TSTART; ++fix)
+          t = first + (--n) * period;
+        if (t <= TSTART) continue;
+      }
+    }
+    if (t > TSTART && t < TEND) TEND = t;
+  }
+}

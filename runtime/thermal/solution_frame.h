@@ -1,0 +1,109 @@
+// The frame that every transient thermal solution routine runs in: entry
+// checks and their messages, work space from the dynamic cores, time-event
+// arrays, placement of time steps and output times, the call-backs into the
+// model program around a step, the exit, and the end-of-run warnings.
+//
+// A routine builds a SolutionFrame on entry (which makes the entry checks and
+// takes the event list), carves its work areas, and, unless the run is
+// skipped, runs its first step and its steps through the frame's helpers.
+// The frame's destructor is the exit: it puts the next-free words of both
+// cores back (on every way out, a fatal message included) and blanks SOLVER.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "runtime/control/global_arrays.h"
+
+// Event list: LIST(1..N) := the numbers of the ARRAYs of form 5 or 6. When
+// one more would exceed MAXN (or the room of LIST): the shortage message
+// naming CALLER, IERR 1 and N 0.
+void SGTEVT(std::int32_t MAXN, std::string_view CALLER, std::int32_t& N, std::span<std::int32_t> LIST,
+            std::int32_t& IERR);
+
+// Lowers TEND to the earliest event time of the N event arrays in LIST that
+// lies strictly between TSTART and TEND. NAME "OUTPUT" passes over form 5
+// arrays. A repeated event's time is first + n x period; a period that is not
+// positive ends the run (severity 4).
+void LEVTIM(std::span<const std::int32_t> LIST, std::string_view NAME, std::int32_t N, double TSTART, double& TEND);
+
+namespace kalvir::thermal {
+
+// The control constants a method requires.
+enum class Required { NLOOP, DTIMEI, RELXCA };
+
+// One row of the methods' entry table.
+struct MethodRow {
+  std::string_view name;         // "SLCRNC"
+  std::string_view outint_text;  // warning when OUTINT is undefined
+  std::span<const Required> required;
+  std::span<const std::int32_t> required_codes;
+  std::int32_t shortage_code;
+  std::string_view shortage_tail;  // text behind the number of extra words
+};
+
+// The row of a solution routine; internal stop for a name outside the table.
+const MethodRow& method_row(std::string_view name);
+
+// The shortage text of a routine, number of extra words in 9 columns.
+std::string shortage_text(std::string_view name, std::string_view tail, std::int64_t extra);
+
+class SolutionFrame {
+ public:
+  // Entry: MODULE, SOLVER, the start-time check, the OUTINT default, the
+  // required constants and the event list.
+  explicit SolutionFrame(const MethodRow& row);
+  ~SolutionFrame();
+  SolutionFrame(const SolutionFrame&) = delete;
+  SolutionFrame& operator=(const SolutionFrame&) = delete;
+
+  bool skipped() const noexcept { return skipped_; }
+  const MethodRow& row() const noexcept { return row_; }
+
+  // Work space: reports the shortage (severity 4) when the larger of the two
+  // excesses over DYSTOR, as the method computes them, is positive.
+  void check_space(std::int64_t real_excess, std::int64_t int_excess) const;
+  // Consecutive slices from the next-free words, advancing them.
+  std::span<double> take_real(std::int32_t words);
+  std::span<std::int32_t> take_int(std::int32_t words);
+
+  // First step (items 2.1 to 2.3): output times, DTIMEU from DTIMEI and
+  // the limits, placement. The method sets TIMEM and calls start_callbacks.
+  void first_step();
+  // V10001, the node ties, S5CSGM.
+  void start_callbacks();
+  // OUTPUT at the start time (TIMEN set to TIMEO for the call).
+  void output_at_start();
+  // Step placement with step h: two-step look-ahead, event cuts, halving.
+  // A step that comes out not positive ends the run (severity 4).
+  void place_step(double h);
+  // Ends the run (severity 4) when a step is not positive.
+  void require_positive_step(double h) const;
+  // After an accepted step: V20001 and, when due, OUTPUT with the advance of
+  // the output times.
+  void accept_tail();
+  // TIMEM, TIMEN, TIMEO := TIMEND.
+  void finish();
+
+  // End-of-run warning for a count of steps in which a limit was exceeded.
+  void end_warning(std::int64_t count, std::int64_t steps, std::string_view limit, std::int32_t code_up_to,
+                   std::int32_t code_more, std::string_view routine) const;
+
+  double nominal_output_time() const noexcept { return nominal_output_; }
+  double next_output_time() const noexcept { return next_output_; }
+  std::span<const std::int32_t> events() const noexcept { return events_; }
+
+ private:
+  void next_output_from(double tstart);
+
+  const MethodRow& row_;
+  DynamicCoreMark mark_;
+  bool skipped_ = false;
+  std::span<const std::int32_t> events_;
+  double nominal_output_ = 0.0;
+  double next_output_ = 0.0;
+};
+
+}  // namespace kalvir::thermal
