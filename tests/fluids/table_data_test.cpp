@@ -1,6 +1,5 @@
 // Checks the embedded property tables against what is known independently of
-// them: the grids and values that the documentation lists, the stated
-// interpolated results, the reference data set they were built from
+// them: the listed grids and values, the fixed interpolated results, the reference data set they were built from
 // (shared/fluid-tables) and the direction that physics gives each quantity.
 #include <gtest/gtest.h>
 

@@ -4,16 +4,20 @@ reference data set in shared/fluid-tables.
 
     make_tables.py SOURCE_DIR OUTPUT_DIR
 
-The reference data hold every table member on its exact grid. The values that
-the program's documentation lists for a member (the "rows") are made to hold
-exactly at their grid points; in between, the reference values are scaled
-(positive quantities) or shifted (enthalpies, saturation temperatures) by a
-correction that varies linearly from one listed row to the next, so the tables
-stay smooth. A few interpolated results that the documentation states
-("anchors") are then met by adjusting the free grid values nearest to them.
-The saturation-line members are rounded to single precision. The script
-checks every row, anchor, joint point and the monotonicity that physics
-demands before it writes anything.
+The reference data hold every table member on its exact grid. A few values
+of each member are fixed ("rows": the ends of the ranges, middle points and
+some grid points that the routines have always returned); they are made to
+hold exactly. In between, the reference values are scaled (positive
+quantities) or shifted (enthalpies, saturation temperatures) by a correction
+that varies linearly from one row to the next, so the tables stay smooth;
+towards the upper end the correction changes only within the last range, and
+where a straight ramp would turn a quantity against the direction physics
+gives it, the values there are mapped monotonically onto the end row instead.
+A few fixed interpolated results ("anchors") set the correction at their
+nearest grid point and are then met by adjusting the free grid values of
+their stencil. The saturation-line members are rounded to single precision.
+The script checks every row, anchor, joint point and the monotonicity that
+physics demands before it writes anything.
 """
 
 import math
@@ -236,6 +240,10 @@ MONOTONIC['PKT15'] = +1
 MONOTONIC_FROM = {'PRHO01': 277.15}
 
 
+# What the generator did beyond the plain corrections, for its report.
+NOTES = set()
+
+
 def is_saturation_line(name):
     return name.startswith(('PETH', 'PRHO', 'PTS'))
 
@@ -448,7 +456,8 @@ def correct(name, ranges, rows):
                 trial[(k, i)] = ps + (y - ys) * (pb - ps) / (yb - ys)
             else:
                 trial[(k, i)] = ps * (y / ys) ** (math.log(pb / ps) / math.log(yb / ys))
-        print('%s: monotonic map from %g' % (name, ranges[start[0]].x(start[1])))
+        NOTES.add('%s: values mapped monotonically onto the end from %g' %
+                  (name, ranges[start[0]].x(start[1])))
     for (k, i), v in trial.items():
         ranges[k].y[i] = v
 
@@ -653,7 +662,7 @@ def main():
         report.append('%s: largest change from the source %s %.4g' %
                       (name, 'abs' if additive(name) else 'rel', dev))
         members.append((name, ranges, single))
-    print('\n'.join(report))
+    print('\n'.join(sorted(NOTES) + report))
     if failed:
         sys.exit('table checks failed')
     write_cxx(members, out_dir)
