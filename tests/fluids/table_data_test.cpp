@@ -1,6 +1,7 @@
 // Checks the embedded property tables against what is known independently of
-// them: the listed grids and values, the fixed interpolated results, the reference data set they were built from
-// (shared/fluid-tables) and the direction that physics gives each quantity.
+// them: the listed grids and values, the fixed interpolated results, the
+// reference data set they were built from (shared/fluid-tables) and the
+// direction that physics gives each quantity.
 #include <gtest/gtest.h>
 
 #include <algorithm>
