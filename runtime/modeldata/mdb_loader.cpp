@@ -1,0 +1,418 @@
+#include "runtime/modeldata/mdb_loader.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <string>
+#include <vector>
+
+#include "runtime/casedata/acd_arrays.h"
+#include "runtime/control/control_constants.h"
+#include "runtime/control/file_names.h"
+#include "runtime/control/flags.h"
+#include "runtime/control/global_arrays.h"
+#include "runtime/control/messages.h"
+#include "runtime/control/shared_blocks.h"
+#include "runtime/modeldata/fpcs.h"
+#include "runtime/modeldata/mdb_records.h"
+#include "runtime/modeldata/mdb_sections.h"
+#include "runtime/modeldata/model_links.h"
+#include "runtime/modeldata/pcs.h"
+#include "runtime/modeldata/search_sort.h"
+#include "runtime/modeldata/seq_files.h"
+#include "runtime/modeldata/text_utils.h"
+#include "runtime/platform/fixed_string.h"
+#include "runtime/platform/units.h"
+
+namespace io = kalvir::platform;
+using namespace kalvir::mdb;
+
+namespace {
+
+constexpr std::string_view kVersionText =
+    "Different Kalvir version for MDB file and solution@Repreprocess input file to produce consistent  MDB file";
+constexpr std::string_view kReadErrorText = "Fortran read error - unable to read from MDB file";
+
+// Record 1: model name, five integers (the second the number of submodels),
+// a 17- and an 8-character text, the version.
+struct Header {
+  std::string name;
+  std::array<std::int32_t, 5> ints{};
+  std::int32_t version = 0;
+};
+
+int read_header(std::int32_t unit, Header& h) {
+  std::vector<std::byte> buf;
+  if (const int rc = io::read_record(unit, buf); rc != 0) return rc;
+  io::RecordReader r(buf);
+  h.name = r.chars(24);
+  for (auto& v : h.ints) v = r.i32();
+  r.skip(17 + 8);
+  h.version = r.i32();
+  return r.failed() ? EIO : 0;
+}
+
+// The pointer words of the integer dynamic core (see mdb_context.h). Returns
+// the number of words missing when DYSTOR cannot hold the areas, else 0.
+std::int64_t set_core_layout() {
+  const std::int64_t dystor = std::min<std::int64_t>(FLAGS(flagw::DYSTOR), gar_dynamiccoreint.size());
+  const std::int64_t nnode = FLAGS(flagw::NNODE);
+  const std::int64_t nn = nnode + FLAGS(flagw::NF);
+  const std::int64_t tie = std::max(FLAGS(flagw::NTIELEN), 0);
+  const std::int64_t w8 = dystor + 1 - 6 * nn - 2 * tie;
+  const std::int64_t w11 = w8 - 3 * nnode - FLAGS(flagw::NGL) - FLAGS(flagw::NGR) - FLAGS(flagw::NGF) - 6;
+  const std::int64_t w9 = w11 - 5LL * FLAGS(flagw::NM);
+  const std::int64_t w7 = w9 - std::max<std::int64_t>(kList66Words, FLAGS(17));
+  if (w7 < dcw::FIRSTAREA) return dcw::FIRSTAREA - w7;
+  dc(dcw::TIESTART) = static_cast<std::int32_t>(w8);
+  dc(dcw::WORKSTART) = static_cast<std::int32_t>(w11);
+  dc(dcw::FLINKSTART) = static_cast<std::int32_t>(w9);
+  dc(dcw::FLINKUSED) = 0;
+  dc(dcw::LINKEND) = static_cast<std::int32_t>(w7);
+  dc(dcw::FLUSTART) = static_cast<std::int32_t>(w7);
+  dc(dcw::FLUUSED) = 0;
+  dc(dcw::RADSTART) = static_cast<std::int32_t>((w7 - 12) / 3 + 12);
+  dc(dcw::RADUSED) = 0;
+  dc(dcw::LINSTART) = dcw::FIRSTAREA;
+  dc(dcw::LINUSED) = 0;
+  return 0;
+}
+
+// Checks the model tree of record 2: the main model first at level 0, every
+// other submodel one level below some earlier one, and each subtree size the
+// number of submodels that follow it at deeper levels. The tree lookups walk
+// it by these rules.
+bool tree_is_consistent(std::span<const std::int32_t> words, std::int32_t nsub) {
+  const auto level = [&](std::int32_t m) { return words[static_cast<std::size_t>(3 * (m - 1))]; };
+  const auto size = [&](std::int32_t m) { return words[static_cast<std::size_t>(3 * (m - 1) + 1)]; };
+  if (level(1) != 0) return false;
+  for (std::int32_t m = 2; m <= nsub; ++m) {
+    if (level(m) < 1 || level(m) > level(m - 1) + 1) return false;
+  }
+  for (std::int32_t m = 1; m <= nsub; ++m) {
+    std::int32_t end = m + 1;
+    while (end <= nsub && level(end) > level(m)) ++end;
+    if (size(m) != end - m) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+namespace kalvir::mdb {
+
+std::string dystor_message(std::string_view doing, std::int64_t shortfall) {
+  const std::int64_t a = std::int64_t{FLAGS(flagw::DYSTOR)} + shortfall;
+  const std::int64_t b = (a / 10000 + 1) * 10000;
+  const std::string text = "Insufficient dynamic storage@" + std::string(doing) + "@Need at least " +
+                           std::to_string(a) + " storage locations.<NL>" +
+                           "Set DYSTOR on the $EXECUTION line of the main model:<NL>" +
+                           "   $EXECUTION, DYSTOR = " + std::to_string(b) + "@" +
+                           "Initialising model before solution";
+  return kalvir::padded(text, 350);
+}
+
+std::int32_t LOADC(LoadContext& ctx) {
+  ctx.begin_block(ctx.isub);
+  std::fill(ctx.counts.span().begin(), ctx.counts.span().end(), 0);
+  std::int32_t n = 0, st = 0;
+  SCOMII(0, 2 * kCountLists, ctx.isub, ctx.unit, ctx.counts.span(), n, st);
+  if (st != 0) {
+    ctx.section = "MODEL DIRECTORY";
+    return 1;
+  }
+  if ((st = LOADC1(ctx)) != 0 || (st = LOADC2(ctx)) != 0 || (st = LOADC3(ctx)) != 0) return st;
+
+  SPCSA(ctx, st);
+  if (st != 0) {
+    ctx.section = "Failed to create PCS";
+    return st;
+  }
+  SFPCSA(ctx, st);
+  if (st != 0) {
+    ctx.section = "Failed to create FPCS";
+    return st;
+  }
+  if ((st = LOADUP(ctx)) != 0) {
+    ctx.section = "Failed updating F nodes";
+    return st;
+  }
+  SIMPCS(ctx, st);
+  if (st != 0) {
+    ctx.section = "UPDATE PCS";
+    return st;
+  }
+  std::int32_t found = 0;
+  DBQRMK(ctx.unit, found, st);
+  if (found == 0) {
+    ctx.section = "MARKER BLOCK";
+    return st != 0 ? st : 5;
+  }
+  return 0;
+}
+
+}  // namespace kalvir::mdb
+
+void SMODCH(std::string_view MODELNAME, bool& EXISTS, std::int32_t& IERR) {
+  EXISTS = false;
+  char name[32];
+  SFLNAM(MODELNAME, 1, kalvir::CharRowsMut(name, sizeof name, 1), IERR);
+  if (IERR != 0) {
+    IERR = 1;
+    return;
+  }
+  SFLXST(kalvir::CharRows(name, sizeof name, 1), 1, EXISTS, IERR);
+}
+
+void SOPEXT(std::string_view MODELNAME, std::int32_t IUNIT, std::int32_t& IERR) {
+  char name[30];
+  SFLNAM(MODELNAME, 1, kalvir::CharRowsMut(name, sizeof name, 1), IERR);
+  if (IERR != 0) {
+    IERR = -1;
+    return;
+  }
+  SOPSQ(std::string_view(name, sizeof name), "UNFORMATTED", "OLD", IUNIT, IERR);
+}
+
+void SCOMLD(std::int32_t IUNIT, std::int32_t& IERR) {
+  IERR = 0;
+  // The page length follows the file's LENGTH on every way out.
+  struct PageLength {
+    ~PageLength() { PRTINF(1) = GLOI.LENGTH; }
+  } page_length;
+
+  bool exists = false;
+  std::int32_t st = 0;
+  SMODCH(JOBINF.model.view(), exists, st);
+  if (st != 0 || !exists) {
+    IERR = 1;
+    return;
+  }
+  SOPEXT(JOBINF.model.view(), IUNIT, st);
+  if (st != 0) {
+    IERR = 1;
+    return;
+  }
+  Header h;
+  if (read_header(IUNIT, h) != 0) {
+    IERR = 1;
+    SETERX(kReadErrorText, 4, 2, "SCOMLD");
+    return;
+  }
+  if (h.version <= 19) {
+    IERR = 1;
+    SETERX("Different KALVIR version for MDB file and solution@Repreprocess input file to produce consistent  MDB file",
+           4, 3, "SCOMLD");
+    return;
+  }
+  io::unit_rewind(IUNIT);
+  st = 0;
+  SCNTRL(FLAGS(15), FLAGS(14), FLAGS(13), FLAGS(12), FLAGS(11), FLAGS(10), gar_controlconstnames, st);
+  if (st != 0) {
+    IERR = 2;
+    SETERX(kVersionText, 4, 4, "SCOMLD");
+    return;
+  }
+  SLDINC();
+  SETZZZ("A", FLAGS(flagw::NSUB), gar_modelstatuses.stream_span(), 1, st);
+  SPRZER();
+  LOADB(JOBINF.model.span(), kDirRows, IUNIT, st);
+  if (st != 0) {
+    IERR = 3;
+  } else if (FLAGS(flagw::NNODE) > 0) {
+    for (std::int64_t i = 1; i <= gar_thermalnodestatuses.size(); ++i)
+      gar_thermalnodestatusescopy.set(i, gar_thermalnodestatuses(i));
+  }
+  SCLFIL("KEEP", IUNIT, st);
+}
+
+void LOADD(const kalvir::Array2<std::int32_t>& ITAB, std::int32_t IUNIT, std::int32_t& IERR) {
+  IERR = 0;
+  kalvir::LoopGuard guard("LOADD ");
+  for (std::int64_t c = 1; c <= ITAB.cols(); ++c) {
+    guard.tick();
+    const std::int64_t n = ITAB(3, c);
+    if (n == 0) continue;
+    const std::int64_t records = ((n + 24) / 25) * 2 + 1;
+    for (std::int64_t done = 0; done < records;) {
+      const auto chunk = static_cast<std::int32_t>(std::min<std::int64_t>(records - done, 1 << 30));
+      std::int32_t st = 0;
+      DBQRSK(chunk, IUNIT, st);
+      done += chunk;
+    }
+  }
+  std::int32_t found = 0, st = 0;
+  DBQRMK(IUNIT, found, st);
+  if (found == 0) IERR = 5;
+}
+
+void SETFNM(const kalvir::Array2<std::int32_t>& MODDIR, std::int32_t NSUB, std::int32_t NF,
+            kalvir::Array1<std::int32_t>& FLUIDNODEMODELNUMS) {
+  std::int32_t m = 1;
+  for (std::int32_t j = 1; j <= std::min<std::int64_t>(NF, FLUIDNODEMODELNUMS.size()); ++j) {
+    while (m <= NSUB && MODDIR(16, m + 1) < j) ++m;
+    FLUIDNODEMODELNUMS(j) = (m <= NSUB && MODDIR(16, m) < j) ? m : 0;
+  }
+}
+
+void LOADB(std::span<char> MODELNAME, std::int32_t NROW, std::int32_t IUNIT, std::int32_t& IERR) {
+  IERR = 0;
+  LoadContext ctx;
+  ctx.unit = IUNIT;
+  std::fill(gar_dynamiccoreint.begin(), gar_dynamiccoreint.end(), 0);
+  if (const std::int64_t shortfall = set_core_layout(); shortfall > 0) {
+    IERR = 7;
+    SETERX(dystor_message("Loading the model database", shortfall), 4, 1, "LOADB ");
+    return;
+  }
+
+  const std::string program_name(MODELNAME.data(), MODELNAME.size());
+  Header h;
+  if (read_header(IUNIT, h) != 0) {
+    IERR = 1;
+    SETERX(kReadErrorText, 4, 1, "LOADB ");
+    return;
+  }
+  if (kalvir::padded(program_name, 8) != kalvir::padded(h.name, 8)) {
+    IERR = 1;
+    SETERX(kalvir::padded("Model name stored in MDB file is incorrect@Generated fortran has model name " +
+                              program_name + ", whereas MDB file model name is " + h.name,
+                          255),
+           4, 2, "LOADB ");
+    return;
+  }
+  const std::int32_t nsub = FLAGS(flagw::NSUB);
+  if (h.ints[1] != nsub) {
+    IERR = 1;
+    SETERX("Different number of submodels in MDB file and fortran", 4, 3, "LOADB ");
+    return;
+  }
+  if (h.version != kMdbVersion) {
+    IERR = 1;
+    SETERX("Different Kalvir version for MDB file and solution@Repreprocess input file to produce consistent MDB file",
+           4, 4, "LOADB ");
+    return;
+  }
+  kalvir::assign_padded(MODELNAME, h.name);
+
+  std::string remembered(24, ' ');
+  std::int32_t number = 0;
+  auto& moddir = gar_modeldirectory;
+  std::fill(moddir.span().begin(), moddir.span().end(), 0);
+
+  // Records 2-4: the model tree and the two name lists.
+  std::vector<std::int32_t> tree(static_cast<std::size_t>(3 * std::max(nsub, 0)));
+  if (nsub < 1 || moddir.cols() < nsub + 1 || kalvir::mdb::read_ints(IUNIT, tree.size(), tree) != 0 ||
+      !tree_is_consistent(tree, nsub) ||
+      kalvir::mdb::read_chars(IUNIT, 24 * static_cast<std::size_t>(nsub), gar_modelnames.stream_span()) != 0) {
+    IERR = 1;
+    ctx.section = "Master/virtual directory";
+  } else if (kalvir::mdb::read_chars(IUNIT, 24 * static_cast<std::size_t>(nsub), gar_submodelnames.stream_span()) !=
+             0) {
+    IERR = 1;
+    ctx.section = "Master/virtual directory (original submodels)";
+  }
+
+  if (IERR == 0) {
+    for (std::int32_t m = 1; m <= nsub; ++m) {
+      moddir(1, m) = tree[static_cast<std::size_t>(3 * (m - 1))];
+      moddir(2, m) = tree[static_cast<std::size_t>(3 * (m - 1) + 1)];
+    }
+    std::int32_t st = 0;
+    DBQRSK(2, IUNIT, st);
+
+    acda_open(gar_modelnames(1));
+    struct AcdaClose {
+      ~AcdaClose() { acda_close(); }
+    } acda_closer;
+    bool completed = true;
+    for (std::int32_t i = 1; i <= nsub; ++i) {
+      remembered = std::string(gar_modelnames(i));
+      number = i;
+      acda_movenextsubmodel(gar_submodelnames(i), moddir(1, i));
+      ctx.isub = i;
+      if ((IERR = LOADC(ctx)) != 0) {
+        completed = false;
+        break;
+      }
+      if (i < nsub) {
+        LOADD(ctx.skips, IUNIT, IERR);
+        if (IERR != 0) {
+          ctx.section.clear();
+          completed = false;
+          break;
+        }
+      }
+    }
+    if (completed) {
+      number = nsub + 1;
+      if (dc(dcw::FLINKUSED) != 0) IERR = 5;
+    }
+  }
+
+  // Inter-model conductors: resolve, chain, insert.
+  bool storage_error = false;
+  if (IERR == 0 && (dc(dcw::LINUSED) != 0 || dc(dcw::RADUSED) != 0 || dc(dcw::FLUUSED) != 0)) {
+    std::int32_t st = 0;
+    SLKALL(st);
+    SLKPTS();
+    if (FLAGS(flagw::NNODE) > 0) SLKCTR(ctx, st);
+    if (st == 0 && FLAGS(flagw::NF) > 0) SFLCTR(ctx, st);
+    if (st != 0) {
+      IERR = st;
+      ctx.section = "PCS STORAGE ERROR";
+      storage_error = true;
+    }
+  }
+
+  // The node tie list becomes the tail of the packed list.
+  const std::int32_t w8 = dc(dcw::TIESTART);
+  FLAGS(flagw::NTIELEN) = (w8 >= 1 && w8 <= gar_dynamiccoreint.size()) ? dc(w8) / 2 : 0;
+  if (IERR == 0) {
+    const std::int32_t len = FLAGS(flagw::NTIELEN);
+    const std::int32_t pcslen = FLAGS(24);
+    if (std::int64_t{ctx.npcs} + len > pcslen || pcslen > gar_pcsthermalold.size()) {
+      IERR = 2;
+    } else {
+      auto tail = gar_pcsthermalold.span().subspan(static_cast<std::size_t>(pcslen - len), static_cast<std::size_t>(len));
+      std::int32_t st = 0;
+      SREDSP(moddir, len, kalvir::mdb::dcore().subspan(static_cast<std::size_t>(w8 - 1), 2 * static_cast<std::size_t>(len)),
+             tail, st, gar_thermalnodenums, gar_thermalnodestatuses);
+      if (st != 0) IERR = st;
+      if (IERR == 0 && len > 2) {
+        LINCSP(FLAGS(flagw::NNODE), gar_pcsptrsthermalold.span(), tail.subspan(2), gar_pcsthermalold.span(), st,
+               gar_pcsfluid.span(), gar_pcsptrsfluid.span());
+        if (st != 0) IERR = st;
+        std::vector<std::int32_t> scratch(static_cast<std::size_t>(len));
+        if (IERR == 0) SUPINV(len, tail, scratch);
+      }
+    }
+  }
+  if (IERR == 0 && !storage_error && FLAGS(flagw::NNODE) > 0) {
+    LPCSCN(FLAGS(flagw::NNODE), gar_thermalnodestatuses, gar_pcsthermalold.span(), gar_pcsptrsthermalold.span(),
+           gar_pcsthermal.span(), gar_pcsptrsthermal);
+  }
+
+  // Fluid defaults that the file does not carry.
+  const std::int32_t nf = FLAGS(flagw::NF), nm = FLAGS(flagw::NM);
+  if (nf > 0) {
+    std::fill(gar_fluidnodewatervapoursinkrates.begin(), gar_fluidnodewatervapoursinkrates.end(), 0.0);
+    for (std::int64_t j = 1; j <= gar_fluidnodevolumecontrolflags.size(); ++j) gar_fluidnodevolumecontrolflags.set(j, "A");
+  }
+  if (nm > 0) {
+    for (auto* a : {&gar_massflowlinkpressuresources, &gar_massflowlinkpsourcederivs, &gar_massflowlinkevapheatfluxes})
+      std::fill(a->begin(), a->end(), 0.0);
+    std::fill(gar_massflowlinktypes.begin(), gar_massflowlinktypes.end(), 1);
+    std::fill(gar_massflowlinkphasesepflags.span().begin(), gar_massflowlinkphasesepflags.span().end(), 0);
+    std::fill(gar_massflowlinkphasesepvapquals.span().begin(), gar_massflowlinkphasesepvapquals.span().end(), 0.0);
+  }
+  if (nf > 0) SETFNM(moddir, nsub, nf, gar_fluidnodemodelnums);
+
+  if (IERR != 0) {
+    const std::string text = "Error in reading model " + kalvir::padded(remembered, 24) + "(" +
+                             kalvir::int_field(number, 3) + ")@" + std::string(kalvir::trim_right(ctx.section)) +
+                             "  Zerror = " + kalvir::int_field(IERR, 2);
+    SETERX(text, 4, 5, "LOADB ");
+  }
+  (void)NROW;
+}
