@@ -1,0 +1,25 @@
+#include "runtime/fluids/interface/property_messages.h"
+
+#include <string>
+
+#include "runtime/control/messages.h"
+#include "runtime/control/run_end.h"
+#include "runtime/platform/fixed_string.h"
+
+namespace kalvir::fluids {
+
+void report(std::string_view message, std::size_t length, std::int32_t node, std::int32_t severity,
+            std::int32_t code, std::string_view routine) {
+  std::string text = padded(message, length);
+  MESBLD(node, text);
+  SETERX(text, severity, code, padded(routine, 6));
+}
+
+void stop_on_zero(std::string_view what, std::int32_t node, std::int32_t code,
+                  std::string_view routine) {
+  report(std::string("Fluid property cannot be calculated@").append(what), 500, node, 4, code,
+         routine);
+  FAILUR();  // severity 4 has ended the run already
+}
+
+}  // namespace kalvir::fluids

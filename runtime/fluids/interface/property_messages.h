@@ -1,0 +1,22 @@
+// Reporting helpers shared by the fluid-property routines.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+namespace kalvir::fluids {
+
+// Places message at the start of a text of `length` blanks, lets MESBLD name
+// NODE in it (nothing is added for NODE 0) and reports it through SETERX
+// under the routine name, blank-padded to six characters. Severity 4 does not
+// return.
+void report(std::string_view message, std::size_t length, std::int32_t node, std::int32_t severity,
+            std::int32_t code, std::string_view routine);
+
+// The fatal stop of a quantity that would be divided by zero (or that is not
+// a number): "Fluid property cannot be calculated@" followed by what.
+[[noreturn]] void stop_on_zero(std::string_view what, std::int32_t node, std::int32_t code,
+                               std::string_view routine);
+
+}  // namespace kalvir::fluids
