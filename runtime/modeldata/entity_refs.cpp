@@ -9,7 +9,9 @@
 #include "runtime/control/messages.h"
 #include "runtime/modeldata/entity_text.h"
 #include "runtime/modeldata/entity_values.h"
+#include "runtime/modeldata/fpcs.h"
 #include "runtime/modeldata/node_groups.h"
+#include "runtime/modeldata/pcs.h"
 
 using kalvir::entity::cut;
 using kalvir::entity::find_from;
@@ -27,58 +29,35 @@ std::int32_t nsub() {
   return static_cast<std::int32_t>(std::clamp<std::int64_t>(FLAGS(flagw::NSUB), 0, gar_modeldirectory.cols() - 1));
 }
 
-// Internal index of user node `number` of submodel isub: its thermal nodes
-// first, then its fluid nodes; 0 with a warning when there is none.
-std::int32_t node_index(std::int32_t isub, std::int32_t number) {
-  if (isub < 1 || isub > nsub() || gar_modeldirectory.rows() < 16) {
-    SETERX("Invalid submodel", 2, 2, "INTNOD");
-    return 0;
+// One step of a walk through one run of a node's connection list: unpack
+// (STUNPK or SFUNPK over all neighbours, whatever their status) until an
+// entry of run `want` comes, or the list or that run ends. True with the
+// entry in icond and other.
+template <class Unpack>
+bool next_of_kind(std::int32_t want, ConductorWalk& walk, Unpack unpack, std::int32_t& icond, std::int32_t& other) {
+  for (;;) {
+    if (walk.started && walk.position == 0) return false;
+    unpack(walk.kind, walk.position, icond, other);
+    walk.started = true;
+    if (walk.position == 0 || walk.kind > want) {
+      walk.position = 0;
+      return false;
+    }
+    if (walk.kind == want) return true;
   }
-  const std::int64_t tlast = std::min<std::int64_t>(gar_modeldirectory(3, isub + 1), gar_thermalnodenums.size());
-  for (std::int64_t i = gar_modeldirectory(3, isub) + 1LL; i <= tlast; ++i)
-    if (i >= 1 && gar_thermalnodenums(i) == number) return static_cast<std::int32_t>(i);
-  const std::int64_t flast = std::min<std::int64_t>(gar_modeldirectory(16, isub + 1), gar_fluidnodenums.size());
-  for (std::int64_t j = gar_modeldirectory(16, isub) + 1LL; j <= flast; ++j)
-    if (j >= 1 && gar_fluidnodenums(j) == number) return static_cast<std::int32_t>(nnode() + j);
-  SETERX("Node node found", 2, 1, "INTNOD");
-  return 0;
 }
 
-// One step of a walk through a packed connection list: runs of two-word
-// entries, a negative word -p continuing at p and a 0 ending the run (the
-// next run starts after it). Returns the position of the next entry of run
-// `want`, or 0 at the end of the node's list. A list that leads outside its
-// array or round in circles ends the walk.
-std::int32_t next_entry(const gar::I32& list, std::int32_t start, std::int32_t nruns, std::int32_t want,
-                        ConductorWalk& walk) {
-  std::int64_t pos;
-  if (!walk.started) {
-    walk.started = true;
-    walk.kind = 1;
-    pos = start;
-  } else {
-    if (walk.position == 0) return 0;
-    pos = walk.position + 2LL;
-  }
-  for (std::int64_t steps = 0; steps <= 2 * list.size() + 8; ++steps) {
-    if (pos < 1 || pos > list.size()) break;
-    const std::int32_t w = list(pos);
-    if (w > 0) {
-      if (pos + 1 > list.size()) break;
-      if (walk.kind == want) {
-        walk.position = static_cast<std::int32_t>(pos);
-        return walk.position;
-      }
-      pos += 2;
-    } else if (w < 0) {
-      pos = -static_cast<std::int64_t>(w);
-    } else {
-      if (++walk.kind > std::min(nruns, want)) break;
-      pos += 1;
-    }
-  }
-  walk.position = 0;
-  return 0;
+auto thermal_unpack(std::int32_t nn, std::int32_t node) {
+  return [nn, node](std::int32_t& kind, std::int32_t& pos, std::int32_t& icond, std::int32_t& other) {
+    STUNPK(1, nn, node, gar_thermalnodestatuses, gar_pcsthermalold.span(), gar_pcsptrsthermalold.span(), kind, pos,
+           icond, other);
+  };
+}
+
+auto fluid_unpack(std::int32_t f) {
+  return [f](std::int32_t& kind, std::int32_t& pos, std::int32_t& icond, std::int32_t& other) {
+    SFUNPK(1, f, gar_thermalnodestatuses, gar_pcsfluid.span(), gar_pcsptrsfluid.span(), kind, pos, icond, other);
+  };
 }
 
 void end_walk(std::int32_t& icond, std::int32_t& other, std::int32_t& iend) {
@@ -157,7 +136,7 @@ void LSNREF(std::int32_t ISUB, std::string_view TEXT, std::int32_t LEN, std::int
   }
   POS = end + 1;
   if (IERR != 0) return;
-  INODE = kalvir::node_index(ISUB, number);
+  INODE = INTNOD(ISUB, number);
   if (INODE == 0) IERR = 2;
 }
 
@@ -237,7 +216,7 @@ void LSC1RF(const kalvir::ModelDirectory& MODDIR, std::int32_t NROWS, std::int32
         return false;
       }
     }
-    node = kalvir::node_index(isub, number);
+    node = INTNOD(isub, number);
     if (node == 0) {
       fail(node_err, ": Unrecognised node:", node_text);
       return false;
@@ -291,19 +270,15 @@ void LSGCNM(std::int32_t ITYPE, std::int32_t NODE, kalvir::ConductorWalk& WALK, 
   IEND = 0;
   const std::int32_t nn = kalvir::nnode();
   if (ITYPE < 1 || ITYPE > 3 || NODE < 1) return kalvir::end_walk(ICOND, OTHER, IEND);
+  bool found;
   if (NODE <= nn) {
     if (NODE > gar_pcsptrsthermalold.size()) return kalvir::end_walk(ICOND, OTHER, IEND);
-    const std::int32_t p = kalvir::next_entry(gar_pcsthermalold, gar_pcsptrsthermalold(NODE), 3, ITYPE, WALK);
-    if (p == 0) return kalvir::end_walk(ICOND, OTHER, IEND);
-    OTHER = gar_pcsthermalold(p);
-    ICOND = gar_pcsthermalold(p + 1);
-    return;
+    found = kalvir::next_of_kind(ITYPE, WALK, kalvir::thermal_unpack(nn, NODE), ICOND, OTHER);
+  } else {
+    if (NODE - nn > gar_pcsptrsfluid.size()) return kalvir::end_walk(ICOND, OTHER, IEND);
+    found = kalvir::next_of_kind(ITYPE + 1, WALK, kalvir::fluid_unpack(NODE - nn), ICOND, OTHER);
   }
-  if (NODE - nn > gar_pcsptrsfluid.size()) return kalvir::end_walk(ICOND, OTHER, IEND);
-  const std::int32_t p = kalvir::next_entry(gar_pcsfluid, gar_pcsptrsfluid(NODE - nn), 4, ITYPE + 1, WALK);
-  if (p == 0) return kalvir::end_walk(ICOND, OTHER, IEND);
-  OTHER = gar_pcsfluid(p);
-  ICOND = gar_pcsfluid(p + 1);
+  if (!found) kalvir::end_walk(ICOND, OTHER, IEND);
 }
 
 void LSGFCN(std::int32_t NODE, kalvir::ConductorWalk& WALK, std::int32_t& ICOND, std::int32_t& OTHER,
@@ -311,10 +286,9 @@ void LSGFCN(std::int32_t NODE, kalvir::ConductorWalk& WALK, std::int32_t& ICOND,
   IEND = 0;
   const std::int32_t nn = kalvir::nnode();
   if (NODE <= nn || NODE - nn > gar_pcsptrsfluid.size()) return kalvir::end_walk(ICOND, OTHER, IEND);
-  const std::int32_t p = kalvir::next_entry(gar_pcsfluid, gar_pcsptrsfluid(NODE - nn), 4, 1, WALK);
-  if (p == 0) return kalvir::end_walk(ICOND, OTHER, IEND);
-  OTHER = nn + gar_pcsfluid(p);
-  ICOND = gar_pcsfluid(p + 1);
+  if (!kalvir::next_of_kind(1, WALK, kalvir::fluid_unpack(NODE - nn), ICOND, OTHER))
+    return kalvir::end_walk(ICOND, OTHER, IEND);
+  OTHER += nn;  // links name the other fluid node by its fluid index
 }
 
 void LSGTVW(std::int32_t NODE, kalvir::ConductorWalk& WALK, std::int32_t& ICOND, std::int32_t& OTHER,
