@@ -209,10 +209,6 @@ class Stack {
           status = st::kMisplacedOperator;
           return;
         }
-        if (iop == op::kClose && is_marker(c(n_))) {
-          status = st::kUnbalanced;  // "()"
-          return;
-        }
         if (n_ > 1 && iop == op::kClose && is_marker(c(n_ - 1))) {
           c(n_ - 1) = -c(n_ - 1);
         } else {

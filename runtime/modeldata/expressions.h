@@ -38,7 +38,7 @@ inline constexpr std::int32_t kOpenAfterOperand = 2;
 // and the "*" that forms a power).
 inline constexpr std::int32_t kMisplacedOperator = 3;
 // Unbalanced parentheses: an operator after a ")" that closed more than was
-// opened, an empty pair "()", or more than one "(" left open at the end.
+// opened, or more than one "(" left open at the end.
 inline constexpr std::int32_t kUnbalanced = 4;
 // An operator code below 1.
 inline constexpr std::int32_t kBadCode = 5;
