@@ -12,7 +12,8 @@
 
 namespace {
 
-using kalvir::detail::is_undefined_real;
+using kalvir::detail::undefined_abscissa;
+
 namespace form = kalvir::array_form;
 
 // Abscissae closer than this are one point for the linear interpolation.
@@ -281,7 +282,7 @@ void LS1INT(std::span<const double> POINTS, std::int32_t N, double X, double& RE
   const auto xs = [&](std::int64_t k) { return POINTS[static_cast<std::size_t>(2 * k - 2)]; };
   const auto ys = [&](std::int64_t k) { return POINTS[static_cast<std::size_t>(2 * k - 1)]; };
 
-  if (n < 1 || is_undefined_real(xs(1)) || X < xs(1)) {
+  if (n < 1 || undefined_abscissa(xs(1)) || X < xs(1)) {
     if (n >= 1) RESULT = ys(1);
     SETERX("Value out of range of data", 2, 1, "LS1INT");
     IERR = 204;
@@ -294,7 +295,7 @@ void LS1INT(std::span<const double> POINTS, std::int32_t N, double X, double& RE
   std::int64_t last = 1;
   for (std::int64_t k = 2; k <= n; ++k) {
     const double xk = xs(k);
-    if (is_undefined_real(xk)) break;
+    if (undefined_abscissa(xk)) break;
     last = k;
     if (!(xk < X)) {
       const double xl = xs(k - 1);

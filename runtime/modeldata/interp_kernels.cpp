@@ -8,7 +8,8 @@
 
 namespace {
 
-using kalvir::detail::is_undefined_real;
+using kalvir::detail::undefined_abscissa;
+
 using kalvir::kMaxLagrangePoints;
 
 // Abscissae closer than this cannot be told apart by the Lagrange sum.
@@ -25,7 +26,7 @@ void choose_window(Abscissa x_at, std::int32_t n, std::int32_t m, double x, std:
   size = 0;
   status = 0;
   std::int32_t usable = 0;
-  while (usable < n && !is_undefined_real(x_at(usable + 1))) ++usable;
+  while (usable < n && !undefined_abscissa(x_at(usable + 1))) ++usable;
   if (usable == 0) {
     status = 10;
     return;

@@ -22,9 +22,11 @@ namespace kalvir {
 inline constexpr std::int32_t kMaxLagrangePoints = 10;
 
 namespace detail {
-// True when the first 32-bit word of x in memory holds the undefined marker
-// 2147483647. Bits only: an undefined double is never compared as a number.
-inline bool is_undefined_real(double x) noexcept {
+// The undefined-value test of SDUNDF (the first 32-bit word of x in memory
+// holds 2147483647), inline: the curve scans test every abscissa they pass,
+// and an out-of-line call per point doubles the cost of a conductance
+// lookup.
+inline bool undefined_abscissa(double x) noexcept {
   std::int32_t first;
   std::memcpy(&first, &x, sizeof first);
   return first == 2147483647;
