@@ -148,7 +148,8 @@ TEST_F(Parser, LongStringsAreStillReported) {
   const Result r = parse(text);
   ASSERT_EQ(r.msgs.size(), 1U);
   EXPECT_EQ(r.msgs[0].text,
-            printed("Entity name invalid@Parsing GFF entity string@'BOGUS' found in<NL>'NODES(T, BOGUS)'@DMPTMD called"));
+            printed("Entity name invalid@Parsing GFF entity string@'BOGUS' found in<NL>'NODES(T, BOGUS)'@DMPTMD "
+                    "called"));
   EXPECT_EQ(r.entities, only({2}));
 }
 

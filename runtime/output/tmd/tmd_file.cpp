@@ -78,7 +78,7 @@ std::string submodel_text(std::string_view scope, std::int32_t isub, std::size_t
   std::int32_t ierr = 0;
   LSUBMD(scope, isub, len, buf, ierr);
   if (ierr != 0 && ierr != 3) return padded("", width);
-  const std::size_t n = static_cast<std::size_t>(std::clamp<std::int32_t>(len, 0, static_cast<std::int32_t>(kPathWork)));
+  const auto n = static_cast<std::size_t>(std::clamp<std::int32_t>(len, 0, static_cast<std::int32_t>(kPathWork)));
   return padded(std::string_view(buf).substr(0, n), width);
 }
 

@@ -118,6 +118,11 @@ void DmptmdReal(std::int32_t SUBREF, std::string_view ZENTS, std::string_view FI
                                                                         : FILEROOT);
   const std::string shown(basename.trimmed());
   auto context = [&] { return "@" + routine + " called in " + std::string(trim_right(SUBMOD("ALL"))); };
+  // A failed HDF5 step leaves no file to go on with: the run ends.
+  auto fatal = [&](std::int32_t code, std::string_view problem, std::string_view name) {
+    SETERX(std::string(problem) + std::string(name) + "@Writing TMD output@HDF error." + context(), 4, code,
+           "DmptmdReal");
+  };
 
   // A basename names a file of the current directory, nothing elsewhere.
   if (shown.find('/') != std::string::npos) {
@@ -156,7 +161,7 @@ void DmptmdReal(std::int32_t SUBREF, std::string_view ZENTS, std::string_view FI
   if (new_file && !first_file) {
     std::int32_t status = 0;
     tmdclosefile(slot, status);
-    if (status != 0) SETERX("Failed to close file " + name + "@Writing TMD output@HDF error." + context(), 4, 3, "DmptmdReal");
+    if (status != 0) fatal(3, "Failed to close file ", name);
     ++solution;
     name = file_name(basename.view(), solution);
   }
@@ -164,16 +169,13 @@ void DmptmdReal(std::int32_t SUBREF, std::string_view ZENTS, std::string_view FI
     tmv_module().description = "Solution number " + IToC(solution);
     std::int32_t status = 0;
     tmdcreatefile(name, slot, status);
-    if (status != 0) SETERX("Failed to open file " + name + "@Writing TMD output@HDF error." + context(), 4, 4, "DmptmdReal");
+    if (status != 0) fatal(4, "Failed to open file ", name);
     tmdcreatedatasets(status);
-    if (status != 0) {
-      SETERX("Failed to create datasets in " + name + "@Writing TMD output@HDF error." + context(), 4, 5,
-             "DmptmdReal");
-    }
+    if (status != 0) fatal(5, "Failed to create datasets in ", name);
   }
   std::int32_t status = 0;
   tmdwritedata(status);
-  if (status != 0) SETERX("Error writing data to " + name + "@Writing TMD output@HDF error." + context(), 4, 6, "DmptmdReal");
+  if (status != 0) fatal(6, "Error writing data to ", name);
   table.lastwrite[static_cast<std::size_t>(j)] = RUN.timen;
 }
 

@@ -345,7 +345,9 @@ void tmvvariablesupdate(const kalvir::tmd::RunInfo& RUN, std::int32_t SUBREF,
     }
     m.tmv_selectedsubmodelfirstid = first;
     m.tmv_selectedsubmodellastid = last;
-    auto count = [&](int row) { return std::max(gar_modeldirectory(row, last + 1) - gar_modeldirectory(row, first), 0); };
+    auto count = [&](int row) {
+      return std::max(gar_modeldirectory(row, last + 1) - gar_modeldirectory(row, first), 0);
+    };
     m.tmv_numselecteduserconstantsreal = count(8);
     m.tmv_numselecteduserconstantsint = count(9);
     m.tmv_numselecteduserconstantschar = count(10);

@@ -112,7 +112,8 @@ std::string character_constants(const TmvThermalModelVariables& sel, std::int32_
     for (std::int32_t j = 1; j <= count && entry < n; ++j, ++entry) {
       const std::int64_t p = static_cast<std::int64_t>(dir(10, m)) + j;
       if (p < 1 || p > gar_userconstpointerschar.size()) continue;
-      const std::int64_t start = static_cast<std::int64_t>(kPackedRowLength) * dir(15, m) + gar_userconstpointerschar(p);
+      const std::int64_t start =
+          static_cast<std::int64_t>(kPackedRowLength) * dir(15, m) + gar_userconstpointerschar(p);
       if (start < 1 || start > end) continue;
       std::int32_t len = 0;
       std::int32_t ierr = 0;
