@@ -279,6 +279,25 @@ TEST(InterpTables, HeadersDecodeToAxesAndValues) {
   EXPECT_EQ(d.len, 4);
 }
 
+TEST(InterpTables, EarlierDimensionsLeadToTheirSlices) {
+  // Three variables (a1 = 3 + 2 + 1): dimension 1 has 2 points, and each of
+  // its points names the slice that holds the last two dimensions, at
+  // N + T(a1 + d + 1) + 1. Slice 2 is a regular 2 x 3 grid.
+  Table three{{0, 1, 2, 3, 2, 2, 1, 6, 12, 0, 0, 0, 0, 0, 0, 2, 3, -3, 6, 9}, {}, 3};
+  three.r.assign(20, 0.0);
+  Decoded d = ladtab(three, {2, 2, 1});
+  EXPECT_EQ(d.status, 0);
+  EXPECT_EQ(d.pos, 9 + 3);  // the slice's values, its second line
+  EXPECT_EQ(d.len, 3);
+  d = ladtab(three, {2, 1, 0});
+  EXPECT_EQ(d.pos, 6);  // the slice's common axis
+  EXPECT_EQ(d.len, 3);
+  const auto msgs = capture_messages([&] { d = ladtab(three, {3, 1, 1}); });
+  EXPECT_EQ(d.status, 309);
+  ASSERT_EQ(msgs.size(), 1U);
+  EXPECT_EQ(msgs[0].text, "Impossible value");
+}
+
 TEST(InterpTables, IndicesOutOfOrderOrRangeAreFailures) {
   const Table reg = regular(plane);
   Decoded d;
