@@ -269,6 +269,26 @@ TEST_F(TmdFile, FluidNodesWithUserAttributes) {
   }
 }
 
+TEST_F(TmdFile, NodeDatasetsFollowTheSelection) {
+  // No real attribute selected: no real datasets, but the text ones.
+  DMPTMD(" ", "NODES(L)", -1, "LABELS");
+  // Fluid nodes only: the thermal datasets are not made.
+  DMPTMD("#101,102", "NODES(T)", 1, "FLUIDONLY");
+  const H5Reader labels(file("LABELS.TMD"));
+  EXPECT_EQ(labels.describe_dataset("/AnalysisSet1/thermalNodesRealAttributes"), "missing");
+  EXPECT_EQ(labels.describe_dataset("/AnalysisSet1/DataGroup1/thermalNodesRealData"), "missing");
+  EXPECT_EQ(labels.strings("/AnalysisSet1/thermalNodesStringAttributes"),
+            (std::vector<std::string>{padded("Type", 32), padded("Label", 32)}));
+  // The model has an integer attribute, but none is selected.
+  EXPECT_EQ(labels.describe_dataset("/AnalysisSet1/thermalNodesIntegerAttributes"), "missing");
+  EXPECT_EQ(labels.describe_dataset("/AnalysisSet1/DataGroup1/thermalNodesIntegerData"), "missing");
+
+  const H5Reader fluid(file("FLUIDONLY.TMD"));
+  EXPECT_EQ(fluid.describe_dataset("/AnalysisSet1/thermalNodes"), "missing");
+  EXPECT_EQ(fluid.ints("/AnalysisSet1/fluidNodes"), (std::vector<std::int32_t>{101, 1, 102, 1}));
+  EXPECT_EQ(fluid.doubles("/AnalysisSet1/DataGroup1/fluidNodesRealData"), (std::vector<double>{116, 117}));
+}
+
 TEST_F(TmdFile, ConstantsOnly) {
   gcc_settimen(1.0);
   DMPTMD(" ", "CONSTANTS", 2, "CONSTS");
