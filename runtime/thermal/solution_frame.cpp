@@ -194,6 +194,7 @@ void SolutionFrame::output_at_start() {
 }
 
 void SolutionFrame::place_step(double h) {
+  require_positive_step(h);
   const double t0 = GLOR.TIMEO;
   double tn = std::min(next_output_, t0 + 2.0 * h);
   LEVTIM(events_, "TIMESTEP", static_cast<std::int32_t>(events_.size()), t0, tn);
