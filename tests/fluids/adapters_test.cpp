@@ -103,7 +103,8 @@ double model_p(double pascal) { return ((pascal + GLOR.PABS) + 0.0) - GLOR.PABS;
     const double ya = a(s.tm(), GLOR.TABS); \
     return (v(s.node, s.tm(), GLOR.TABS) * s.X + ya * 0.6221) / (0.6221 + s.X); }
 #define FX_HUMID_CP_SAT [](const State& s) { return (1868.07 * s.X + 1011.57) / (s.X + 1.0); }
-#define FX_HUMID_H_SAT [](const State& s) { return (1868.07 * s.X + 1011.57) / (s.X + 1.0) * 273.16; }
+#define FX_HUMID_H_SAT [](const State& s) { \
+    return (1868.07 * s.X + 1011.57) / (s.X + 1.0) * 273.16; }
 #define FX_VALUE(v) [](const State&) { return v; }
 #define FX_T_SAT(t) [](const State&) { return (t) - GLOR.TABS; }
 #define FX_INV_P [](const State& s) { return 1.0 / (s.P + GLOR.PABS); }

@@ -158,6 +158,26 @@ TEST_F(Derived, TemperatureThatIsNotANumberStops) {
   EXPECT_EQ(o.frames.back().code, 1);
 }
 
+// Humid air carries its humidity ratio in X, which the saturated states read
+// as a quality: the enthalpy answers dry air (X = 0), but the temperature's
+// first step needs the saturated-vapour specific heat, which only X >= 1
+// reaches, and any ratio between 0 and 1 is an invalid quality.
+TEST_F(Derived, HumidAirEnthalpyAndTemperature) {
+  GLOR.TABS = 273.15;
+  const double h = XGHPT1(101325.0, 20.0, 0.0, 4, 0);
+  EXPECT_NEAR(h, air_enthalpy_rise(273.16, 293.15), 1e-5 * h);
+  const Outcome dry = run_captured([&] { return XGTPH1(101325.0, h, 0.0, 4, 0); });
+  EXPECT_EQ(dry.status, 1);
+  ASSERT_FALSE(dry.frames.empty());
+  EXPECT_EQ(dry.frames.back().routine, "XCPS  ");
+  EXPECT_EQ(dry.frames.back().code, 12);
+  const Outcome humid = run_captured([&] { return XGHPT1(101325.0, 20.0, 0.01, 4, 0); });
+  EXPECT_EQ(humid.status, 1);
+  ASSERT_FALSE(humid.frames.empty());
+  EXPECT_EQ(humid.frames.back().routine, "XENTHS");
+  EXPECT_EQ(humid.frames.back().code, 4);
+}
+
 // --- Quality ------------------------------------------------------------------------
 
 TEST_F(Derived, QualityFromTemperatureIsZeroOrOne) {

@@ -301,4 +301,25 @@ TEST_F(Eos, VapourSpecificHeatsApproachTheIdealGas) {
   }
 }
 
+// The specific heat needs 1 / (v - bc): a covolume equal to the vapour's
+// specific volume stops the run, naming the state and the fluid.
+TEST_F(Eos, SpecificHeatAtTheCovolumeStops) {
+  const Outcome o = run_captured([] {
+    kalvir::MartinHouCpConstants k{};
+    k.bc = 1.0 / XRHO(101000.0, 300.0, 1.0, 5, 0);
+    k.K = 4.5;
+    k.Tc = 471.15;
+    k.R = 60.522467;
+    return CPMAHO(101000.0, 300.0, 5, 0, k);
+  });
+  EXPECT_EQ(o.status, 1);
+  ASSERT_EQ(o.frames.size(), 1U);
+  EXPECT_EQ(o.frames[0].severity, "FATAL ERROR");
+  EXPECT_EQ(o.frames[0].routine, "PCP04 ");
+  EXPECT_EQ(o.frames[0].code, 1);
+  EXPECT_EQ(o.frames[0].text,
+            joined_parts("Problem in Cp calculation@Pressure( =   1.0100E+05) and/or temperature( "
+                         "=   3.0000E+02) out of range in Cp calculation for R11"));
+}
+
 }  // namespace
