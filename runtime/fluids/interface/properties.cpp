@@ -55,17 +55,11 @@ struct PropertyFunction {
 constexpr std::int32_t kGeneralCodes[] = {1, 2};
 constexpr std::int32_t kSaturationCodes[] = {11, 12};
 
+// clang-format off
 constexpr PropertyFunction general(std::string_view name, std::string_view words, Column fluids,
                                    Column air, Cell airw) {
-  return {name,
-          words,
-          Form::general,
-          fluids,
-          air,
-          {airw, kNever, kNever},
-          kGeneralCodes[0],
-          kGeneralCodes[1],
-          9};
+  return {name, words, Form::general, fluids, air, {airw, kNever, kNever},
+          kGeneralCodes[0], kGeneralCodes[1], 9};
 }
 // A general form that the gases answer only as a vapour.
 constexpr PropertyFunction general(std::string_view name, std::string_view words, int liquid,
@@ -75,46 +69,21 @@ constexpr PropertyFunction general(std::string_view name, std::string_view words
 }
 constexpr PropertyFunction saturation(std::string_view name, std::string_view words, Column fluids,
                                       Column air, Column airw) {
-  return {name, words, Form::saturation,    fluids,
-          air,  airw,  kSaturationCodes[0], kSaturationCodes[1],
-          6};
+  return {name, words, Form::saturation, fluids, air, airw,
+          kSaturationCodes[0], kSaturationCodes[1], 6};
 }
 constexpr PropertyFunction by_slot(std::string_view name, std::string_view words, Cell fluids,
                                    Cell air, Cell airw, const std::int32_t (&codes)[2],
                                    std::size_t width) {
-  return {name,
-          words,
-          Form::no_quality,
-          {fluids, kNever, kNever},
-          {air, kNever, kNever},
-          {airw, kNever, kNever},
-          codes[0],
-          codes[1],
-          width};
+  return {name, words, Form::no_quality, {fluids, kNever, kNever}, {air, kNever, kNever},
+          {airw, kNever, kNever}, codes[0], codes[1], width};
 }
 
 enum Function : std::uint8_t {
-  F_XRHO,
-  F_XCP,
-  F_XCOND,
-  F_XVISC,
-  F_XENTH,
-  F_XTEMP,
-  F_XJT,
-  F_XKT,
-  F_XPRES,
-  F_XSIG,
-  F_XRHOS,
-  F_XCPS,
-  F_XCONDS,
-  F_XVISCS,
-  F_XENTHS,
-  F_XJTS,
-  F_XKTS,
-  F_XTEMPS,
-  F_XPRESS,
-  F_XSIGS,
+  F_XRHO, F_XCP, F_XCOND, F_XVISC, F_XENTH, F_XTEMP, F_XJT, F_XKT, F_XPRES, F_XSIG,
+  F_XRHOS, F_XCPS, F_XCONDS, F_XVISCS, F_XENTHS, F_XJTS, F_XKTS, F_XTEMPS, F_XPRESS, F_XSIGS,
 };
+// clang-format on
 
 constexpr Column kNoneSaturated{kLiquid, kNever, kVapour};
 
@@ -197,8 +166,9 @@ double call(Function which, double P, double T, double H, double X, std::int32_t
   const Cell& cell = column[state];
   if (cell.code > 0) {
     const QpAdapter a = kalvir::fluids::adapter(IFL, cell.code);
-    if (a == nullptr)
+    if (a == nullptr) {
       internal_stop("Fluid property function without its adapter: " + std::string(f.name));
+    }
     return a(P, T, H, X, IFL, NODE);
   }
   return fail(f,
