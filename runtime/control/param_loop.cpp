@@ -1,0 +1,189 @@
+#include "runtime/control/param_loop.h"
+
+#include <array>
+#include <cstdio>
+#include <string>
+
+#include "runtime/control/control_constants.h"
+#include "runtime/control/messages.h"
+#include "runtime/control/model_blocks.h"
+#include "runtime/control/shared_blocks.h"
+#include "runtime/control/state_dump.h"
+#include "runtime/modeldata/text_utils.h"
+#include "runtime/output/print/prndtb_minimal.h"
+#include "runtime/parameters/parwrt_minimal.h"
+#include "runtime/platform/fixed_string.h"
+#include "runtime/platform/units.h"
+
+namespace {
+
+namespace io = kalvir::platform;
+
+constexpr std::int32_t kMaxCases = 9999;
+constexpr std::size_t kLineLength = 256;
+constexpr std::string_view kInitial = "!INITIAL";
+constexpr std::string_view kFinal = "!FINAL";
+
+// One line of the parameter-case file, compacted.
+class CaseFile {
+ public:
+  explicit CaseFile(std::int32_t unit) : unit_(unit) {}
+
+  // Reads up to the next line that is not empty, blank or a comment; the
+  // input status, 0 or -1 at the end of the file.
+  int next() {
+    std::string record;
+    for (;;) {
+      if (const int s = io::read_line(unit_, record); s != 0) return s;
+      record.resize(std::min(record.size(), kLineLength));
+      SDBLKH(record, inquote_, line_.span(), length_);
+      if (length_ > 0) return 0;
+    }
+  }
+
+  std::string_view text() const {
+    return line_.view().substr(0, static_cast<std::size_t>(std::clamp<std::int32_t>(length_, 0, kLineLength)));
+  }
+  kalvir::Chars<kLineLength>& line() { return line_; }
+  std::int32_t& length() { return length_; }
+
+ private:
+  std::int32_t unit_;
+  bool inquote_ = false;
+  kalvir::Chars<kLineLength> line_;
+  std::int32_t length_ = 0;
+};
+
+void read_failure(std::int32_t status, int io_status) {
+  char code[16];
+  std::snprintf(code, sizeof code, "%4d", io_status);
+  SETERX(kalvir::padded(std::string("Error reading from Parameter Case file@ Fortran I/O error ") + code, kLineLength),
+         3, status, "PARAMX");
+}
+
+void print_banner(int unit, std::int32_t number, std::string_view type) {
+  char num[16];
+  std::snprintf(num, sizeof num, "%5d", static_cast<int>(number));
+  const std::string rule = " " + std::string(40, '#');
+  const std::string empty = " #" + std::string(38, ' ') + "#";
+  const std::array<std::string, 7> lines{
+      rule,
+      empty,
+      " # Parameter Case No.: " + std::string(num) + std::string(12, ' ') + "#",
+      " # Type: " + kalvir::padded(type, 8) + std::string(23, ' ') + "#",
+      " # Title: " + GLOC.PARNAM.str() + std::string(6, ' ') + "#",
+      empty,
+      rule};
+  for (const std::string& l : lines) io::write_line(unit, l);
+  io::write_line(unit, "");
+  io::write_line(unit, "");
+}
+
+}  // namespace
+
+void PARAMX(std::int32_t IPARAM, std::string_view MODELNAME, std::int32_t& STATUS, std::int32_t DUMPUNIT,
+            std::int32_t PARUNIT, std::int32_t CSVUNIT) {
+  STATUS = 0;
+  PARNUM(1) = 0;
+  PARNUM(2) = 0;
+  PARNUM(3) = 0;
+  PARNUM(4) = 0;
+  PARNUM(6) = 0;
+  PARCHR.csvlist = "";
+  PARCHR.fileroot = "";
+  PARCHR.gffstr = "";
+  GLOC.PARNAM = "ORIGINAL";
+  std::int32_t check = 0;
+  std::int32_t parmonly = 0;
+  std::int32_t endflag = 0;
+  const std::int32_t print_unit = PRTINF(3);
+  CaseFile file(PARUNIT);
+
+  if (IPARAM == 1) {
+    if (const int s = file.next(); s != 0) {
+      STATUS = 1;
+      read_failure(STATUS, s);
+      return;
+    }
+    PAROPT(file.text(), check, parmonly, PARNUM(6), PARNUM(3), PARNUM(1), PARNUM(4), PARNUM(7), PARNUM(5),
+           PARCHR.csvlist.span(), PARCHR.gffstr.span(), PARCHR.tmdstr.span(), STATUS);
+    if (STATUS != 0) return;
+  }
+
+  if (parmonly == 0 && check == 0) {
+    PARFIL(parmonly, MODELNAME, PARNUM(1), PARNUM(2), PARNUM(3), PARCHR.csvlist.view(), PARCHR.fileroot.span(),
+           GLOC.PARNAM.view(), PARNUM(6), print_unit, CSVUNIT, STATUS);
+    if (STATUS != 0) return;
+    call_initial_block();
+    call_execution_block();
+  }
+
+  if (IPARAM != 1) return;
+
+  if (const int s = file.next(); s != 0) {
+    STATUS = 3;
+    read_failure(STATUS, s);
+    return;
+  }
+
+  // In check mode every case is read; the errors of all of them count.
+  std::int32_t check_errors = 0;
+  for (;;) {
+    PARNUM(2) += 1;
+    if (PARNUM(2) > kMaxCases) {
+      STATUS = 4;
+      SETERX("Too many parameter cases in a single run@Only 9999 allowed", 3, 4, "PARAMX");
+      return;
+    }
+
+    // The header: a case type, alone or followed by "=" and a quoted title.
+    const std::string header(file.text());
+    const std::size_t eq = header.find('=');
+    const std::string type = header.substr(0, eq);
+    GLOC.PARNAM = "";
+    if (eq != std::string::npos) {
+      std::int32_t title_error = 0;
+      PARZVL(std::string_view(header).substr(eq + 1), GLOC.PARNAM.span(), title_error);
+      if (title_error != 0) {
+        STATUS = 6;
+        return;
+      }
+    }
+    const bool initial = type == kInitial;
+    if (!initial && type != kFinal) {
+      STATUS = 5;
+      SETERX("Unrecognised Parameter Case type@" + kalvir::padded(type, std::max<std::size_t>(type.size(), 8)), 3,
+             5, "PARAMX");
+      return;
+    }
+
+    if (check == 0) {
+      PARFIL(parmonly, MODELNAME, PARNUM(1), PARNUM(2), PARNUM(3), PARCHR.csvlist.view(), PARCHR.fileroot.span(),
+             GLOC.PARNAM.view(), PARNUM(6), print_unit, CSVUNIT, STATUS);
+      if (STATUS != 0) return;
+    }
+
+    PRPAGE();
+    print_banner(print_unit, PARNUM(2), type);
+
+    if (initial && check == 0) {
+      // The case keeps its own title: the dump holds the one of start-up.
+      const kalvir::Chars<24> title = GLOC.PARNAM;
+      RSTCOM(DUMPUNIT, STATUS);
+      GLOC.PARNAM = title;
+      if (STATUS != 0) return;
+      call_initial_block();
+    }
+
+    PRTINF(2) = 1;
+    PARAMC(PARUNIT, print_unit, STATUS, endflag, file.line().span(), file.length());
+    check_errors += STATUS;
+    if (STATUS == 0 && check == 0) call_execution_block();
+
+    if (endflag != 0) {
+      if (check != 0) STATUS = check_errors;
+      return;
+    }
+    if (STATUS != 0 && check == 0) return;
+  }
+}
