@@ -1,0 +1,256 @@
+// The Crank-Nicolson kernel and step control: extrapolation, rejection and
+// its rescaling, call-backs per iteration, status changes during a run and
+// the fatal temperatures.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+#include <vector>
+
+#include "runtime/control/status.h"
+#include "runtime/thermal/cn_kernel.h"
+#include "runtime/thermal/crank_nicolson.h"
+#include "tests/thermal/thermal_test_support.h"
+
+namespace kalvir::test {
+namespace {
+
+using kalvir::thermal::Attempt;
+using kalvir::thermal::CnCounts;
+using kalvir::thermal::CnWork;
+using kalvir::thermal::SolutionFrame;
+
+TEST(CnKernel, AitkenExtrapolatesRisingIteratesOnly) {
+  struct Case {
+    double s1, s2, t, expected;
+  };
+  const std::vector<Case> cases{
+      {11.0, 11.5, 11.75, 12.0},    // q = 0.5: the Aitken value
+      {11.0, 10.5, 10.25, 10.25},   // falling: left alone
+      {11.0, 11.5, 12.5, 22.5},     // q = 2: ten times the last change on top
+      {11.0, 11.5, 11.4, 11.4},     // change against the trend: left alone
+      {11.0, 11.5, 11.5 + 1e-12, 11.5 + 1e-12},  // within RELXCA
+  };
+  for (const Case& c : cases) {
+    std::vector<double> s1{c.s1}, s2{c.s2}, t{c.t};
+    S9EXTR(4, 1, 4, 1, 0.1, s1, s2, t);
+    EXPECT_DOUBLE_EQ(t[0], c.expected) << c.s1 << " " << c.s2 << " " << c.t;
+  }
+  // Iterations 2 and 3 take the snapshots, 1 and 5 do nothing.
+  std::vector<double> s1{0.0}, s2{0.0}, t{7.0};
+  S9EXTR(4, 1, 2, 1, 0.1, s1, s2, t);
+  t[0] = 8.0;
+  S9EXTR(4, 1, 3, 1, 0.1, s1, s2, t);
+  t[0] = 9.0;
+  S9EXTR(4, 1, 5, 1, 0.1, s1, s2, t);
+  EXPECT_EQ(s1[0], 7.0);
+  EXPECT_EQ(s2[0], 8.0);
+  EXPECT_EQ(t[0], 9.0);
+}
+
+// One node at T (start T0) for S9TIME, in a frame of its own.
+struct StepControl {
+  std::vector<double> t{4.0}, t0{0.0}, tau{1.0};
+  CnWork work;
+  CnCounts counts;
+  StepControl() {
+    NetworkSpec spec;
+    spec.nodes = {{0.0, 1.0, 'D', 0.0}};
+    build_network(spec);
+    register_logging_blocks();
+    work.pos.build(1, 0, 0, 0);
+    work.T = t;
+    work.t0 = t0;
+    work.tau = tau;
+    GLOR.DTPMAX = 1.0;
+    GLOR.DTMIN = 0.1;
+  }
+};
+
+TEST(CnKernel, RejectedAttemptShrinksTheStepAndMovesTemperaturesBack) {
+  StepControl sc;
+  Attempt decision{};
+  std::vector<Message> msgs;
+  run_capturing(
+      [&] {
+        SolutionFrame frame(kalvir::thermal::method_row("SLCRNC"));
+        GLOR.TIMEO = 0.0;
+        GLOR.DTIMEU = 2.0;
+        GLOR.TIMEN = 2.0;
+        decision = S9TIME(frame, sc.work, 4.0, sc.counts);
+      },
+      msgs);
+  EXPECT_EQ(decision, Attempt::Rejected);
+  EXPECT_DOUBLE_EQ(GLOR.DTIMEU, 0.95 * 2.0 * 1.0 / 4.0);
+  EXPECT_DOUBLE_EQ(GLOR.TIMEN, 0.475);
+  EXPECT_DOUBLE_EQ(sc.t[0], 4.0 * 0.2375);
+  // The kept powers follow the moved temperature.
+  EXPECT_DOUBLE_EQ(sc.work.pos.fourth[0], std::pow(0.95 + GLOR.TABS, 4));
+  EXPECT_TRUE(block_log().v2_timen.empty());
+}
+
+TEST(CnKernel, AttemptAtTheSmallestStepIsAcceptedAndCounted) {
+  StepControl sc;
+  Attempt decision{};
+  std::vector<Message> msgs;
+  run_capturing(
+      [&] {
+        SolutionFrame frame(kalvir::thermal::method_row("SLCRNC"));
+        frame.first_step();
+        GLOR.DTIMEU = 0.1;
+        GLOR.TIMEN = 0.1;
+        decision = S9TIME(frame, sc.work, 4.0, sc.counts);
+      },
+      msgs);
+  EXPECT_EQ(decision, Attempt::Accepted);
+  EXPECT_EQ(sc.counts.dtpmax, 1);
+  EXPECT_EQ(block_log().v2_timen, std::vector<double>{0.1});
+  EXPECT_DOUBLE_EQ(GLOR.TIMEO, 0.1);
+  EXPECT_DOUBLE_EQ(sc.t[0], 4.0);
+}
+
+TEST(CnKernel, RunWithOnlyArithmeticNodesKeepsItsStepsUnderADtpmax) {
+  // No time-stepped node: no change to measure, so DTPMAX proposes no step
+  // and the steps stay at DTIMEI instead of collapsing to DTMIN.
+  NetworkSpec spec;
+  spec.nodes = {{0.0, 0.0, 'D', 10.0}, {300.0, 0.0, 'B', 0.0}};
+  spec.gl = {{1, 2, 2.0}};
+  build_network(spec);
+  register_logging_blocks();
+  GLOR.DTPMAX = 1.0;
+  GLOR.DTMIN = 1.0e-6;
+  std::vector<Message> msgs;
+  ASSERT_EQ(run_capturing([] { SLCRNC(); }, msgs), 0);
+  EXPECT_EQ(block_log().v2_timen.size(), 10U);
+  EXPECT_TRUE(msgs.empty());
+}
+
+TEST(CnKernel, DtpmaxShrinksStepsUntilTheChangeIsMet) {
+  NetworkSpec spec;
+  spec.nodes = {{100.0, 10.0, 'D', 0.0}, {0.0, 0.0, 'B', 0.0}};
+  spec.gl = {{1, 2, 1.0}};
+  build_network(spec);
+  register_logging_blocks();
+  GLOR.DTPMAX = 2.0;
+  static std::vector<double> before;
+  before.clear();
+  block_log().on_v1 = [] {
+    if (GLOR.TIMEM == GLOR.TIMEO) before.push_back(gar_thermalnodetemps(1));
+  };
+  std::vector<Message> msgs;
+  ASSERT_EQ(run_capturing([] { SLCRNC(); }, msgs), 0);
+  ASSERT_GT(block_log().v2_timen.size(), 10U);
+  // Every accepted step changed the node by at most DTPMAX.
+  for (std::size_t k = 2; k < before.size(); ++k) EXPECT_LE(std::abs(before[k] - before[k - 1]), 2.0 + 1e-9);
+  EXPECT_NEAR(gar_thermalnodetemps(1), 100.0 * std::exp(-1.0), 0.5);
+}
+
+TEST(CnKernel, MethodBitTwoCallsVariablesOneInEveryIteration) {
+  for (int method : {0, 2}) {
+    NetworkSpec spec;
+    spec.nodes = {{400.0, 50.0, 'D', 0.0}, {0.0, 0.0, 'B', 0.0}};
+    spec.gr = {{1, 2, 1.0}};
+    build_network(spec);
+    register_logging_blocks();
+    GLOI.METHOD = method;
+    static std::vector<int> loops;
+    loops.clear();
+    ModelBlocks b = registered_model_blocks();
+    b.variables2 = [] { loops.push_back(GLOI.LOOPCT); };
+    register_model_blocks(b);
+    SLCRNC();
+    ASSERT_EQ(loops.size(), 10U);
+    std::size_t expected = 1 + loops.size();  // the start, and each step's start
+    for (int n : loops) expected += method == 2 ? static_cast<std::size_t>(n) : std::min<std::size_t>(n, 2);
+    EXPECT_GT(*std::max_element(loops.begin(), loops.end()), 2);
+    EXPECT_EQ(block_log().v1_timem.size(), expected) << "METHOD " << method;
+  }
+}
+
+TEST(CnKernel, ConductorSwitchedOffDuringTheRunStopsTheFlow) {
+  const double tau = 50.0;
+  NetworkSpec spec;
+  spec.nodes = {{100.0, 10.0 * tau, 'D', 0.0}, {0.0, 0.0, 'B', 0.0}};
+  spec.gl = {{1, 2, 10.0}};
+  build_network(spec);
+  register_logging_blocks();
+  GLOR.RELXCA = 1.0e-12;
+  block_log().on_v1 = [] {
+    if (GLOR.TIMEM > 5.5 && gar_linearcondacts(1)[0] == 'A') {
+      gar_linearcondacts.set(1, "I");
+      stat_setstatst(1);
+    }
+  };
+  SLCRNC();
+  // Steps 1-5 decay; step 6 switches in its first iteration, so it keeps half
+  // its start rate; then nothing moves.
+  const double factor = (1.0 - 0.5 / tau) / (1.0 + 0.5 / tau);
+  EXPECT_NEAR(gar_thermalnodetemps(1), 100.0 * std::pow(factor, 5) * (1.0 - 0.5 / tau), 1.0e-9);
+  EXPECT_EQ(stat_getstatst(), 0);
+}
+
+TEST(CnKernel, RunawayTemperaturesEndTheRunNamingTheNode) {
+  struct Case {
+    const char* name;
+    NetworkSpec spec;
+    const char* routine;
+  };
+  std::vector<Case> cases;
+  {
+    NetworkSpec s;  // a heat load that is not a number
+    s.nodes = {{0.0, 1.0, 'D', std::nan("")}, {0.0, 0.0, 'B', 0.0}};
+    s.gl = {{1, 2, 1.0}};
+    cases.push_back({"NaN load", s, "S9Lop1"});
+  }
+  {
+    NetworkSpec s;  // a node without capacitance that only radiates and loses more than it can
+    s.nodes = {{0.0, 0.0, 'D', -10.0}, {-273.15, 0.0, 'B', 0.0}};
+    s.gr = {{1, 2, 1.0}};
+    cases.push_back({"negative radicand", s, "S9Arth"});
+  }
+  {
+    NetworkSpec s;  // a heat load without any conductance
+    s.nodes = {{0.0, 0.0, 'D', 5.0}};
+    cases.push_back({"no conductance", s, "S9Arth"});
+  }
+  {
+    NetworkSpec s;  // a huge load on a time-stepped node
+    s.nodes = {{0.0, 1.0, 'D', 1.0e14}, {0.0, 0.0, 'B', 0.0}};
+    s.gl = {{1, 2, 1.0}};
+    cases.push_back({"huge load", s, "S9Lop1"});
+  }
+  for (const Case& c : cases) {
+    build_network(c.spec);
+    register_logging_blocks();
+    std::vector<Message> msgs;
+    EXPECT_EQ(run_capturing([] { SLCRNC(); }, msgs), 1) << c.name;
+    ASSERT_FALSE(msgs.empty()) << c.name;
+    EXPECT_EQ(msgs.back().text, printed("SLCRNC: Temperature > 1.0D10 detected@ Node 1 in main model")) << c.name;
+    EXPECT_EQ(msgs.back().routine, c.routine) << c.name;
+    EXPECT_EQ(FLAGS(29), 1) << c.name;
+  }
+}
+
+TEST(CnKernel, IterationLimitIsReportedAndTheStepGoesOn) {
+  NetworkSpec spec;
+  spec.nodes = {{800.0, 5000.0, 'D', 0.0}, {0.0, 0.0, 'B', 0.0}};
+  spec.gr = {{1, 2, 1.0}};
+  build_network(spec);
+  register_logging_blocks();
+  GLOI.NLOOP = 1;
+  GLOR.RELXCA = 1.0e-14;
+  GLOR.TIMEND = 2.0;
+  std::vector<Message> msgs;
+  ASSERT_EQ(run_capturing([] { SLCRNC(); }, msgs), 0);
+  ASSERT_EQ(msgs.size(), 3U);
+  EXPECT_EQ(msgs[0].text, printed("SLCRNC: Solution failed to converge@NLOOP exceeded"));
+  EXPECT_EQ(msgs[0].routine, "S9NewT");
+  EXPECT_EQ(msgs[0].code, 2);
+  EXPECT_EQ(msgs[2].text, "SLCRNC: RELXCA exceeded in more than 10% of time steps");
+  EXPECT_EQ(msgs[2].routine, "S9Slve");
+  EXPECT_EQ(msgs[2].code, 4);
+}
+
+}  // namespace
+}  // namespace kalvir::test
