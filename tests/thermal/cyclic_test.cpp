@@ -1,0 +1,163 @@
+// SOLCYC over SLCRNC: a periodic boundary against the analytic periodic
+// solution and the theoretical number of cycles, the limits on cycles, the
+// node group, the routine names, and the rate routines against hand sums.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+#include <string>
+
+#include "runtime/thermal/crank_nicolson.h"
+#include "runtime/thermal/cyclic.h"
+#include "tests/support/test_support.h"
+#include "tests/thermal/thermal_test_support.h"
+
+namespace kalvir::test {
+namespace {
+
+constexpr double kTau = 10.0, kPeriod = 20.0, kAmplitude = 10.0;
+const double kOmega = 2.0 * std::numbers::pi / kPeriod;
+
+// Node 1 (time constant kTau) follows boundary node 2, whose temperature the
+// variables 1 block sets to A sin(omega TIMEM).
+void build_periodic() {
+  NetworkSpec spec;
+  spec.nodes = {{0.0, 10.0 * kTau, 'D', 0.0}, {0.0, 0.0, 'B', 0.0}};
+  spec.gl = {{1, 2, 10.0}};
+  build_network(spec);
+  register_logging_blocks();
+  block_log().on_v1 = [] { gar_thermalnodetemps(2) = kAmplitude * std::sin(kOmega * GLOR.TIMEM); };
+  GLOR.TIMEO = 0.0;
+  GLOR.TIMEND = 0.0;
+  GLOR.OUTINT = 5.0;
+  GLOR.DTIMEI = 0.05;
+  GLOR.RELXCA = 1.0e-12;
+}
+
+// The periodic solution of tau dT/dt = Tb - T at phase omega t.
+double periodic(double t) {
+  const double wt = kOmega * kTau;
+  return kAmplitude / (1.0 + wt * wt) * (std::sin(kOmega * t) - wt * std::cos(kOmega * t));
+}
+
+int count_reports(const std::string& printed_text) {
+  int n = 0;
+  for (std::size_t at = 0; (at = printed_text.find("SOLCYC cycle number: ", at)) != std::string::npos; ++at) ++n;
+  return n;
+}
+
+TEST(Cyclic, PeriodicBoundaryConvergesToThePeriodicSolution) {
+  build_periodic();
+  const double tolt = 1.0e-3;
+  // End-of-cycle temperatures T_c = Tp + (T_0 - Tp) rho^c: the change from
+  // one cycle to the next first falls to TOLT at this cycle.
+  const double rho = std::exp(-kPeriod / kTau);
+  int theory = 1;
+  while (std::abs(0.0 - periodic(0.0)) * std::pow(rho, theory - 1) * (1.0 - rho) > tolt) ++theory;
+
+  std::string out;
+  {
+    Unit6Capture capture;
+    SOLCYC("SLCRNC", tolt, 1.0e10, kPeriod, 200, " ", "NONE");
+    out = capture.finish();
+  }
+  const int cycles = count_reports(out);
+  EXPECT_LE(std::abs(cycles - theory), 1) << "cycles " << cycles << ", theory " << theory;
+  EXPECT_NEAR(gar_thermalnodetemps(1), periodic(kPeriod), 2.0e-3);
+  EXPECT_EQ(GLOR.TIMEO, 0.0);
+  EXPECT_EQ(GLOR.TIMEND, 0.0);
+  EXPECT_EQ(GLOC.SOLVER, "");
+  EXPECT_EQ(GLOC.OUTIME, "ALL");
+  EXPECT_EQ(FLAGS(29), 1);
+  EXPECT_TRUE(block_log().out_timen.size() >= static_cast<std::size_t>(cycles));
+  EXPECT_NE(out.find("Max delta dT/dt = Not calculated"), std::string::npos);
+
+  // A transient called next runs from the start time with the cyclic state
+  // and ends one period later in the same state.
+  const double t_start = gar_thermalnodetemps(1);
+  GLOR.TIMEND = kPeriod;
+  SLCRNC();
+  EXPECT_NEAR(gar_thermalnodetemps(1), t_start, 2.0 * tolt);
+}
+
+TEST(Cyclic, RatesTakePartWhenTolrIsSet) {
+  build_periodic();
+  std::string out;
+  {
+    Unit6Capture capture;
+    SOLCYC("SLCRNC  ", 1.0e-3, 1.0e-5, kPeriod, 200, " ", "NONE");
+    out = capture.finish();
+  }
+  EXPECT_EQ(out.find("Not calculated"), std::string::npos);
+  double rate = 0.0;
+  LPDTTM(1, rate);
+  // At the end of a period the periodic rate is d/dt of the periodic solution.
+  const double wt = kOmega * kTau;
+  EXPECT_NEAR(rate, kAmplitude * kOmega / (1.0 + wt * wt), 1.0e-3);
+}
+
+TEST(Cyclic, MaxcycEndsTheAnalysisWithAMessage) {
+  build_periodic();
+  const std::vector<Message> msgs =
+      capture_messages([] { SOLCYC("SLCRNC", 1.0e-6, 1.0e10, kPeriod, 1, " ", "NONE"); });
+  ASSERT_EQ(msgs.size(), 1U);
+  EXPECT_EQ(msgs[0].text, "SOLCYC: Failed to converge within MAXCYC iterations");
+  EXPECT_EQ(msgs[0].code, 4);
+  EXPECT_EQ(msgs[0].severity, "FAILURE");
+  EXPECT_EQ(GLOR.TIMEO, 0.0);
+}
+
+TEST(Cyclic, GroupWithoutNodesIsReportedAndNothingRuns) {
+  build_periodic();
+  std::vector<Message> msgs;
+  ASSERT_EQ(run_capturing([] { SOLCYC("SLCRNC", 1.0e-3, 1.0e10, kPeriod, 10, "NO SUCH LABEL", "NONE"); }, msgs), 0);
+  ASSERT_EQ(msgs.size(), 1U);
+  EXPECT_EQ(msgs[0].code, 5);
+  EXPECT_EQ(msgs[0].routine, "SOLCYC");
+  EXPECT_EQ(msgs[0].text.rfind("SOLCYC: Node group selects no node", 0), 0U);
+  EXPECT_TRUE(block_log().v1_timem.empty());
+  EXPECT_EQ(gar_thermalnodetemps(1), 0.0);
+  EXPECT_EQ(FLAGS(29), 1);
+}
+
+TEST(Cyclic, RoutineNamesOutsideTheTableOrNotBuiltEndTheRun) {
+  struct Case {
+    const char* name;
+    int code;
+  };
+  for (const Case& c : {Case{"SLCRN", 2}, Case{"SLCRNCX", 2}, Case{"SLFRWD", 7}, Case{"FGENFI", 7}}) {
+    build_periodic();
+    static std::string name;
+    name = c.name;
+    std::vector<Message> msgs;
+    EXPECT_EQ(run_capturing([] { SOLCYC(name, 1.0e-3, 1.0e10, kPeriod, 10, " ", "NONE"); }, msgs), 1) << c.name;
+    ASSERT_EQ(msgs.size(), 1U) << c.name;
+    EXPECT_EQ(msgs[0].code, c.code) << c.name;
+    EXPECT_EQ(FLAGS(29), 1) << c.name;
+  }
+  EXPECT_EQ(kalvir::thermal::cyclic_routines().size(), 10U);
+}
+
+TEST(Cyclic, HeatFlowsAndRateOfAThermalNode) {
+  NetworkSpec spec;
+  spec.nodes = {{100.0, 50.0, 'D', 7.0}, {20.0, 0.0, 'B', 0.0}, {300.0, 1.0, 'X', 0.0}, {0.0, 0.0, 'B', 0.0}};
+  spec.fluid_temps = {60.0};
+  spec.gl = {{1, 2, 2.0}, {1, 3, 5.0}, {1, 5, 0.5}};  // node 3 is left out, node 5 is the fluid node
+  spec.gr = {{1, 4, 3.0}, {1, 2, 1.0, 'I'}};
+  spec.gf = {{2, 1, 4.0}, {1, 2, 6.0}};  // positive at node 1 only for the first
+  build_network(spec);
+  double qf = 0.0, ql = 0.0, qrad = 0.0;
+  SCNDHF(1, qf, ql, qrad);
+  const double tabs = GLOR.TABS, sigma = GLOR.STEFAN;
+  EXPECT_DOUBLE_EQ(ql, 2.0 * (20.0 - 100.0) + 0.5 * (60.0 - 100.0));
+  EXPECT_DOUBLE_EQ(qf, 4.0 * (20.0 - 100.0));
+  EXPECT_NEAR(qrad, sigma * 3.0 * (std::pow(tabs, 4) - std::pow(100.0 + tabs, 4)), 1.0e-9);
+  double rate = 0.0;
+  LPDTTM(1, rate);
+  EXPECT_NEAR(rate, (7.0 + qf + ql + qrad) / 50.0, 1.0e-12);
+  LPDTTM(2, rate);
+  EXPECT_EQ(rate, 0.0);  // a boundary node has no rate
+}
+
+}  // namespace
+}  // namespace kalvir::test
