@@ -1,4 +1,6 @@
 // STAND-INS until the print package provides PRTWAR and LPRCYC (see the header).
+// Both are weak definitions, so that the print package's own ones replace
+// them at link time without a clash.
 #include "runtime/thermal/print_standins.h"
 
 #include <array>
@@ -27,7 +29,7 @@ int report_unit() { return GLOI.TRACE == 1 && kalvir::platform::unit_is_open(13)
 
 }  // namespace
 
-void PRTWAR(std::int32_t NODE) {
+[[gnu::weak]] void PRTWAR(std::int32_t NODE) {
   const int unit = 6;
   kalvir::platform::write_line(unit, "");
   kalvir::platform::write_line(unit, " " + std::string(kalvir::trim_right(GLOC.MODULE.view())) + " THERMAL SOLUTION");
@@ -36,7 +38,7 @@ void PRTWAR(std::int32_t NODE) {
   kalvir::platform::write_line(unit, "");
 }
 
-void LPRCYC(double DR, std::int32_t CYCLE, std::int32_t NR, std::int32_t NT, double DT) {
+[[gnu::weak]] void LPRCYC(double DR, std::int32_t CYCLE, std::int32_t NR, std::int32_t NT, double DT) {
   const int unit = report_unit();
   auto line = [](std::string_view label, double value, std::int32_t node) {
     std::string text = " ";

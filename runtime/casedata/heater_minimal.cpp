@@ -1,4 +1,0 @@
-// Minimal version: see heater_minimal.h.
-#include "runtime/casedata/heater_minimal.h"
-
-void HEATER_UPDATE() {}
