@@ -30,7 +30,7 @@
 
 // Results output, analysis-case data and heaters, parameter-case output.
 #include "runtime/casedata/acd_solution.h"
-#include "runtime/casedata/heater_minimal.h"
+#include "runtime/casedata/heaters.h"
 #include "runtime/output/monitor/progress_monitor.h"
 #include "runtime/output/print/prndtb_minimal.h"
 #include "runtime/output/tmd/tmd_requests.h"
