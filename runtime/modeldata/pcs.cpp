@@ -194,12 +194,16 @@ void SLKPCS(LoadContext& ctx, std::int32_t FROM, std::int32_t& IERR) {
     for (int k = 0; k < kKinds && IERR == 0; ++k) {
       while (IERR == 0) {
         guard.tick();
-        if (rp < FROM || rp + 1 > len) {
+        if (rp < FROM || rp > len) {
           IERR = 1;
           break;
         }
         const std::int32_t v = pcs.at(rp);
         if (v > 0) {
+          if (rp + 1 > len) {
+            IERR = 1;
+            break;
+          }
           const std::int32_t c = pcs.at(rp + 1);
           unread = std::max(unread, rp + 2);
           rp += 2;
