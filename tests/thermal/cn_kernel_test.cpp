@@ -6,11 +6,13 @@
 #include <algorithm>
 #include <cmath>
 #include <numeric>
+#include <string>
 #include <vector>
 
 #include "runtime/control/status.h"
 #include "runtime/thermal/cn_kernel.h"
 #include "runtime/thermal/crank_nicolson.h"
+#include "tests/support/test_support.h"
 #include "tests/thermal/thermal_test_support.h"
 
 namespace kalvir::test {
@@ -250,6 +252,112 @@ TEST(CnKernel, IterationLimitIsReportedAndTheStepGoesOn) {
   EXPECT_EQ(msgs[2].text, "SLCRNC: RELXCA exceeded in more than 10% of time steps");
   EXPECT_EQ(msgs[2].routine, "S9Slve");
   EXPECT_EQ(msgs[2].code, 4);
+}
+
+TEST(CnKernel, RetriedAttemptGetsItsOwnIterationLimit) {
+  // A linear node needs two iterations per attempt; DTPMAX rejects the first
+  // attempts. With NLOOP 3 a retried attempt must still get its two.
+  const double tau = 10.0;
+  NetworkSpec spec;
+  spec.nodes = {{100.0, 10.0 * tau, 'D', 0.0}, {0.0, 0.0, 'B', 0.0}};
+  spec.gl = {{1, 2, 10.0}};
+  build_network(spec);
+  register_logging_blocks();
+  GLOI.NLOOP = 3;
+  GLOR.DTPMAX = 5.0;
+  GLOR.DTIMEI = 4.0;
+  GLOR.DTMIN = 0.01;
+  GLOR.TIMEND = 2.0;
+  GLOR.OUTINT = 2.0;
+  static std::vector<int> loops;
+  loops.clear();
+  ModelBlocks b = registered_model_blocks();
+  b.variables2 = [] {
+    block_log().v2_timen.push_back(GLOR.TIMEN);
+    loops.push_back(GLOI.LOOPCT);
+  };
+  register_model_blocks(b);
+  std::vector<Message> msgs;
+  ASSERT_EQ(run_capturing([] { SLCRNC(); }, msgs), 0);
+  EXPECT_TRUE(msgs.empty()) << msgs.front().text;
+  ASSERT_FALSE(loops.empty());
+  EXPECT_GT(loops.front(), 3);  // LOOPCT counts the rejected attempts' iterations too
+  // Every accepted step is the exact Crank-Nicolson step.
+  double t = 100.0, t_prev = 0.0;
+  for (double tn : block_log().v2_timen) {
+    const double h = tn - t_prev;
+    t *= (1.0 - 0.5 * h / tau) / (1.0 + 0.5 * h / tau);
+    t_prev = tn;
+  }
+  EXPECT_NEAR(gar_thermalnodetemps(1), t, 1.0e-9);
+}
+
+TEST(CnKernel, ConductorValuesChangedByTheModelReachEveryPosition) {
+  // A self-loop (a conductor between two members of a tie group, merged) and
+  // a conductor to a fluid node carry no heat; a radiative value that the
+  // variables 1 block doubles at 5 must act from the step that starts there,
+  // as if a second run had started at 5 with it.
+  auto build = [] {
+    NetworkSpec spec;
+    spec.nodes = {{300.0, 200.0, 'D', 0.0}, {0.0, 0.0, 'B', 0.0}};
+    spec.fluid_temps = {300.0};
+    spec.gl = {{1, 1, 3.0}, {1, 2, 0.5}, {1, 3, 0.0}};
+    spec.gr = {{1, 2, 1.0}, {1, 1, 2.0}};
+    build_network(spec);
+    register_logging_blocks();
+    GLOR.RELXCA = 1.0e-12;
+  };
+  build();
+  block_log().on_v1 = [] {
+    if (GLOR.TIMEO >= 5.0) gar_radiativeconds(1) = 2.0;
+  };
+  SLCRNC();
+  const double one_run = gar_thermalnodetemps(1);
+
+  build();
+  GLOR.TIMEND = 5.0;
+  SLCRNC();
+  gar_radiativeconds(1) = 2.0;
+  GLOR.TIMEND = 10.0;
+  SLCRNC();
+  EXPECT_NEAR(one_run, gar_thermalnodetemps(1), 1.0e-10);
+
+  // Without the self-loops and the fluid conductor (value 0) the same.
+  NetworkSpec plain;
+  plain.nodes = {{300.0, 200.0, 'D', 0.0}, {0.0, 0.0, 'B', 0.0}};
+  plain.gl = {{1, 2, 0.5}};
+  plain.gr = {{1, 2, 1.0}};
+  build_network(plain);
+  register_logging_blocks();
+  GLOR.RELXCA = 1.0e-12;
+  GLOR.TIMEND = 5.0;
+  SLCRNC();
+  gar_radiativeconds(1) = 2.0;
+  GLOR.TIMEND = 10.0;
+  SLCRNC();
+  EXPECT_NEAR(one_run, gar_thermalnodetemps(1), 1.0e-8);
+}
+
+TEST(CnKernel, IterateBeyondTheLimitPrintsTheWarningPageAndEndsTheRun) {
+  NetworkSpec spec;
+  spec.nodes = {{0.0, 1.0, 'D', 0.0}, {0.0, 0.0, 'B', 0.0}};
+  spec.gl = {{1, 2, 1.0}};
+  build_network(spec);
+  register_logging_blocks();
+  block_log().on_v1 = [] {
+    if (GLOR.TIMEM == GLOR.TIMEN && GLOR.TIMEN > 0.0) gar_thermalnodeheatsourcesinternal(1) = 1.0e14;
+  };
+  std::vector<Message> msgs;
+  std::string out;
+  int status = -1;
+  {
+    Unit6Capture capture;
+    status = platform::run_program([] { SLCRNC(); });
+    out = capture.finish();
+  }
+  EXPECT_EQ(status, 1);
+  EXPECT_NE(out.find("TEMPERATURE GREATER THAN 1.0E10 DETECTED"), std::string::npos);
+  EXPECT_NE(out.find("S9NewT"), std::string::npos);
 }
 
 }  // namespace

@@ -1,0 +1,120 @@
+// Wall time of the Crank-Nicolson solution on a network of the sample
+// model's size (397 nodes, 869 linear and 4040 radiative conductors) with the
+// sample model's time settings, of one cyclic analysis over it, and of one
+// step; with the number of steps, variables 1 calls and iterations.
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <random>
+
+#include "runtime/control/control_constants.h"
+#include "runtime/control/global_arrays.h"
+#include "runtime/control/model_blocks.h"
+#include "runtime/platform/units.h"
+#include "runtime/thermal/crank_nicolson.h"
+#include "runtime/thermal/cyclic.h"
+// The test programs' network builder: it depends on the runtime only.
+#include "tests/support/network_fixture.cpp"  // NOLINT(bugprone-suspicious-include)
+
+namespace {
+
+using kalvir::test::NetworkSpec;
+
+std::int64_t v1_calls = 0;
+std::int64_t iterations = 0;
+std::int64_t steps = 0;
+
+void build_sample_sized_network() {
+  NetworkSpec spec;
+  std::mt19937 random(20261210);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  constexpr int nnode = 397;
+  for (int i = 1; i <= nnode; ++i) {
+    const bool boundary = i > nnode - 6;
+    spec.nodes.push_back({boundary ? -270.0 + 10.0 * (nnode - i) : 10.0 + 20.0 * unit(random),
+                          boundary ? 0.0 : 50.0 + 950.0 * unit(random), boundary ? 'B' : 'D',
+                          boundary ? 0.0 : 5.0 * unit(random)});
+  }
+  // A chain through all nodes, then further linear conductors between
+  // nearby nodes, then radiative ones between any two.
+  for (int i = 1; i < nnode; ++i) spec.gl.push_back({i, i + 1, 0.1 + unit(random)});
+  while (spec.gl.size() < 869) {
+    const int a = 1 + static_cast<int>(unit(random) * (nnode - 10));
+    spec.gl.push_back({a, a + 2 + static_cast<int>(unit(random) * 8), 0.05 + 0.5 * unit(random)});
+  }
+  while (spec.gr.size() < 4040) {
+    const int a = 1 + static_cast<int>(unit(random) * (nnode - 1));
+    const int b = a + 1 + static_cast<int>(unit(random) * (nnode - a));
+    spec.gr.push_back({a, std::min(b, nnode), 1.0e-3 + 0.02 * unit(random)});
+  }
+  spec.dystor = 1010467;
+  kalvir::test::build_network(spec);
+  GLOR.TIMEO = 0.0;
+  GLOR.TIMEND = 5453.0576171875;
+  GLOR.OUTINT = 545.3057861328125;
+  GLOI.NLOOP = 200;
+  GLOR.RELXCA = 0.010999999940395355;
+  GLOR.DTIMEI = 8.0;
+  ModelBlocks blocks;
+  blocks.variables1 = [] { ++v1_calls; };
+  blocks.variables2 = [] {
+    ++steps;
+    iterations += GLOI.LOOPCT;
+  };
+  register_model_blocks(blocks);
+  v1_calls = iterations = steps = 0;
+  // The cycle reports go to the print unit; keep them out of the figures.
+  kalvir::platform::unit_open(kalvir::platform::kStdoutUnit, "/dev/null", kalvir::platform::Form::Formatted,
+                              kalvir::platform::OpenStatus::Unknown);
+}
+
+void report(benchmark::State& state, double runs) {
+  state.counters["steps"] = static_cast<double>(steps) / runs;
+  state.counters["v10001_calls"] = static_cast<double>(v1_calls) / runs;
+  state.counters["iterations"] = static_cast<double>(iterations) / runs;
+  state.counters["time_per_step"] =
+      benchmark::Counter(static_cast<double>(steps), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
+void BM_SlcrncSampleSizedRun(benchmark::State& state) {
+  double runs = 0;
+  std::int64_t all_steps = 0, all_v1 = 0, all_iterations = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    build_sample_sized_network();
+    state.ResumeTiming();
+    SLCRNC();
+    all_steps += steps;
+    all_v1 += v1_calls;
+    all_iterations += iterations;
+    runs += 1;
+  }
+  steps = all_steps;
+  v1_calls = all_v1;
+  iterations = all_iterations;
+  report(state, runs);
+}
+BENCHMARK(BM_SlcrncSampleSizedRun)->Unit(benchmark::kMillisecond);
+
+void BM_SolcycThenSlcrncSampleSized(benchmark::State& state) {
+  double runs = 0;
+  std::int64_t all_steps = 0, all_v1 = 0, all_iterations = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    build_sample_sized_network();
+    state.ResumeTiming();
+    SOLCYC("SLCRNC", 0.011, 0.01, 5453.0577, 200, " ", "NONE");
+    SLCRNC();
+    all_steps += steps;
+    all_v1 += v1_calls;
+    all_iterations += iterations;
+    runs += 1;
+  }
+  steps = all_steps;
+  v1_calls = all_v1;
+  iterations = all_iterations;
+  report(state, runs);
+}
+BENCHMARK(BM_SolcycThenSlcrncSampleSized)->Unit(benchmark::kMillisecond);
+
+}  // namespace
