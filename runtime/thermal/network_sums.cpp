@@ -154,12 +154,12 @@ void S4GSUM(const NetworkFlags& FLAGSET, std::int32_t I, double STEFAN, std::spa
   const double ti = T[static_cast<std::size_t>(I - 1)] + TABS;
   SG = 0.0;
   SGT = 0.0;
-  const std::int32_t* pcs = gar_pcsthermal.data() - 1;  // 1-based word access
+  const std::int32_t* pcs = gar_pcsthermal.data();
   auto walk = [&](int kind, auto&& conductance) {
     const Run run = record_run(I, kind);
     for (std::int32_t e = 0; e < run.count; ++e) {
-      const std::int32_t j = pcs[run.start + 2 * e];
-      const std::int32_t k = pcs[run.start + 2 * e + 1];
+      const std::int32_t j = pcs[run.start - 1 + 2 * e];
+      const std::int32_t k = pcs[run.start + 2 * e];
       if (!neighbour_in_network(FLAGSET, j, nnode)) continue;
       const double tj = neighbour_temperature(T, j, nnode);
       const double g = conductance(k, tj);
@@ -184,12 +184,12 @@ void S1GSUM(const NetworkFlags& FLAGSET, std::int32_t I, double STEFAN, std::spa
             double& GLF, double& GLFT, double& GR, double& GRT4) {
   const std::int32_t nnode = FLAGS(flagw::NNODE);
   GLF = GLFT = GR = GRT4 = 0.0;
-  const std::int32_t* pcs = gar_pcsthermal.data() - 1;
+  const std::int32_t* pcs = gar_pcsthermal.data();
   auto walk = [&](int kind, auto&& add) {
     const Run run = record_run(I, kind);
     for (std::int32_t e = 0; e < run.count; ++e) {
-      const std::int32_t j = pcs[run.start + 2 * e];
-      const std::int32_t k = pcs[run.start + 2 * e + 1];
+      const std::int32_t j = pcs[run.start - 1 + 2 * e];
+      const std::int32_t k = pcs[run.start + 2 * e];
       if (neighbour_in_network(FLAGSET, j, nnode)) add(k, neighbour_temperature(T, j, nnode) + TABS);
     }
   };
