@@ -291,7 +291,7 @@ ArrayRecord make_table_2d(std::string name, const std::vector<double>& x1, const
 
 void write_acd_file(const std::filesystem::path& file, const ModelGroup& root) {
   QuietErrors quiet;
-  Id plist(H5Pcreate(H5P_GROUP_CREATE), H5Pclose, "file property list");
+  Id plist(H5Pcreate(H5P_FILE_CREATE), H5Pclose, "file property list");
   check(H5Pset_link_creation_order(plist, H5P_CRT_ORDER_TRACKED | H5P_CRT_ORDER_INDEXED), "creation order");
   Id f(H5Fcreate(file.string().c_str(), H5F_ACC_TRUNC, plist, H5P_DEFAULT), H5Fclose, file.string());
   write_group(f, root);

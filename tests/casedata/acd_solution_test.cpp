@@ -1,0 +1,410 @@
+// ACD solution reader: model tree, node and conductor maps, static load,
+// time-dependent update with its row cache, steady-state solver behaviour and
+// the fatal ends of missing or damaged files.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "runtime/casedata/acd_model_tree.h"
+#include "runtime/casedata/acd_read.h"
+#include "runtime/casedata/acd_solution.h"
+#include "runtime/casedata/wavelength_bands.h"
+#include "runtime/control/gcc_accessors.h"
+#include "runtime/control/global_arrays.h"
+#include "tests/casedata/acd_test_model.h"
+#include "tests/support/test_support.h"
+#include "tools/acd_writer.h"
+
+namespace {
+
+namespace acd = kalvir::acd;
+using kalvir::test::has_message;
+using kalvir::test::internal_node;
+using kalvir::test::run_captured;
+
+// Internal indices of the test model (see acd_test_model.h).
+constexpr int kSub1Node2 = 8;   // SUB1 node 2
+constexpr int kSub2Node3 = 14;  // SUB2 node 3
+constexpr int kFluid101 = 16;
+
+// SUB1 (type 2, period 10, times 0, 4, 10): solar flux of node 2 and GR 5
+// (nodes 1-2) both grow linearly in time: 10 t + 1 and t + 1.
+acd::ModelGroup periodic_sub1() {
+  acd::ModelGroup g;
+  g.name = "SUB1";
+  g.analysisCaseType = 2;
+  g.times = {0.0, 4.0, 10.0};
+  g.period = 10.0;
+  g.solar.nodes = {2};
+  g.solar.values = {{1.0}, {41.0}, {101.0}};
+  g.pairs = {{"", 1, "", 2}};
+  g.conductorValues = {{1.0}, {5.0}, {11.0}};
+  return g;
+}
+
+// SUB2 (type 4, times 0 and 100, two bands): GR 7 (nodes 1-2) per band and
+// the solar flux of node 3.
+acd::ModelGroup banded_sub2() {
+  acd::ModelGroup g;
+  g.name = "SUB2";
+  g.analysisCaseType = 4;
+  g.times = {0.0, 100.0};
+  g.wavebands = {0.0, 5.0e-6, 1.0};
+  g.solar.nodes = {3};
+  g.solar.values = {{7.0}, {9.0}};
+  g.pairs = {{"", 1, "", 2}};
+  g.bandValues = {{{0.2, 0.6}}, {{0.4, 0.8}}};
+  return g;
+}
+
+// MAIN (type 0) > SUB1 (type 2) > SUB2 (type 4).
+acd::ModelGroup nested_file() {
+  acd::ModelGroup main;
+  main.analysisCaseType = 0;
+  acd::ModelGroup sub1 = periodic_sub1();
+  sub1.submodels = {banded_sub2()};
+  main.submodels = {sub1};
+  return main;
+}
+
+class AcdSolution : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    kalvir::test::build_acd_model(kalvir::test::acd_model());
+    gcc_setsolver("");
+    gcc_settimem(0.0);
+    gcc_settabs(273.15);
+  }
+  void TearDown() override { acds_close(); }
+
+  void write(const acd::ModelGroup& root) { acd::write_acd_file(dir_.path() / "MAIN.acd", root); }
+  std::filesystem::path file() const { return dir_.path() / "MAIN.acd"; }
+  static const kalvir::acds::ModelNode& tree() { return *kalvir::acds::solution_state().main; }
+
+  // Runs the update at time t; returns the number of reads it did.
+  static std::int64_t update_at(double t) {
+    gcc_settimem(t);
+    kalvir::acdio::reset_read_count();
+    ACDDYU();
+    return kalvir::acdio::read_count();
+  }
+
+  kalvir::test::TempDir dir_;
+  kalvir::test::ScopedCwd cwd_{dir_.path()};
+};
+
+TEST_F(AcdSolution, NestedTreeMirrorsTheFile) {
+  write(nested_file());
+  acds_open("MAIN");
+  const auto& main = tree();
+  EXPECT_EQ(main.analysis_case_type, 0);
+  ASSERT_EQ(main.children.size(), 1U);
+  const auto& sub1 = *main.children[0];
+  EXPECT_EQ(sub1.name, std::string("SUB1") + std::string(20, ' '));
+  EXPECT_EQ(sub1.analysis_case_type, 2);
+  EXPECT_EQ(sub1.flux[kalvir::acds::kSolar].map, std::vector<std::int32_t>{kSub1Node2});
+  EXPECT_EQ(sub1.conductor_map, std::vector<std::int32_t>{5});
+  ASSERT_EQ(sub1.children.size(), 1U);
+  const auto& sub2 = *sub1.children[0];
+  EXPECT_EQ(sub2.analysis_case_type, 4);
+  EXPECT_EQ(sub2.number_of_wavebands, 2);
+  EXPECT_EQ(sub2.conductor_map, std::vector<std::int32_t>{7});
+  EXPECT_EQ(sub2.node_i_map, std::vector<std::int32_t>{12});
+  EXPECT_EQ(sub2.node_j_map, std::vector<std::int32_t>{13});
+  // Type 0 has no data of its own.
+  EXPECT_TRUE(main.static_map.empty());
+  EXPECT_FALSE(main.conductor_values.valid());
+}
+
+TEST_F(AcdSolution, SubmodelGroupsAreVisitedInNameOrder) {
+  kalvir::test::ModelSpec spec;
+  spec.submodels.resize(4);
+  const char* names[] = {"MAIN", "B", "A", "C"};
+  for (int m = 0; m < 4; ++m) {
+    spec.submodels[m].name = names[m];
+    spec.submodels[m].level = m == 0 ? 0 : 1;
+    spec.submodels[m].thermal = {1};
+  }
+  kalvir::test::build_acd_model(spec);
+  acd::ModelGroup main;
+  for (const auto& [name, value] : {std::pair{"B", 20.0}, {"A", 10.0}, {"C", 30.0}}) {
+    acd::ModelGroup g;
+    g.name = name;
+    g.analysisCaseType = 1;
+    g.nodeList = {1};
+    g.staticAlbedo = g.staticPlanet = g.staticRemainder = {0.0};
+    g.staticSolar = {value};
+    main.submodels.push_back(g);
+  }
+  write(main);
+  acds_open("MAIN");
+  std::vector<std::string> order;
+  for (const auto& child : tree().children) order.push_back(std::string(kalvir::trim_right(child->name)));
+  EXPECT_EQ(order, (std::vector<std::string>{"A", "B", "C"}));
+  acds_staticload();
+  // Each group reaches its own submodel: B is model 2, A model 3, C model 4.
+  EXPECT_EQ(gar_thermalnodeheatsourcessolar(2), 20.0);
+  EXPECT_EQ(gar_thermalnodeheatsourcessolar(3), 10.0);
+  EXPECT_EQ(gar_thermalnodeheatsourcessolar(4), 30.0);
+}
+
+TEST_F(AcdSolution, PairWithTwoConductorsTakesTheFirstOfNodeIsList) {
+  acd::ModelGroup main;
+  main.analysisCaseType = 2;
+  main.times = {0.0};
+  main.period = 1.0;
+  main.pairs = {{"", 1, "", 3}, {"", 3, "", 1}, {"", 4, "", 2}};
+  main.conductorValues = {{50.0, 60.0, 70.0}};
+  write(main);
+  acds_open("MAIN");
+  EXPECT_EQ(tree().conductor_map, (std::vector<std::int32_t>{1, 1, 2}));
+  update_at(0.0);
+  EXPECT_EQ(gar_radiativeconds(1), 60.0);  // the later record for the same conductor holds
+  EXPECT_EQ(gar_radiativeconds(2), 70.0);
+  EXPECT_DOUBLE_EQ(gar_radiativeconds(3), 3.2);  // the second 1-3 conductor is not touched
+}
+
+TEST_F(AcdSolution, StaticLoadWritesListedThermalNodesOnly) {
+  for (int i = 1; i <= 15; ++i) {
+    gar_thermalnodeheatsourcesalbedo(i) = gar_thermalnodeheatsourcesplanet(i) = -1.0;
+    gar_thermalnodeheatsourcesother(i) = gar_thermalnodeheatsourcessolar(i) = -1.0;
+  }
+  acd::ModelGroup main;
+  main.analysisCaseType = 1;
+  main.nodeList = {2, 101, 99, 5};
+  main.staticAlbedo = {1.0, 2.0, 3.0, 4.0};
+  main.staticPlanet = {5.0, 6.0, 7.0, 8.0};
+  main.staticRemainder = {9.0, 10.0, 11.0, 0.0};
+  main.staticSolar = {13.0, 14.0, 15.0, 16.0};
+  write(main);
+  const auto run = run_captured([] {
+    acds_open("MAIN");
+    acds_staticload();
+  });
+  EXPECT_EQ(run.status, 0);
+  EXPECT_TRUE(has_message(run, "(acds)createnodemap", "Heat flux of a fluid node ignored"));
+  EXPECT_TRUE(has_message(run, "INTNOD", "Node node found"));
+  EXPECT_EQ(tree().static_map, (std::vector<std::int32_t>{2, 0, 0, 5}));
+  EXPECT_EQ(gar_thermalnodeheatsourcesalbedo(2), 1.0);
+  EXPECT_EQ(gar_thermalnodeheatsourcesplanet(2), 5.0);
+  EXPECT_EQ(gar_thermalnodeheatsourcesother(5), 0.0);
+  EXPECT_EQ(gar_thermalnodeheatsourcessolar(5), 16.0);
+  for (int i : {1, 3, 4, 6, 7, 15}) EXPECT_EQ(gar_thermalnodeheatsourcessolar(i), -1.0) << i;
+  // Type 1 sets up no time-dependent data.
+  EXPECT_TRUE(tree().flux[kalvir::acds::kSolar].map.empty());
+  EXPECT_FALSE(tree().flux[kalvir::acds::kSolar].values.valid());
+}
+
+TEST_F(AcdSolution, PeriodicCaseWrapsTheTimeIntoThePeriod) {
+  write(nested_file());
+  acds_open("MAIN");
+  // Time -> mapped time with T(1) = 0 and P = 10.
+  const struct {
+    double t, m;
+  } cases[] = {{25.0, 5.0}, {-3.0, 7.0}, {20.0, 0.0}, {10.0, 10.0}, {-10.0, 10.0}, {2.0, 2.0}, {4.0, 4.0}};
+  for (const auto& c : cases) {
+    update_at(c.t);
+    EXPECT_NEAR(gar_thermalnodeheatsourcessolar(kSub1Node2), 10.0 * c.m + 1.0, 1e-12) << c.t;
+    EXPECT_NEAR(gar_radiativeconds(5), c.m + 1.0, 1e-12) << c.t;
+  }
+}
+
+TEST_F(AcdSolution, RowsAreReadOnlyWhenTheSliceMoves) {
+  acd::ModelGroup main;
+  main.analysisCaseType = 4;
+  main.times = {0, 1, 2, 3, 4, 5, 6, 7};
+  main.wavebands = {0.0};  // no bands
+  main.solar.nodes = {1};
+  for (double t : main.times) main.solar.values.push_back({10.0 * t});
+  write(main);
+  acds_open("MAIN");
+  // Slices 3, 4, 3, 7, 7: both rows, one next row, one previous row, both, none.
+  const struct {
+    double t;
+    std::int64_t reads;
+    int slice;
+  } steps[] = {{2.5, 2, 3}, {3.5, 1, 4}, {2.25, 1, 3}, {6.5, 2, 7}, {6.75, 0, 7}, {3.0, 2, 3}, {-1.0, 2, 1}, {9.0, 2, 7}};
+  for (const auto& s : steps) {
+    EXPECT_EQ(update_at(s.t), s.reads) << s.t;
+    EXPECT_EQ(tree().loaded_slice, s.slice) << s.t;
+    EXPECT_NEAR(gar_thermalnodeheatsourcessolar(1), 10.0 * std::clamp(s.t, 0.0, 7.0), 1e-12) << s.t;
+  }
+}
+
+TEST_F(AcdSolution, SingleTimePointIsReadOnce) {
+  acd::ModelGroup main;
+  main.analysisCaseType = 4;
+  main.times = {5.0};
+  main.wavebands = {0.0};
+  main.solar.nodes = {2};
+  main.solar.values = {{42.0}};
+  write(main);
+  acds_open("MAIN");
+  std::int64_t reads = 0;
+  for (double t : {-100.0, 5.0, 1.0e6}) {
+    reads += update_at(t);
+    EXPECT_EQ(gar_thermalnodeheatsourcessolar(2), 42.0);
+  }
+  EXPECT_EQ(reads, 2);
+}
+
+TEST_F(AcdSolution, SteadyStateSolverUpdatesBandConductorsOnly) {
+  write(nested_file());
+  acds_open("MAIN");
+  gcc_setsolver("SSTH");
+  gar_thermalnodeheatsourcessolar(kSub1Node2) = -1.0;
+  gar_thermalnodeheatsourcessolar(kSub2Node3) = -2.0;
+  gar_radiativeconds(5) = -3.0;
+  gar_radiativeconds(7) = -4.0;
+  update_at(50.0);
+  EXPECT_EQ(gar_thermalnodeheatsourcessolar(kSub1Node2), -1.0);
+  EXPECT_EQ(gar_radiativeconds(5), -3.0);
+  EXPECT_EQ(gar_thermalnodeheatsourcessolar(kSub2Node3), -2.0);
+  // Band values halfway: 0.3 and 0.7; nodes 12 and 13 at 112 and 113 degrees.
+  const std::vector<double> edges{0.0, 5.0e-6, 1.0}, bands{0.3, 0.7};
+  EXPECT_NEAR(gar_radiativeconds(7), RadCondPiecewiseGreyBody(385.15, 386.15, 2, edges, bands), 1e-12);
+
+  gcc_setsolver("TRANS");
+  update_at(50.0);
+  EXPECT_DOUBLE_EQ(gar_thermalnodeheatsourcessolar(kSub1Node2), 1.0);  // 50 wraps to 0
+  EXPECT_DOUBLE_EQ(gar_thermalnodeheatsourcessolar(kSub2Node3), 8.0);
+}
+
+TEST_F(AcdSolution, BandPairWithAFluidEndUsesTheFluidTemperature) {
+  acd::ModelGroup main;
+  main.analysisCaseType = 4;
+  main.times = {0.0};
+  main.wavebands = {0.0, 1.0};
+  main.pairs = {{"", 4, "", 101}};
+  main.bandValues = {{{0.5}}};
+  write(main);
+  acds_open("MAIN");
+  EXPECT_EQ(tree().conductor_map, std::vector<std::int32_t>{4});
+  EXPECT_EQ(tree().node_j_map, std::vector<std::int32_t>{kFluid101});
+  // One band over every wavelength: the value itself, whatever the temperatures.
+  gar_fluidnodetemps(1) = 500.0;
+  update_at(0.0);
+  EXPECT_NEAR(gar_radiativeconds(4), 0.5, 1e-12);
+}
+
+TEST_F(AcdSolution, CloseWithoutATreeClosesNothing) {
+  acds_close();
+  EXPECT_FALSE(kalvir::acds::solution_state().file.valid());
+}
+
+// ---- Runs that end.
+
+TEST_F(AcdSolution, MissingFileEndsTheRun) {
+  const auto run = run_captured([] { acds_open("MAIN"); });
+  EXPECT_EQ(run.status, 1);
+  ASSERT_FALSE(run.messages.empty());
+  EXPECT_EQ(run.messages.back().severity, "FATAL ERROR");
+  EXPECT_EQ(run.messages.back().routine, "(acds)OpenFile");
+  EXPECT_EQ(run.messages.back().code, 2);
+  EXPECT_EQ(run.messages.back().text,
+            kalvir::test::printed("Cannot open ACD file@Initialising ACD Solution Manager@ACD file name: MAIN.acd@"));
+}
+
+TEST_F(AcdSolution, ValuesOneRowShortEndsTheRun) {
+  write(nested_file());
+  acd::replace_dataset_2d(file(), "/Submodels/SUB1/ModelData/TimeDependent/SolarFluxes/Values", {{1.0}, {41.0}});
+  const auto run = run_captured([] { acds_open("MAIN"); });
+  EXPECT_EQ(run.status, 1);
+  EXPECT_TRUE(has_message(run, "(acds)SetupModelTree", "Cannot read ACD dataset"));
+  EXPECT_TRUE(has_message(run, "(acds)SetupModelTree", "/Submodels/SUB1/ModelData/TimeDependent/SolarFluxes/Values"));
+  EXPECT_TRUE(has_message(run, "(acds)SetupModelTree", "ACD file: MAIN.acd"));
+}
+
+TEST_F(AcdSolution, ConductorOfASubmodelIsNoMatch) {
+  acd::ModelGroup main;
+  main.analysisCaseType = 2;
+  main.times = {0.0};
+  main.period = 1.0;
+  main.pairs = {{"SUB1", 1, "SUB1", 2}};  // GR 5 belongs to SUB1, not to MAIN
+  main.conductorValues = {{1.0}};
+  write(main);
+  testing::internal::CaptureStderr();
+  const auto run = run_captured([] { acds_open("MAIN"); });
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "(acds)CreateRadiativeConductorMaps\n");
+  EXPECT_EQ(run.status, 1);
+}
+
+// Each damage of a good file ends the run at the open with status 1 and a
+// fatal message naming the kind of problem (or an internal stop).
+TEST_F(AcdSolution, DamagedFilesEndTheRunWithAMessage) {
+  const std::string sub1 = "/Submodels/SUB1";
+  const std::string td = sub1 + "/ModelData/TimeDependent";
+  const struct Case {
+    const char* name;
+    std::function<void(acd::ModelGroup&)> change;      // before writing
+    std::function<void(const std::filesystem::path&)> edit;  // after writing
+    const char* text;  // expected fatal text, or the internal stop on stderr
+  } cases[] = {
+      {"case type missing", {}, [&](auto& f) { acd::remove_attribute(f, "/Mission", "analysisCaseType"); },
+       "Cannot read ACD attribute"},
+      {"case type text", {}, [&](auto& f) { acd::set_string_attribute(f, "/Mission", "analysisCaseType", "2"); },
+       "Cannot read ACD attribute"},
+      {"case type 7", [](auto& m) { m.submodels[0].analysisCaseType = 7; }, {}, "(acds)SetMissionData"},
+      {"times missing", {}, [&](auto& f) { acd::remove_link(f, sub1 + "/Mission/Times"); }, "Cannot read ACD dataset"},
+      {"times short", {}, [&](auto& f) { acd::replace_dataset_1d(f, sub1 + "/Mission/Times", {0.0, 4.0}); },
+       "Cannot read ACD dataset"},
+      {"times descending", {}, [&](auto& f) { acd::replace_dataset_1d(f, sub1 + "/Mission/Times", {0.0, 4.0, 3.0}); },
+       "Invalid ACD data"},
+      {"no time points", [](auto& m) { m.submodels[0].numberOfTimes = 0; }, {}, "Invalid ACD data"},
+      {"period 0", [](auto& m) { m.submodels[0].period = 0.0; }, {}, "Invalid ACD data"},
+      {"period missing", {}, [&](auto& f) { acd::remove_attribute(f, sub1 + "/Mission", "period"); },
+       "Cannot read ACD attribute"},
+      {"node list count missing", {},
+       [&](auto& f) { acd::remove_attribute(f, sub1 + "/ModelData/NodeList", "count"); }, "Cannot read ACD attribute"},
+      {"negative count", [](auto& m) { m.submodels[0].solar.count = -1; }, {}, "Invalid ACD data"},
+      {"count beyond the nodes", [](auto& m) { m.submodels[0].solar.count = 2; }, {}, "Cannot read ACD dataset"},
+      {"nodes as text", {}, [&](auto& f) { acd::replace_dataset_strings(f, td + "/SolarFluxes/Nodes", {"2"}); },
+       "Cannot read ACD dataset"},
+      {"conductor values one-dimensional", {},
+       [&](auto& f) { acd::replace_dataset_1d(f, td + "/RadiativeConductors/Values", {1.0, 5.0, 11.0}); },
+       "Cannot read ACD dataset"},
+      {"node pairs missing", {}, [&](auto& f) { acd::remove_link(f, td + "/RadiativeConductors/NodePairs"); },
+       "Cannot read ACD dataset"},
+      {"node pairs not records", {},
+       [&](auto& f) { acd::replace_dataset_1d(f, td + "/RadiativeConductors/NodePairs", {1.0}); },
+       "Cannot read ACD dataset"},
+      {"submodels group missing", {}, [&](auto& f) { acd::remove_link(f, sub1 + "/Submodels/SUB2/Submodels"); },
+       "Cannot read ACD group"},
+      {"mission group missing", {}, [&](auto& f) { acd::remove_link(f, sub1 + "/Mission"); }, "Cannot read ACD group"},
+      {"wavebands short", {},
+       [&](auto& f) { acd::replace_dataset_1d(f, sub1 + "/Submodels/SUB2/Mission/Wavebands", {0.0, 5.0e-6}); },
+       "Cannot read ACD dataset"},
+      {"negative band count", [](auto& m) { m.submodels[0].submodels[0].numberOfWavebands = -1; }, {},
+       "Invalid ACD data"},
+      {"band values missing a band", {},
+       [&](auto& f) {
+         acd::remove_link(f, sub1 + "/Submodels/SUB2/ModelData/TimeDependent/RadiativeConductors/Values");
+       },
+       "Cannot read ACD dataset"},
+      {"unknown submodel", [](auto& m) { m.submodels[0].name = "NOSUCH"; }, {}, "(acds)GetModelReference"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    kalvir::test::build_acd_model(kalvir::test::acd_model());
+    acd::ModelGroup m = nested_file();
+    if (c.change) c.change(m);
+    write(m);
+    if (c.edit) c.edit(file());
+    testing::internal::CaptureStderr();
+    const auto run = run_captured([] { acds_open("MAIN"); });
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(run.status, 1);
+    const std::string text = c.text;
+    if (text.front() == '(') {
+      EXPECT_EQ(err, text + "\n");
+    } else {
+      EXPECT_TRUE(has_message(run, "(acds)SetupModelTree", text)) << (run.messages.empty() ? "" : run.messages.back().text);
+    }
+    acds_close();
+  }
+}
+
+}  // namespace
