@@ -276,7 +276,9 @@ TEST_F(EntityRefs, NodeStatusLetters) {
     EXPECT_EQ(ierr, c.ierr) << c.text << " " << c.status;
     const char got = c.node <= 15 ? gar_thermalnodestatuses(c.node)[0] : gar_fluidnodestatuses(c.node - 15)[0];
     EXPECT_EQ(got, c.letter) << c.text << " " << c.status;
-    if (c.node <= 15) EXPECT_EQ(gar_thermalnodestatusescopy(c.node)[0], c.letter);
+    if (c.node <= 15) {
+      EXPECT_EQ(gar_thermalnodestatusescopy(c.node)[0], c.letter);
+    }
     if (c.ierr == 0) {
       EXPECT_TRUE(msgs.empty());
     } else {
