@@ -1,6 +1,7 @@
 #include "tests/support/mdb_fixtures.h"
 
 #include <algorithm>
+#include <fstream>
 
 #include "runtime/control/control_constants.h"
 #include "runtime/control/file_names.h"
@@ -50,8 +51,16 @@ std::string mdb_file_name(std::string_view model_name) {
 
 LoadOutcome load_image(const mdbw::MdbImage& image, const mdbw::Sizes& sizes, std::string_view model_name,
                        const TempDir& dir) {
+  return load_bytes(image.bytes(), sizes, model_name, dir);
+}
+
+LoadOutcome load_bytes(const std::vector<std::byte>& bytes, const mdbw::Sizes& sizes, std::string_view model_name,
+                       const TempDir& dir) {
   LoadOutcome out;
-  image.save(dir.file(mdb_file_name(model_name)));
+  {
+    std::ofstream f(dir.file(mdb_file_name(model_name)), std::ios::binary | std::ios::trunc);
+    f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  }
   reset_run_state(sizes, model_name);
   const ScopedCwd cwd(dir.path());
   Unit6Capture capture;
@@ -154,6 +163,45 @@ mdbw::Model two_submodel_model() {
   m.submodels = {main, sub};
   // SUB1 node 40 follows main node 1.
   m.ties = {{{1, 1}, {{2, 40}}}};
+  return m;
+}
+
+mdbw::Model full_model() {
+  mdbw::Model m = two_submodel_model();
+  m.name = "FULLMODEL";
+  mdbw::Submodel& main = m.submodels[0];
+  main.name = "FULLMODEL";
+  main.gv = {{1, 2, 0.1}, {2, 3, 0.2}};
+  main.triangle_values = {0.5, 0.6, 0.7};
+  main.gf = {{1, 2, 0.3}};
+  main.xgr = {{{1, 20}, {0, 2}, 1e-4}};
+  main.xgf = {{{0, 1}, {2, 301}, 0.4}};
+  main.xlinks = {{{1, 101}, {2, 301}, 0.02}};
+  main.real_constants = {{"ALPHA", 1.5}, {"BETA", 2.5}};
+  main.int_constants = {{"COUNT", 3}};
+  main.char_constants = {{"LABEL", "SOLAR PANEL"}};
+  main.arrays.add_real("TABLE", {1, 2, 3, 4});
+  main.arrays.add_int("STEPS", {5, 6});
+  main.local_ints = {1, 2};
+  main.skip_counts[3] = 40;
+  m.gloi[5] = 60;
+  m.glor[16] = 0.0;
+  mdbw::Submodel& sub = m.submodels[1];
+  sub.fluid = {fnode(101), fnode(102)};
+  sub.links = {{101, 102, 0.01}};
+  sub.gl.push_back({40, 101, 0.9});
+  sub.real_constants = {{"GAMMA", 0.5}};
+  sub.arrays.add_real("CURVE", {0.0, 1.0});
+  sub.aliases = {{"LEFT", 10}, {"RIGHT", 40}};
+  mdbw::Submodel third;
+  third.name = "SUB2";
+  third.level = 2;
+  third.nodes = {tnode(5), tnode(6)};
+  third.fluid = {fnode(301)};
+  third.gl = {{5, 6, 1.0}};
+  third.xgl = {{{0, 5}, {-1, 30}, 0.7}};
+  m.submodels.push_back(third);
+  m.ties.push_back({{3, 5}, {{3, 6}}});
   return m;
 }
 

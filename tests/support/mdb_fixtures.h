@@ -37,6 +37,9 @@ std::string mdb_file_name(std::string_view model_name);
 // from `sizes` and runs SCOMLD on unit 10 with dir as working directory.
 LoadOutcome load_image(const mdbw::MdbImage& image, const mdbw::Sizes& sizes, std::string_view model_name,
                        const TempDir& dir);
+// The same for the bytes of a file as they lie on disk.
+LoadOutcome load_bytes(const std::vector<std::byte>& bytes, const mdbw::Sizes& sizes, std::string_view model_name,
+                       const TempDir& dir);
 // The same for a model description.
 LoadOutcome load_model(const mdbw::Model& model, const TempDir& dir);
 
@@ -75,5 +78,11 @@ mdbw::Model three_node_model();
 // 10, 20, 30, 40) with own conductors in both, an inter-model GL between
 // them, a tie group and an alias; small enough to check by hand.
 mdbw::Model two_submodel_model();
+
+// Everything the file can hold at once: three submodels with thermal and
+// fluid nodes, all conductor kinds own and inter-model, view factors, ties,
+// aliases, user constants of the three kinds, ARRAYs, mass-flow links own and
+// inter-model, control constants, and a skipped block.
+mdbw::Model full_model();
 
 }  // namespace kalvir::test
