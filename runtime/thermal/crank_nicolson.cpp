@@ -3,10 +3,13 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <new>
+#include <stdexcept>
 
 #include "runtime/control/control_constants.h"
 #include "runtime/control/flags.h"
 #include "runtime/control/model_blocks.h"
+#include "runtime/control/run_end.h"
 #include "runtime/control/status.h"
 
 namespace kalvir::thermal {
@@ -67,7 +70,13 @@ void S9SLVE(SolutionFrame& FRAME, CnWork& WORK, CnCounts& COUNTS) {
   const std::int32_t nnode = FLAGS(flagw::NNODE);
   WORK.T = gar_thermalnodetemps.span();
   WORK.C = gar_thermalnodecapacitances.span();
-  WORK.pos.build(nnode, FLAGS(flagw::NGL), FLAGS(flagw::NGR), FLAGS(flagw::NGF));
+  try {
+    WORK.pos.build(nnode, FLAGS(flagw::NGL), FLAGS(flagw::NGR), FLAGS(flagw::NGF));
+  } catch (const std::bad_alloc&) {
+    internal_stop("Allocation would exceed memory limit");
+  } catch (const std::length_error&) {
+    internal_stop("Allocation would exceed memory limit");
+  }
   WORK.pos.copy_all_values();
   if (stat_getstatst() == 0) {
     WORK.rebuild_flags();
