@@ -38,7 +38,14 @@ run_sample() {
     "$here/build/orvik_sample_inputs" "$rundir"
   fi
   cd "$rundir"
-  "$here/build/orvik_testbed_01"
+  local status=0
+  "$here/build/orvik_testbed_01" >ORVIK_TESTBED_01.out || status=$?
+  echo "run finished with exit status $status; outputs are in $rundir:"
+  echo "  ORVIK_TESTBED_01.out  printed output (node tables, messages)"
+  echo "  ORVIK_TE.MON          progress monitor"
+  echo "  ORVIK_TE.TRA          trace file (messages when TRACE = 1)"
+  echo "  *.TMD                 result files (HDF5)"
+  return "$status"
 }
 
 run_tests() {
