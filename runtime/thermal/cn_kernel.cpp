@@ -11,7 +11,7 @@
 #include "runtime/control/run_end.h"
 #include "runtime/control/status.h"
 #include "runtime/modeldata/search_sort.h"
-#include "runtime/thermal/print_standins.h"
+#include "runtime/output/print/cycle_report.h"
 
 namespace kalvir::thermal {
 namespace {

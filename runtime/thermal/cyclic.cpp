@@ -14,7 +14,7 @@
 #include "runtime/platform/fixed_string.h"
 #include "runtime/thermal/crank_nicolson.h"
 #include "runtime/thermal/network_sums.h"
-#include "runtime/thermal/print_standins.h"
+#include "runtime/output/print/cycle_report.h"
 #include "runtime/thermal/solution_frame.h"
 
 namespace kalvir::thermal {

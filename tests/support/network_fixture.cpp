@@ -1,5 +1,6 @@
 #include "tests/support/network_fixture.h"
 
+#include <array>
 #include <bit>
 #include <string>
 
@@ -8,6 +9,7 @@
 #include "runtime/control/global_arrays.h"
 #include "runtime/control/messages.h"
 #include "runtime/control/model_blocks.h"
+#include "runtime/control/shared_blocks.h"
 #include "runtime/control/status.h"
 #include "runtime/modeldata/model_tree.h"
 #include "runtime/modeldata/node_groups.h"
@@ -208,6 +210,8 @@ void build_network(const NetworkSpec& spec) {
   }
 
   SLDINC();
+  // Print unit 6, 60 lines per page, first page.
+  for (int w = 1; w <= 6; ++w) PRTINF(w) = std::array<std::int32_t, 6>{60, 1, 6, 1, 0, 0}[static_cast<std::size_t>(w - 1)];
   GLOI.MODEL = 1;
   GLOI.MLEVEL = 0;
   GLOI.MSHORT = 0;
