@@ -358,7 +358,7 @@ void SAPTUP(const std::array<std::int32_t, 9>& POS, std::int32_t LEN, std::int32
       }
       std::int32_t& w = INFOLIST(e + word - 1);
       const std::int64_t v = std::int64_t{w} + add;
-      if (v < 1 || v > limit) {
+      if (v > limit) {
         IERR = 3;
         return;
       }
@@ -476,9 +476,8 @@ std::int32_t LOADM(LoadContext& ctx) {
     acda_updatearraypointers(narrays, n59, n60, gar_arrayinfopointers, gar_arrayinfolist, gar_arraynames, pos[1],
                              k0, dir(14, i + 1));
   }
-  // Every submodel's entries are checked against the stores; for the main
-  // model the positions are already absolute and the shift adds nothing.
-  if (dir(14, i + 1) > k0) {
+  // The main model's entries are absolute already.
+  if (i >= 2 && dir(14, i + 1) > k0) {
     SAPTUP(pos, FLAGS(flagw::CHARLEN), k0, dir(14, i + 1), gar_arrayinfolist, gar_arrayinfopointers, st);
     if (st != 0) return 3;
   }

