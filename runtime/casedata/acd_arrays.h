@@ -2,9 +2,10 @@
 // the ACD file adds to the model's own, counted at start-up and merged into
 // the ARRAY stores while the MDB file is loaded.
 //
-// Minimal version: the reader stays closed, so every count is 0 and the
-// model keeps the ARRAY values of its MDB file. The ACD array reader replaces
-// this file with the same interface.
+// A file that cannot be opened is reported and leaves the reader closed
+// (every count 0, the model keeps the ARRAY values of its MDB file). An
+// Arrays group whose counts do not agree with its records and data ends the
+// run with a fatal message naming the group and the file.
 #pragma once
 
 #include <cstdint>
@@ -33,7 +34,9 @@ void acda_getarraydata(std::int32_t& NARRAYS, std::int32_t& NVALUES, std::int32_
 // Sets the info-list entries of the submodel's arrays (name indices FIRST + 1
 // .. LAST) that the file supplies, so that they describe the values appended
 // behind the submodel's INDEXBASE integer and VALUEBASE real values. INFOBASE
-// is the number of info-list words in use before the submodel.
+// is the number of info-list words in use before the submodel. A record of
+// arrayType 2 fits a model array of form 2 only, arrayType 4 (a table) form 4
+// only; any other pairing is reported and skipped.
 void acda_updatearraypointers(std::int32_t NARRAYS, std::int32_t INDEXBASE, std::int32_t VALUEBASE,
                               kalvir::Array1<std::int32_t>& INFOPOINTERS,
                               kalvir::Array1<std::int32_t>& INFOLIST, const kalvir::CharArray<18>& NAMES,
