@@ -15,8 +15,6 @@
 namespace kalvir::thermal {
 namespace {
 
-CnCounts g_last_counts;
-
 double clamp_step(double x) { return std::min(std::max(x, GLOR.DTMIN), GLOR.DTMAX); }
 
 // Largest change over the step of the diffusion nodes that are time-stepped
@@ -30,8 +28,6 @@ double largest_change(const CnWork& w) {
 }
 
 }  // namespace
-
-const CnCounts& last_cn_counts() noexcept { return g_last_counts; }
 
 }  // namespace kalvir::thermal
 
@@ -94,7 +90,6 @@ void S9SLVE(SolutionFrame& FRAME, CnWork& WORK, CnCounts& COUNTS) {
       S9NEWT(WORK);
     } while (S9TIME(FRAME, WORK, largest_change(WORK), COUNTS) == Attempt::Rejected);
   }
-  g_last_counts = COUNTS;
   FRAME.end_warning(COUNTS.relxca, COUNTS.steps, "RELXCA", 3, 4, "S9Slve");
   FRAME.end_warning(COUNTS.dtpmax, COUNTS.steps, "DTPMAX", 5, 6, "S9Slve");
   FRAME.end_warning(COUNTS.dtroca, COUNTS.steps, "DTROCA", 7, 8, "S9Slve");

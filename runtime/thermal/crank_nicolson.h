@@ -22,9 +22,6 @@ struct CnCounts {
 // What S9TIME decided on an attempt.
 enum class Attempt { Accepted, Rejected };
 
-// The counters of the last SLCRNC run, for reports and benchmarks.
-const CnCounts& last_cn_counts() noexcept;
-
 }  // namespace kalvir::thermal
 
 // Advances the thermal network from TIMEO to TIMEND.
