@@ -1,6 +1,7 @@
 #include "runtime/modeldata/fpcs.h"
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <string>
 #include <vector>
@@ -60,6 +61,43 @@ void SFPCSA(LoadContext& ctx, std::int32_t& IERR) {
   const auto fluid = gar_fluidnodenums.span().subspan(static_cast<std::size_t>(r16), static_cast<std::size_t>(nfs));
   const Array1<std::int32_t>* pairs[kKinds] = {&gar_linearcondnodepairs, &gar_radiativecondnodepairs,
                                                &gar_fluidiccondnodepairs};
+  // Each link and conductor pair is attached to the fluid nodes it names, in
+  // ascending pair order, so that every node's entries come out as a scan of
+  // all pairs would give them.
+  struct Item {
+    std::int32_t pair;
+    std::int32_t other;  // user number of the other end
+    std::int32_t cond;
+  };
+  const std::int32_t npairs[kKinds] = {ctx.pairwords[0] / 2, ctx.pairwords[1] / 2, ctx.pairwords[2] / 2};
+  std::vector<std::vector<Item>> links(static_cast<std::size_t>(nfs) + 1);
+  std::array<std::vector<std::vector<Item>>, kKinds> conductors;
+  for (std::int32_t k = 1; k <= nms; ++k) {
+    const std::int32_t a = gar_massflowlinkcondnodepairs(2 * (r17 + k) - 1);
+    const std::int32_t b = gar_massflowlinkcondnodepairs(2 * (r17 + k));
+    const std::int32_t fb = position_in(fluid, b), fa = position_in(fluid, a);
+    if (fb > 0) links[static_cast<std::size_t>(fb)].push_back({k, a, k});
+    if (fa > 0 && fa != fb) links[static_cast<std::size_t>(fa)].push_back({k, b, k});
+  }
+  // A pair end that is a thermal node number names that thermal node.
+  const auto fluid_end = [&](std::int32_t end) {
+    const std::int32_t m = magnitude(end);
+    return position_in(thermal, m) > 0 ? 0 : position_in(fluid, m);
+  };
+  for (int kind = 0; kind < kKinds; ++kind) {
+    const auto ks = static_cast<std::size_t>(kind);
+    conductors[ks].resize(static_cast<std::size_t>(nfs) + 1);
+    if (ctx.coupling[ks] <= 0) continue;
+    const Array1<std::int32_t>& p = *pairs[kind];
+    for (std::int32_t jj = 1; jj <= npairs[kind]; ++jj) {
+      const std::int32_t p1 = p(2 * jj - 1), p2 = p(2 * jj);
+      const std::int32_t f2 = fluid_end(p2), f1 = fluid_end(p1);
+      if (f2 > 0) conductors[ks][static_cast<std::size_t>(f2)].push_back({jj, p1, kind == kFluidic ? jj * sign_of(p1) : jj});
+      if (f1 > 0 && f1 != f2)
+        conductors[ks][static_cast<std::size_t>(f1)].push_back({jj, p2, kind == kFluidic ? -jj * sign_of(p2) : jj});
+    }
+  }
+
   const std::int64_t len = fluid_length();
   std::int64_t w = ctx.nfpcs;
   std::int32_t errors = 0;
@@ -72,52 +110,27 @@ void SFPCSA(LoadContext& ctx, std::int32_t& IERR) {
     fpcs_at(++w) = v;
   };
   const auto local = [&]() { return static_cast<std::int32_t>(w - ctx.nfpcs); };
-  LoopGuard guard("SFPCS ");
   for (std::int32_t j = 1; j <= nfs && errors <= 10 && !overflow; ++j) {
-    const std::int32_t u = gar_fluidnodenums(r16 + j);
     gar_pcsptrsfluid(r16 + j) = local() + 1;
-    for (std::int32_t k = 1; k <= nms; ++k) {
-      guard.tick();
-      const std::int32_t a = gar_massflowlinkcondnodepairs(2 * (r17 + k) - 1);
-      const std::int32_t b = gar_massflowlinkcondnodepairs(2 * (r17 + k));
-      if (a != u && b != u) continue;
-      const std::int32_t other = position_in(fluid, b == u ? a : b);
+    for (const Item& it : links[static_cast<std::size_t>(j)]) {
+      const std::int32_t other = position_in(fluid, it.other);
       if (other == 0) {
         errors += 5;
         continue;
       }
       put(other);
-      put(k);
+      put(it.cond);
     }
     put(-(local() + 2));
     put(0);
     for (int kind = 0; kind < kKinds; ++kind) {
-      const auto ks = static_cast<std::size_t>(kind);
-      if (ctx.coupling[ks] > 0) {
-        const Array1<std::int32_t>& p = *pairs[kind];
-        for (std::int32_t jj = 1; jj <= ctx.pairwords[ks] / 2; ++jj) {
-          guard.tick();
-          const std::int32_t p1 = p(2 * jj - 1), p2 = p(2 * jj);
-          const auto is_this = [&](std::int32_t end) {
-            return magnitude(end) == u && position_in(thermal, magnitude(end)) == 0;
-          };
-          std::int32_t other_end, cond;
-          if (is_this(p2)) {
-            other_end = p1;
-            cond = kind == kFluidic ? jj * sign_of(p1) : jj;
-          } else if (is_this(p1)) {
-            other_end = p2;
-            cond = kind == kFluidic ? -jj * sign_of(p2) : jj;
-          } else {
-            continue;
-          }
-          const std::int32_t tp = position_in(thermal, magnitude(other_end));
-          if (tp > 0) {
-            put(tp);
-            put(cond);
-          } else if (position_in(fluid, magnitude(other_end)) == 0) {
-            errors += 5;
-          }
+      for (const Item& it : conductors[static_cast<std::size_t>(kind)][static_cast<std::size_t>(j)]) {
+        const std::int32_t tp = position_in(thermal, magnitude(it.other));
+        if (tp > 0) {
+          put(tp);
+          put(it.cond);
+        } else if (position_in(fluid, magnitude(it.other)) == 0) {
+          errors += 5;
         }
       }
       put(0);
