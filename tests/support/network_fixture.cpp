@@ -217,6 +217,7 @@ void build_network(const NetworkSpec& spec) {
   GLOI.MSHORT = 0;
   GLOI.TRACE = 0;
   GLOI.LENGTH = 60;
+  GLOI.WIDTH = 132;
   set_transient_constants();
   register_model_blocks(ModelBlocks{});
   stat_setstatst(0);

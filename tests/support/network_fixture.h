@@ -49,7 +49,8 @@ struct NetworkSpec {
 
 // Releases and re-allocates the global arrays and fills them from spec; sets
 // FLAGS (next-free words 1), the model directory and names, the character
-// control-constant defaults, MODEL = 1, the message levels, clears the
+// control-constant defaults, MODEL = 1, the message levels, a page of 60
+// lines of 132 columns, clears the
 // status-change flag, the registered model blocks and the message counters,
 // and sets the constants of set_transient_constants.
 void build_network(const NetworkSpec& spec);
