@@ -40,7 +40,6 @@ constexpr std::int64_t kCyclePassLimit = 2000000000;
 // The routine named by ROUTINE over 6 characters, trailing blanks ignored.
 const CyclicRoutine* find_routine(std::string_view routine) {
   const std::string_view name = trim_right(routine.substr(0, std::min<std::size_t>(routine.size(), 6)));
-  if (routine.size() > 6 && !is_blank(routine.substr(6))) return nullptr;
   for (const CyclicRoutine& r : kRoutines)
     if (r.name == name) return &r;
   return nullptr;

@@ -136,7 +136,7 @@ TEST(Cyclic, RoutineNamesOutsideTheTableOrNotBuiltEndTheRun) {
     const char* name;
     int code;
   };
-  for (const Case& c : {Case{"SLCRN", 2}, Case{"SLCRNCX", 2}, Case{"SLFRWD", 7}, Case{"FGENFI", 7}}) {
+  for (const Case& c : {Case{"SLCRN", 2}, Case{"SLCRN C", 2}, Case{"SLFRWD", 7}, Case{"FGENFI", 7}}) {
     build_periodic();
     static std::string name;
     name = c.name;
@@ -147,6 +147,10 @@ TEST(Cyclic, RoutineNamesOutsideTheTableOrNotBuiltEndTheRun) {
     EXPECT_EQ(FLAGS(29), 1) << c.name;
   }
   EXPECT_EQ(kalvir::thermal::cyclic_routines().size(), 10U);
+  // Only the first six characters name the routine.
+  build_periodic();
+  std::vector<Message> msgs;
+  EXPECT_EQ(run_capturing([] { SOLCYC("SLCRNC-TRANSIENT", 1.0e-3, 1.0e10, kPeriod, 10, " ", "NONE"); }, msgs), 0);
 }
 
 TEST(Cyclic, HeatFlowsAndRateOfAThermalNode) {
