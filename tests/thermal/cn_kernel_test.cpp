@@ -360,5 +360,51 @@ TEST(CnKernel, IterateBeyondTheLimitPrintsTheWarningPageAndEndsTheRun) {
   EXPECT_NE(out.find("S9NewT"), std::string::npos);
 }
 
+TEST(CnKernel, DtrocaBoundsTheRateChangeOfEveryAcceptedStep) {
+  const double tau = 5.0;
+  NetworkSpec spec;
+  spec.nodes = {{100.0, 10.0 * tau, 'D', 0.0}, {0.0, 0.0, 'B', 0.0}};
+  spec.gl = {{1, 2, 10.0}};
+  build_network(spec);
+  register_logging_blocks();
+  GLOR.DTIMEI = 2.0;
+  GLOR.DTROCA = 0.5;
+  GLOR.DTMIN = 1.0e-3;
+  GLOR.RELXCA = 1.0e-12;
+  static std::vector<double> dtrocc, steps;
+  dtrocc.clear();
+  steps.clear();
+  ModelBlocks b = registered_model_blocks();
+  b.variables2 = [] {
+    dtrocc.push_back(GLOR.DTROCC);
+    steps.push_back(GLOR.DTIMEU);
+  };
+  register_model_blocks(b);
+  std::vector<Message> msgs;
+  ASSERT_EQ(run_capturing([] { SLCRNC(); }, msgs), 0);
+  EXPECT_TRUE(msgs.empty());
+  ASSERT_GT(steps.size(), 5U);
+  for (double d : dtrocc) EXPECT_LE(d, 0.5);
+  EXPECT_LT(steps.front(), 2.0);  // the first attempt at DTIMEI was rejected
+  EXPECT_NEAR(gar_thermalnodetemps(1), 100.0 * std::exp(-10.0 / tau), 0.05);
+}
+
+TEST(CnKernel, CountsOfARunOfOneStepAreReportedAgainstThatStep) {
+  NetworkSpec spec;
+  spec.nodes = {{100.0, 1.0, 'D', 0.0}, {0.0, 0.0, 'B', 0.0}};
+  spec.gl = {{1, 2, 1.0}};
+  build_network(spec);
+  register_logging_blocks();
+  GLOR.DTIMEI = 10.0;
+  GLOR.DTMIN = 10.0;
+  GLOR.DTPMAX = 1.0;
+  std::vector<Message> msgs;
+  ASSERT_EQ(run_capturing([] { SLCRNC(); }, msgs), 0);
+  EXPECT_EQ(block_log().v2_timen, std::vector<double>{10.0});
+  ASSERT_EQ(msgs.size(), 1U);
+  EXPECT_EQ(msgs[0].text, "SLCRNC: DTPMAX exceeded in more than 10% of time steps");
+  EXPECT_EQ(msgs[0].code, 6);
+}
+
 }  // namespace
 }  // namespace kalvir::test
