@@ -299,6 +299,29 @@ TEST(MdbLoad, MissingSectionMarkerReportsTheRecordFound) {
   EXPECT_TRUE(mentions(r, "MARKER BLOCK  Zerror =  7")) << r.printed;
 }
 
+TEST(MdbLoad, IntegerConstantThatIsNoIntegerIsRejected) {
+  const mdbw::Model m = three_node_model();
+  mdbw::MdbImage image = mdbw::build_mdb(m);
+  const auto bits = std::bit_cast<std::uint64_t>(3.0e9);  // NODES, beyond 32 bits
+  const std::size_t data = image.list_headers.at({1, 68}) + 1;
+  set_record_word(image, data, 1, static_cast<std::int32_t>(bits & 0xFFFFFFFFU));
+  set_record_word(image, data, 2, static_cast<std::int32_t>(bits >> 32));
+  TempDir dir;
+  const LoadOutcome r = load_image(image, mdbw::model_sizes(m), m.name, dir);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(mentions(r, "CONTROL CONSTANTS  Zerror =  1")) << r.printed;
+}
+
+TEST(MdbLoad, TieListLongerThanItsAreaIsRejected) {
+  const mdbw::Model m = two_submodel_model();
+  mdbw::Sizes sizes = mdbw::model_sizes(m);
+  sizes.flags[24] = 4;  // FLAGS(25): the program expects a shorter tail than the file holds
+  TempDir dir;
+  const LoadOutcome r = load_image(mdbw::build_mdb(m), sizes, m.name, dir);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(mentions(r, "SKIP LIST 35  Zerror =  2")) << r.printed;
+}
+
 TEST(MdbLoad, NodeNumbersThatDoNotAscendAreRejected) {
   mdbw::Model m = two_submodel_model();
   std::swap(m.submodels[1].nodes[0], m.submodels[1].nodes[1]);
