@@ -3,11 +3,14 @@
 // node group, the routine names, and the rate routines against hand sums.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <numbers>
 #include <string>
 #include <vector>
 
+#include "runtime/fluids/interface/fluid_names.h"
+#include "runtime/fluids/interface/properties.h"
 #include "runtime/thermal/crank_nicolson.h"
 #include "runtime/thermal/cyclic.h"
 #include "tests/support/test_support.h"
@@ -172,6 +175,32 @@ TEST(Cyclic, HeatFlowsAndRateOfAThermalNode) {
   EXPECT_NEAR(rate, (7.0 + qf + ql + qrad) / 50.0, 1.0e-12);
   LPDTTM(2, rate);
   EXPECT_EQ(rate, 0.0);  // a boundary node has no rate
+}
+
+TEST(Cyclic, FluidNodeRateFromItsHeatFlowsAndCapacity) {
+  NetworkSpec spec;
+  spec.nodes = {{20.0, 1.0, 'D', 0.0}};
+  spec.fluid_temps = {20.0, 20.0, 20.0};
+  build_network(spec);
+  const std::int32_t water = FTYPEI("WATER");
+  for (int k = 1; k <= 3; ++k) {
+    gar_fluidnodepressures(k) = 1.0e5;
+    gar_fluidnodevapourqualities(k) = 0.0;
+    gar_fluidnodevolumes(k) = 1.0e-3;
+    gar_fluidnodeheatsources(k) = 2.0;
+  }
+  gar_fluidnodestatuses.set(2, "K");
+  gar_fluidnodevolumes(3) = 0.0;
+  const std::array<double, 5> flows{1.0, 2.0, 3.0, 4.0, 5.0};
+  double rate = 0.0;
+  LFDTTM(1, water, flows, rate);
+  const double capacity = XRHO(1.0e5, 20.0, 0.0, water, 2) * XCP(1.0e5, 20.0, 0.0, water, 2) * 1.0e-3;
+  EXPECT_GT(capacity, 0.0);
+  EXPECT_DOUBLE_EQ(rate, 17.0 / capacity);
+  LFDTTM(2, water, flows, rate);
+  EXPECT_EQ(rate, 0.0);
+  LFDTTM(3, water, flows, rate);
+  EXPECT_EQ(rate, 1.0e20);
 }
 
 }  // namespace
