@@ -71,10 +71,11 @@ constexpr std::string_view kResetting = "Resetting a Heater.@";
 constexpr std::string_view kRetrieving = "Retrieving a Heater status.@";
 
 // The definition messages by code: problem, current action and information,
-// each ended by its "@"; the context follows.
+// each ended by its "@"; the context follows. Codes 1 to 3 carry the maximum
+// length and are built by too_long().
 constexpr std::array<std::string_view, 21> kDefineTexts{
     "",
-    "",  // 1 to 3 carry the maximum length, built in too_long()
+    "",
     "",
     "",
     "Invalid integer option for transient operating mode.@Defining a Heater.@@",
