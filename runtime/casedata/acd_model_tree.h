@@ -64,6 +64,7 @@ struct ModelNode {
   std::vector<std::int32_t> node_i_map, node_j_map;
   // Types 2 and 3: NR values per row; type 4: NWB x NR, band fastest.
   std::vector<double> conductor_prev, conductor_next;
+  std::vector<double> band_work;  // type 4: the NWB band values of one conductor
 
   std::vector<std::unique_ptr<ModelNode>> children;  // in ascending name order
 };

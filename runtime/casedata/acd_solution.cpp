@@ -232,6 +232,7 @@ void open_time_dependent(hid_t location, ModelNode& node) {
   }
   node.conductor_prev.assign(row_length, 0.0);
   node.conductor_next.assign(row_length, 0.0);
+  if (node.analysis_case_type == 4) node.band_work.assign(static_cast<std::size_t>(node.number_of_wavebands), 0.0);
 }
 
 void SetupModelTree(hid_t location, std::int32_t model, ModelNode& node) {

@@ -3,6 +3,7 @@
 // interpolated at the current solution time. The rows of the two time points
 // around that time are cached per model group, so that the file is read only
 // when the time moves into another interval.
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <utility>
@@ -52,8 +53,11 @@ TimeSlice GetTimeInterpParams(const ModelNode& node) {
   const auto T = [&](std::int32_t j) { return node.times[static_cast<std::size_t>(j - 1)]; };
   if (n == 1 || m <= T(1)) return {1, 0.0};
   if (m > T(n)) return {n - 1, 1.0};
-  std::int32_t j = 2;
-  while (T(j) < m) ++j;  // ends at n at the latest, since m <= T(n)
+  // The first time point at or after m (from the second on, since m > T(1),
+  // and at T(N) at the latest, since m <= T(N)); T(j - 1) < m, so the
+  // interval has a length.
+  const auto at = std::lower_bound(node.times.begin() + 1, node.times.end(), m);
+  const auto j = static_cast<std::int32_t>(at - node.times.begin()) + 1;
   return {j - 1, (m - T(j - 1)) / (T(j) - T(j - 1))};
 }
 

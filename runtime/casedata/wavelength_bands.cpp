@@ -79,7 +79,7 @@ double RadCondPiecewiseGreyBody(double T1, double T2, std::int32_t NWB, std::spa
   return (s1 * t14 - s2 * t24) / (t14 - t24);
 }
 
-void updateradcondstimedepwavedep(const kalvir::acds::ModelNode& NODE, double W) {
+void updateradcondstimedepwavedep(kalvir::acds::ModelNode& NODE, double W) {
   const double tabs = gcc_gettabs();
   const auto nwb = static_cast<std::size_t>(std::max<std::int32_t>(NODE.number_of_wavebands, 0));
   const std::int64_t nnode = std::min<std::int64_t>(gfl_getnumthermalnodes(), gar_thermalnodetemps.size());
@@ -89,7 +89,8 @@ void updateradcondstimedepwavedep(const kalvir::acds::ModelNode& NODE, double W)
     if (i > nnode && i - nnode <= gar_fluidnodetemps.size()) return gar_fluidnodetemps(i - nnode);
     return 0.0;
   };
-  std::vector<double> f(nwb);
+  std::vector<double>& f = NODE.band_work;
+  if (f.size() != nwb) f.assign(nwb, 0.0);
   for (std::size_t k = 0; k < NODE.conductor_map.size(); ++k) {
     for (std::size_t b = 0; b < nwb; ++b) {
       const double prev = NODE.conductor_prev[k * nwb + b];

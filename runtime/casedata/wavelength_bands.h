@@ -27,5 +27,6 @@ double RadCondPiecewiseGreyBody(double T1, double T2, std::int32_t NWB, std::spa
                                 std::span<const double> VALUES);
 
 // GR of every time-dependent conductor of NODE from its band rows at weight W
-// of the current slice and the current temperatures of its two nodes.
-void updateradcondstimedepwavedep(const kalvir::acds::ModelNode& NODE, double W);
+// of the current slice and the current temperatures of its two nodes (the
+// node's work list holds the band values of one conductor at a time).
+void updateradcondstimedepwavedep(kalvir::acds::ModelNode& NODE, double W);

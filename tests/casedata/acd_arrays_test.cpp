@@ -86,11 +86,16 @@ TEST_F(AcdArrays, CountCoversEveryGroupOfTheFile) {
   acd::ModelGroup main = with_arrays("", {curve("A", {1, 2, 3})});
   acd::ModelGroup sub = with_arrays("SUB1", {acd::make_table_2d("T", {1, 2, 3}, {1, 2, 3, 4}, {{1, 2, 3, 4}, {5, 6, 7, 8}, {9, 10, 11, 12}})});
   sub.submodels = {with_arrays("NOT_A_SUBMODEL", {curve("B", {4, 5})})};
-  main.submodels = {sub};
+  // No submodel has a name of more than 24 characters: reported, not counted.
+  main.submodels = {sub, with_arrays("A_GROUP_NAME_LONGER_THAN_24", {curve("Z", {1})})};
   write(main);
-  acda_open("MAIN");
   std::int32_t nindex = -1, nvalues = -1;
-  acda_getnumberofarrayvalues(nindex, nvalues);
+  const auto run = run_captured([&] {
+    acda_open("MAIN");
+    acda_getnumberofarrayvalues(nindex, nvalues);
+  });
+  EXPECT_EQ(run.status, 0);
+  EXPECT_TRUE(has_message(run, "(acda)GetNumberOfArrayValues", "A_GROUP_NAME_LONGER_THAN_24"));
   EXPECT_EQ(nvalues, 3 + 19 + 2);
   EXPECT_EQ(nindex, 15);
 }

@@ -234,6 +234,31 @@ TEST_F(AcdSolution, RowsAreReadOnlyWhenTheSliceMoves) {
   }
 }
 
+TEST_F(AcdSolution, OrbitalArcCaseMapsThroughTheArcTable) {
+  acd::ModelGroup main;
+  main.analysisCaseType = 3;
+  main.times = {0.0, 50.0, 100.0};
+  main.arcs = {{0.0, 0.0, 100.0, 1000.0}};
+  main.solar.nodes = {1};
+  main.solar.values = {{0.0}, {50.0}, {100.0}};  // the flux is the mapped time
+  write(main);
+  acds_open("MAIN");
+  const struct {
+    double t, mapped;
+    int warning;  // TIMIN1's message code, 0 for none
+  } cases[] = {{250.0, 50.0, 0}, {1000.0, 100.0, 0}, {1001.0, 100.0, 2}, {-5.0, 0.0, 1}, {575.0, 75.0, 0}};
+  for (const auto& c : cases) {
+    const auto run = run_captured([&] { update_at(c.t); });
+    EXPECT_EQ(run.status, 0);
+    EXPECT_NEAR(gar_thermalnodeheatsourcessolar(1), c.mapped, 1e-9) << c.t;
+    ASSERT_EQ(run.messages.size(), c.warning == 0 ? 0U : 1U) << c.t;
+    if (c.warning != 0) {
+      EXPECT_EQ(run.messages[0].routine, "TIMIN1");
+      EXPECT_EQ(run.messages[0].code, c.warning);
+    }
+  }
+}
+
 TEST_F(AcdSolution, SingleTimePointIsReadOnce) {
   acd::ModelGroup main;
   main.analysisCaseType = 4;
@@ -385,6 +410,15 @@ TEST_F(AcdSolution, DamagedFilesEndTheRunWithAMessage) {
        },
        "Cannot read ACD dataset"},
       {"unknown submodel", [](auto& m) { m.submodels[0].name = "NOSUCH"; }, {}, "(acds)GetModelReference"},
+      {"submodel name longer than 24", [](auto& m) { m.submodels[0].name = "SUB1_WITH_A_NAME_LONGER_THAN_24"; }, {},
+       "Invalid ACD data"},
+      {"arcs without an orbit length",
+       [](auto& m) {
+         m.submodels[0].analysisCaseType = 3;
+         m.submodels[0].arcs = {{0.0, 5.0, 5.0, 100.0}};
+       },
+       {}, "Invalid ACD data"},
+      {"no arcs", [](auto& m) { m.submodels[0].analysisCaseType = 3; }, {}, "Invalid ACD data"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
