@@ -369,6 +369,16 @@ TEST_F(NodeTable, ColumnLayout) {
   EXPECT_EQ(l.t1.pieces[1].width, 14);
 }
 
+TEST_F(NodeTable, AttributeNameAtTheRightEdgeIsClipped) {
+  Layout l;
+  // L, FT and OWNER end at column 100, T at 114; ZONE's 18-character name
+  // field would run from 116 to 133.
+  l.make({1, 24, 301, 2, 201}, 132);
+  EXPECT_EQ(l.n1, 5);
+  EXPECT_EQ(l.h1.view().substr(115), "      ZONE       ");
+  EXPECT_EQ(l.h1.view().substr(73, 10), "     OWNER");
+}
+
 TEST_F(NodeTable, LongAttributeNamesWidenTheirColumn) {
   kalvir::test::ModelSpec spec = model();
   spec.real_attributes = {"A_FIFTEEN_CHARS"};
