@@ -332,14 +332,18 @@ void acda_updatearraypointers(std::int32_t NARRAYS, std::int32_t INDEXBASE, std:
         if (kalvir::same_trimmed(NAMES(m), std::string_view(a.name).substr(0, 18))) found = m;
     if (found != 0) {
       const std::int64_t e = std::int64_t{INFOPOINTERS(found)} + INFOBASE;
-      const std::int64_t words = a.type == 4 ? 5 : 3;
-      const std::int32_t form = (e >= 1 && e <= INFOLIST.size()) ? INFOLIST(e) : 0;
-      if (e < 1 || e + words - 1 > INFOLIST.size()) {
-        internal_stop("(acda)UpdateArrayPointers");
-      } else if (a.type == 2 && form == 2) {
+      if (e < 1 || e > INFOLIST.size()) internal_stop("(acda)UpdateArrayPointers");
+      const std::int32_t form = INFOLIST(e);
+      // The loader's entries hold every word of their form.
+      const auto room = [&](std::int64_t words) {
+        if (e + words - 1 > INFOLIST.size()) internal_stop("(acda)UpdateArrayPointers");
+      };
+      if (a.type == 2 && form == 2) {
+        room(3);
         INFOLIST(e + 1) = a.size;
         INFOLIST(e + 2) = static_cast<std::int32_t>(value_start);
       } else if (a.type == 4 && form == 4) {
+        room(5);
         INFOLIST(e + 1) = a.index_length;
         INFOLIST(e + 2) = static_cast<std::int32_t>(index_start);
         INFOLIST(e + 3) = a.size;
