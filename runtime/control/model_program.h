@@ -33,7 +33,8 @@
 #include "runtime/casedata/acd_solution.h"
 #include "runtime/casedata/heaters.h"
 #include "runtime/output/monitor/progress_monitor.h"
-#include "runtime/output/print/prndtb_minimal.h"
+#include "runtime/output/print/node_table.h"
+#include "runtime/output/print/page_layout.h"
 #include "runtime/output/tmd/tmd_requests.h"
 #include "runtime/parameters/parwrt_minimal.h"
 

@@ -10,7 +10,7 @@
 #include "runtime/control/shared_blocks.h"
 #include "runtime/control/state_dump.h"
 #include "runtime/modeldata/text_utils.h"
-#include "runtime/output/print/prndtb_minimal.h"
+#include "runtime/output/print/page_layout.h"
 #include "runtime/parameters/parwrt_minimal.h"
 #include "runtime/platform/fixed_string.h"
 #include "runtime/platform/units.h"
