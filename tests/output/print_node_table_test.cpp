@@ -377,6 +377,21 @@ TEST_F(NodeTable, AttributeNameAtTheRightEdgeIsClipped) {
   EXPECT_EQ(l.n1, 5);
   EXPECT_EQ(l.h1.view().substr(115), "      ZONE       ");
   EXPECT_EQ(l.h1.view().substr(73, 10), "     OWNER");
+  EXPECT_EQ(l.h1.view().substr(16, 6), " LABEL");
+  EXPECT_EQ(l.h1.view().substr(44, 11), " FLUID TYPE");
+}
+
+TEST_F(NodeTable, FluidTextColumnsLeaveBlankColumnsInThermalRows) {
+  GLOI.WIDTH = 100;
+  gar_fluidnodefluidtypes.set(1, "WATER");
+  gar_fluidnodeflowregimes.set(1, "BUBL");
+  const Records r = printed([] { PRNDTB(" ", "L,FT,FRG,T", -1); });
+  ASSERT_EQ(r.size(), 13U + 6U + 3U + 9U);
+  EXPECT_EQ(r[20], blanks(10) + "NODE" + blanks(3) + "LABEL" + blanks(23) + "FLUID TYPE" + blanks(18) + "FRG" +
+                       blanks(12) + "T" + blanks(11));
+  EXPECT_EQ(r[22], row(' ', 1, "    " + pad("PANEL A", 24) + blanks(36) + "        101.00"));
+  EXPECT_EQ(r[29], row(' ', 101, "    " + pad("LOOP INLET", 24) + "    " + pad("WATER", 24) + "    BUBL" +
+                                     "        116.00"));
 }
 
 TEST_F(NodeTable, LongAttributeNamesWidenTheirColumn) {

@@ -363,7 +363,7 @@ void PRNDTB(std::string_view ZLABEL, std::string_view ZENTS, std::int32_t SUBREF
   }
   const auto len = static_cast<std::int32_t>(zents.size());
 
-  const std::int32_t room = kTableCodes + SPRSIZ(3) + SPRSIZ(4) + SPRSIZ(5);
+  const std::int32_t room = kTableCodes + std::max(SPRSIZ(3), 0) + std::max(SPRSIZ(4), 0) + std::max(SPRSIZ(5), 0);
   std::vector<std::int32_t> list(static_cast<std::size_t>(room), 0);
   std::vector<std::int32_t> listed(static_cast<std::size_t>(kListedRoom), 0);
   std::int32_t condseen = 0;
