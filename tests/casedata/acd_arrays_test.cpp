@@ -290,10 +290,12 @@ TEST_F(AcdArrays, InconsistentArrayGroupsEndTheRun) {
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_EQ(run.status, 1);
     const std::string text = c.text;
-    if (text.front() == '(')
+    if (text.front() == '(') {
       EXPECT_EQ(err, text + "\n");
-    else
+    } else {
+      EXPECT_EQ(err, "");
       EXPECT_TRUE(has_message(run, "(acda)GetArrayData", text));
+    }
     acda_close();
   }
 }

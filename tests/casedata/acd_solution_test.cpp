@@ -323,7 +323,10 @@ TEST_F(AcdSolution, CloseWithoutATreeClosesNothing) {
 // ---- Runs that end.
 
 TEST_F(AcdSolution, MissingFileEndsTheRun) {
+  testing::internal::CaptureStderr();
   const auto run = run_captured([] { acds_open("MAIN"); });
+  // The library's own error stack is not printed: the message says it all.
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
   EXPECT_EQ(run.status, 1);
   ASSERT_FALSE(run.messages.empty());
   EXPECT_EQ(run.messages.back().severity, "FATAL ERROR");
@@ -341,6 +344,22 @@ TEST_F(AcdSolution, ValuesOneRowShortEndsTheRun) {
   EXPECT_TRUE(has_message(run, "(acds)SetupModelTree", "Cannot read ACD dataset"));
   EXPECT_TRUE(has_message(run, "(acds)SetupModelTree", "/Submodels/SUB1/ModelData/TimeDependent/SolarFluxes/Values"));
   EXPECT_TRUE(has_message(run, "(acds)SetupModelTree", "ACD file: MAIN.acd"));
+}
+
+TEST_F(AcdSolution, RowThatCannotBeReadEndsTheRun) {
+  write(nested_file());
+  acds_open("MAIN");
+  // A dataset of another shape in place of the solar values of SUB1.
+  auto& sub1 = *kalvir::acds::solution_state().main->children[0];
+  sub1.flux[kalvir::acds::kSolar].values =
+      kalvir::acdio::open_dataset(kalvir::acds::solution_state().file.get(), "/Submodels/SUB1/Mission/Times");
+  const auto run = run_captured([] { update_at(3.0); });
+  EXPECT_EQ(run.status, 1);
+  ASSERT_FALSE(run.messages.empty());
+  EXPECT_EQ(run.messages.back().routine, "(acds)Load2DDatasetRowDble");
+  EXPECT_EQ(run.messages.back().code, 1);
+  EXPECT_EQ(run.messages.back().text,
+            kalvir::test::printed("Cannot read ACD dataset@@Dataset: /Submodels/SUB1/Mission/Times<NL>ACD file: MAIN.acd@"));
 }
 
 TEST_F(AcdSolution, ConductorOfASubmodelIsNoMatch) {
@@ -435,6 +454,7 @@ TEST_F(AcdSolution, DamagedFilesEndTheRunWithAMessage) {
     if (text.front() == '(') {
       EXPECT_EQ(err, text + "\n");
     } else {
+      EXPECT_EQ(err, "");
       EXPECT_TRUE(has_message(run, "(acds)SetupModelTree", text)) << (run.messages.empty() ? "" : run.messages.back().text);
     }
     acds_close();
