@@ -1,5 +1,6 @@
 #include "runtime/control/param_loop.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <string>

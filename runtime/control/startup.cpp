@@ -2,6 +2,7 @@
 
 #include <hdf5.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <limits>
@@ -207,7 +208,7 @@ void FINITS(std::string_view ZLABEL, std::int32_t SUBREF) {
 
   DynamicCoreMark mark;
   const std::int32_t start = mark.saved_int();
-  if (static_cast<std::int64_t>(start) + nf > FLAGS(flagw::DYSTOR)) {
+  if (start < 1 || nf < 0 || static_cast<std::int64_t>(start) + nf > FLAGS(flagw::DYSTOR)) {
     SETERX("Insufficient dynamic core", 4, 1, "FINITS");
     return;
   }

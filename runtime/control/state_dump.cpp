@@ -4,6 +4,7 @@
 #include <bit>
 #include <cerrno>
 #include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <span>
