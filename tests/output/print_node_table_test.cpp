@@ -209,6 +209,23 @@ TEST_F(NodeTable, NewPageInTheMiddleOfATable) {
   EXPECT_EQ(PRTINF(2), 7 + 3 + 3);
 }
 
+TEST_F(NodeTable, BlockWithoutRoomStartsAPageWithoutSeparator) {
+  // After the 13 title lines a block of one path name needs 12 lines.
+  PRTINF(1) = 24;
+  Records r = printed([] { PRNDTB(" ", "T", -1); });
+  ASSERT_GT(r.size(), 22U);
+  EXPECT_EQ(r[13], "1");
+  EXPECT_EQ(r[20], "+MAIN" + blanks(76));
+  EXPECT_EQ(r[21], "");
+  // Exactly the lines needed: the separator on the same page.
+  PRTINF(1) = 25;
+  PRTINF(4) = 1;
+  r = printed([] { PRNDTB(" ", "T", -1); });
+  ASSERT_GT(r.size(), 17U);
+  EXPECT_EQ(r[14], " " + string(80, '='));
+  EXPECT_EQ(r[17], "+MAIN" + blanks(76));
+}
+
 TEST_F(NodeTable, TooLittleIntegerWorkSpace) {
   FLAGS(flagw::NEXTINT) = 48;  // 15 thermal + 2 fluid nodes + 48 > 64
   const auto messages = kalvir::test::capture_messages([] { PRNDTB(" ", "T", 1); });
