@@ -1,11 +1,18 @@
-// Wall time of the Crank-Nicolson solution on a network of the sample
-// model's size (397 nodes, 869 linear and 4040 radiative conductors) with the
-// sample model's time settings, of one cyclic analysis over it, and of one
-// step; with the number of steps, variables 1 calls and iterations.
+// Wall time of the sample model's run (the built model program on its sample
+// inputs: load, cyclic analysis and final transient), and of the
+// Crank-Nicolson solution on a network of the sample model's size (397
+// nodes, 869 linear and 4040 radiative conductors) with the sample model's
+// time settings, alone and after a cyclic analysis, per run and per step,
+// with the number of steps, variables 1 calls and iterations.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
 #include <random>
+
+#include <unistd.h>
 
 #include "runtime/control/control_constants.h"
 #include "runtime/control/global_arrays.h"
@@ -116,5 +123,31 @@ void BM_SolcycThenSlcrncSampleSized(benchmark::State& state) {
   report(state, runs);
 }
 BENCHMARK(BM_SolcycThenSlcrncSampleSized)->Unit(benchmark::kMillisecond);
+
+// The model program and the sample-input generator lie in the build
+// directory, one level above this program.
+void BM_SampleModelProgram(benchmark::State& state) {
+  namespace fs = std::filesystem;
+  const fs::path build = fs::canonical("/proc/self/exe").parent_path().parent_path();
+  const fs::path program = build / "orvik_testbed_01";
+  const fs::path inputs = build / "orvik_sample_inputs";
+  if (!fs::exists(program) || !fs::exists(inputs)) {
+    state.SkipWithError("model program or sample-input generator not built");
+    return;
+  }
+  const fs::path dir = fs::temp_directory_path() / ("kalvir_thermal_bench_" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  const std::string quiet = " > /dev/null 2>&1";
+  if (std::system((inputs.string() + " " + dir.string() + quiet).c_str()) != 0) {
+    state.SkipWithError("sample inputs could not be written");
+    fs::remove_all(dir);
+    return;
+  }
+  const std::string run = "cd " + dir.string() + " && " + program.string() + quiet;
+  for (auto _ : state)
+    if (std::system(run.c_str()) != 0) state.SkipWithError("the sample model run failed");
+  fs::remove_all(dir);
+}
+BENCHMARK(BM_SampleModelProgram)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
