@@ -75,7 +75,9 @@ TEST_F(PrintPage, BannerAtWidth132WithHeader) {
   GLOI.WIDTH = 132;
   PRTINF(4) = 12345;
   JOBINF.model = "MODEL";
-  GLOC.HEADER = blanks(131) + "Z";  // a mark in the last column alone counts
+  string header(132, ' ');
+  header.back() = 'Z';  // a mark in the last column alone counts
+  GLOC.HEADER = header;
   const auto r = printed(PRPAGE);
   ASSERT_EQ(r.size(), 9U);
   EXPECT_EQ(r[1], " KALVIR-HUB  2020" + blanks(106) + "Page 12345");
