@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "runtime/casedata/acd_read.h"
+#include "runtime/control/global_arrays.h"
 
 namespace kalvir::acds {
 
@@ -31,6 +32,9 @@ inline constexpr std::array<FluxNames, kFluxKinds> kFluxNames{{
     {"ModelData/Static/RemainderFluxes", "ModelData/TimeDependent/RemainderFluxes"},
     {"ModelData/Static/SolarFluxes", "ModelData/TimeDependent/SolarFluxes"},
 }};
+
+// The heat-source array that a kind writes (QA, QE, QR, QS).
+std::array<gar::R64*, kFluxKinds> flux_arrays();
 
 // Time-dependent data of one flux kind.
 struct TimeFluxes {

@@ -27,6 +27,11 @@ SolutionState& solution_state() {
 
 std::string_view acd_file_name() { return solution_state().file_name; }
 
+std::array<gar::R64*, kFluxKinds> flux_arrays() {
+  return {&gar_thermalnodeheatsourcesalbedo, &gar_thermalnodeheatsourcesplanet, &gar_thermalnodeheatsourcesother,
+          &gar_thermalnodeheatsourcessolar};
+}
+
 namespace {
 
 constexpr std::size_t kFileNameLength = 500;
@@ -279,11 +284,6 @@ void SetupModelTree(hid_t location, std::int32_t model, ModelNode& node) {
 }
 
 // ---- Static load.
-
-std::array<gar::R64*, kFluxKinds> flux_arrays() {
-  return {&gar_thermalnodeheatsourcesalbedo, &gar_thermalnodeheatsourcesplanet, &gar_thermalnodeheatsourcesother,
-          &gar_thermalnodeheatsourcessolar};
-}
 
 void staticloadtree(const ModelNode& node) {
   const acd::Checker& check = checker();

@@ -114,11 +114,6 @@ void LoadTimeSlices(std::int32_t slice, ModelNode& node) {
   node.loaded_slice = slice;
 }
 
-std::array<gar::R64*, kFluxKinds> flux_arrays() {
-  return {&gar_thermalnodeheatsourcesalbedo, &gar_thermalnodeheatsourcesplanet, &gar_thermalnodeheatsourcesother,
-          &gar_thermalnodeheatsourcessolar};
-}
-
 void DynamicUpdateTree(ModelNode& node, bool steady) {
   const std::int32_t type = node.analysis_case_type;
   if (steady) {
