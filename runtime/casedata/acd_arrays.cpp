@@ -59,6 +59,13 @@ ArrayReader& reader() {
   return r;
 }
 
+// Checks of the start-up count and of a submodel's arrays, each naming its own
+// routine in the messages.
+const kalvir::acd::Checker& count_checker() {
+  static const kalvir::acd::Checker check{"(acda)GetNumberOfArrayValues", [] { return reader().file_name; }};
+  return check;
+}
+
 const kalvir::acd::Checker& checker() {
   static const kalvir::acd::Checker check{"(acda)GetArrayData", [] { return reader().file_name; }};
   return check;
@@ -69,26 +76,28 @@ std::string path_of(const CursorNode& node) {
 }
 
 // A count attribute of an Arrays group: present, a number, not negative.
-std::int32_t count_attribute(hid_t arrays, const char* name, const std::string& item) {
-  const std::int32_t n = checker().int_attribute(arrays, ".", name, item);
-  if (n < 0) checker().bad_data(std::string(name) + " below 0", item);
+std::int32_t count_attribute(const kalvir::acd::Checker& check, hid_t arrays, const char* name,
+                             const std::string& item) {
+  const std::int32_t n = check.int_attribute(arrays, ".", name, item);
+  if (n < 0) check.bad_data(std::string(name) + " below 0", item);
   return n;
 }
 
 // ---- The start-up count.
 
 void getnumberofarrayvalues(hid_t group, std::int64_t& NINDEX, std::int64_t& NVALUES) {
+  const kalvir::acd::Checker& check = count_checker();
   const std::string where = kalvir::acdio::object_name(group);
   if (kalvir::acdio::link_exists(group, "ModelData/Arrays")) {
-    const Handle arrays = checker().group(group, "ModelData/Arrays", where + "/ModelData/Arrays");
+    const Handle arrays = check.group(group, "ModelData/Arrays", where + "/ModelData/Arrays");
     const std::string item = kalvir::acdio::object_name(arrays.get());
-    NVALUES += count_attribute(arrays.get(), "numberOfArrayValues", item);
-    NINDEX += count_attribute(arrays.get(), "numberOfArrayIndexValues", item);
+    NVALUES += count_attribute(check, arrays.get(), "numberOfArrayValues", item);
+    NINDEX += count_attribute(check, arrays.get(), "numberOfArrayIndexValues", item);
   }
   if (!kalvir::acdio::link_exists(group, "Submodels")) return;
-  const Handle submodels = checker().group(group, "Submodels", where + "/Submodels");
+  const Handle submodels = check.group(group, "Submodels", where + "/Submodels");
   std::vector<std::string> names;
-  if (!kalvir::acdio::member_names(submodels.get(), names)) checker().bad_group("members cannot be listed", where);
+  if (!kalvir::acdio::member_names(submodels.get(), names)) check.bad_group("members cannot be listed", where);
   for (const std::string& name : names) {
     if (name.size() > kNameLength) {
       // No submodel has such a name: its arrays could never be loaded.
@@ -97,7 +106,7 @@ void getnumberofarrayvalues(hid_t group, std::int64_t& NINDEX, std::int64_t& NVA
              2, 3, "(acda)GetNumberOfArrayValues");
       continue;
     }
-    const Handle member = checker().group(submodels.get(), name, where + "/Submodels/" + name);
+    const Handle member = check.group(submodels.get(), name, where + "/Submodels/" + name);
     getnumberofarrayvalues(member.get(), NINDEX, NVALUES);
   }
 }
@@ -256,7 +265,7 @@ void acda_getnumberofarrayvalues(std::int32_t& NINDEX, std::int32_t& NVALUES) {
   std::int64_t nindex = 0, nvalues = 0;
   getnumberofarrayvalues(r.file.get(), nindex, nvalues);
   if (nindex > kMaxWords || nvalues > kMaxWords)
-    checker().bad_data("more array values than the stores can hold", "/");
+    count_checker().bad_data("more array values than the stores can hold", "/");
   NINDEX = static_cast<std::int32_t>(nindex);
   NVALUES = static_cast<std::int32_t>(nvalues);
 }
@@ -290,9 +299,9 @@ void acda_getarraydata(std::int32_t& NARRAYS, std::int32_t& NVALUES, std::int32_
   const std::string where = path_of(node);
   const Handle arrays = check.group(node.group, "ModelData/Arrays", where + "/ModelData/Arrays");
   const std::string item = kalvir::acdio::object_name(arrays.get());
-  const std::int32_t narrays = count_attribute(arrays.get(), "numberOfArrays", item);
-  const std::int32_t nvalues = count_attribute(arrays.get(), "numberOfArrayValues", item);
-  const std::int32_t nindex = count_attribute(arrays.get(), "numberOfArrayIndexValues", item);
+  const std::int32_t narrays = count_attribute(check, arrays.get(), "numberOfArrays", item);
+  const std::int32_t nvalues = count_attribute(check, arrays.get(), "numberOfArrayValues", item);
+  const std::int32_t nindex = count_attribute(check, arrays.get(), "numberOfArrayIndexValues", item);
   if (narrays < 1) return;  // no arrays: no values either
 
   read_records(arrays.get(), item, narrays, nvalues, nindex, r.records);

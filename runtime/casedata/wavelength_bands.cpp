@@ -63,7 +63,7 @@ double BlackBodyFracPower(double X) {
 
 double RadCondPiecewiseGreyBody(double T1, double T2, std::int32_t NWB, std::span<const double> LAMBDA,
                                 std::span<const double> VALUES) {
-  if (std::fabs(T2 - T1) < 1.0e-6) T2 = (T2 - T1 < 0.0) ? T1 - 1.0e-6 : T1 + 1.0e-6;
+  if (std::fabs(T2 - T1) < 1.0e-6) T2 = T1 + std::copysign(1.0e-6, T2 - T1);
   const auto bands = static_cast<std::size_t>(std::max<std::int32_t>(NWB, 0));
   const std::size_t n = std::min({bands, VALUES.size(), LAMBDA.empty() ? 0 : LAMBDA.size() - 1});
   double s1 = 0.0, s2 = 0.0;

@@ -207,6 +207,39 @@ TEST_F(AcdArrays, EntriesOfMatchingArraysDescribeTheAppendedValues) {
   EXPECT_EQ(word(7, 2), 0);
 }
 
+TEST_F(AcdArrays, BadCountAttributesEndTheStartUpCount) {
+  const struct Case {
+    const char* name;
+    std::function<void(const std::filesystem::path&)> edit;
+    const char* text;
+  } cases[] = {
+      {"missing", [](auto& f) { acd::remove_attribute(f, "/Submodels/SUB1/ModelData/Arrays", "numberOfArrayValues"); },
+       "Cannot read ACD attribute"},
+      {"text", [](auto& f) { acd::set_string_attribute(f, "/ModelData/Arrays", "numberOfArrayIndexValues", "0"); },
+       "Cannot read ACD attribute"},
+      {"Submodels not a group", [](auto& f) {
+         acd::remove_link(f, "/Submodels/SUB1/Submodels");
+         acd::replace_dataset_1d(f, "/Submodels/SUB1/Submodels", {1.0});
+       },
+       "Cannot read ACD group"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    acd::ModelGroup main = with_arrays("", {curve("A", {1})});
+    main.submodels = {with_arrays("SUB1", {curve("B", {2})})};
+    write(main);
+    c.edit(file());
+    const auto run = run_captured([] {
+      std::int32_t nindex = 0, nvalues = 0;
+      acda_open("MAIN");
+      acda_getnumberofarrayvalues(nindex, nvalues);
+    });
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(has_message(run, "(acda)GetNumberOfArrayValues", c.text));
+    acda_close();
+  }
+}
+
 TEST_F(AcdArrays, ArraysGroupWithoutRecordsGivesNoValues) {
   acd::ModelGroup main = with_arrays("", {curve("A", {1, 2})});
   main.arrays->numberOfArrays = 0;
