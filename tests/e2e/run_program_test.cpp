@@ -81,4 +81,24 @@ TEST(RunProgram, AKillFileEndsTheRunAtTheFirstVariablesOneCall) {
   EXPECT_TRUE(fs::exists(dir.path() / "ORVIK_TE.kill")) << "the kill file is left where it is";
 }
 
+
+TEST(RunProgram, AParameterCaseStartsAgainFromTheDumpedState) {
+  kalvir::test::TempDir dir;
+  kalvir::sample::write_sample_inputs(dir.path());
+  std::ofstream(dir.path() / "ORVIK_TE.PAR") << "$PARAMETERS\n# the sample once more from its initial state\n"
+                                                "!INITIAL = 'AGAIN'\n";
+  const RunResult r = run_in(dir.path());
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_NE(r.out.find(" # Parameter Case No.:     1"), std::string::npos);
+  EXPECT_NE(r.out.find(" # Title: AGAIN "), std::string::npos);
+  // The base case and the case each settle the same cycle from the same state.
+  const std::string report = "SOLCYC cycle number: 1\n   Max delta T =  5.6077E+01";
+  const std::size_t first = r.out.find(report);
+  ASSERT_NE(first, std::string::npos) << r.out;
+  EXPECT_NE(r.out.find(report, first + 1), std::string::npos) << "the case must start from the dumped state";
+  EXPECT_FALSE(fs::exists(dir.path() / "ORVIK_TE.COM")) << "the state dump is deleted at the end";
+  EXPECT_FALSE(fs::exists(dir.path() / "ORVIK_TE.DMP"));
+  EXPECT_TRUE(fs::exists(dir.path() / "ORVIK_TE.PAR"));
+}
+
 }  // namespace
