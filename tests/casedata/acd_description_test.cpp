@@ -1,0 +1,86 @@
+// ACD file descriptions: statements, nesting, conductor values by time point
+// and band, and the lines of bad descriptions.
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+
+#include "tools/acd_description.h"
+
+namespace {
+
+namespace acd = kalvir::acd;
+
+acd::ModelGroup read(const std::string& text) {
+  std::istringstream in(text);
+  return acd::read_description(in);
+}
+
+TEST(AcdDescription, StatementsFillTheGroups) {
+  const acd::ModelGroup g = read(R"(# main model: no data of its own
+case 0
+curve CURVE 10 100 20 200
+submodel SUB1
+  case 2
+  times 0 4 10
+  period 10
+  static 3 1 2 3 4
+  solar 2 1 41 101     # one value per time point
+  solar 5 0 0 1
+  conductor - 1 - 2 1 5 11
+  submodel SUB2
+    case 4
+    times 0 100
+    wavebands 0 5e-6 1
+    conductor - 1 SUB3 2 0.2 0.6 0.4 0.8
+    table TAB 2 3 1 2 10 20 30 11 12 13 21 22 23
+  end
+end
+)");
+  EXPECT_EQ(g.analysisCaseType, 0);
+  ASSERT_TRUE(g.arrays.has_value());
+  EXPECT_EQ(g.arrays->records[0].values, (std::vector<double>{10, 100, 20, 200}));
+  ASSERT_EQ(g.submodels.size(), 1U);
+  const acd::ModelGroup& s1 = g.submodels[0];
+  EXPECT_EQ(s1.name, "SUB1");
+  EXPECT_EQ(s1.period, 10.0);
+  EXPECT_EQ(s1.nodeList, std::vector<std::int32_t>{3});
+  EXPECT_EQ(s1.staticSolar, std::vector<double>{4});
+  EXPECT_EQ(s1.solar.nodes, (std::vector<std::int32_t>{2, 5}));
+  EXPECT_EQ(s1.solar.values, (std::vector<std::vector<double>>{{1, 0}, {41, 0}, {101, 1}}));
+  EXPECT_EQ(s1.conductorValues, (std::vector<std::vector<double>>{{1}, {5}, {11}}));
+  const acd::ModelGroup& s2 = s1.submodels.at(0);
+  EXPECT_EQ(s2.pairs[0].pathJ, "SUB3");
+  EXPECT_EQ(s2.pairs[0].pathI, "");
+  EXPECT_EQ(s2.bandValues, (std::vector<std::vector<std::vector<double>>>{{{0.2, 0.6}}, {{0.4, 0.8}}}));
+  const acd::ArrayRecord& t = s2.arrays->records.at(0);
+  EXPECT_EQ(t.arrayType, 4);
+  EXPECT_EQ(t.values, (std::vector<double>{11, 12, 13, 21, 22, 23, 1, 2, 10, 20, 30}));
+}
+
+TEST(AcdDescription, BadDescriptionsNameTheLine) {
+  const struct {
+    const char* text;
+    const char* message;
+  } cases[] = {
+      {"case 2\ntimes 0 x\n", "line 2: \"x\" is not a number"},
+      {"case\n", "line 1: a word is missing"},
+      {"period 1 2\n", "line 1: \"2\" is one word too many"},
+      {"orbit 1\n", "line 1: unknown statement \"orbit\""},
+      {"submodel A\ncase 1\n", "line 2: \"submodel A\" without \"end\""},
+      {"end\n", "line 1: \"end\" without \"submodel\""},
+      {"solar 1 1 2\nsolar 2 1\n", "line 2: every solar line needs the same number of values"},
+      {"case 2\ntimes 0 1\nconductor - 1 - 2 5\n", "line 3: a conductor of group \"\" needs 2 values"},
+      {"table T 0 1 1\n", "line 1: table dimensions must lie between 1 and 100000"},
+  };
+  for (const auto& c : cases) {
+    try {
+      read(c.text);
+      ADD_FAILURE() << c.text;
+    } catch (const acd::DescriptionError& e) {
+      EXPECT_EQ(std::string(e.what()), c.message) << c.text;
+    }
+  }
+}
+
+}  // namespace

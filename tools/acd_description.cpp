@@ -1,0 +1,191 @@
+// Reader of ACD file descriptions (see acd_description.h).
+#include "tools/acd_description.h"
+
+#include <charconv>
+#include <cstdint>
+#include <sstream>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace kalvir::acd {
+namespace {
+
+class Reader {
+ public:
+  explicit Reader(std::istream& in) : in_(in) {}
+
+  // Reads statements into group until "end" (a submodel) or the end of the
+  // input (the main model).
+  void group(ModelGroup& g, bool main) {
+    std::vector<std::vector<double>> conductors;  // the values of each conductor line
+    while (next()) {
+      const std::string key = word();
+      if (key == "end") {
+        if (main) fail("\"end\" without \"submodel\"");
+        finish(g, conductors);
+        return;
+      }
+      statement(key, g, conductors);
+    }
+    if (!main) fail("\"submodel " + g.name + "\" without \"end\"");
+    finish(g, conductors);
+  }
+
+ private:
+  [[noreturn]] void fail(const std::string& what) const {
+    throw DescriptionError("line " + std::to_string(line_number_) + ": " + what);
+  }
+
+  // Moves to the next line that has a statement.
+  bool next() {
+    std::string line;
+    while (std::getline(in_, line)) {
+      ++line_number_;
+      if (const auto hash = line.find('#'); hash != std::string::npos) line.erase(hash);
+      words_.clear();
+      std::istringstream split(line);
+      for (std::string w; split >> w;) words_.push_back(w);
+      at_ = 0;
+      if (!words_.empty()) return true;
+    }
+    return false;
+  }
+
+  bool more() const { return at_ < words_.size(); }
+
+  std::string word() {
+    if (!more()) fail("a word is missing");
+    return words_[at_++];
+  }
+
+  template <typename T>
+  T number() {
+    const std::string w = word();
+    T v{};
+    const auto [end, ec] = std::from_chars(w.data(), w.data() + w.size(), v);
+    if (ec != std::errc() || end != w.data() + w.size()) fail("\"" + w + "\" is not a number");
+    return v;
+  }
+
+  std::vector<double> rest() {
+    std::vector<double> v;
+    while (more()) v.push_back(number<double>());
+    return v;
+  }
+
+  void done() const {
+    if (more()) fail("\"" + words_[at_] + "\" is one word too many");
+  }
+
+  std::string path() {
+    std::string p = word();
+    return p == "-" ? std::string() : p;
+  }
+
+  void statement(const std::string& key, ModelGroup& g, std::vector<std::vector<double>>& conductors) {
+    if (key == "case") {
+      g.analysisCaseType = number<std::int32_t>();
+    } else if (key == "times") {
+      g.times = rest();
+    } else if (key == "period") {
+      g.period = number<double>();
+    } else if (key == "arc") {
+      OrbitalArc a;
+      a.start = number<double>();
+      a.startFirst = number<double>();
+      a.endFirst = number<double>();
+      a.endAll = number<double>();
+      g.arcs.push_back(a);
+    } else if (key == "wavebands") {
+      g.wavebands = rest();
+    } else if (key == "static") {
+      g.nodeList.push_back(number<std::int32_t>());
+      for (auto* list : {&g.staticAlbedo, &g.staticPlanet, &g.staticRemainder, &g.staticSolar})
+        list->push_back(number<double>());
+    } else if (key == "albedo" || key == "planet" || key == "remainder" || key == "solar") {
+      TimeFluxes& f = key == "albedo" ? g.albedo : key == "planet" ? g.planet : key == "remainder" ? g.remainder : g.solar;
+      f.nodes.push_back(number<std::int32_t>());
+      const std::vector<double> values = rest();
+      if (f.nodes.size() == 1) f.values.resize(values.size());
+      if (values.size() != f.values.size()) fail("every " + key + " line needs the same number of values");
+      for (std::size_t r = 0; r < values.size(); ++r) f.values[r].push_back(values[r]);
+    } else if (key == "conductor") {
+      NodePair p;
+      p.pathI = path();
+      p.nodeI = number<std::int32_t>();
+      p.pathJ = path();
+      p.nodeJ = number<std::int32_t>();
+      g.pairs.push_back(p);
+      conductors.push_back(rest());
+    } else if (key == "curve") {
+      ArrayRecord r;
+      r.name = word();
+      r.values = rest();
+      array_group(g).records.push_back(std::move(r));
+    } else if (key == "table") {
+      const std::string name = word();
+      const auto d1 = number<std::int32_t>(), d2 = number<std::int32_t>();
+      if (d1 < 1 || d2 < 1 || d1 > 100000 || d2 > 100000) fail("table dimensions must lie between 1 and 100000");
+      std::vector<double> x1, x2;
+      for (std::int32_t i = 0; i < d1; ++i) x1.push_back(number<double>());
+      for (std::int32_t i = 0; i < d2; ++i) x2.push_back(number<double>());
+      std::vector<std::vector<double>> rows(static_cast<std::size_t>(d1));
+      for (auto& row : rows)
+        for (std::int32_t k = 0; k < d2; ++k) row.push_back(number<double>());
+      array_group(g).records.push_back(make_table_2d(name, x1, x2, rows));
+    } else if (key == "submodel") {
+      ModelGroup child;
+      child.name = word();
+      done();
+      group(child, false);
+      g.submodels.push_back(std::move(child));
+      return;
+    } else {
+      fail("unknown statement \"" + key + "\"");
+    }
+    done();
+  }
+
+  static ArrayGroup& array_group(ModelGroup& g) {
+    if (!g.arrays) g.arrays.emplace();
+    return *g.arrays;
+  }
+
+  // Conductor values by time point (and band, for type 4).
+  void finish(ModelGroup& g, const std::vector<std::vector<double>>& conductors) {
+    if (conductors.empty()) return;
+    const std::size_t n = g.times.size();
+    if (n == 0) fail("conductors of group \"" + g.name + "\" need \"times\" first");
+    const bool banded = g.analysisCaseType == 4;
+    const std::size_t bands = banded ? (g.wavebands.empty() ? 0 : g.wavebands.size() - 1) : 1;
+    for (const auto& values : conductors)
+      if (values.size() != n * bands)
+        fail("a conductor of group \"" + g.name + "\" needs " + std::to_string(n * bands) + " values");
+    if (banded) {
+      g.bandValues.assign(n, std::vector<std::vector<double>>(conductors.size(), std::vector<double>(bands)));
+      for (std::size_t k = 0; k < conductors.size(); ++k)
+        for (std::size_t r = 0; r < n; ++r)
+          for (std::size_t b = 0; b < bands; ++b) g.bandValues[r][k][b] = conductors[k][r * bands + b];
+    } else {
+      g.conductorValues.assign(n, std::vector<double>(conductors.size()));
+      for (std::size_t k = 0; k < conductors.size(); ++k)
+        for (std::size_t r = 0; r < n; ++r) g.conductorValues[r][k] = conductors[k][r];
+    }
+  }
+
+  std::istream& in_;
+  std::vector<std::string> words_;
+  std::size_t at_ = 0;
+  int line_number_ = 0;
+};
+
+}  // namespace
+
+ModelGroup read_description(std::istream& in) {
+  ModelGroup root;
+  Reader(in).group(root, true);
+  return root;
+}
+
+}  // namespace kalvir::acd
