@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -334,6 +336,31 @@ TEST_F(AcdSolution, MissingFileEndsTheRun) {
   EXPECT_EQ(run.messages.back().code, 2);
   EXPECT_EQ(run.messages.back().text,
             kalvir::test::printed("Cannot open ACD file@Initialising ACD Solution Manager@ACD file name: MAIN.acd@"));
+}
+
+TEST_F(AcdSolution, FilesThatAreNotWholeEndTheRun) {
+  // Not an HDF5 file at all, and a good file cut short at several lengths.
+  {
+    std::ofstream(file()) << "not an analysis-case data file\n";
+    const auto run = run_captured([] { acds_open("MAIN"); });
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(has_message(run, "(acds)OpenFile", "Cannot open ACD file"));
+  }
+  write(nested_file());
+  const auto size = std::filesystem::file_size(file());
+  for (const double part : {0.9, 0.75, 0.5, 0.25}) {
+    SCOPED_TRACE(part);
+    write(nested_file());
+    std::filesystem::resize_file(file(), static_cast<std::uintmax_t>(static_cast<double>(size) * part));
+    testing::internal::CaptureStderr();
+    const auto run = run_captured([] { acds_open("MAIN"); });
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(run.status, 1);
+    ASSERT_FALSE(run.messages.empty());
+    EXPECT_EQ(run.messages.back().severity, "FATAL ERROR");
+    EXPECT_EQ(err, "");
+    acds_close();
+  }
 }
 
 TEST_F(AcdSolution, ValuesOneRowShortEndsTheRun) {
