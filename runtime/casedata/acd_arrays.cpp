@@ -305,9 +305,12 @@ void acda_getarraydata(std::int32_t& NARRAYS, std::int32_t& NVALUES, std::int32_
   if (narrays < 1) return;  // no arrays: no values either
 
   read_records(arrays.get(), item, narrays, nvalues, nindex, r.records);
-  std::vector<double> reals(static_cast<std::size_t>(nvalues));
+  // ArrayData is checked before the results are sized by the counts.
+  std::vector<double> reals;
   if (nvalues >= 1) {
-    const Handle data = check.dataset(arrays.get(), "ArrayData", item + "/ArrayData", {reals.size()});
+    const Handle data =
+        check.dataset(arrays.get(), "ArrayData", item + "/ArrayData", {static_cast<hsize_t>(nvalues)});
+    reals.resize(static_cast<std::size_t>(nvalues));
     check.read(data.get(), reals, item + "/ArrayData");
   }
   std::vector<std::int32_t> ints;

@@ -50,8 +50,9 @@ void read_times(hid_t mission, ModelNode& node) {
   const std::string where = node.where + "Mission";
   node.number_of_times = check.int_attribute(mission, ".", "numberOfTimes", where);
   if (node.number_of_times < 1) check.bad_data("numberOfTimes below 1", where + " numberOfTimes");
-  node.times.assign(static_cast<std::size_t>(node.number_of_times), 0.0);
+  // The dataset is checked before anything is sized by a count from the file.
   const acdio::Handle set = check.dataset(mission, "Times", where + "/Times", {static_cast<hsize_t>(node.number_of_times)});
+  node.times.assign(static_cast<std::size_t>(node.number_of_times), 0.0);
   check.read(set.get(), node.times, where + "/Times");
   check.ascending(node.times, where + "/Times");
 }
@@ -86,8 +87,8 @@ void read_wavebands(hid_t mission, ModelNode& node) {
   node.number_of_wavebands = check.int_attribute(mission, ".", "numberOfWavebands", where);
   if (node.number_of_wavebands < 0) check.bad_data("numberOfWavebands below 0", where + " numberOfWavebands");
   const auto n = static_cast<std::size_t>(node.number_of_wavebands) + 1;
-  node.wavebands.assign(n, 0.0);
   const acdio::Handle set = check.dataset(mission, "Wavebands", where + "/Wavebands", {n});
+  node.wavebands.assign(n, 0.0);
   check.read(set.get(), node.wavebands, where + "/Wavebands");
   check.ascending(node.wavebands, where + "/Wavebands");
   if (node.wavebands.front() < 0.0) check.bad_data("negative band edge", where + "/Wavebands");
@@ -133,10 +134,10 @@ std::int32_t thermal_nodes() {
 std::vector<std::int32_t> createnodemap(hid_t location, const ModelNode& node, const std::string& dataset,
                                         std::int32_t count, std::int32_t model) {
   const acd::Checker& check = checker();
-  std::vector<std::int32_t> numbers(static_cast<std::size_t>(count));
-  if (count < 1) return numbers;
+  if (count < 1) return {};
   const std::string item = node.where + dataset;
-  const acdio::Handle set = check.dataset(location, dataset, item, {numbers.size()});
+  const acdio::Handle set = check.dataset(location, dataset, item, {static_cast<hsize_t>(count)});
+  std::vector<std::int32_t> numbers(static_cast<std::size_t>(count));
   check.read(set.get(), numbers, item);
   const std::int32_t nnode = thermal_nodes();
   for (std::int32_t& entry : numbers) {
@@ -175,13 +176,13 @@ std::int32_t find_radiative_conductor(std::int32_t node_i, std::int32_t node_j, 
 void CreateRadiativeConductorMaps(hid_t location, ModelNode& node, std::int32_t model) {
   const acd::Checker& check = checker();
   const auto n = static_cast<std::size_t>(node.conductor_count);
-  node.conductor_map.assign(n, 0);
-  node.node_i_map.assign(n, 0);
-  node.node_j_map.assign(n, 0);
   if (n == 0) return;
   const std::string path = "ModelData/TimeDependent/RadiativeConductors/NodePairs";
   const std::string item = node.where + path;
   const acdio::Handle set = check.records(location, path, item, n);
+  node.conductor_map.assign(n, 0);
+  node.node_i_map.assign(n, 0);
+  node.node_j_map.assign(n, 0);
   std::vector<std::string> path_i(n), path_j(n);
   std::vector<std::int32_t> number_i(n), number_j(n);
   check.read_member(set.get(), "relativeSubmodelPathI", kPathLength, path_i, item);
