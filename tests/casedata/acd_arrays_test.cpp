@@ -292,6 +292,8 @@ TEST_F(AcdArrays, InconsistentArrayGroupsEndTheRun) {
       {"more arrays than records", [](auto& a) { a.numberOfArrays = 3; }, {}, "Cannot read ACD dataset"},
       {"negative size", [](auto& a) { a.records[0].size = -2; a.numberOfArrayValues = 17; }, {}, "Invalid ACD data"},
       {"size larger than the data", [](auto& a) { a.records[0].size = 5; }, {}, "Cannot read ACD dataset"},
+      {"huge size", [](auto& a) { a.records[0].size = 2000000000; a.numberOfArrayValues = 2000000019; }, {},
+       "Cannot read ACD dataset"},
       {"table extent 0", [](auto& a) { a.records[1].dimension2 = 0; }, {}, "Invalid ACD data"},
       {"table larger than its size", [](auto& a) { a.records[1].dimension2 = 5; a.numberOfArrayIndexValues = 15; }, {},
        "Invalid ACD data"},

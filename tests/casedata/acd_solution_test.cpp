@@ -465,6 +465,10 @@ TEST_F(AcdSolution, DamagedFilesEndTheRunWithAMessage) {
        },
        {}, "Invalid ACD data"},
       {"no arcs", [](auto& m) { m.submodels[0].analysisCaseType = 3; }, {}, "Invalid ACD data"},
+      {"huge time count", [](auto& m) { m.submodels[0].numberOfTimes = 2147483647; }, {}, "Cannot read ACD dataset"},
+      {"huge conductor count", [](auto& m) { m.submodels[0].conductorCount = 2147483647; }, {},
+       "Cannot read ACD dataset"},
+      {"huge node count", [](auto& m) { m.submodels[0].solar.count = 2147483647; }, {}, "Cannot read ACD dataset"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
