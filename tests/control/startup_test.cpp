@@ -147,21 +147,21 @@ TEST_F(SampleStartup, TheAcdValueCountsAreAddedToTheArrayStores) {
 
 // ACD value counts that are negative or would overflow a FLAGS word cannot
 // size an array: the run ends with a message before anything is allocated.
-TEST_F(SampleStartup, AcdValueCountsThatCannotSizeAnArrayEndTheRun) {
-  for (const std::int32_t bad : {-5, std::numeric_limits<std::int32_t>::max()}) {
-    SCOPED_TRACE(bad);
-    SetUp();
-    FLAGS(20) = 100;
-    kalvir::sample::write_sample_inputs(dir_.path());
-    auto data = kalvir::sample::case_data();
-    data.arrays->numberOfArrayValues = bad;
-    kalvir::acd::write_acd_file(dir_.path() / "ORVIK_TESTBED_01.acd", data);
-    EXPECT_EQ(start(false), 1);
-    if (bad > 0) {
-      EXPECT_NE(printed_.find("Invalid number of array values in ACD file"), std::string::npos) << printed_;
-    }
-    EXPECT_FALSE(gar_thermalnodetemps.allocated());
-  }
+TEST_F(SampleStartup, AcdValueCountsThatOverflowTheArrayStoreEndTheRun) {
+  // The sample's 28 values on top of a store already near the largest size.
+  FLAGS(20) = std::numeric_limits<std::int32_t>::max() - 10;
+  EXPECT_EQ(start(true), 1);
+  EXPECT_NE(printed_.find("Invalid number of array values in ACD file"), std::string::npos) << printed_;
+  EXPECT_FALSE(gar_thermalnodetemps.allocated());
+}
+
+TEST_F(SampleStartup, NegativeAcdValueCountsEndTheRun) {
+  kalvir::sample::write_sample_inputs(dir_.path());
+  auto data = kalvir::sample::case_data();
+  data.arrays->numberOfArrayValues = -5;
+  kalvir::acd::write_acd_file(dir_.path() / "ORVIK_TESTBED_01.acd", data);
+  EXPECT_EQ(start(false), 1);
+  EXPECT_FALSE(gar_thermalnodetemps.allocated());
 }
 
 class FluidInit : public ::testing::Test {
