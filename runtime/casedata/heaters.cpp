@@ -131,7 +131,7 @@ std::optional<std::size_t> find_index(std::string_view name, std::int32_t model)
 }
 
 // The thermal nodes of submodel `model` and its descendants, excluded nodes
-// left out, that a group specification selects; nullopt when none is found or
+// left out, that a node-group string selects; nullopt when none is found or
 // the node-group lookup failed (it reports its own failures).
 std::optional<std::vector<std::int32_t>> resolve_nodes(std::int32_t model, std::string_view spec) {
   const std::int32_t nnode = std::max(gfl_getnumthermalnodes(), 0);

@@ -80,9 +80,9 @@ void heaters_reset_for_tests();
 // Defines heater heaterName of the current submodel (MODEL), or redefines it:
 // a redefinition overwrites every parameter and the thermostat state and
 // keeps the statistics and the last applied power; node lists are resolved
-// again only when their group specifications change. Every failed check is a
+// again only when their node-group strings change. Every failed check is a
 // fatal message.
-//   measuredNodeString, powerNodeString: group specifications of thermal nodes
+//   measuredNodeString, powerNodeString: node-group strings of thermal nodes
 //   measurementMethod: 1 mean, 2 minimum, 3 maximum of the measured nodes
 //   powerFactorArray: real 1-D ARRAY of per-node factors, 0 for equal shares
 //   loadOption: 0 nominalLoad; with loadArray as the (2 x N) curve:
