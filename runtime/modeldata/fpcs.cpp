@@ -12,18 +12,12 @@
 #include "runtime/control/run_end.h"
 #include "runtime/modeldata/mdb_records.h"
 #include "runtime/modeldata/model_links.h"
+#include "runtime/modeldata/packed_lists.h"
 #include "runtime/modeldata/search_sort.h"
 #include "runtime/modeldata/text_utils.h"
 
 namespace kalvir::mdb {
 namespace {
-
-std::int32_t sign_of(std::int32_t v) { return v < 0 ? -1 : 1; }
-std::int32_t magnitude(std::int32_t v) { return v == INT32_MIN ? 0 : (v < 0 ? -v : v); }
-
-std::int32_t fluid_length() {
-  return static_cast<std::int32_t>(std::min<std::int64_t>(FLAGS(35), gar_pcsfluid.size()));
-}
 
 // Position of `number` in a sorted list of user numbers, 0 when absent.
 std::int32_t position_in(std::span<const std::int32_t> numbers, std::int32_t number) {
@@ -98,7 +92,7 @@ void SFPCSA(LoadContext& ctx, std::int32_t& IERR) {
     }
   }
 
-  const std::int64_t len = fluid_length();
+  const std::int64_t len = fluid_list_length();
   std::int64_t w = ctx.nfpcs;
   std::int32_t errors = 0;
   bool overflow = false;
@@ -153,7 +147,7 @@ void SFLPCS(LoadContext& ctx, std::int32_t FROM, std::int32_t& IERR) {
   const std::int32_t r16 = dir(16, i), nfs = dir(16, i + 1) - r16;
   const std::int32_t r17 = dir(17, i);
   const std::array<std::int32_t, kKinds> offset{dir(4, i), dir(6, i), dir(5, i)};
-  const std::int64_t len = fluid_length();
+  const std::int64_t len = fluid_list_length();
   std::int64_t w = ctx.nfpcs;
   std::int64_t unread = ctx.local_fpcs ? FROM : len + 1;
   const auto put = [&](std::int32_t v) {
@@ -216,7 +210,7 @@ void SFLPCS(LoadContext& ctx, std::int32_t FROM, std::int32_t& IERR) {
 
 void SFLCTR(LoadContext& ctx, std::int32_t& IERR) {
   IERR = 0;
-  const std::int32_t len = fluid_length();
+  const std::int32_t len = fluid_list_length();
   const std::int32_t used = ctx.nfpcs;
   const std::int32_t nnode = FLAGS(flagw::NNODE);
   const std::int32_t nf = FLAGS(flagw::NF);
@@ -402,40 +396,9 @@ std::int32_t INTNOD(std::int32_t ISUB, std::int32_t NODE) {
 void SFUNPK(std::int32_t MODE, std::int32_t NODE, const kalvir::CharArray<1>& STATUSES,
             std::span<const std::int32_t> LIST, std::span<const std::int32_t> PTRS, std::int32_t& KIND,
             std::int32_t& POS, std::int32_t& ICOND, std::int32_t& NEIGHB) {
-  const auto at = [&](std::int64_t k) {
-    if (k < 1 || k > static_cast<std::int64_t>(LIST.size())) internal_stop("SFUNPK: connection list position out of range");
-    return LIST[static_cast<std::size_t>(k - 1)];
-  };
-  std::int64_t p;
-  if (POS == 0) {
-    if (NODE < 1 || NODE > static_cast<std::int64_t>(PTRS.size())) internal_stop("SFUNPK: node out of range");
-    p = PTRS[static_cast<std::size_t>(NODE - 1)];
-    KIND = 1;
-  } else {
-    p = std::int64_t{POS} + 2;
-  }
-  kalvir::LoopGuard guard("SFUNPK");
-  for (;;) {
-    guard.tick();
-    const std::int32_t v = at(p);
-    if (v > 0) {
-      const bool skipped = KIND != 1 && MODE == 0 && v <= STATUSES.size() && STATUSES(v)[0] == 'X';
-      if (!skipped) {
-        POS = static_cast<std::int32_t>(p);
-        NEIGHB = v;
-        ICOND = at(p + 1);
-        return;
-      }
-      p += 2;
-    } else if (v < 0) {
-      p = -std::int64_t{v};
-    } else {
-      if (++KIND > 4) {
-        POS = 0;
-        NEIGHB = 0;
-        return;
-      }
-      p += 1;
-    }
-  }
+  // Run 1 holds mass-flow links, whose other end is a fluid node.
+  kalvir::mdb::unpack_step("SFUNPK", 4, NODE, LIST, PTRS, KIND, POS, ICOND, NEIGHB,
+                           [&](std::int32_t kind, std::int32_t v) {
+                             return kind != 1 && MODE == 0 && v <= STATUSES.size() && STATUSES(v)[0] == 'X';
+                           });
 }

@@ -9,6 +9,7 @@
 #include "runtime/control/run_end.h"
 #include "runtime/modeldata/fpcs.h"
 #include "runtime/modeldata/mdb_records.h"
+#include "runtime/modeldata/packed_lists.h"
 #include "runtime/modeldata/search_sort.h"
 #include "runtime/modeldata/text_utils.h"
 
@@ -238,7 +239,7 @@ void link_entries(int K, std::int32_t NODE, std::vector<std::array<std::int32_t,
 
 void SLKCTR(LoadContext& ctx, std::int32_t& IERR) {
   IERR = 0;
-  const std::int64_t len = std::min<std::int64_t>(FLAGS(24), gar_pcsthermalold.size());
+  const std::int64_t len = thermal_list_length();
   const std::int32_t used = ctx.npcs;
   const auto span = gar_pcsthermalold.span();
   if (used > 0 && len - used + 1 != 1) {
@@ -370,7 +371,7 @@ std::int32_t LOADUP(LoadContext& ctx) {
 void SADFLN(std::int32_t F, std::int64_t& WPOS, std::int64_t READPOS, std::int32_t& IERR) {
   IERR = 0;
   const std::int32_t start = dc(dcw::FLINKSTART);
-  const std::int64_t len = std::min<std::int64_t>(FLAGS(35), gar_pcsfluid.size());
+  const std::int64_t len = fluid_list_length();
   const auto put = [&](std::int32_t v) {
     if (WPOS + 1 >= READPOS || WPOS + 1 > len) {
       IERR = 11;

@@ -12,6 +12,7 @@
 #include "runtime/control/run_end.h"
 #include "runtime/modeldata/fpcs.h"
 #include "runtime/modeldata/mdb_records.h"
+#include "runtime/modeldata/packed_lists.h"
 #include "runtime/modeldata/search_sort.h"
 #include "runtime/modeldata/text_utils.h"
 
@@ -36,13 +37,18 @@ class List {
   std::string_view owner_;
 };
 
-std::int32_t sign_of(std::int32_t v) { return v < 0 ? -1 : 1; }
-// The magnitude of a node number as written in a pair; the one number without
-// a magnitude names no node.
-std::int32_t magnitude(std::int32_t v) { return v == INT32_MIN ? 0 : (v < 0 ? -v : v); }
-
-std::int32_t packed_length() {
-  return static_cast<std::int32_t>(std::min<std::int64_t>(FLAGS(24), gar_pcsthermalold.size()));
+// Moves a submodel's local lists, the last WORDS of the USED words of LIST,
+// to the end of its LENGTH words, so that their rewrite at the global place
+// can grow into the room between; FROM receives their first word there.
+// False when the copy fails.
+bool move_local_lists(std::span<std::int32_t> list, std::int32_t length, std::int32_t words, std::int32_t& used,
+                      std::int32_t& from) {
+  used -= words;
+  from = length - words + 1;
+  if (words <= 0) return true;
+  std::int32_t st = 0;
+  DBCOPI(length, words, used + 1, from, list, st);
+  return st <= 0;
 }
 
 // Position of a user node number among the submodel's thermal nodes (1..n) or,
@@ -130,7 +136,7 @@ void SPCSA(LoadContext& ctx, std::int32_t& IERR) {
     }
   }
   const std::int64_t words = 6LL * n + 2 * entries;
-  if (ctx.npcs + words > packed_length()) pcs_failure(i);
+  if (ctx.npcs + words > thermal_list_length()) pcs_failure(i);
 
   List pcs(gar_pcsthermalold.span(), "SPCSA");
   std::int64_t w = ctx.npcs;  // last word written
@@ -167,7 +173,7 @@ void SLKPCS(LoadContext& ctx, std::int32_t FROM, std::int32_t& IERR) {
   const std::int32_t r3 = dir(3, i), n = dir(3, i + 1) - r3;
   const std::int32_t fluid_base = FLAGS(flagw::NNODE) + dir(16, i);
   const std::array<std::int32_t, kKinds> offset{dir(4, i), dir(6, i), dir(5, i)};
-  const std::int64_t len = packed_length();
+  const std::int64_t len = thermal_list_length();
   List pcs(gar_pcsthermalold.span(), "SLKPCS");
   std::int64_t w = ctx.npcs;
   std::int64_t unread = ctx.local_pcs ? FROM : len + 1;  // first word not yet read
@@ -227,20 +233,11 @@ void SLKPCS(LoadContext& ctx, std::int32_t FROM, std::int32_t& IERR) {
 void SIMPCS(LoadContext& ctx, std::int32_t& IERR) {
   IERR = 0;
   const std::int32_t i = ctx.isub;
-  std::int32_t st = 0;
   std::int32_t from = 0;
-  if (ctx.local_pcs) {
-    const std::int32_t len = packed_length();
-    const std::int32_t words = ctx.local_pcs_words;
-    ctx.npcs -= words;
-    from = len - words + 1;
-    if (words > 0) {
-      DBCOPI(len, words, ctx.npcs + 1, from, gar_pcsthermalold.span(), st);
-      if (st > 0) {
-        IERR = 1;
-        return;
-      }
-    }
+  if (ctx.local_pcs && !move_local_lists(gar_pcsthermalold.span(), thermal_list_length(), ctx.local_pcs_words,
+                                         ctx.npcs, from)) {
+    IERR = 1;
+    return;
   }
   if (dir(3, i + 1) > dir(3, i)) {
     SLKPCS(ctx, from, IERR);
@@ -248,18 +245,10 @@ void SIMPCS(LoadContext& ctx, std::int32_t& IERR) {
   }
   if (dir(16, i + 1) > dir(16, i)) {
     std::int32_t ffrom = 0;
-    if (ctx.local_fpcs) {
-      const auto flen = static_cast<std::int32_t>(std::min<std::int64_t>(FLAGS(35), gar_pcsfluid.size()));
-      const std::int32_t words = ctx.local_fpcs_words;
-      ctx.nfpcs -= words;
-      ffrom = flen - words + 1;
-      if (words > 0) {
-        DBCOPI(flen, words, ctx.nfpcs + 1, ffrom, gar_pcsfluid.span(), st);
-        if (st > 0) {
-          IERR = 1;
-          return;
-        }
-      }
+    if (ctx.local_fpcs && !move_local_lists(gar_pcsfluid.span(), fluid_list_length(), ctx.local_fpcs_words,
+                                            ctx.nfpcs, ffrom)) {
+      IERR = 1;
+      return;
     }
     SFLPCS(ctx, ffrom, IERR);
   }
@@ -518,41 +507,10 @@ void LPCSCN(std::int32_t NNODE, const kalvir::CharArray<1>& STATUSES, std::span<
 void STUNPK(std::int32_t MODE, std::int32_t NNODE, std::int32_t NODE, const kalvir::CharArray<1>& STATUSES,
             std::span<const std::int32_t> LIST, std::span<const std::int32_t> PTRS, std::int32_t& KIND,
             std::int32_t& POS, std::int32_t& ICOND, std::int32_t& NEIGHB) {
-  const auto at = [&](std::int64_t k) {
-    if (k < 1 || k > static_cast<std::int64_t>(LIST.size())) internal_stop("STUNPK: connection list position out of range");
-    return LIST[static_cast<std::size_t>(k - 1)];
-  };
-  std::int64_t p;
-  if (POS == 0) {
-    if (NODE < 1 || NODE > static_cast<std::int64_t>(PTRS.size())) internal_stop("STUNPK: node out of range");
-    p = PTRS[static_cast<std::size_t>(NODE - 1)];
-    KIND = 1;
-  } else {
-    p = std::int64_t{POS} + 2;
-  }
-  kalvir::LoopGuard guard("STUNPK");
-  for (;;) {
-    guard.tick();
-    const std::int32_t v = at(p);
-    if (v > 0) {
-      const bool thermal = v <= NNODE && v <= STATUSES.size();
-      const char st = thermal ? STATUSES(v)[0] : ' ';
-      if (!thermal || MODE != 0 || (st != 'X' && st != 'C')) {
-        POS = static_cast<std::int32_t>(p);
-        NEIGHB = v;
-        ICOND = at(p + 1);
-        return;
-      }
-      p += 2;
-    } else if (v < 0) {
-      p = -std::int64_t{v};
-    } else {
-      if (++KIND > 3) {
-        POS = 0;
-        NEIGHB = 0;
-        return;
-      }
-      p += 1;
-    }
-  }
+  kalvir::mdb::unpack_step("STUNPK", 3, NODE, LIST, PTRS, KIND, POS, ICOND, NEIGHB,
+                           [&](std::int32_t, std::int32_t v) {
+                             if (MODE != 0 || v > NNODE || v > STATUSES.size()) return false;
+                             const char st = STATUSES(v)[0];
+                             return st == 'X' || st == 'C';
+                           });
 }
