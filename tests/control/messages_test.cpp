@@ -18,27 +18,12 @@
 namespace {
 
 namespace io = kalvir::platform;
+using kalvir::test::joined_lines;
+using kalvir::test::split_lines;
 
 const std::string B = "@" + std::string(26, ' ');  // the blank label
 const std::string kTop1 = "@" + std::string(52, '-') + " | MESSAGE    1 |-";
 const std::string kBottom = "@" + std::string(70, '-');
-
-std::string joined(const std::vector<std::string>& lines) {
-  std::string out;
-  for (const std::string& l : lines) out += l + "\n";
-  return out;
-}
-
-std::vector<std::string> split_lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    const std::size_t nl = text.find('\n', start);
-    lines.push_back(text.substr(start, nl - start));
-    start = nl + 1;
-  }
-  return lines;
-}
 
 class Messages : public ::testing::Test {
  protected:
@@ -65,7 +50,7 @@ TEST_F(Messages, FatalFrameIsPrintedAndEndsTheRun) {
   kalvir::test::Unit6Capture out;
   const int status = io::run_program([] { SETERX(kScomld, 4, 4, "SCOMLD"); });
   EXPECT_EQ(status, 1);
-  EXPECT_EQ(out.finish(), joined({B,
+  EXPECT_EQ(out.finish(), joined_lines({B,
                                   kTop1,
                                   B,
                                   "@@@@  FATAL ERROR" + std::string(16, ' '),
@@ -85,7 +70,7 @@ TEST_F(Messages, ShortFormLeavesOutAllButTheProblem) {
   GLOI.MSHORT = 1;
   kalvir::test::Unit6Capture out;
   EXPECT_EQ(io::run_program([] { SETERX(kScomld, 4, 4, "SCOMLD"); }), 1);
-  EXPECT_EQ(out.finish(), joined({B,
+  EXPECT_EQ(out.finish(), joined_lines({B,
                                   kTop1,
                                   B,
                                   "@@@@  FATAL ERROR" + std::string(16, ' '),
@@ -247,7 +232,7 @@ TEST_F(Messages, ErrnewFrame) {
            "acda_open");
   });
   EXPECT_EQ(status, 0);
-  EXPECT_EQ(out.finish(), joined({B,
+  EXPECT_EQ(out.finish(), joined_lines({B,
                                   "@" + std::string(60, '-') + " | MESSAGE    1 |-",
                                   B,
                                   "@@@@  WARNING" + std::string(20, ' '),
@@ -266,7 +251,7 @@ TEST_F(Messages, ErrnewFrame) {
 TEST_F(Messages, ErrorBannerEndsTheRun) {
   kalvir::test::Unit6Capture out;
   EXPECT_EQ(io::run_program([] { ERROR("SOFNDI"); }), 1);
-  EXPECT_EQ(out.finish(), joined({"",
+  EXPECT_EQ(out.finish(), joined_lines({"",
                                   "",
                                   "",
                                   " @@@@ Unrecoverable error condition in module SOFNDI @@@@",

@@ -24,7 +24,7 @@
 
 namespace {
 
-using kalvir::test::joined_parts;
+using kalvir::test::printed;
 using kalvir::test::Outcome;
 using kalvir::test::run_captured;
 
@@ -48,7 +48,7 @@ void expect_warning(const Outcome& o, const std::string& routine, int code,
   EXPECT_EQ(o.frames[0].severity, "WARNING");
   EXPECT_EQ(o.frames[0].routine, routine);
   EXPECT_EQ(o.frames[0].code, code);
-  EXPECT_EQ(o.frames[0].text, joined_parts(text));
+  EXPECT_EQ(o.frames[0].text, printed(text));
 }
 
 void expect_fatal(const Outcome& o, const std::string& routine, int code) {
@@ -318,7 +318,7 @@ TEST_F(Eos, SpecificHeatAtTheCovolumeStops) {
   EXPECT_EQ(o.frames[0].routine, "PCP04 ");
   EXPECT_EQ(o.frames[0].code, 1);
   EXPECT_EQ(o.frames[0].text,
-            joined_parts("Problem in Cp calculation@Pressure( =   1.0100E+05) and/or temperature( "
+            printed("Problem in Cp calculation@Pressure( =   1.0100E+05) and/or temperature( "
                          "=   3.0000E+02) out of range in Cp calculation for R11"));
 }
 

@@ -25,7 +25,7 @@
 namespace {
 
 using kalvir::padded;
-using kalvir::test::joined_parts;
+using kalvir::test::printed;
 using kalvir::test::Outcome;
 using kalvir::test::run_captured;
 using kalvir::test::same_value;
@@ -367,7 +367,7 @@ TEST_F(PropertyFunctions, EverySlotAndQualityReachesItsAdapterOrItsMessage) {
         EXPECT_EQ(frame.severity, "FATAL ERROR");
         EXPECT_EQ(frame.routine, padded(f.name, 6));
         EXPECT_EQ(frame.code, code);
-        EXPECT_EQ(frame.text, joined_parts(text));
+        EXPECT_EQ(frame.text, printed(text));
       }
     }
   }
@@ -423,7 +423,7 @@ TEST_F(PropertyFunctions, FatalMessageNamesTheNode) {
   EXPECT_EQ(o.frames[0].routine, "XCP   ");
   EXPECT_EQ(o.frames[0].code, 2);
   EXPECT_EQ(o.frames[0].text,
-            joined_parts("Fluid property undefined.@Property required: specific heat of liquid    "
+            printed("Fluid property undefined.@Property required: specific heat of liquid    "
                          "AIR Node 12 in main model"));
 
   gar_release_all_for_tests();

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "runtime/platform/process.h"
-#include "tests/fluids/message_frames.h"
+#include "tests/support/message_frames.h"
 #include "tests/support/test_support.h"
 
 namespace kalvir::test {
@@ -18,7 +18,7 @@ namespace kalvir::test {
 struct Outcome {
   int status = 0;
   double value = 0.0;
-  std::vector<PrintedMessage> frames;
+  std::vector<Message> frames;
 };
 
 // Runs f as a program of its own, with the print unit captured.

@@ -7,12 +7,12 @@
 #include "runtime/control/control_constants.h"
 #include "runtime/fluids/library/saturation_pressure.h"
 #include "runtime/fluids/library/surface_tension.h"
-#include "tests/fluids/message_frames.h"
+#include "tests/support/message_frames.h"
 #include "tests/support/test_support.h"
 
 namespace {
 
-using kalvir::test::joined_parts;
+using kalvir::test::printed;
 using kalvir::test::printed_messages;
 using kalvir::test::Unit6Capture;
 
@@ -125,7 +125,7 @@ TEST(SaturationPressure, OutOfRangeReturnsTheEndPressureWithADiagnostic) {
     EXPECT_EQ(messages[0].severity, "DIAGNOSTIC");
     EXPECT_EQ(messages[0].routine, c.routine);
     EXPECT_EQ(messages[0].code, c.code) << c.routine;
-    EXPECT_EQ(messages[0].text, joined_parts(c.text));
+    EXPECT_EQ(messages[0].text, printed(c.text));
   }
 }
 

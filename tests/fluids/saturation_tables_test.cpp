@@ -9,7 +9,7 @@
 #include "runtime/fluids/library/saturation_tables.h"
 #include "runtime/fluids/library/temperature_tables.h"
 #include "runtime/modeldata/model_tree.h"
-#include "tests/fluids/message_frames.h"
+#include "tests/support/message_frames.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -104,7 +104,7 @@ TEST(SaturationTables, OutsideTheTableTheEndValueComesWithAWarning) {
     EXPECT_EQ(messages[k].severity, "WARNING");
     EXPECT_EQ(messages[k].routine, c.routine);
     EXPECT_EQ(messages[k].code, c.code) << c.routine;
-    EXPECT_EQ(messages[k].text, kalvir::test::joined_parts(c.text)) << c.routine;
+    EXPECT_EQ(messages[k].text, kalvir::test::printed(c.text)) << c.routine;
   }
 }
 
@@ -119,7 +119,7 @@ TEST(SaturationTables, Prho16NamesTheTemperatureItWasGiven) {
     EXPECT_EQ(messages[0].code, 1);
     const std::string text =
         "Temperature too low for saturated vapour density of ammonia@Temperature =     -80.00";
-    EXPECT_EQ(messages[0].text, kalvir::test::joined_parts(text));
+    EXPECT_EQ(messages[0].text, kalvir::test::printed(text));
     // Columns 75 to 84 of the 500-character text hold the temperature.
     EXPECT_EQ(text.substr(74, 10), "    -80.00");
   }
@@ -131,7 +131,7 @@ TEST(SaturationTables, Prho16NamesTheTemperatureItWasGiven) {
     EXPECT_EQ(messages[0].code, 2);
     const std::string text =
         "Temperature too high for saturated vapour density of ammonia@Temperature =     405.15";
-    EXPECT_EQ(messages[0].text, kalvir::test::joined_parts(text));
+    EXPECT_EQ(messages[0].text, kalvir::test::printed(text));
     EXPECT_EQ(text.substr(75, 10), "    405.15");
   }
   {

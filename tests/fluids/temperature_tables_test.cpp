@@ -8,7 +8,7 @@
 
 #include "runtime/fluids/library/temperature_tables.h"
 #include "runtime/platform/process.h"
-#include "tests/fluids/message_frames.h"
+#include "tests/support/message_frames.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -65,7 +65,7 @@ TEST(TemperatureTables, OutsideTheTableTheEndValueComesWithAWarning) {
     EXPECT_EQ(messages[0].severity, "WARNING");
     EXPECT_EQ(messages[0].routine, c.routine);
     EXPECT_EQ(messages[0].code, 1);
-    EXPECT_EQ(messages[0].text, kalvir::test::joined_parts(c.text));
+    EXPECT_EQ(messages[0].text, kalvir::test::printed(c.text));
   }
 }
 

@@ -15,17 +15,7 @@
 namespace {
 
 namespace io = kalvir::platform;
-
-std::vector<std::string> split_lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    const std::size_t nl = text.find('\n', start);
-    lines.push_back(text.substr(start, nl - start));
-    start = nl + 1;
-  }
-  return lines;
-}
+using kalvir::test::split_lines;
 
 class SeqFiles : public ::testing::Test {
  protected:

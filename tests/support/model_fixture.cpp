@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <sstream>
 #include <stdexcept>
 
 #include "runtime/control/control_constants.h"
@@ -12,7 +11,6 @@
 #include "runtime/control/status.h"
 #include "runtime/modeldata/model_tree.h"
 #include "runtime/modeldata/node_groups.h"
-#include "tests/support/test_support.h"
 
 namespace kalvir::test {
 namespace {
@@ -337,41 +335,6 @@ ModelSpec three_submodel_model() {
   spec.int_attributes = {"ZONE"};
   spec.char_attributes = {"OWNER"};
   return spec;
-}
-
-std::string printed(std::string text) {
-  for (std::size_t at; (at = text.find("<NL>")) != std::string::npos;) text.erase(at, 4);
-  std::erase(text, '@');
-  while (!text.empty() && text.back() == ' ') text.pop_back();
-  return text;
-}
-
-std::vector<Message> capture_messages(const std::function<void()>& body) {
-  Unit6Capture capture;
-  body();
-  std::istringstream in(capture.finish());
-  std::vector<Message> out;
-  static constexpr std::string_view kReference = "@     Reference..........: (";
-  bool inside = false;
-  for (std::string line; std::getline(in, line);) {
-    if (line.rfind("@@@@  ", 0) == 0) {
-      out.push_back({});
-      out.back().severity = line.substr(6);
-      while (!out.back().severity.empty() && out.back().severity.back() == ' ') out.back().severity.pop_back();
-      inside = true;
-    } else if (inside && line.rfind(kReference, 0) == 0) {
-      const std::string ref = line.substr(kReference.size());
-      const std::size_t comma = ref.rfind(',');
-      out.back().routine = ref.substr(0, comma);
-      out.back().code = std::stoi(ref.substr(comma + 1));
-      inside = false;
-    } else if (inside && line.size() >= 27) {
-      out.back().text += line.substr(27);
-    }
-  }
-  for (Message& m : out)
-    while (!m.text.empty() && m.text.back() == ' ') m.text.pop_back();
-  return out;
 }
 
 }  // namespace kalvir::test

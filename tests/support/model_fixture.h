@@ -2,14 +2,15 @@
 // and fluid nodes with labels and statuses, aliases, conductors of every kind
 // with their packed connection lists (thermal and fluid), node ties and user
 // attributes, so that the entity lookups can be tested without an MDB file.
-// Also: capture of the framed messages printed while a piece of code runs.
+// Its users read the messages back with message_frames.h, included here.
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "tests/support/message_frames.h"
 
 namespace kalvir::test {
 
@@ -58,19 +59,5 @@ ModelSpec three_submodel_model();
 
 // Internal index of user node `user` of submodel `sub` (thermal first).
 int internal_node(int sub, int user);
-
-// One framed message as printed on the print unit.
-struct Message {
-  std::string severity;  // "WARNING", "FAILURE", ...
-  std::string text;      // the printed parts run together (no '@', no "<NL>")
-  std::string routine;
-  int code = 0;
-};
-
-// The messages printed while body runs.
-std::vector<Message> capture_messages(const std::function<void()>& body);
-
-// A message text as capture_messages reports it: without '@' and "<NL>".
-std::string printed(std::string text);
 
 }  // namespace kalvir::test

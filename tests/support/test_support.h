@@ -1,10 +1,11 @@
 // Shared helpers of the test programs: temporary directories, a working
-// directory switch (run files are named relative to it) and capture of the
-// print unit.
+// directory switch (run files are named relative to it), capture of the
+// print unit and the lines of what it printed.
 #pragma once
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace kalvir::test {
 
@@ -50,5 +51,12 @@ class Unit6Capture {
 };
 
 std::string read_file(const std::filesystem::path& path);
+
+// The lines of printed text, without their newlines (a last line without one
+// counts too).
+std::vector<std::string> split_lines(const std::string& text);
+
+// The lines as printed: each followed by a newline.
+std::string joined_lines(const std::vector<std::string>& lines);
 
 }  // namespace kalvir::test
