@@ -368,22 +368,17 @@ void SAPTUP(const std::array<std::int32_t, 9>& POS, std::int32_t LEN, std::int32
       case 1: shift(3, pos[2], pos[6]); break;
       case 2: shift(3, pos[3], pos[7]); break;
       case 3: shift(3, pos[4], pos[8]); break;
-      case 4: {
-        shift(3, pos[2], pos[6]);
-        shift(5, pos[3], pos[7]);
-        if (IERR != 0) break;
+      case 4:
+        // A table keeps its header with the integers and its values with the
+        // reals; word 6, its number of independent variables, is no position
+        // and the entry ends there: the words behind it are the next entry's.
         if (e + 5 > infoend) {
           IERR = 3;
           break;
         }
-        const std::int64_t c = INFOLIST(e + 5);
-        if (c < 0 || e + 5 + c > infoend) {
-          IERR = 3;
-          break;
-        }
-        for (std::int64_t w = 7; w < 7 + c && IERR == 0; ++w) shift(w, pos[4], pos[8]);
+        shift(3, pos[2], pos[6]);
+        shift(5, pos[3], pos[7]);
         break;
-      }
       case 5:
       case 6: shift(3, pos[3], pos[7]); break;
       default: IERR = 3;

@@ -140,6 +140,39 @@ TEST(MdbLoad, SecondSubmodelArrayEntriesBecomeAbsolute) {
   EXPECT_EQ(gar_modeldirectory(14, 3), 3);
 }
 
+// A table entry is six words: form, header length, header start, number of
+// reals, start of the reals, independent variables. Only the two starts move;
+// the ARRAY behind it keeps its own words even when the main model has
+// character values to shift past.
+TEST(MdbLoad, SecondSubmodelTableEntryMovesItsHeaderAndRealsOnly) {
+  mdbw::Model m = two_submodel_model();
+  mdbw::Arrays& main = m.submodels[0].arrays;
+  main.add_real("A1", {1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
+  main.add_int("STEPS", {5, 6});
+  main.names[0].push_back("TEXT");
+  main.starts[0].push_back(static_cast<std::int32_t>(main.info.size()) + 1);
+  main.info.insert(main.info.end(), {3, 1, 1, 1, 1});
+  main.chars = padded("SOLAR", 133);
+  mdbw::Arrays& sub = m.submodels[1].arrays;
+  // One variable, 3 points: axis R(1..3), values R(4..6).
+  sub.names[0] = {"TAB1"};
+  sub.starts[0] = {1};
+  sub.info = {4, 6, 1, 6, 1, 1};
+  sub.ints = {1, 1, 2, 3, 1, 4};
+  sub.reals = {0, 10, 20, 5, 7, 11};
+  sub.add_real("B", {3, 4});
+  TempDir dir;
+  const LoadOutcome r = load_model(m, dir);
+  ASSERT_EQ(r.ierr, 0) << r.printed;
+  ASSERT_EQ(gar_arrayinfopointers(4), 16);  // behind the main model's 3 x 5 words
+  EXPECT_EQ(words(gar_arrayinfolist.span(), 16, 6), (std::vector<std::int32_t>{4, 6, 3, 6, 11, 1}));
+  ASSERT_EQ(gar_arrayinfopointers(5), 22);
+  EXPECT_EQ(words(gar_arrayinfolist.span(), 22, 5), (std::vector<std::int32_t>{2, 2, 17, 1, 2}));
+  EXPECT_EQ(words(gar_arrayvaluesint.span(), 3, 6), sub.ints);
+  EXPECT_DOUBLE_EQ(gar_arrayvaluesreal(11 + 4), 7.0);
+  EXPECT_DOUBLE_EQ(gar_arrayvaluesreal(17), 3.0);
+}
+
 TEST(MdbLoad, ThreeSubmodelsWithFluidNodesOnlyInTheThird) {
   mdbw::Model m = two_submodel_model();
   mdbw::Submodel third;
