@@ -6,13 +6,11 @@
 #include <vector>
 
 #include "runtime/control/control_constants.h"
-#include "runtime/control/flags.h"
-#include "runtime/control/global_arrays.h"
 #include "runtime/control/messages.h"
 #include "runtime/control/shared_blocks.h"
-#include "runtime/modeldata/model_tree.h"
 #include "runtime/platform/process.h"
 #include "runtime/platform/units.h"
+#include "tests/support/model_fixture.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -270,34 +268,12 @@ class Mesbld : public Messages {
  protected:
   void SetUp() override {
     Messages::SetUp();
-    gar_release_all_for_tests();
-    kalvir::model_tree_reset_for_tests();
-    FLAGS.w = {};
-    FLAGS(flagw::NNODE) = 6;
-    FLAGS(flagw::NSUB) = 3;
-    GarSizes s{};
-    s.ndirrows = 18;
-    s.nsub = 3;
-    s.nnode = 6;
-    gar_Allocate(s);
-    const std::int32_t level[] = {0, 1, 2, 0};
-    const std::int32_t subtree[] = {3, 2, 1, 0};
-    const std::int32_t nodes_before[] = {0, 3, 5, 6};
-    for (int m = 1; m <= 4; ++m) {
-      gar_modeldirectory(1, m) = level[m - 1];
-      gar_modeldirectory(2, m) = subtree[m - 1];
-      gar_modeldirectory(3, m) = nodes_before[m - 1];
-    }
-    gar_modelnames.set(1, "MAIN");
-    gar_modelnames.set(2, "SUB1");
-    gar_modelnames.set(3, "SUB2");
-    const std::int32_t numbers[] = {10, 11, 12, 21, 22, 31};
-    for (int i = 1; i <= 6; ++i) gar_thermalnodenums(i) = numbers[i - 1];
+    kalvir::test::build_node_tree({{.name = "MAIN", .level = 0, .thermal = {10, 11, 12}},
+                                   {.name = "SUB1", .level = 1, .thermal = {21, 22}},
+                                   {.name = "SUB2", .level = 2, .thermal = {31}}});
   }
   void TearDown() override {
-    gar_release_all_for_tests();
-    kalvir::model_tree_reset_for_tests();
-    FLAGS.w = {};
+    kalvir::test::release_model();
     Messages::TearDown();
   }
 };

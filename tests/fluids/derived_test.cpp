@@ -16,13 +16,11 @@
 #include <vector>
 
 #include "runtime/control/control_constants.h"
-#include "runtime/control/flags.h"
-#include "runtime/control/global_arrays.h"
 #include "runtime/control/messages.h"
 #include "runtime/fluids/interface/properties.h"
-#include "runtime/modeldata/model_tree.h"
 #include "runtime/platform/units.h"
 #include "tests/fluids/property_frames.h"
+#include "tests/support/model_fixture.h"
 
 namespace {
 
@@ -282,25 +280,10 @@ class Batch : public Derived {
   void SetUp() override {
     Derived::SetUp();
     GLOI.MLEVEL = 0;
-    gar_release_all_for_tests();
-    kalvir::model_tree_reset_for_tests();
-    FLAGS.w = {};
-    FLAGS(flagw::NNODE) = 3;
-    FLAGS(flagw::NSUB) = 1;
-    GarSizes s{};
-    s.ndirrows = 18;
-    s.nsub = 1;
-    s.nnode = 3;
-    gar_Allocate(s);
-    gar_modeldirectory(2, 1) = 1;
-    gar_modeldirectory(3, 2) = 3;
-    gar_modelnames.set(1, "MAIN");
-    for (int i = 1; i <= 3; ++i) gar_thermalnodenums(i) = 9 + i;
+    kalvir::test::build_node_tree({{.name = "MAIN", .level = 0, .thermal = {10, 11, 12}}});
   }
   void TearDown() override {
-    gar_release_all_for_tests();
-    kalvir::model_tree_reset_for_tests();
-    FLAGS.w = {};
+    kalvir::test::release_model();
     Derived::TearDown();
   }
 };

@@ -12,15 +12,13 @@
 #include <utility>
 
 #include "runtime/control/control_constants.h"
-#include "runtime/control/flags.h"
-#include "runtime/control/global_arrays.h"
 #include "runtime/control/messages.h"
 #include "runtime/fluids/interface/adapters.h"
 #include "runtime/fluids/interface/properties.h"
-#include "runtime/modeldata/model_tree.h"
 #include "runtime/platform/fixed_string.h"
 #include "runtime/platform/units.h"
 #include "tests/fluids/property_frames.h"
+#include "tests/support/model_fixture.h"
 
 namespace {
 
@@ -400,22 +398,7 @@ TEST_F(PropertyFunctions, HumidityRatioIsNoQualityForTheGeneralFormsOnly) {
 // The node's identity follows the message when NODE is not 0: user node 12 of
 // the main model MAIN.
 TEST_F(PropertyFunctions, FatalMessageNamesTheNode) {
-  gar_release_all_for_tests();
-  kalvir::model_tree_reset_for_tests();
-  FLAGS.w = {};
-  FLAGS(flagw::NNODE) = 3;
-  FLAGS(flagw::NSUB) = 1;
-  GarSizes s{};
-  s.ndirrows = 18;
-  s.nsub = 1;
-  s.nnode = 3;
-  gar_Allocate(s);
-  gar_modeldirectory(1, 1) = 0;
-  gar_modeldirectory(2, 1) = 1;
-  gar_modeldirectory(3, 1) = 0;
-  gar_modeldirectory(3, 2) = 3;
-  gar_modelnames.set(1, "MAIN");
-  for (int i = 1; i <= 3; ++i) gar_thermalnodenums(i) = 9 + i;
+  kalvir::test::build_node_tree({{.name = "MAIN", .level = 0, .thermal = {10, 11, 12}}});
 
   const Outcome o = run_captured([] { return XCP(101325.0, 20.0, 0.0, 3, 3); });
   EXPECT_EQ(o.status, 1);
@@ -426,9 +409,7 @@ TEST_F(PropertyFunctions, FatalMessageNamesTheNode) {
             printed("Fluid property undefined.@Property required: specific heat of liquid    "
                          "AIR Node 12 in main model"));
 
-  gar_release_all_for_tests();
-  kalvir::model_tree_reset_for_tests();
-  FLAGS.w = {};
+  kalvir::test::release_model();
 }
 
 }  // namespace

@@ -4,12 +4,10 @@
 #include <limits>
 #include <string>
 
-#include "runtime/control/flags.h"
-#include "runtime/control/global_arrays.h"
 #include "runtime/fluids/library/saturation_tables.h"
 #include "runtime/fluids/library/temperature_tables.h"
-#include "runtime/modeldata/model_tree.h"
 #include "tests/support/message_frames.h"
+#include "tests/support/model_fixture.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -149,30 +147,8 @@ TEST(SaturationTables, Prho16NamesTheTemperatureItWasGiven) {
 // are given.
 class NamedNode : public ::testing::Test {
  protected:
-  void SetUp() override {
-    gar_release_all_for_tests();
-    kalvir::model_tree_reset_for_tests();
-    FLAGS.w = {};
-    FLAGS(flagw::NNODE) = 2;
-    FLAGS(flagw::NSUB) = 1;
-    GarSizes s{};
-    s.ndirrows = 18;
-    s.nsub = 1;
-    s.nnode = 2;
-    gar_Allocate(s);
-    gar_modeldirectory(1, 1) = 0;
-    gar_modeldirectory(2, 1) = 1;
-    gar_modeldirectory(3, 1) = 0;
-    gar_modeldirectory(3, 2) = 2;
-    gar_modelnames.set(1, "MAIN");
-    gar_thermalnodenums(1) = 10;
-    gar_thermalnodenums(2) = 11;
-  }
-  void TearDown() override {
-    gar_release_all_for_tests();
-    kalvir::model_tree_reset_for_tests();
-    FLAGS.w = {};
-  }
+  void SetUp() override { kalvir::test::build_node_tree({{.name = "MAIN", .level = 0, .thermal = {10, 11}}}); }
+  void TearDown() override { kalvir::test::release_model(); }
 };
 
 TEST_F(NamedNode, WarningsNameTheNodeAfterTheirText) {

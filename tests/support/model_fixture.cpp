@@ -25,6 +25,19 @@ struct Layout {
 Layout current;
 ModelSpec current_spec;
 
+// Rows 1 and 2 of the model directory: each submodel's level and the size of
+// its subtree, from the levels in pre-order.
+void set_tree_rows(const std::vector<SubmodelSpec>& submodels) {
+  const int nsub = static_cast<int>(submodels.size());
+  for (int m = 1; m <= nsub; ++m) {
+    const int lev = submodels[static_cast<std::size_t>(m - 1)].level;
+    int size = 1;
+    while (m + size <= nsub && submodels[static_cast<std::size_t>(m + size - 1)].level > lev) ++size;
+    gar_modeldirectory(1, m) = lev;
+    gar_modeldirectory(2, m) = size;
+  }
+}
+
 int user_to_internal(int sub, int user) {
   const SubmodelSpec& s = current_spec.submodels.at(static_cast<std::size_t>(sub - 1));
   const auto t = std::find(s.thermal.begin(), s.thermal.end(), user);
@@ -209,13 +222,7 @@ void build_model(const ModelSpec& spec) {
   gar_Allocate(s);
 
   // Model directory: levels, subtree sizes from the pre-order levels, counts.
-  for (int m = 1; m <= nsub; ++m) {
-    const int lev = spec.submodels[static_cast<std::size_t>(m - 1)].level;
-    int size = 1;
-    while (m + size <= nsub && spec.submodels[static_cast<std::size_t>(m + size - 1)].level > lev) ++size;
-    gar_modeldirectory(1, m) = lev;
-    gar_modeldirectory(2, m) = size;
-  }
+  set_tree_rows(spec.submodels);
   for (int m = 1; m <= nsub + 1; ++m)
     for (int r = 3; r <= kRows; ++r) gar_modeldirectory(r, m) = before[static_cast<std::size_t>(m - 1)][static_cast<std::size_t>(r)];
 
@@ -301,6 +308,35 @@ void build_model(const ModelSpec& spec) {
   model_tree_reset_for_tests();
   Lschnd_clear_cache();
   messages_reset_for_tests();
+}
+
+void release_model() {
+  gar_release_all_for_tests();
+  kalvir::model_tree_reset_for_tests();
+  FLAGS.w = {};
+}
+
+void build_node_tree(const std::vector<SubmodelSpec>& submodels) {
+  release_model();
+  const int nsub = static_cast<int>(submodels.size());
+  int nnode = 0;
+  for (const SubmodelSpec& sm : submodels) nnode += static_cast<int>(sm.thermal.size());
+  FLAGS(flagw::NNODE) = nnode;
+  FLAGS(flagw::NSUB) = nsub;
+  GarSizes s{};
+  s.ndirrows = kRows;
+  s.nsub = nsub;
+  s.nnode = nnode;
+  gar_Allocate(s);
+  set_tree_rows(submodels);
+  int before = 0;
+  for (int m = 1; m <= nsub; ++m) {
+    const SubmodelSpec& sm = submodels[static_cast<std::size_t>(m - 1)];
+    gar_modeldirectory(3, m) = before;
+    gar_modelnames.set(m, sm.name);
+    for (const int number : sm.thermal) gar_thermalnodenums(++before) = number;
+  }
+  gar_modeldirectory(3, nsub + 1) = before;
 }
 
 ModelSpec three_submodel_model() {

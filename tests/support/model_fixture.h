@@ -22,15 +22,15 @@ struct PairSpec {
 };
 
 struct SubmodelSpec {
-  std::string name;
-  int level = 0;                    // 0 for the main model, pre-order of the tree
-  std::vector<int> thermal;         // user numbers, ascending
-  std::vector<std::string> labels;  // per thermal node; default "NODE <n>"
-  std::string statuses;             // per thermal node; default 'D'
-  std::vector<int> fluid;           // user numbers, ascending
-  std::vector<std::string> fluid_labels;
-  std::vector<std::pair<std::string, int>> aliases;  // any order; stored sorted
-  std::vector<PairSpec> gl, gr, gf, gv, links;
+  std::string name{};
+  int level = 0;                      // 0 for the main model, pre-order of the tree
+  std::vector<int> thermal{};         // user numbers, ascending
+  std::vector<std::string> labels{};  // per thermal node; default "NODE <n>"
+  std::string statuses{};             // per thermal node; default 'D'
+  std::vector<int> fluid{};           // user numbers, ascending
+  std::vector<std::string> fluid_labels{};
+  std::vector<std::pair<std::string, int>> aliases{};  // any order; stored sorted
+  std::vector<PairSpec> gl{}, gr{}, gf{}, gv{}, links{};
   char status = 'A';
 };
 
@@ -52,6 +52,15 @@ struct ModelSpec {
 // Node temperatures are 100 + internal index, capacitances 1000 + index, QI
 // 10 + index; conductor k of each kind has the value k + kind / 10.
 void build_model(const ModelSpec& spec);
+
+// Releases the global arrays and builds only a submodel tree of thermal nodes
+// (name, level and user numbers of each submodel: enough for the texts that
+// name a node): FLAGS NNODE and NSUB, model directory rows 1-3, model names and
+// node numbers; everything else stays zero.
+void build_node_tree(const std::vector<SubmodelSpec>& submodels);
+
+// Releases the global arrays, forgets the submodel tree and clears FLAGS.
+void release_model();
 
 // MAIN (nodes 1-6, with fluid nodes 101-102), its child SUB1 (nodes 1-5,
 // conductors), SUB1's child SUB2 (nodes 1-4); see model_fixture.cpp.
