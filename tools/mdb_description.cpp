@@ -57,8 +57,9 @@ class Line {
   T number(std::string_view what) {
     const std::string w = word(what);
     const auto v = parse_number<T>(w);
-    if (!v) fail(quoted(w) + " is not " + (std::is_floating_point_v<T> ? "a finite number" : "a whole number") +
-                 " (" + std::string(what) + ")");
+    if (!v)
+      fail(quoted(w) + " is not " + (std::is_floating_point_v<T> ? "a finite number" : "a whole number") + " (" +
+           std::string(what) + ")");
     return *v;
   }
   template <typename T>
@@ -81,8 +82,9 @@ class Line {
     const std::string w = it->second;
     options_.erase(it);
     const auto v = parse_number<T>(w);
-    if (!v) fail(quoted(w) + " is not " + (std::is_floating_point_v<T> ? "a finite number" : "a whole number") +
-                 " (" + key + ")");
+    if (!v)
+      fail(quoted(w) + " is not " + (std::is_floating_point_v<T> ? "a finite number" : "a whole number") + " (" + key +
+           ")");
     return v;
   }
   std::optional<std::string> text_option(const std::string& key, std::size_t width) {
@@ -131,7 +133,8 @@ std::optional<Line> split(const std::string& text, int number) {
     } else {
       const std::string key = word.substr(0, equals);
       if (key.empty()) fail_at(number, "an option needs a name before \"=\"");
-      if (!options.emplace(key, word.substr(equals + 1)).second) fail_at(number, "option " + quoted(key) + " given twice");
+      if (!options.emplace(key, word.substr(equals + 1)).second)
+        fail_at(number, "option " + quoted(key) + " given twice");
     }
     word.clear();
     in_word = false;
@@ -202,7 +205,7 @@ class Reader {
       ++number;
       if (auto line = split(text, number)) statement(*line);
     }
-    if (m_.submodels.empty()) fail_at(number, "the description has no \"model\" statement");
+    if (m_.submodels.empty()) throw DescriptionError("the description has no \"model\" statement");
     finish();
     return std::move(m_);
   }
@@ -289,8 +292,8 @@ class Reader {
 
   std::string name(Line& l, std::string_view what) {
     std::string n = l.text(what, kNameWidth);
-    if (n.empty() || n.find_first_of(" .") != std::string::npos) l.fail(std::string(what) + " " + quoted(n) +
-                                                                          " must be one word without \".\"");
+    if (n.empty() || n.find_first_of(" .") != std::string::npos)
+      l.fail(std::string(what) + " " + quoted(n) + " must be one word without \".\"");
     return n;
   }
 
@@ -332,11 +335,11 @@ class Reader {
     f.number = l.number<std::int32_t>("the node number");
     new_number(l, s.fluid, f.number, "fluid node");
     static constexpr std::pair<const char*, double FluidNode::*> reals[] = {
-        {"A", &FluidNode::A},     {"FD", &FluidNode::FD},   {"FL", &FluidNode::FL},   {"P", &FluidNode::P},
-        {"FE", &FluidNode::FE},   {"T", &FluidNode::T},     {"FF", &FluidNode::FF},   {"FQ", &FluidNode::FQ},
-        {"FM", &FluidNode::FM},   {"FH", &FluidNode::FH},   {"FR", &FluidNode::FR},   {"FX", &FluidNode::FX},
-        {"FY", &FluidNode::FY},   {"FZ", &FluidNode::FZ},   {"VQ", &FluidNode::VQ},   {"FLA", &FluidNode::FLA},
-        {"VOL", &FluidNode::VOL}, {"PHI", &FluidNode::PHI}, {"FW", &FluidNode::FW},   {"CMP", &FluidNode::CMP},
+        {"A", &FluidNode::A},     {"FD", &FluidNode::FD},   {"FL", &FluidNode::FL}, {"P", &FluidNode::P},
+        {"FE", &FluidNode::FE},   {"T", &FluidNode::T},     {"FF", &FluidNode::FF}, {"FQ", &FluidNode::FQ},
+        {"FM", &FluidNode::FM},   {"FH", &FluidNode::FH},   {"FR", &FluidNode::FR}, {"FX", &FluidNode::FX},
+        {"FY", &FluidNode::FY},   {"FZ", &FluidNode::FZ},   {"VQ", &FluidNode::VQ}, {"FLA", &FluidNode::FLA},
+        {"VOL", &FluidNode::VOL}, {"PHI", &FluidNode::PHI}, {"FW", &FluidNode::FW}, {"CMP", &FluidNode::CMP},
         {"VDT", &FluidNode::VDT}};
     for (const auto& [key, field] : reals) f.*field = l.option<double>(key).value_or(0.0);
     f.fluid = l.text_option("fluid", kNameWidth).value_or(f.fluid);
@@ -364,16 +367,26 @@ class Reader {
 
   void conductor(Line& l, int kind) {
     current(l);
-    PendingConductor c{l.number(), m_.submodels.size() - 1, kind, end(l, "the first node"), end(l, "the second node"),
-                       l.number<double>("the conductor value"), 'A'};
+    PendingConductor c{l.number(),
+                       m_.submodels.size() - 1,
+                       kind,
+                       end(l, "the first node"),
+                       end(l, "the second node"),
+                       l.number<double>("the conductor value"),
+                       'A'};
     c.act = l.letter_option("act").value_or('A');
     conductors_.push_back(std::move(c));
   }
 
   void link(Line& l) {
     current(l);
-    PendingLink k{l.number(), m_.submodels.size() - 1, end(l, "the first node"), end(l, "the second node"),
-                  l.number<double>("the flow rate"), 0.0, 'A'};
+    PendingLink k{l.number(),
+                  m_.submodels.size() - 1,
+                  end(l, "the first node"),
+                  end(l, "the second node"),
+                  l.number<double>("the flow rate"),
+                  0.0,
+                  'A'};
     k.gp = l.option<double>("GP").value_or(0.0);
     k.status = l.letter_option("status").value_or('A');
     links_.push_back(std::move(k));
@@ -466,8 +479,8 @@ class Reader {
                       bool negative_ok) const {
     const std::size_t sub = sub_of(line, declaring, e);
     if (e.node < 0 && !negative_ok) fail_at(line, "node number " + std::to_string(e.node) + " is negative");
-    const Kind k = e.node == std::numeric_limits<std::int32_t>::min() ? Kind::none
-                                                                       : kind_of(sub, e.node < 0 ? -e.node : e.node);
+    const Kind k =
+        e.node == std::numeric_limits<std::int32_t>::min() ? Kind::none : kind_of(sub, e.node < 0 ? -e.node : e.node);
     if (k == Kind::none) fail_at(line, "there is no node " + end_text(sub, e.node));
     if ((k == Kind::thermal && !thermal_ok) || (k == Kind::fluid && !fluid_ok))
       fail_at(line, "node " + end_text(sub, e.node) + " is a " + (k == Kind::thermal ? "thermal" : "fluid") +
@@ -497,8 +510,11 @@ class Reader {
         continue;
       }
       if (c.kind == 3) fail_at(c.line, "GV conductors cannot join two submodels");
-      if (c.e1.node < 0 || c.e2.node < 0) fail_at(c.line, "node numbers are negative only in a submodel's own GF pairs");
-      const auto offset = [&](std::size_t t) { return static_cast<std::int32_t>(t) - static_cast<std::int32_t>(c.sub); };
+      if (c.e1.node < 0 || c.e2.node < 0)
+        fail_at(c.line, "node numbers are negative only in a submodel's own GF pairs");
+      const auto offset = [&](std::size_t t) {
+        return static_cast<std::int32_t>(t) - static_cast<std::int32_t>(c.sub);
+      };
       InterConductor x{{offset(s1), c.e1.node}, {offset(s2), c.e2.node}, c.value, c.act};
       (c.kind == 0 ? s.xgl : c.kind == 1 ? s.xgr : s.xgf).push_back(x);
     }
@@ -516,7 +532,9 @@ class Reader {
       if (s1 == k.sub && s2 == k.sub) {
         s.links.push_back({k.e1.node, k.e2.node, k.flow, k.gp, k.status});
       } else {
-        const auto offset = [&](std::size_t t) { return static_cast<std::int32_t>(t) - static_cast<std::int32_t>(k.sub); };
+        const auto offset = [&](std::size_t t) {
+          return static_cast<std::int32_t>(t) - static_cast<std::int32_t>(k.sub);
+        };
         s.xlinks.push_back({{offset(s1), k.e1.node}, {offset(s2), k.e2.node}, k.flow, k.gp, k.status});
       }
     }
@@ -536,8 +554,8 @@ class Reader {
       const std::size_t n = s.nodes.size();
       if (s.gv.empty()) fail_at(line, "a triangle goes with GV conductors, and submodel " + s.name + " has none");
       if (s.triangle_values.size() > n * (n - 1) / 2)
-        fail_at(line, "the triangle of " + std::to_string(n) + " thermal nodes holds " + std::to_string(n * (n - 1) / 2) +
-                          " values");
+        fail_at(line, "the triangle of " + std::to_string(n) + " thermal nodes holds " +
+                          std::to_string(n * (n - 1) / 2) + " values");
     }
   }
 
@@ -612,7 +630,7 @@ SizesFile read_sizes_file(std::istream& in) {
       f.sizes.sprsiz = size_words<5>(value, number, "SPRSIZ");
     }
   }
-  if (!(seen[0] && seen[1] && seen[2])) fail_at(number, "the sizes file needs MODEL, FLAGS and SPRSIZ lines");
+  if (!(seen[0] && seen[1] && seen[2])) throw DescriptionError("the sizes file needs MODEL, FLAGS and SPRSIZ lines");
   return f;
 }
 
