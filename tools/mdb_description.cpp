@@ -492,8 +492,10 @@ class Reader {
     std::vector<std::array<std::optional<std::int32_t>, 4>> last_first(m_.submodels.size());
     for (const auto& c : conductors_) {
       const bool gf = c.kind == 2;
-      const std::size_t s1 = resolve(c.line, c.sub, c.e1, true, true, gf);
-      const std::size_t s2 = resolve(c.line, c.sub, c.e2, true, true, gf);
+      // View factors join thermal nodes only: the triangle is built over them.
+      const bool fluid_ok = c.kind != 3;
+      const std::size_t s1 = resolve(c.line, c.sub, c.e1, true, fluid_ok, gf);
+      const std::size_t s2 = resolve(c.line, c.sub, c.e2, true, fluid_ok, gf);
       Submodel& s = m_.submodels[c.sub];
       const std::string_view kind = kKinds[c.kind];
       if (s1 == c.sub && s2 == c.sub) {

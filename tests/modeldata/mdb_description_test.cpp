@@ -67,6 +67,7 @@ const BadCase kBadDescriptions[] = {
     {"model M\nnode 1\nnode 2\nnode 3\nGR 2 3 1\nGR 1 3 1\n", "line 6: GR pairs of a submodel come in the order"},
     {"model M\nnode 1\nsubmodel S\nnode 1\nGV 1 M.1 0.5\n", "line 5: GV conductors cannot join two submodels"},
     {"model M\nnode 1\nsubmodel S\nnode 1\nGF -1 M.1 0.5\n", "line 5: node numbers are negative only in a"},
+    {"model M\nnode 1\nfluidnode 2\nGV 1 2 0.1\n", "line 4: node M.2 is a fluid node; a thermal node is needed"},
     {"model M\nnode 1\nfluidnode 2\nlink 1 2 0.1\n", "line 4: node M.1 is a thermal node; a fluid node is needed"},
     {"model M\nfluidnode 1\nsubmodel S\nfluidnode 2\nlink 2 M.1 0.1\n",
      "line 5: a link declared in submodel S reaches only that submodel and the ones after it; declare it in M"},

@@ -58,7 +58,9 @@ int main(int argc, char** argv) {
     std::fputs(kUsage, stderr);
     return 1;
   }
-  const std::filesystem::path mdb = std::filesystem::absolute(argv[1]);
+  std::error_code ec;
+  const std::filesystem::path mdb = std::filesystem::absolute(argv[1], ec);
+  if (ec) return fail("cannot find " + std::string(argv[1]));
   std::filesystem::path flags = mdb;
   flags.replace_extension(".flags");
 
@@ -75,7 +77,6 @@ int main(int argc, char** argv) {
   if (mdb.filename() != expected)
     return fail("the MDB file of model " + sizes.model_name + " is named " + expected + ", not " +
                 mdb.filename().string());
-  std::error_code ec;
   if (!std::filesystem::is_regular_file(mdb, ec)) return fail("cannot read " + mdb.string());
   // The loader opens the file by its run name in the working directory.
   std::filesystem::current_path(mdb.parent_path(), ec);
