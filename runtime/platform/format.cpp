@@ -145,6 +145,28 @@ void blanks(std::string& out, int n) {
   if (n > 0) out.append(static_cast<std::size_t>(n), ' ');
 }
 
+// A field of stars, the answer of an edit whose value cannot be written.
+Edit starred(std::string& out, int w, Edit why) {
+  stars(out, w);
+  return why;
+}
+
+// The sign a number shows: '-' when negative, '+' when asked for, else none ('\0').
+char sign_char(bool neg, bool plus) { return neg ? '-' : (plus ? '+' : '\0'); }
+
+// Starts a right-justified field of width w for a value that needs `need`
+// characters, sign (when not '\0') the first of them: the leading blanks and
+// the sign. False, with the field all stars, when the value does not fit.
+bool open_field(std::string& out, int w, int need, char sign) {
+  if (need > w) {
+    stars(out, w);
+    return false;
+  }
+  blanks(out, w - need);
+  if (sign != '\0') out.push_back(sign);
+  return true;
+}
+
 // Infinity and NaN, right-justified.
 Edit put_special(std::string& out, double v, int w, bool plus) {
   std::string_view text = "NaN";
@@ -160,12 +182,7 @@ Edit put_special(std::string& out, double v, int w, bool plus) {
   }
   const int need = static_cast<int>(text.size()) + (sign != 0 ? 1 : 0);
   if (w == 0) w = need;
-  if (need > w) {
-    stars(out, w);
-    return Edit::overflow;
-  }
-  blanks(out, w - need);
-  if (sign != 0) out.push_back(sign);
+  if (!open_field(out, w, need, sign)) return Edit::overflow;
   out.append(text);
   return Edit::fitted;
 }
@@ -180,12 +197,7 @@ Edit put_int(std::string& out, std::int64_t v, int w, int m, bool plus) {
   const bool sign = v < 0 || plus;
   const int need = digits + (sign ? 1 : 0);
   if (w == 0) w = std::max(need, 1);
-  if (need > w) {
-    stars(out, w);
-    return Edit::overflow;
-  }
-  blanks(out, w - need);
-  if (sign) out.push_back(v < 0 ? '-' : '+');
+  if (!open_field(out, w, need, sign_char(v < 0, plus))) return Edit::overflow;
   out.append(static_cast<std::size_t>(digits - nd), '0');
   out.append(buf.data(), static_cast<std::size_t>(nd));
   return Edit::fitted;
@@ -194,10 +206,7 @@ Edit put_int(std::string& out, std::int64_t v, int w, int m, bool plus) {
 // Fw.d with scale factor k (the value is multiplied by 10^k).
 Edit put_fixed(std::string& out, double v, int w, int d, int k, bool plus) {
   if (!std::isfinite(v)) return put_special(out, v, w, plus);
-  if (d < 0 || w < 0) {
-    stars(out, w);
-    return Edit::invalid;
-  }
+  if (d < 0 || w < 0) return starred(out, w, Edit::invalid);
   const bool neg = std::signbit(v);
   const double a = std::fabs(v);
   if (w > 0 && a >= 1.0) {
@@ -206,10 +215,7 @@ Edit put_fixed(std::string& out, double v, int w, int d, int k, bool plus) {
     int e2 = 0;
     (void)std::frexp(a, &e2);
     const double lower = std::floor((e2 - 1) * 0.30102999) + 1.0 + k;
-    if (lower > w) {
-      stars(out, w);
-      return Edit::overflow;
-    }
+    if (lower > w) return starred(out, w, Edit::overflow);
   }
   std::string digits;
   rounded_integer(a, d + k, digits);
@@ -224,12 +230,7 @@ Edit put_fixed(std::string& out, double v, int w, int d, int k, bool plus) {
     zero = true;  // optional zero, written when there is room
   }
   if (zero) ++need;
-  if (need > w) {
-    stars(out, w);
-    return Edit::overflow;
-  }
-  blanks(out, w - need);
-  if (sign) out.push_back(neg ? '-' : '+');
+  if (!open_field(out, w, need, sign_char(neg, plus))) return Edit::overflow;
   if (zero) out.push_back('0');
   out.append(digits, 0, static_cast<std::size_t>(before));
   out.push_back('.');
@@ -256,22 +257,14 @@ Edit put_exponent_form(std::string& out, bool neg, bool plus, const Significant&
     exp_width = 3;
     with_letter = false;  // "1.0000-100": the sign takes the letter's place
   }
-  if (ax_digits > exp_width) {
-    stars(out, w);
-    return Edit::overflow;
-  }
+  if (ax_digits > exp_width) return starred(out, w, Edit::overflow);
   const int exp_len = exp_width + (with_letter ? 2 : 1);
   const bool sign = neg || plus;
   int need = (sign ? 1 : 0) + int_digits + 1 + frac_digits + exp_len;
   bool zero = int_digits == 0 && frac_digits == 0;
   if (int_digits == 0 && !zero && need < w) zero = true;
   if (zero) ++need;
-  if (need > w) {
-    stars(out, w);
-    return Edit::overflow;
-  }
-  blanks(out, w - need);
-  if (sign) out.push_back(neg ? '-' : '+');
+  if (!open_field(out, w, need, sign_char(neg, plus))) return Edit::overflow;
   if (zero) out.push_back('0');
   int next = 0;
   for (; next < int_digits; ++next) out.push_back(s.digit(next));
@@ -291,10 +284,7 @@ Edit put_exponent_form(std::string& out, bool neg, bool plus, const Significant&
 // otherwise "0." followed by -k zeros.
 Edit put_e(std::string& out, double v, int w, int d, int e, int k, char letter, bool plus) {
   if (!std::isfinite(v)) return put_special(out, v, w, plus);
-  if (w <= 0 || d < 0 || k <= -d || k >= d + 2) {
-    stars(out, w);
-    return Edit::invalid;
-  }
+  if (w <= 0 || d < 0 || k <= -d || k >= d + 2) return starred(out, w, Edit::invalid);
   const int n = k > 0 ? d + 1 : d + k;
   Significant s;
   round_significant(std::fabs(v), n, s);
@@ -305,10 +295,7 @@ Edit put_e(std::string& out, double v, int w, int d, int e, int k, char letter, 
 
 Edit put_es(std::string& out, double v, int w, int d, int e, bool plus) {
   if (!std::isfinite(v)) return put_special(out, v, w, plus);
-  if (w <= 0 || d < 0) {
-    stars(out, w);
-    return Edit::invalid;
-  }
+  if (w <= 0 || d < 0) return starred(out, w, Edit::invalid);
   Significant s;
   round_significant(std::fabs(v), d + 1, s);
   const int expo = s.stored == 0 ? 0 : s.exp - 1;
@@ -319,10 +306,7 @@ int floor3(int y) { return y >= 0 ? y / 3 * 3 : -((-y + 2) / 3) * 3; }
 
 Edit put_en(std::string& out, double v, int w, int d, int e, bool plus) {
   if (!std::isfinite(v)) return put_special(out, v, w, plus);
-  if (w <= 0 || d < 0) {
-    stars(out, w);
-    return Edit::invalid;
-  }
+  if (w <= 0 || d < 0) return starred(out, w, Edit::invalid);
   const double a = std::fabs(v);
   Significant s;
   int y = 0;
@@ -346,10 +330,7 @@ Edit put_en(std::string& out, double v, int w, int d, int e, bool plus) {
 // (with the scale factor) otherwise. Zero uses the fixed form with d-1 digits.
 Edit put_g(std::string& out, double v, int w, int d, int e, int k, bool plus) {
   if (!std::isfinite(v)) return put_special(out, v, w, plus);
-  if (w <= 0 || d < 0) {
-    stars(out, w);
-    return Edit::invalid;
-  }
+  if (w <= 0 || d < 0) return starred(out, w, Edit::invalid);
   const int tail = e > 0 ? e + 2 : 4;
   const double a = std::fabs(v);
   int decimals = -1;
@@ -364,8 +345,7 @@ Edit put_g(std::string& out, double v, int w, int d, int e, int k, bool plus) {
   const std::size_t start = out.size();
   if (w - tail < 1 || put_fixed(out, v, w - tail, decimals, 0, plus) != Edit::fitted) {
     out.resize(start);
-    stars(out, w);
-    return Edit::overflow;
+    return starred(out, w, Edit::overflow);
   }
   blanks(out, tail);
   return Edit::fitted;
