@@ -322,6 +322,28 @@ void SERCHU(const KeyRecords& r, const KeyRecords::Buffer& pivot, std::int32_t h
   }
 }
 
+// Takes record HOLE aside and slides it STEP (+1 or -1) at a time toward
+// LIMIT past the records that belong on its other side, each shifted one
+// place back; returns where it is put down.
+std::int32_t slide_record(const KeyRecords& r, std::int32_t hole, std::int32_t limit, int step,
+                          kalvir::LoopGuard& guard) {
+  KeyRecords::Buffer held{};
+  r.load(hole, held);
+  const auto beyond = [&](std::int32_t k) {
+    if (step > 0 ? k > limit : k < limit) return false;
+    const int c = r.cmp(r.rec(k), r.view(held));
+    return step > 0 ? c < 0 : c > 0;
+  };
+  std::int32_t k = hole + step;
+  while (beyond(k)) {
+    guard.tick();
+    r.move(k, k - step);
+    k += step;
+  }
+  r.store(held, k - step);
+  return k - step;
+}
+
 // SPIVOT: partitions records FIRST..LAST around the record at their first
 // descent. Returns false when the range turned out (or was made) sorted;
 // otherwise PLACE is the pivot's final position.
@@ -333,19 +355,12 @@ bool SPIVOT(const KeyRecords& r, std::int32_t first, std::int32_t last, std::int
     ++i;
   }
   if (i >= last) return false;
-  KeyRecords::Buffer held{};
   if (i == last - 1) {
     // Only the last record is out of place: insert it among the ordered ones.
-    r.load(last, held);
-    std::int32_t j = last - 1;
-    while (j >= first && r.cmp(r.rec(j), r.view(held)) > 0) {
-      guard.tick();
-      r.move(j, j + 1);
-      --j;
-    }
-    r.store(held, j + 1);
+    slide_record(r, last, first, -1, guard);
     return false;
   }
+  KeyRecords::Buffer held{};
   r.load(i, held);
   std::int32_t hole = i;
   std::int32_t low = i + 1;
@@ -381,7 +396,6 @@ bool SPIVOT(const KeyRecords& r, std::int32_t first, std::int32_t last, std::int
 // held aside while the others shift past it.
 void SSBSRT(const KeyRecords& r, std::int32_t first, std::int32_t last) {
   kalvir::LoopGuard guard("SSBSRT");
-  KeyRecords::Buffer held{};
   std::int32_t start = first;
   std::int32_t end = last;
   while (start < end) {
@@ -393,16 +407,8 @@ void SSBSRT(const KeyRecords& r, std::int32_t first, std::int32_t last) {
         ++j;
         continue;
       }
-      r.load(j, held);
-      std::int32_t k = j + 1;
-      while (k <= end && r.cmp(r.rec(k), r.view(held)) < 0) {
-        guard.tick();
-        r.move(k, k - 1);
-        ++k;
-      }
-      r.store(held, k - 1);
-      put = k - 1;
-      j = k;
+      put = slide_record(r, j, end, +1, guard);
+      j = put + 1;
     }
     if (put == 0) return;
     end = put - 1;
@@ -415,16 +421,8 @@ void SSBSRT(const KeyRecords& r, std::int32_t first, std::int32_t last) {
         --j;
         continue;
       }
-      r.load(j, held);
-      std::int32_t k = j - 1;
-      while (k >= start && r.cmp(r.rec(k), r.view(held)) > 0) {
-        guard.tick();
-        r.move(k, k + 1);
-        --k;
-      }
-      r.store(held, k + 1);
-      put = k + 1;
-      j = k;
+      put = slide_record(r, j, start, -1, guard);
+      j = put - 1;
     }
     if (put == 0) return;
     start = put + 1;
