@@ -124,6 +124,22 @@ class Stack {
     return true;
   }
 
+  // Applies the operator pending between the two top values: the lower one
+  // receives the result and the top's pending code, and the top goes. False
+  // with STATUS set when the arithmetic fails.
+  bool combine_top(std::int32_t& status) {
+    Value r{};
+    const std::int32_t s = A::apply(v(n_ - 1), c(n_ - 1), v(n_), r);
+    if (s != st::kOk) {
+      status = s;
+      return false;
+    }
+    v(n_ - 1) = r;
+    c(n_ - 1) = c(n_);
+    --n_;
+    return true;
+  }
+
   // Applies the pending operators down to the nearest marker; for ")" the
   // marker is then restored, which closes its parenthesis.
   void fold(std::int32_t iop, std::int32_t& status) {
@@ -180,17 +196,7 @@ class Stack {
     // An operator after a completed parenthesised group follows an operand.
     if (unary && n_ >= 1 && c(n_) == op::kClose) unary = false;
 
-    if (n_ > 1 && !unary && c(n_ - 1) == op::kPower) {
-      Value r{};
-      const std::int32_t s = A::apply(v(n_ - 1), op::kPower, v(n_), r);
-      if (s != st::kOk) {
-        status = s;
-        return;
-      }
-      v(n_ - 1) = r;
-      c(n_ - 1) = c(n_);
-      --n_;
-    }
+    if (n_ > 1 && !unary && c(n_ - 1) == op::kPower && !combine_top(status)) return;
 
     switch (iop) {
       case op::kPlus:
@@ -244,17 +250,7 @@ class Stack {
         break;
     }
 
-    if (A::kCombineSums && n_ >= 2 && is_sum(c(n_ - 1)) && is_sum(c(n_))) {
-      Value r{};
-      const std::int32_t s = A::apply(v(n_ - 1), c(n_ - 1), v(n_), r);
-      if (s != st::kOk) {
-        status = s;
-        return;
-      }
-      v(n_ - 1) = r;
-      c(n_ - 1) = c(n_);
-      --n_;
-    }
+    if (A::kCombineSums && n_ >= 2 && is_sum(c(n_ - 1)) && is_sum(c(n_))) combine_top(status);
   }
 
   void finish(std::int32_t& paren, std::int32_t& status) {
@@ -270,38 +266,17 @@ class Stack {
   std::int64_t capacity_;
 };
 
-template <class A>
-void run_step(std::int32_t isize, std::int32_t iop, std::int32_t iunary, std::int32_t& paren,
-              std::span<typename A::Value> values, std::span<std::int32_t> codes, std::int32_t& n,
-              std::int32_t& status) {
+// Runs one operation on the caller's stack; a count outside the stack is
+// refused as a full stack.
+template <class A, class Operation>
+void on_stack(std::int32_t isize, std::span<typename A::Value> values, std::span<std::int32_t> codes,
+              std::int32_t& n, std::int32_t& status, Operation operation) {
   Stack<A> stack(isize, values, codes, n);
   if (!stack.count_fits()) {
     status = st::kStackFull;
     return;
   }
-  stack.step(iop, iunary, paren, status);
-}
-
-template <class A>
-void run_fold(std::int32_t iop, std::int32_t isize, std::span<typename A::Value> values,
-              std::span<std::int32_t> codes, std::int32_t& n, std::int32_t& status) {
-  Stack<A> stack(isize, values, codes, n);
-  if (!stack.count_fits()) {
-    status = st::kStackFull;
-    return;
-  }
-  stack.fold(iop, status);
-}
-
-template <class A>
-void run_finish(std::int32_t isize, std::int32_t& paren, std::span<typename A::Value> values,
-                std::span<std::int32_t> codes, std::int32_t& n, std::int32_t& status) {
-  Stack<A> stack(isize, values, codes, n);
-  if (!stack.count_fits()) {
-    status = st::kStackFull;
-    return;
-  }
-  stack.finish(paren, status);
+  operation(stack);
 }
 
 }  // namespace
@@ -309,38 +284,38 @@ void run_finish(std::int32_t isize, std::int32_t& paren, std::span<typename A::V
 void SDELMD(std::int32_t ISIZE, std::int32_t IOP, std::int32_t IUNARY, std::int32_t& IPAREN,
             std::span<double> VALUES, std::span<std::int32_t> IOPS, std::int32_t& N,
             std::int32_t& IERR) {
-  run_step<RealArithmetic>(ISIZE, IOP, IUNARY, IPAREN, VALUES, IOPS, N, IERR);
+  on_stack<RealArithmetic>(ISIZE, VALUES, IOPS, N, IERR, [&](auto& s) { s.step(IOP, IUNARY, IPAREN, IERR); });
 }
 
 void SDLMD2(std::int32_t& /*IPAREN*/, std::int32_t IOP, std::int32_t ISIZE,
             std::span<double> VALUES, std::span<std::int32_t> IOPS, std::int32_t& N,
             std::int32_t& IERR) {
-  run_fold<RealArithmetic>(IOP, ISIZE, VALUES, IOPS, N, IERR);
+  on_stack<RealArithmetic>(ISIZE, VALUES, IOPS, N, IERR, [&](auto& s) { s.fold(IOP, IERR); });
 }
 
 void SDELMI(std::int32_t ISIZE, std::int32_t IOP, std::int32_t IUNARY, std::int32_t& IPAREN,
             std::span<std::int32_t> VALUES, std::span<std::int32_t> IOPS, std::int32_t& N,
             std::int32_t& IERR) {
-  run_step<IntegerArithmetic>(ISIZE, IOP, IUNARY, IPAREN, VALUES, IOPS, N, IERR);
+  on_stack<IntegerArithmetic>(ISIZE, VALUES, IOPS, N, IERR, [&](auto& s) { s.step(IOP, IUNARY, IPAREN, IERR); });
 }
 
 void SDELM2(std::int32_t& /*IPAREN*/, std::int32_t IOP, std::int32_t ISIZE,
             std::span<std::int32_t> VALUES, std::span<std::int32_t> IOPS, std::int32_t& N,
             std::int32_t& IERR) {
-  run_fold<IntegerArithmetic>(IOP, ISIZE, VALUES, IOPS, N, IERR);
+  on_stack<IntegerArithmetic>(ISIZE, VALUES, IOPS, N, IERR, [&](auto& s) { s.fold(IOP, IERR); });
 }
 
 namespace kalvir {
 
 void finish_real_expression(std::int32_t ISIZE, std::int32_t& IPAREN, std::span<double> VALUES,
                             std::span<std::int32_t> IOPS, std::int32_t& N, std::int32_t& IERR) {
-  run_finish<RealArithmetic>(ISIZE, IPAREN, VALUES, IOPS, N, IERR);
+  on_stack<RealArithmetic>(ISIZE, VALUES, IOPS, N, IERR, [&](auto& s) { s.finish(IPAREN, IERR); });
 }
 
 void finish_integer_expression(std::int32_t ISIZE, std::int32_t& IPAREN,
                                std::span<std::int32_t> VALUES, std::span<std::int32_t> IOPS,
                                std::int32_t& N, std::int32_t& IERR) {
-  run_finish<IntegerArithmetic>(ISIZE, IPAREN, VALUES, IOPS, N, IERR);
+  on_stack<IntegerArithmetic>(ISIZE, VALUES, IOPS, N, IERR, [&](auto& s) { s.finish(IPAREN, IERR); });
 }
 
 }  // namespace kalvir
