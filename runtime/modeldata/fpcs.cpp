@@ -19,14 +19,6 @@
 namespace kalvir::mdb {
 namespace {
 
-// Position of `number` in a sorted list of user numbers, 0 when absent.
-std::int32_t position_in(std::span<const std::int32_t> numbers, std::int32_t number) {
-  if (numbers.empty()) return 0;
-  std::int32_t st = 0, found = 0, pos = 0;
-  SOFNDI(numbers, static_cast<std::int32_t>(numbers.size()), number, st, found, pos);
-  return found == 1 ? pos : 0;
-}
-
 std::int32_t& fpcs_at(std::int64_t k) {
   if (k < 1 || k > gar_pcsfluid.size()) internal_stop("FPCS: connection list position out of range");
   return gar_pcsfluid(k);
@@ -43,7 +35,6 @@ std::int32_t& fpcs_at(std::int64_t k) {
 void SFPCSA(LoadContext& ctx, std::int32_t& IERR) {
   IERR = 0;
   const std::int32_t i = ctx.isub;
-  const std::int32_t r3 = dir(3, i), n = dir(3, i + 1) - r3;
   const std::int32_t r16 = dir(16, i), nfs = dir(16, i + 1) - r16;
   const std::int32_t r17 = dir(17, i), nms = dir(17, i + 1) - r17;
   ctx.local_fpcs = false;
@@ -51,8 +42,8 @@ void SFPCSA(LoadContext& ctx, std::int32_t& IERR) {
   const bool coupled = ctx.coupling[0] + ctx.coupling[1] + ctx.coupling[2] > 0;
   if (nfs == 0 || (nms == 0 && !coupled)) return;
 
-  const auto thermal = gar_thermalnodenums.span().subspan(static_cast<std::size_t>(r3), static_cast<std::size_t>(n));
-  const auto fluid = gar_fluidnodenums.span().subspan(static_cast<std::size_t>(r16), static_cast<std::size_t>(nfs));
+  const auto thermal = thermal_numbers(i);
+  const auto fluid = fluid_numbers(i);
   const Array1<std::int32_t>* pairs[kKinds] = {&gar_linearcondnodepairs, &gar_radiativecondnodepairs,
                                                &gar_fluidiccondnodepairs};
   // Each link and conductor pair is attached to the fluid nodes it names, in
@@ -146,7 +137,7 @@ void SFLPCS(LoadContext& ctx, std::int32_t FROM, std::int32_t& IERR) {
   const std::int32_t r3 = dir(3, i);
   const std::int32_t r16 = dir(16, i), nfs = dir(16, i + 1) - r16;
   const std::int32_t r17 = dir(17, i);
-  const std::array<std::int32_t, kKinds> offset{dir(4, i), dir(6, i), dir(5, i)};
+  const std::array<std::int32_t, kKinds> offset = conductors_before(i);
   const std::int64_t len = fluid_list_length();
   std::int64_t w = ctx.nfpcs;
   std::int64_t unread = ctx.local_fpcs ? FROM : len + 1;

@@ -31,24 +31,6 @@ std::int32_t* record(std::int64_t start, std::int64_t r) {
   return &gar_dynamiccoreint(first);
 }
 
-// Position of `number` in a sorted list of user numbers, 0 when absent.
-std::int32_t position_in(std::span<const std::int32_t> numbers, std::int32_t number) {
-  if (numbers.empty()) return 0;
-  std::int32_t st = 0, found = 0, pos = 0;
-  SOFNDI(numbers, static_cast<std::int32_t>(numbers.size()), number, st, found, pos);
-  return found == 1 ? pos : 0;
-}
-
-std::span<const std::int32_t> thermal_numbers(std::int32_t isub) {
-  return gar_thermalnodenums.span().subspan(static_cast<std::size_t>(dir(3, isub)),
-                                            static_cast<std::size_t>(dir(3, isub + 1) - dir(3, isub)));
-}
-
-std::span<const std::int32_t> fluid_numbers(std::int32_t isub) {
-  return gar_fluidnodenums.span().subspan(static_cast<std::size_t>(dir(16, isub)),
-                                          static_cast<std::size_t>(dir(16, isub + 1) - dir(16, isub)));
-}
-
 }  // namespace
 
 std::int64_t head_word(int K, std::int32_t NODE, int END) {

@@ -1,11 +1,13 @@
 // Pieces shared by the thermal (pcs.cpp) and fluid (fpcs.cpp) connection
-// lists and the inter-model links that extend them: the usable list lengths,
-// the reading of a pair end, the move of a submodel's local lists out of the
-// way of their global rewrite, and the one step of a walk over a node's
-// packed list that STUNPK and SFUNPK both take.
+// lists and the inter-model links that extend them (model_links.cpp): the
+// usable list lengths, a submodel's node numbers and conductor offsets, the
+// lookup of a pair end among the node numbers and the reading of its sign,
+// and the one step of a walk over a node's packed list that STUNPK and
+// SFUNPK both take.
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cstdint>
 #include <span>
@@ -15,6 +17,7 @@
 #include "runtime/control/flags.h"
 #include "runtime/control/global_arrays.h"
 #include "runtime/control/run_end.h"
+#include "runtime/modeldata/mdb_context.h"
 #include "runtime/modeldata/search_sort.h"
 
 namespace kalvir::mdb {
@@ -26,6 +29,30 @@ inline std::int32_t thermal_list_length() {
 }
 inline std::int32_t fluid_list_length() {
   return static_cast<std::int32_t>(std::min<std::int64_t>(FLAGS(35), gar_pcsfluid.size()));
+}
+
+// The user numbers of submodel isub's thermal and fluid nodes.
+inline std::span<const std::int32_t> thermal_numbers(std::int32_t isub) {
+  return gar_thermalnodenums.span().subspan(static_cast<std::size_t>(dir(3, isub)),
+                                            static_cast<std::size_t>(dir(3, isub + 1) - dir(3, isub)));
+}
+inline std::span<const std::int32_t> fluid_numbers(std::int32_t isub) {
+  return gar_fluidnodenums.span().subspan(static_cast<std::size_t>(dir(16, isub)),
+                                          static_cast<std::size_t>(dir(16, isub + 1) - dir(16, isub)));
+}
+
+// Conductors of each kind, in list order, that come before submodel isub's.
+inline std::array<std::int32_t, kKinds> conductors_before(std::int32_t isub) {
+  return {dir(kKindRow[0], isub), dir(kKindRow[1], isub), dir(kKindRow[2], isub)};
+}
+
+// Position of user node number `number` in NUMBERS (sorted ascending), 0 when
+// it is not there.
+inline std::int32_t position_in(std::span<const std::int32_t> numbers, std::int32_t number) {
+  if (numbers.empty()) return 0;
+  std::int32_t st = 0, found = 0, pos = 0;
+  SOFNDI(numbers, static_cast<std::int32_t>(numbers.size()), number, st, found, pos);
+  return found == 1 ? pos : 0;
 }
 
 // The sign a node pair gives a fluidic conductor's end (0 counts as +).

@@ -60,16 +60,10 @@ struct NodeFinder {
   bool with_fluid;
 
   std::int32_t operator()(std::int32_t number) const {
-    std::int32_t st = 0, found = 0, pos = 0;
-    if (!thermal.empty()) {
-      SOFNDI(thermal, static_cast<std::int32_t>(thermal.size()), number, st, found, pos);
-      if (found == 1) return pos;
-    }
-    if (with_fluid && !fluid.empty()) {
-      SOFNDI(fluid, static_cast<std::int32_t>(fluid.size()), number, st, found, pos);
-      if (found == 1) return static_cast<std::int32_t>(thermal.size()) + pos;
-    }
-    return 0;
+    if (const std::int32_t pos = position_in(thermal, number); pos > 0) return pos;
+    if (!with_fluid) return 0;
+    const std::int32_t pos = position_in(fluid, number);
+    return pos > 0 ? static_cast<std::int32_t>(thermal.size()) + pos : 0;
   }
 };
 
@@ -92,7 +86,6 @@ void SPCSA(LoadContext& ctx, std::int32_t& IERR) {
   IERR = 0;
   const std::int32_t i = ctx.isub;
   const std::int32_t r3 = dir(3, i), n = dir(3, i + 1) - r3;
-  const std::int32_t r16 = dir(16, i), nfs = dir(16, i + 1) - r16;
   std::array<std::int32_t, kKinds> npairs{};
   for (int k = 0; k < kKinds; ++k) npairs[static_cast<std::size_t>(k)] = ctx.pairwords[static_cast<std::size_t>(k)] / 2;
   const std::int64_t triangle = ctx.present(34) ? std::int64_t{n} * (n - 1) / 2 : 0;
@@ -103,9 +96,7 @@ void SPCSA(LoadContext& ctx, std::int32_t& IERR) {
   if (npairs[kLinear] == 0 && npairs[kFluidic] == 0 && explicit_rad == 0 && triangle == 0) return;
 
   const bool with_fluid = ctx.coupling[0] + ctx.coupling[1] + ctx.coupling[2] > 0;
-  const NodeFinder find{gar_thermalnodenums.span().subspan(static_cast<std::size_t>(r3), static_cast<std::size_t>(n)),
-                        gar_fluidnodenums.span().subspan(static_cast<std::size_t>(r16), static_cast<std::size_t>(nfs)),
-                        with_fluid};
+  const NodeFinder find{thermal_numbers(i), fluid_numbers(i), with_fluid};
   const Array1<std::int32_t>* pairs[kKinds] = {&gar_linearcondnodepairs, &gar_radiativecondnodepairs,
                                                &gar_fluidiccondnodepairs};
 
@@ -172,7 +163,7 @@ void SLKPCS(LoadContext& ctx, std::int32_t FROM, std::int32_t& IERR) {
   const std::int32_t i = ctx.isub;
   const std::int32_t r3 = dir(3, i), n = dir(3, i + 1) - r3;
   const std::int32_t fluid_base = FLAGS(flagw::NNODE) + dir(16, i);
-  const std::array<std::int32_t, kKinds> offset{dir(4, i), dir(6, i), dir(5, i)};
+  const std::array<std::int32_t, kKinds> offset = conductors_before(i);
   const std::int64_t len = thermal_list_length();
   List pcs(gar_pcsthermalold.span(), "SLKPCS");
   std::int64_t w = ctx.npcs;
