@@ -129,11 +129,7 @@ TEST(CnKernel, RunWithOnlyArithmeticNodesKeepsItsStepsUnderADtpmax) {
 }
 
 TEST(CnKernel, DtpmaxShrinksStepsUntilTheChangeIsMet) {
-  NetworkSpec spec;
-  spec.nodes = {{100.0, 10.0, 'D', 0.0}, {0.0, 0.0, 'B', 0.0}};
-  spec.gl = {{1, 2, 1.0}};
-  build_network(spec);
-  register_logging_blocks();
+  build_cooling_node(100.0, 10.0, 1.0);
   GLOR.DTPMAX = 2.0;
   static std::vector<double> before;
   before.clear();
@@ -172,11 +168,7 @@ TEST(CnKernel, MethodBitTwoCallsVariablesOneInEveryIteration) {
 
 TEST(CnKernel, ConductorSwitchedOffDuringTheRunStopsTheFlow) {
   const double tau = 50.0;
-  NetworkSpec spec;
-  spec.nodes = {{100.0, 10.0 * tau, 'D', 0.0}, {0.0, 0.0, 'B', 0.0}};
-  spec.gl = {{1, 2, 10.0}};
-  build_network(spec);
-  register_logging_blocks();
+  build_cooling_node(100.0, 10.0 * tau, 10.0);
   GLOR.RELXCA = 1.0e-12;
   block_log().on_v1 = [] {
     if (GLOR.TIMEM > 5.5 && gar_linearcondacts(1)[0] == 'A') {
@@ -258,11 +250,7 @@ TEST(CnKernel, RetriedAttemptGetsItsOwnIterationLimit) {
   // A linear node needs two iterations per attempt; DTPMAX rejects the first
   // attempts. With NLOOP 3 a retried attempt must still get its two.
   const double tau = 10.0;
-  NetworkSpec spec;
-  spec.nodes = {{100.0, 10.0 * tau, 'D', 0.0}, {0.0, 0.0, 'B', 0.0}};
-  spec.gl = {{1, 2, 10.0}};
-  build_network(spec);
-  register_logging_blocks();
+  build_cooling_node(100.0, 10.0 * tau, 10.0);
   GLOI.NLOOP = 3;
   GLOR.DTPMAX = 5.0;
   GLOR.DTIMEI = 4.0;
@@ -339,11 +327,7 @@ TEST(CnKernel, ConductorValuesChangedByTheModelReachEveryPosition) {
 }
 
 TEST(CnKernel, IterateBeyondTheLimitPrintsTheWarningPageAndEndsTheRun) {
-  NetworkSpec spec;
-  spec.nodes = {{0.0, 1.0, 'D', 0.0}, {0.0, 0.0, 'B', 0.0}};
-  spec.gl = {{1, 2, 1.0}};
-  build_network(spec);
-  register_logging_blocks();
+  build_cooling_node(0.0, 1.0, 1.0);
   block_log().on_v1 = [] {
     if (GLOR.TIMEM == GLOR.TIMEN && GLOR.TIMEN > 0.0) gar_thermalnodeheatsourcesinternal(1) = 1.0e14;
   };
@@ -362,11 +346,7 @@ TEST(CnKernel, IterateBeyondTheLimitPrintsTheWarningPageAndEndsTheRun) {
 
 TEST(CnKernel, DtrocaBoundsTheRateChangeOfEveryAcceptedStep) {
   const double tau = 5.0;
-  NetworkSpec spec;
-  spec.nodes = {{100.0, 10.0 * tau, 'D', 0.0}, {0.0, 0.0, 'B', 0.0}};
-  spec.gl = {{1, 2, 10.0}};
-  build_network(spec);
-  register_logging_blocks();
+  build_cooling_node(100.0, 10.0 * tau, 10.0);
   GLOR.DTIMEI = 2.0;
   GLOR.DTROCA = 0.5;
   GLOR.DTMIN = 1.0e-3;
@@ -390,11 +370,7 @@ TEST(CnKernel, DtrocaBoundsTheRateChangeOfEveryAcceptedStep) {
 }
 
 TEST(CnKernel, CountsOfARunOfOneStepAreReportedAgainstThatStep) {
-  NetworkSpec spec;
-  spec.nodes = {{100.0, 1.0, 'D', 0.0}, {0.0, 0.0, 'B', 0.0}};
-  spec.gl = {{1, 2, 1.0}};
-  build_network(spec);
-  register_logging_blocks();
+  build_cooling_node(100.0, 1.0, 1.0);
   GLOR.DTIMEI = 10.0;
   GLOR.DTMIN = 10.0;
   GLOR.DTPMAX = 1.0;

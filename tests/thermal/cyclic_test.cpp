@@ -25,11 +25,7 @@ const double kOmega = 2.0 * std::numbers::pi / kPeriod;
 // Node 1 (time constant kTau) follows boundary node 2, whose temperature the
 // variables 1 block sets to A sin(omega TIMEM).
 void build_periodic() {
-  NetworkSpec spec;
-  spec.nodes = {{0.0, 10.0 * kTau, 'D', 0.0}, {0.0, 0.0, 'B', 0.0}};
-  spec.gl = {{1, 2, 10.0}};
-  build_network(spec);
-  register_logging_blocks();
+  build_cooling_node(0.0, 10.0 * kTau, 10.0);
   block_log().on_v1 = [] { gar_thermalnodetemps(2) = kAmplitude * std::sin(kOmega * GLOR.TIMEM); };
   GLOR.TIMEO = 0.0;
   GLOR.TIMEND = 0.0;

@@ -41,6 +41,17 @@ inline void register_logging_blocks() {
   register_model_blocks(b);
 }
 
+// The simplest transient: node 1 (diffusion, temperature t0, capacitance c)
+// loses heat through a linear conductor g to node 2, a boundary at 0, so that
+// its temperature is t0 exp(-g t / c). The logging blocks are registered.
+inline void build_cooling_node(double t0, double c, double g) {
+  NetworkSpec spec;
+  spec.nodes = {{t0, c, 'D', 0.0}, {0.0, 0.0, 'B', 0.0}};
+  spec.gl = {{1, 2, g}};
+  build_network(spec);
+  register_logging_blocks();
+}
+
 // Runs body and returns its exit status with the messages it printed.
 inline int run_capturing(const std::function<void()>& body, std::vector<Message>& messages) {
   int status = -1;
