@@ -82,6 +82,23 @@ void bisect(std::string_view routine, std::int32_t n, Cmp cmp, std::int32_t& fou
   pos = match;
 }
 
+// Linear search of records 1..n in order: FOUND 1 and POS the first k for
+// which matches(k) holds, else FOUND 0 and POS 0.
+template <class Matches>
+void scan(std::string_view routine, std::int32_t n, Matches matches, std::int32_t& found, std::int32_t& pos) {
+  found = 0;
+  pos = 0;
+  kalvir::LoopGuard guard(routine);
+  for (std::int32_t k = 1; k <= n; ++k) {
+    guard.tick();
+    if (matches(k)) {
+      found = 1;
+      pos = k;
+      return;
+    }
+  }
+}
+
 int compare_keys(std::span<const std::int32_t> a, std::span<const std::int32_t> b,
                  std::int32_t n) noexcept {
   for (std::int32_t i = 0; i < n; ++i) {
@@ -153,15 +170,7 @@ void SRFNDI(std::span<const std::int32_t> LIST, std::int32_t N, std::int32_t VAL
   IERR = N < 1 ? 1 : 0;
   if (IERR != 0) return;
   require_room("SRFNDI", N, static_cast<std::int64_t>(LIST.size()));
-  kalvir::LoopGuard guard("SRFNDI");
-  for (std::int32_t k = 1; k <= N; ++k) {
-    guard.tick();
-    if (LIST[static_cast<std::size_t>(k - 1)] == VALUE) {
-      FOUND = 1;
-      IPOS = k;
-      return;
-    }
-  }
+  scan("SRFNDI", N, [&](std::int32_t k) { return LIST[static_cast<std::size_t>(k - 1)] == VALUE; }, FOUND, IPOS);
 }
 
 void SRFNDZ(kalvir::CharRows LIST, std::int32_t N, std::string_view TEXT, std::int32_t& IERR,
@@ -171,15 +180,7 @@ void SRFNDZ(kalvir::CharRows LIST, std::int32_t N, std::string_view TEXT, std::i
   IERR = N < 1 ? 1 : 0;
   if (IERR != 0) return;
   require_room("SRFNDZ", N, LIST.size());
-  kalvir::LoopGuard guard("SRFNDZ");
-  for (std::int32_t k = 1; k <= N; ++k) {
-    guard.tick();
-    if (kalvir::compare_padded(LIST(k), TEXT) == 0) {
-      FOUND = 1;
-      IPOS = k;
-      return;
-    }
-  }
+  scan("SRFNDZ", N, [&](std::int32_t k) { return kalvir::compare_padded(LIST(k), TEXT) == 0; }, FOUND, IPOS);
 }
 
 void PNDPOS(std::span<const std::int32_t> LIST, std::int32_t ISTART, std::int32_t N,
