@@ -13,6 +13,7 @@
 #include "runtime/modeldata/mdb_records.h"
 #include "runtime/modeldata/model_links.h"
 #include "runtime/modeldata/packed_lists.h"
+#include "runtime/modeldata/packed_walk.h"
 #include "runtime/modeldata/search_sort.h"
 #include "runtime/modeldata/text_utils.h"
 
@@ -45,7 +46,7 @@ void SFPCSA(LoadContext& ctx, std::int32_t& IERR) {
   const auto thermal = thermal_numbers(i);
   const auto fluid = fluid_numbers(i);
   const Array1<std::int32_t>* pairs[kKinds] = {&gar_linearcondnodepairs, &gar_radiativecondnodepairs,
-                                               &gar_fluidiccondnodepairs};
+                                          &gar_fluidiccondnodepairs};
   // Each link and conductor pair is attached to the fluid nodes it names, in
   // ascending pair order, so that every node's entries come out as a scan of
   // all pairs would give them.
@@ -388,8 +389,8 @@ void SFUNPK(std::int32_t MODE, std::int32_t NODE, const kalvir::CharArray<1>& ST
             std::span<const std::int32_t> LIST, std::span<const std::int32_t> PTRS, std::int32_t& KIND,
             std::int32_t& POS, std::int32_t& ICOND, std::int32_t& NEIGHB) {
   // Run 1 holds mass-flow links, whose other end is a fluid node.
-  kalvir::mdb::unpack_step("SFUNPK", 4, NODE, LIST, PTRS, KIND, POS, ICOND, NEIGHB,
-                           [&](std::int32_t kind, std::int32_t v) {
-                             return kind != 1 && MODE == 0 && v <= STATUSES.size() && STATUSES(v)[0] == 'X';
-                           });
+  kalvir::unpack_step("SFUNPK", 4, NODE, LIST, PTRS, KIND, POS, ICOND, NEIGHB,
+                      [&](std::int32_t kind, std::int32_t v) {
+                        return kind != 1 && MODE == 0 && v <= STATUSES.size() && STATUSES(v)[0] == 'X';
+                      });
 }

@@ -13,6 +13,7 @@
 #include "runtime/modeldata/fpcs.h"
 #include "runtime/modeldata/mdb_records.h"
 #include "runtime/modeldata/packed_lists.h"
+#include "runtime/modeldata/packed_walk.h"
 #include "runtime/modeldata/search_sort.h"
 #include "runtime/modeldata/text_utils.h"
 
@@ -98,7 +99,7 @@ void SPCSA(LoadContext& ctx, std::int32_t& IERR) {
   const bool with_fluid = ctx.coupling[0] + ctx.coupling[1] + ctx.coupling[2] > 0;
   const NodeFinder find{thermal_numbers(i), fluid_numbers(i), with_fluid};
   const Array1<std::int32_t>* pairs[kKinds] = {&gar_linearcondnodepairs, &gar_radiativecondnodepairs,
-                                               &gar_fluidiccondnodepairs};
+                                          &gar_fluidiccondnodepairs};
 
   // Chains of pair ends per thermal node and kind: item 2j + 0 is pair j
   // entered at its first node, 2j + 1 at its second node.
@@ -226,7 +227,7 @@ void SIMPCS(LoadContext& ctx, std::int32_t& IERR) {
   const std::int32_t i = ctx.isub;
   std::int32_t from = 0;
   if (ctx.local_pcs && !move_local_lists(gar_pcsthermalold.span(), thermal_list_length(), ctx.local_pcs_words,
-                                         ctx.npcs, from)) {
+                                    ctx.npcs, from)) {
     IERR = 1;
     return;
   }
@@ -237,7 +238,7 @@ void SIMPCS(LoadContext& ctx, std::int32_t& IERR) {
   if (dir(16, i + 1) > dir(16, i)) {
     std::int32_t ffrom = 0;
     if (ctx.local_fpcs && !move_local_lists(gar_pcsfluid.span(), fluid_list_length(), ctx.local_fpcs_words,
-                                            ctx.nfpcs, ffrom)) {
+                                       ctx.nfpcs, ffrom)) {
       IERR = 1;
       return;
     }
@@ -498,10 +499,10 @@ void LPCSCN(std::int32_t NNODE, const kalvir::CharArray<1>& STATUSES, std::span<
 void STUNPK(std::int32_t MODE, std::int32_t NNODE, std::int32_t NODE, const kalvir::CharArray<1>& STATUSES,
             std::span<const std::int32_t> LIST, std::span<const std::int32_t> PTRS, std::int32_t& KIND,
             std::int32_t& POS, std::int32_t& ICOND, std::int32_t& NEIGHB) {
-  kalvir::mdb::unpack_step("STUNPK", 3, NODE, LIST, PTRS, KIND, POS, ICOND, NEIGHB,
-                           [&](std::int32_t, std::int32_t v) {
-                             if (MODE != 0 || v > NNODE || v > STATUSES.size()) return false;
-                             const char st = STATUSES(v)[0];
-                             return st == 'X' || st == 'C';
-                           });
+  kalvir::unpack_step("STUNPK", 3, NODE, LIST, PTRS, KIND, POS, ICOND, NEIGHB,
+                      [&](std::int32_t, std::int32_t v) {
+                        if (MODE != 0 || v > NNODE || v > STATUSES.size()) return false;
+                        const char st = STATUSES(v)[0];
+                        return st == 'X' || st == 'C';
+                      });
 }

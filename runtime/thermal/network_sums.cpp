@@ -6,6 +6,7 @@
 #include "runtime/control/flags.h"
 #include "runtime/control/messages.h"
 #include "runtime/control/run_end.h"
+#include "runtime/modeldata/packed_walk.h"
 #include "runtime/modeldata/search_sort.h"
 #include "runtime/platform/fixed_string.h"
 
@@ -62,44 +63,16 @@ void SLOGST2(std::int32_t NGF, std::int32_t NGL, std::int32_t NGR, std::int32_t 
 void SUNPAK(std::int32_t INCLUDE, std::int32_t NODE, const kalvir::gar::C1& STATUSES,
             std::span<const std::int32_t> PACKED, std::span<const std::int32_t> STARTS, std::int32_t& KIND,
             std::int32_t& POS, std::int32_t& COND, std::int32_t& OTHER) {
-  const auto nnode = static_cast<std::int32_t>(STATUSES.size());
-  const auto words = static_cast<std::int64_t>(PACKED.size());
-  auto word = [&](std::int64_t p) {
-    if (p < 1 || p > words) internal_stop("SUNPAK: connection list position out of range");
-    return PACKED[static_cast<std::size_t>(p - 1)];
-  };
-  std::int64_t p;
+  // Unlike the loader's readers, the walk's end leaves COND 0 and OTHER as it was.
+  const std::int32_t other = OTHER;
+  kalvir::unpack_step("SUNPAK", 3, NODE, PACKED, STARTS, KIND, POS, COND, OTHER, [&](std::int32_t, std::int32_t w) {
+    if (INCLUDE != 0 || w > STATUSES.size()) return false;
+    const char st = STATUSES(w)[0];
+    return st == 'X' || st == 'C';
+  });
   if (POS == 0) {
-    KIND = 1;
-    if (NODE < 1 || NODE > static_cast<std::int32_t>(STARTS.size())) internal_stop("SUNPAK: node out of range");
-    p = STARTS[static_cast<std::size_t>(NODE - 1)];
-  } else {
-    p = POS + 2LL;
-  }
-  kalvir::LoopGuard guard("SUNPAK");
-  for (;;) {
-    guard.tick();
-    const std::int32_t w = word(p);
-    if (w > 0) {
-      const bool skip = INCLUDE == 0 && w <= nnode && (STATUSES(w)[0] == 'X' || STATUSES(w)[0] == 'C');
-      if (!skip) {
-        COND = word(p + 1);
-        OTHER = w;
-        POS = static_cast<std::int32_t>(p);
-        return;
-      }
-      p += 2;
-    } else if (w < 0) {
-      p = -static_cast<std::int64_t>(w);
-    } else {
-      COND = 0;
-      ++KIND;
-      if (KIND > 3) {
-        POS = 0;
-        return;
-      }
-      p += 1;
-    }
+    COND = 0;
+    OTHER = other;
   }
 }
 
