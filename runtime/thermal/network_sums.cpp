@@ -40,6 +40,21 @@ inline Run record_run(std::int32_t i, int kind) noexcept {
 }
 constexpr int kLinear = 1, kRadiative = 2, kFluidic = 3;
 
+// Calls f(conductor, temperature of the other end as T holds it) for each
+// entry of node i's record-form run of one kind whose other end is in the
+// network.
+template <class F>
+inline void for_each_in_network(const NetworkFlags& flags, std::int32_t i, int kind, std::span<const double> T,
+                                std::int32_t nnode, F f) {
+  const std::int32_t* pcs = gar_pcsthermal.data();
+  const Run run = record_run(i, kind);
+  for (std::int32_t e = 0; e < run.count; ++e) {
+    const std::int32_t j = pcs[run.start - 1 + 2 * e];
+    const std::int32_t k = pcs[run.start + 2 * e];
+    if (neighbour_in_network(flags, j, nnode)) f(k, neighbour_temperature(T, j, nnode));
+  }
+}
+
 }  // namespace
 }  // namespace kalvir::thermal
 
@@ -127,18 +142,12 @@ void S4GSUM(const NetworkFlags& FLAGSET, std::int32_t I, double STEFAN, std::spa
   const double ti = T[static_cast<std::size_t>(I - 1)] + TABS;
   SG = 0.0;
   SGT = 0.0;
-  const std::int32_t* pcs = gar_pcsthermal.data();
   auto walk = [&](int kind, auto&& conductance) {
-    const Run run = record_run(I, kind);
-    for (std::int32_t e = 0; e < run.count; ++e) {
-      const std::int32_t j = pcs[run.start - 1 + 2 * e];
-      const std::int32_t k = pcs[run.start + 2 * e];
-      if (!neighbour_in_network(FLAGSET, j, nnode)) continue;
-      const double tj = neighbour_temperature(T, j, nnode);
+    for_each_in_network(FLAGSET, I, kind, T, nnode, [&](std::int32_t k, double tj) {
       const double g = conductance(k, tj);
       SG += g;
       SGT += g * tj;
-    }
+    });
   };
   walk(kRadiative, [&](std::int32_t k, double tj) {
     return FLAGSET.gr_active[static_cast<std::size_t>(k - 1)] != 0
@@ -157,14 +166,8 @@ void S1GSUM(const NetworkFlags& FLAGSET, std::int32_t I, double STEFAN, std::spa
             double& GLF, double& GLFT, double& GR, double& GRT4) {
   const std::int32_t nnode = FLAGS(flagw::NNODE);
   GLF = GLFT = GR = GRT4 = 0.0;
-  const std::int32_t* pcs = gar_pcsthermal.data();
   auto walk = [&](int kind, auto&& add) {
-    const Run run = record_run(I, kind);
-    for (std::int32_t e = 0; e < run.count; ++e) {
-      const std::int32_t j = pcs[run.start - 1 + 2 * e];
-      const std::int32_t k = pcs[run.start + 2 * e];
-      if (neighbour_in_network(FLAGSET, j, nnode)) add(k, neighbour_temperature(T, j, nnode) + TABS);
-    }
+    for_each_in_network(FLAGSET, I, kind, T, nnode, [&](std::int32_t k, double tj) { add(k, tj + TABS); });
   };
   walk(kRadiative, [&](std::int32_t k, double tj) {
     if (FLAGSET.gr_active[static_cast<std::size_t>(k - 1)] == 0) return;
