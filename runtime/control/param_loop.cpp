@@ -146,8 +146,12 @@ void PARAMX(std::int32_t IPARAM, std::string_view MODELNAME, std::int32_t& STATU
       std::int32_t title_error = 0;
       PARZVL(std::string_view(header).substr(eq + 1), GLOC.PARNAM.span(), title_error);
       if (title_error != 0) {
-        STATUS = 6;
-        return;
+        if (check == 0) {
+          STATUS = 6;
+          return;
+        }
+        // A check run reports every case's errors, this one among them.
+        check_errors += 1;
       }
     }
     const bool initial = type == kInitial;

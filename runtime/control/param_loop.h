@@ -13,7 +13,7 @@
 //   not a quoted string, the codes of PAROPT and PARFIL, the I/O status sum of
 //   RSTCOM, or the number of erroneous statements of the case that stopped
 //   the loop. In check mode the loop reads every case and STATUS is the number
-//   of erroneous statements of all cases together.
+//   of erroneous statements and malformed titles of all cases together.
 // DUMPUNIT holds the state dump, CSVUNIT is handed to the per-case files.
 void PARAMX(std::int32_t IPARAM, std::string_view MODELNAME, std::int32_t& STATUS, std::int32_t DUMPUNIT,
             std::int32_t PARUNIT, std::int32_t CSVUNIT);

@@ -120,6 +120,8 @@ const Case kCases[] = {
     {"PARMONLY skips the base case", "$PARAMETERS,PARMONLY\n!FINAL\n", 0, "E ", "", 1},
     {"check mode runs no block and counts the errors of all cases",
      "$PARAMETERS,CHECK\n!INITIAL='A'\nBAD1\n!FINAL\nBAD2\nBAD3\n", 3, "", "", 2},
+    {"check mode counts a malformed title and goes on to the next case",
+     "$PARAMETERS,CHECK\n!INITIAL=CASE\nBAD1\n!FINAL\n", 2, "", "", 2},
     {"an unknown option", "$PARAMETERS,NOSUCHOPTION\n!FINAL\n", 1, "", "ORIGINAL", 0},
 };
 
