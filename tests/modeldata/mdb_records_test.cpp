@@ -46,7 +46,9 @@ class RecordFile : public ::testing::Test {
   void open(std::vector<Record> records) {
     mdbw::MdbImage img;
     img.records = std::move(records);
-    const std::string path = dir_.file("records.bin");
+    // A name relative to the test's own directory, so that the file-name field
+    // of the error messages does not depend on where the tests run.
+    const std::string path = "records.bin";
     ASSERT_TRUE(img.save(path));
     ASSERT_EQ(io::unit_open(kUnit, path, io::Form::Unformatted, io::OpenStatus::Old), 0);
   }
@@ -59,6 +61,7 @@ class RecordFile : public ::testing::Test {
   }
 
   TempDir dir_;
+  test::ScopedCwd cwd_{dir_.path()};
 };
 
 TEST(Dbcopi, MovesOverlappingRangesAndZeroesWhatTheyLeave) {
