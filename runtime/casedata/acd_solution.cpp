@@ -190,9 +190,10 @@ void CreateRadiativeConductorMaps(hid_t location, ModelNode& node, std::int32_t 
   check.read_member(set.get(), "nodeNumberI", number_i, item);
   check.read_member(set.get(), "nodeNumberJ", number_j, item);
   for (std::size_t k = 0; k < n; ++k) {
+    // Node I is complete (with INTNOD's warning) before the path of node J is resolved.
     const std::int32_t model_i = is_blank(path_i[k]) ? model : GetModelReference(model, path_i[k]);
-    const std::int32_t model_j = is_blank(path_j[k]) ? model : GetModelReference(model, path_j[k]);
     const std::int32_t i = INTNOD(model_i, number_i[k]);
+    const std::int32_t model_j = is_blank(path_j[k]) ? model : GetModelReference(model, path_j[k]);
     const std::int32_t j = INTNOD(model_j, number_j[k]);
     const std::int32_t c = find_radiative_conductor(i, j, model);
     if (c == 0) internal_stop("(acds)CreateRadiativeConductorMaps");

@@ -403,6 +403,24 @@ TEST_F(AcdSolution, ConductorOfASubmodelIsNoMatch) {
   EXPECT_EQ(run.status, 1);
 }
 
+// Node I is looked up before the path of node J is resolved: a missing node I
+// is reported even when the path of node J then ends the run.
+TEST_F(AcdSolution, PairResolvesNodeIBeforeThePathOfNodeJ) {
+  acd::ModelGroup main;
+  main.analysisCaseType = 2;
+  main.times = {0.0};
+  main.period = 1.0;
+  main.pairs = {{"", 99, "NOSUCH", 2}};
+  main.conductorValues = {{1.0}};
+  write(main);
+  testing::internal::CaptureStderr();
+  const auto run = run_captured([] { acds_open("MAIN"); });
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "(acds)GetModelReference\n");
+  EXPECT_EQ(run.status, 1);
+  ASSERT_EQ(run.messages.size(), 1U);
+  EXPECT_EQ(run.messages[0].routine, "INTNOD");
+}
+
 // Each damage of a good file ends the run at the open with status 1 and a
 // fatal message naming the kind of problem (or an internal stop).
 TEST_F(AcdSolution, DamagedFilesEndTheRunWithAMessage) {
