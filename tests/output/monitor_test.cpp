@@ -2,10 +2,8 @@
 // of a solution, the closing line, the fluid column set and the failures.
 #include <gtest/gtest.h>
 
-#include <bit>
 #include <cstdint>
 #include <filesystem>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -20,6 +18,8 @@
 namespace {
 
 namespace io = kalvir::platform;
+using kalvir::test::split_lines;
+using kalvir::test::undefined_real;
 using std::string;
 
 constexpr std::string_view kThermalHeader =
@@ -27,16 +27,6 @@ constexpr std::string_view kThermalHeader =
     "    STEPCT,    LOOPCT,     NLOOP,                RELXCC,                RELXCA,                ENBNDM,"
     "                INBNDM,                ENBALA,                INBALA,                ENBALR,"
     "                INBALR";
-
-std::vector<string> lines_of(const string& text) {
-  std::vector<string> out;
-  std::istringstream in(text);
-  for (string line; std::getline(in, line);) out.push_back(line);
-  return out;
-}
-
-// A double whose low-order word holds the undefined marker.
-double undefined() { return std::bit_cast<double>(std::uint64_t{0x7FFFFFFF}); }
 
 class Monitor : public ::testing::Test {
  protected:
@@ -55,7 +45,7 @@ class Monitor : public ::testing::Test {
     GLOR.TIMEND = 10.0;
     GLOR.DTIMEU = 2.0;
     GLOR.RELXCC = 0.5;
-    GLOR.RELXCA = undefined();
+    GLOR.RELXCA = undefined_real();
     GLOR.ENBALA = 1.25;
     GLOR.ENBALR = -0.5;
   }
@@ -87,7 +77,7 @@ TEST_F(Monitor, TransientRun) {
   prm_open(file("ORVIK_TE.MON"));
   for (std::int32_t n = 1; n <= 5; ++n) step(n);  // step 5 reaches TIMEND
   prm_close();
-  const auto lines = lines_of(kalvir::test::read_file(file("ORVIK_TE.MON")));
+  const auto lines = split_lines(kalvir::test::read_file(file("ORVIK_TE.MON")));
   ASSERT_EQ(lines.size(), 5U);
   EXPECT_EQ(lines[0], kThermalHeader);
   const string zero = ", 0.000000000000000E+00";
@@ -108,7 +98,7 @@ TEST_F(Monitor, EndLineReplacesTheStepLine) {
   prm_open(file("A.MON"));
   step(5);
   prm_close();
-  const auto lines = lines_of(kalvir::test::read_file(file("A.MON")));
+  const auto lines = split_lines(kalvir::test::read_file(file("A.MON")));
   ASSERT_EQ(lines.size(), 3U);
   EXPECT_EQ(lines[1].substr(8, 7), ",   END");
 }
@@ -121,7 +111,7 @@ TEST_F(Monitor, NoMonitoringBelowOne) {
     GLOC.OPBLOK = "OUTPUT";  // not even looked at
     PRMUPD();
     prm_close();
-    const auto lines = lines_of(kalvir::test::read_file(file("B.MON")));
+    const auto lines = split_lines(kalvir::test::read_file(file("B.MON")));
     ASSERT_EQ(lines.size(), 2U);
     EXPECT_EQ(lines[1], "14:07:09,  EXIT");
   }
@@ -139,7 +129,7 @@ TEST_F(Monitor, SteadyStateReportsIterations) {
   GLOC.OPBLOK = "VARIABLES2";
   PRMUPD();
   prm_close();
-  const auto lines = lines_of(kalvir::test::read_file(file("C.MON")));
+  const auto lines = split_lines(kalvir::test::read_file(file("C.MON")));
   ASSERT_EQ(lines.size(), 5U);
   EXPECT_EQ(lines[1].substr(0, 28), "14:07:09,   SOL,,  SSTH, 0.0");
   EXPECT_NE(lines[1].find(",         2,       100,"), string::npos);
@@ -157,7 +147,7 @@ TEST_F(Monitor, FluidModelColumns) {
   prm_open(file("D.MON"));
   step(2);
   prm_close();
-  const auto lines = lines_of(kalvir::test::read_file(file("D.MON")));
+  const auto lines = split_lines(kalvir::test::read_file(file("D.MON")));
   ASSERT_EQ(lines.size(), 3U);
   EXPECT_EQ(lines[0].size(), 451U);
   EXPECT_EQ(lines[0].substr(0, 120), kThermalHeader.substr(0, 120));
@@ -179,7 +169,7 @@ TEST_F(Monitor, FluidModelSteadyStateCountsFluidPasses) {
   GLOI.SUMTHL = 5;
   PRMUPD();
   prm_close();
-  EXPECT_EQ(lines_of(kalvir::test::read_file(file("E.MON"))).size(), 3U);
+  EXPECT_EQ(split_lines(kalvir::test::read_file(file("E.MON"))).size(), 3U);
 }
 
 TEST_F(Monitor, OtherBlocksStopTheRun) {
@@ -191,7 +181,7 @@ TEST_F(Monitor, OtherBlocksStopTheRun) {
   EXPECT_EQ(status, 1);
   EXPECT_NE(err.find("prm_Update"), string::npos);
   // The run was closed: the monitor has its closing line.
-  const auto lines = lines_of(kalvir::test::read_file(file("F.MON")));
+  const auto lines = split_lines(kalvir::test::read_file(file("F.MON")));
   ASSERT_EQ(lines.size(), 2U);
   EXPECT_EQ(lines[1], "14:07:09,  EXIT");
 }

@@ -4,7 +4,6 @@
 // and SUBREF.
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -21,15 +20,9 @@
 
 namespace {
 
+using kalvir::test::split_lines;
 using std::string;
 using Records = std::vector<string>;
-
-Records records(const string& text) {
-  Records out;
-  std::istringstream in(text);
-  for (string line; std::getline(in, line);) out.push_back(line);
-  return out;
-}
 
 string blanks(std::size_t n) { return string(n, ' '); }
 string pad(const string& s, std::size_t n) { return s + blanks(n - s.size()); }
@@ -68,7 +61,7 @@ class NodeTable : public ::testing::Test {
   static Records printed(const std::function<void()>& body) {
     kalvir::test::Unit6Capture capture;
     body();
-    return records(capture.finish());
+    return split_lines(capture.finish());
   }
   // The page start and the solution heading of a blank SOLVER.
   static Records title(const string& zents, const string& zlabel) {
@@ -331,7 +324,7 @@ TEST_F(NodeTable, BadUserLayoutsFallBackToTheBuiltOne) {
     {
       kalvir::test::Unit6Capture capture;
       PRNDTB(" ", "L,T", -1);
-      r = records(capture.finish());
+      r = split_lines(capture.finish());
     }
     messages = kalvir::test::capture_messages([] { PRNDTB(" ", "L,T", -1); });
     ASSERT_EQ(messages.size(), 1U) << c.tform;
@@ -350,7 +343,7 @@ TEST_F(NodeTable, UserLayoutsIgnoredAfterADecodingFailure) {
   {
     kalvir::test::Unit6Capture capture;
     PRNDTB(" ", "L,XYZ", -1);  // status 5
-    r = records(capture.finish());
+    r = split_lines(capture.finish());
   }
   bool built = false;
   for (const string& line : r) built = built || line == row(' ', 1, "    " + pad("PANEL A", 24));

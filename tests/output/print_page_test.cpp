@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -17,14 +16,8 @@
 
 namespace {
 
+using kalvir::test::split_lines;
 using std::string;
-
-std::vector<string> records(const string& text) {
-  std::vector<string> out;
-  std::istringstream in(text);
-  for (string line; std::getline(in, line);) out.push_back(line);
-  return out;
-}
 
 string blanks(std::size_t n) { return string(n, ' '); }
 
@@ -48,7 +41,7 @@ class PrintPage : public ::testing::Test {
   static std::vector<string> printed(const std::function<void()>& body) {
     kalvir::test::Unit6Capture capture;
     body();
-    return records(capture.finish());
+    return split_lines(capture.finish());
   }
 };
 

@@ -1,7 +1,6 @@
 #include "tests/support/network_fixture.h"
 
 #include <array>
-#include <bit>
 #include <string>
 
 #include "runtime/control/control_constants.h"
@@ -38,8 +37,6 @@ std::vector<std::pair<int, int>> entries(const std::vector<NetConductor>& conds,
 }
 
 }  // namespace
-
-double undefined_real() { return std::bit_cast<double>(std::uint64_t{0x7FFFFFFF}); }
 
 void set_transient_constants() {
   GLOR.TIMEO = 0.0;

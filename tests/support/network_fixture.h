@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "tests/support/test_support.h"
+
 namespace kalvir::test {
 
 struct NetNode {
@@ -59,8 +61,5 @@ void build_network(const NetworkSpec& spec);
 // DTPMAX and DTROCA unset (1.0E10), ARITH 0, NLOOP 100, RELXCA 1.0E-9,
 // DAMPT 1, STEFAN 5.670374419E-8, TABS 273.15, METHOD 0.
 void set_transient_constants();
-
-// The undefined-value marker in a real control constant.
-double undefined_real();
 
 }  // namespace kalvir::test

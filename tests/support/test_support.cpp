@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <bit>
+#include <cstdint>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -58,6 +60,8 @@ std::string read_file(const fs::path& path) {
   s << in.rdbuf();
   return s.str();
 }
+
+double undefined_real() { return std::bit_cast<double>(std::uint64_t{0x7FFFFFFF}); }
 
 std::vector<std::string> split_lines(const std::string& text) {
   std::vector<std::string> lines;

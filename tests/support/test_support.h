@@ -52,6 +52,9 @@ class Unit6Capture {
 
 std::string read_file(const std::filesystem::path& path);
 
+// The undefined-value marker in a real control constant.
+double undefined_real();
+
 // The lines of printed text, without their newlines (a last line without one
 // counts too).
 std::vector<std::string> split_lines(const std::string& text);
