@@ -9,6 +9,7 @@
 #include "runtime/control/global_arrays.h"
 #include "runtime/control/messages.h"
 #include "runtime/control/model_blocks.h"
+#include "runtime/control/run_end.h"
 #include "runtime/fluids/interface/properties.h"
 #include "runtime/modeldata/node_groups.h"
 #include "runtime/platform/fixed_string.h"
@@ -134,7 +135,12 @@ void SOLCYC(std::string_view ROUTINE, double TOLT, double TOLR, double PERIOD, s
                          "$EXECUTION block",
                          extra),
            4, 1, "SOLCYC");
-  const std::int32_t first = mark.take_real(2 * nnode + 2 * nf + 1);
+  const std::int32_t words = 2 * nnode + 2 * nf + 1;
+  const std::int32_t first = mark.take_real(words);
+  // The next-free word comes with the model: a value outside the core must
+  // not place the stored state outside it.
+  if (first < 1 || static_cast<std::int64_t>(first) - 1 + words > gar_dynamiccorereal.size())
+    internal_stop("SOLCYC: work area outside the real dynamic core");
   double* core = gar_dynamiccorereal.data() + (first - 1);
   const std::span<double> stored_t(core, static_cast<std::size_t>(nnode));
   const std::span<double> stored_r(core + nnode, static_cast<std::size_t>(nnode));

@@ -130,6 +130,18 @@ TEST(Cyclic, GroupWithoutNodesIsReportedAndNothingRuns) {
   EXPECT_EQ(FLAGS(29), 1);
 }
 
+TEST(Cyclic, NextFreeWordOutsideTheCoreEndsTheRunBeforeAnythingIsStored) {
+  for (std::int32_t next_free : {0, -5}) {
+    build_periodic();
+    FLAGS(29) = next_free;
+    std::vector<Message> msgs;
+    EXPECT_EQ(run_capturing([] { SOLCYC("SLCRNC", 1.0e-3, 1.0e10, kPeriod, 10, " ", "NONE"); }, msgs), 1)
+        << next_free;
+    EXPECT_TRUE(block_log().v1_timem.empty()) << next_free;
+    EXPECT_EQ(FLAGS(29), next_free);
+  }
+}
+
 TEST(Cyclic, RoutineNamesOutsideTheTableOrNotBuiltEndTheRun) {
   struct Case {
     const char* name;
