@@ -10,12 +10,12 @@
 #include "runtime/modeldata/entity_text.h"
 #include "runtime/modeldata/entity_values.h"
 #include "runtime/modeldata/fpcs.h"
+#include "runtime/modeldata/model_tree.h"
 #include "runtime/modeldata/node_groups.h"
 #include "runtime/modeldata/pcs.h"
 
 using kalvir::entity::cut;
 using kalvir::entity::find_from;
-using kalvir::entity::parse_digits;
 using kalvir::entity::sub;
 
 namespace kalvir {
@@ -126,13 +126,9 @@ void LSNREF(std::int32_t ISUB, std::string_view TEXT, std::int32_t LEN, std::int
   }
   const std::string_view ref = sub(text, POS, end);
   std::int32_t number = 0;
-  if (!parse_digits(ref, number)) {
-    std::int32_t ierr = 0;
-    LGTALI(ISUB, ref, number, ierr);
-    if (number == 0) {
-      IERR = 1;
-      SETERX(cut("Unrecognised sub-model / alias in ZENT@" + std::string(ref), 256), 3, 1, "LSNREF");
-    }
+  if (!kalvir::user_node_number(ISUB, ref, number)) {
+    IERR = 1;
+    SETERX(cut("Unrecognised sub-model / alias in ZENT@" + std::string(ref), 256), 3, 1, "LSNREF");
   }
   POS = end + 1;
   if (IERR != 0) return;
@@ -208,13 +204,9 @@ void LSC1RF(const kalvir::ModelDirectory& MODDIR, std::int32_t NROWS, std::int32
     }
     const std::string_view node_text = sub(text, p, last);
     std::int32_t number = 0;
-    if (!parse_digits(node_text, number)) {
-      std::int32_t ierr = 0;
-      LGTALI(isub, node_text, number, ierr);
-      if (number == 0) {
-        fail(alias_err, ": Unrecognised sub-model / alias in ZENT@", node_text);
-        return false;
-      }
+    if (!kalvir::user_node_number(isub, node_text, number)) {
+      fail(alias_err, ": Unrecognised sub-model / alias in ZENT@", node_text);
+      return false;
     }
     node = INTNOD(isub, number);
     if (node == 0) {

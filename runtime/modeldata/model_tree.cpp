@@ -446,3 +446,10 @@ void LGTALI(std::int32_t ISUB, std::string_view ALIAS, std::int32_t& NODE, std::
   }
   if (a <= hi && kalvir::entity::compare_padded(gar_nodealiasnames(a), ALIAS) == 0) NODE = gar_nodealiasnumbers(a);
 }
+
+bool kalvir::user_node_number(std::int32_t isub, std::string_view text, std::int32_t& number) {
+  if (entity::parse_digits(text, number)) return true;
+  std::int32_t ierr = 0;
+  LGTALI(isub, text, number, ierr);
+  return number != 0;
+}

@@ -131,3 +131,9 @@ void SNMLVL(const kalvir::ModelDirectory& MODDIR, std::int32_t NROWS, std::int32
 // itself (exact match), 0 if unknown. IERR 2 when ISUB is out of range; no
 // messages.
 void LGTALI(std::int32_t ISUB, std::string_view ALIAS, std::int32_t& NODE, std::int32_t& IERR);
+
+namespace kalvir {
+// The user node number that TEXT writes in digits or names as an alias of
+// submodel isub (LGTALI); false when it does neither.
+bool user_node_number(std::int32_t isub, std::string_view text, std::int32_t& number);
+}  // namespace kalvir

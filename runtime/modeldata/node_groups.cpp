@@ -9,6 +9,7 @@
 #include "runtime/control/global_arrays.h"
 #include "runtime/control/messages.h"
 #include "runtime/modeldata/entity_text.h"
+#include "runtime/modeldata/model_tree.h"
 
 using kalvir::entity::cut;
 using kalvir::entity::find_from;
@@ -91,15 +92,7 @@ void read_number_form(std::string_view buf, std::int32_t base, const ModelDirect
       // An item is a user node number or an alias of the group's submodel; an
       // empty or over-long item is neither.
       std::int32_t value = 0;
-      bool known = false;
-      if (item.size() <= kMaxItem) {
-        known = entity::parse_digits(item, value);
-        if (!known) {
-          std::int32_t lerr = 0;
-          LGTALI(g, item, value, lerr);
-          known = value != 0;
-        }
-      }
+      const bool known = item.size() <= kMaxItem && user_node_number(g, item, value);
       if (!known) {
         fail(1, ": Unrecognised sub-model / alias in ZLABEL@" + std::string(item.substr(0, kMaxItem)), false);
         break;
