@@ -220,6 +220,23 @@ int read_length(Connection& c, std::int64_t& length) {
   return 0;
 }
 
+// The record file connected to unit, ready to read its next record, whose
+// leading length is read into length; null with the status in rc when the
+// unit is no record file or the length cannot be read.
+Connection* start_record_read(int unit, std::int64_t& length, int& rc) {
+  Connection* c = find(unit);
+  if (c == nullptr || c->is_stdout) {
+    rc = EBADF;
+    return nullptr;
+  }
+  rc = prepare(*c, LastOp::Read);
+  if (rc == 0) {
+    errno = 0;
+    rc = read_length(*c, length);
+  }
+  return rc == 0 ? c : nullptr;
+}
+
 }  // namespace
 
 int write_record(int unit, std::span<const std::byte> bytes) {
@@ -239,12 +256,10 @@ int write_record(int unit, std::span<const std::byte> bytes) {
 }
 
 int read_record(int unit, std::vector<std::byte>& bytes) {
-  Connection* c = find(unit);
-  if (c == nullptr || c->is_stdout) return EBADF;
-  if (int rc = prepare(*c, LastOp::Read); rc != 0) return rc;
-  errno = 0;
   std::int64_t length = 0;
-  if (int rc = read_length(*c, length); rc != 0) return rc;
+  int rc = 0;
+  Connection* const c = start_record_read(unit, length, rc);
+  if (c == nullptr) return rc;
   bytes.resize(static_cast<std::size_t>(length));
   std::byte tail[4];
   if ((!bytes.empty() && std::fread(bytes.data(), 1, bytes.size(), c->file) != bytes.size()) ||
@@ -256,12 +271,10 @@ int read_record(int unit, std::vector<std::byte>& bytes) {
 }
 
 int skip_record(int unit) {
-  Connection* c = find(unit);
-  if (c == nullptr || c->is_stdout) return EBADF;
-  if (int rc = prepare(*c, LastOp::Read); rc != 0) return rc;
-  errno = 0;
   std::int64_t length = 0;
-  if (int rc = read_length(*c, length); rc != 0) return rc;
+  int rc = 0;
+  Connection* const c = start_record_read(unit, length, rc);
+  if (c == nullptr) return rc;
   if (std::fseek(c->file, static_cast<long>(length), SEEK_CUR) != 0) return err_or(EIO);
   std::byte tail[4];
   if (std::fread(tail, 1, 4, c->file) != 4) return EIO;
