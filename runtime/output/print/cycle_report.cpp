@@ -62,6 +62,8 @@ void PRTWAR(std::int32_t NODE) {
   if (npath == 0) return;
   // Names up to their first blank, joined by ":"; a record that would pass
   // column 131 is written up to its last ":" and the name starts the next.
+  // The column after the last name holds a blank instead of a ":", and the
+  // last record runs up to that column like the others.
   std::string line;
   for (std::int32_t j = 0; j < npath; ++j) {
     const std::string_view whole = path[static_cast<std::size_t>(j)].view();
@@ -74,7 +76,7 @@ void PRTWAR(std::int32_t NODE) {
     line += name;
     if (j + 1 < npath) line += ':';
   }
-  put(" " + line);
+  put(" " + line + " ");
   put("");
   put("");
   kalvir::print::count_lines(3);
