@@ -175,6 +175,16 @@ TEST_F(NodeTable, EveryBlockOfASubtreeWithItsPath) {
   EXPECT_EQ(paths, (std::vector<string>{"+MAIN:SUB1", "+MAIN:SUB1:SUB2"}));
 }
 
+TEST_F(NodeTable, SubtreeSizeBeyondTheLastSubmodelStopsAtIt) {
+  GLOI.WIDTH = 100;
+  gar_modeldirectory(2, 2) = 2147483647;
+  const Records r = printed([] { PRNDTB(" ", "T", 2); });
+  std::vector<string> paths;
+  for (const string& line : r)
+    if (!line.empty() && line[0] == '+') paths.push_back(line.substr(0, line.find_last_not_of(' ') + 1));
+  EXPECT_EQ(paths, (std::vector<string>{"+MAIN:SUB1", "+MAIN:SUB1:SUB2"}));
+}
+
 TEST_F(NodeTable, NoMatchingNodePrintsNoBlock) {
   const Records r = printed([] { PRNDTB("NO SUCH LABEL", "L,T", 1); });
   EXPECT_EQ(r, title("L,T", "NO SUCH LABEL"));

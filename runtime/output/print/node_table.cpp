@@ -396,7 +396,12 @@ void PRNDTB(std::string_view ZLABEL, std::string_view ZENTS, std::int32_t SUBREF
     return;
   }
   const std::int32_t first = SUBREF > 0 ? SUBREF : -SUBREF;
-  const std::int32_t last = SUBREF > 0 ? std::min(SUBREF + gar_modeldirectory(2, SUBREF) - 1, nsub) : first;
+  // The subtree size is summed wide: a directory out of step with the
+  // number of submodels can neither overflow nor reach past the last one.
+  const std::int32_t last =
+      SUBREF > 0 ? static_cast<std::int32_t>(std::clamp<std::int64_t>(
+                       std::int64_t{SUBREF} + gar_modeldirectory(2, SUBREF) - 1, first - 1, nsub))
+                 : first;
   for (std::int32_t m = first; m <= last; ++m) {
     std::int32_t ierr = 0;
     LS1NTB(ZLABEL, SUBREF, m, entities, seq, layout, ierr);
