@@ -10,6 +10,7 @@
 #include "runtime/control/shared_blocks.h"
 #include "runtime/platform/process.h"
 #include "runtime/platform/units.h"
+#include "tests/support/message_frames.h"
 #include "tests/support/model_fixture.h"
 #include "tests/support/test_support.h"
 
@@ -26,10 +27,7 @@ const std::string kBottom = "@" + std::string(70, '-');
 class Messages : public ::testing::Test {
  protected:
   void SetUp() override {
-    kalvir::messages_reset_for_tests();
-    GLOI.MLEVEL = 0;
-    GLOI.MSHORT = 0;
-    GLOI.TRACE = 0;
+    kalvir::test::reset_messages();
     PRTINF(2) = 1;
   }
   void TearDown() override {

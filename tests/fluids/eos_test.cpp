@@ -31,10 +31,7 @@ using kalvir::test::run_captured;
 class Eos : public ::testing::Test {
  protected:
   void SetUp() override {
-    kalvir::messages_reset_for_tests();
-    GLOI.MLEVEL = 0;
-    GLOI.MSHORT = 0;
-    GLOI.TRACE = 0;
+    kalvir::test::reset_messages();
     GLOR.TABS = 0.0;  // kelvin and pascal as model units unless a test says otherwise
     GLOR.PABS = 0.0;
   }

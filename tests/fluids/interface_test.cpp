@@ -18,6 +18,7 @@
 #include "runtime/platform/fixed_string.h"
 #include "runtime/platform/units.h"
 #include "tests/fluids/property_frames.h"
+#include "tests/support/message_frames.h"
 #include "tests/support/model_fixture.h"
 
 namespace {
@@ -290,10 +291,7 @@ void check_frames_equal(const Outcome& a, const Outcome& b) {
 class PropertyFunctions : public ::testing::Test {
  protected:
   void SetUp() override {
-    kalvir::messages_reset_for_tests();
-    GLOI.MLEVEL = 0;
-    GLOI.MSHORT = 0;
-    GLOI.TRACE = 0;
+    kalvir::test::reset_messages();
     GLOR.TABS = 273.15;
     GLOR.PABS = 0.0;
   }

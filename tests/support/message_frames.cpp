@@ -3,6 +3,8 @@
 #include <sstream>
 #include <string_view>
 
+#include "runtime/control/control_constants.h"
+#include "runtime/control/messages.h"
 #include "tests/support/test_support.h"
 
 namespace kalvir::test {
@@ -16,6 +18,13 @@ void trim_trailing_blanks(std::string& s) {
 }
 
 }  // namespace
+
+void reset_messages() {
+  messages_reset_for_tests();
+  GLOI.MLEVEL = 0;
+  GLOI.MSHORT = 0;
+  GLOI.TRACE = 0;
+}
 
 std::string printed(std::string text) {
   for (std::size_t at; (at = text.find("<NL>")) != std::string::npos;) text.erase(at, 4);

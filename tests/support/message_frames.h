@@ -17,6 +17,10 @@ struct Message {
   std::int32_t code = 0;
 };
 
+// Clears the message counters and sets the message controls to their plain
+// state: every message printed (MLEVEL 0), full frames (MSHORT 0), no trace.
+void reset_messages();
+
 // The messages framed in printed output.
 std::vector<Message> printed_messages(const std::string& output);
 
