@@ -199,12 +199,15 @@ void MAINA(std::string_view MODELNAME) {
 void FINITS(std::string_view ZLABEL, std::int32_t SUBREF) {
   const std::int32_t nf = FLAGS(flagw::NF);
   const std::int32_t nsub = FLAGS(flagw::NSUB);
-  const std::int32_t first = SUBREF < 0 ? -SUBREF : SUBREF;
-  if (SUBREF == 0 || first > nsub) {
+  // The magnitude in 64 bits: the most negative reference has no 32-bit one.
+  const std::int64_t magnitude = SUBREF < 0 ? -static_cast<std::int64_t>(SUBREF) : SUBREF;
+  if (SUBREF == 0 || magnitude > nsub) {
     SETERX("Invalid submodel reference@No submodel " + std::to_string(SUBREF) + " to initialise fluid nodes in",
            4, 3, "FINITS");
     return;
   }
+
+  const auto first = static_cast<std::int32_t>(magnitude);
 
   DynamicCoreMark mark;
   const std::int32_t start = mark.saved_int();

@@ -180,6 +180,8 @@ TEST_F(FluidInit, LeavesTheIntegerCoreAsItFoundIt) {
 TEST_F(FluidInit, BadCallsEndTheRun) {
   EXPECT_EQ(kalvir::platform::run_program([] { FINITS(" ", 0); }), 1);
   EXPECT_EQ(kalvir::platform::run_program([] { FINITS(" ", 99); }), 1);
+  EXPECT_EQ(kalvir::platform::run_program([] { FINITS(" ", std::numeric_limits<std::int32_t>::min()); }), 1);
+  EXPECT_EQ(kalvir::platform::run_program([] { FINITS(" ", -99); }), 1);
   FLAGS(36) = FLAGS(flagw::DYSTOR);
   EXPECT_EQ(kalvir::platform::run_program([] { FINITS(" ", 1); }), 1) << "Insufficient dynamic core";
 }
