@@ -83,14 +83,17 @@ void report(benchmark::State& state, double runs) {
       benchmark::Counter(static_cast<double>(steps), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
-void BM_SlcrncSampleSizedRun(benchmark::State& state) {
+// Times solve() on a fresh sample-sized network per iteration and reports the
+// counts of all iterations together.
+template <class Solve>
+void time_sample_sized(benchmark::State& state, Solve solve) {
   double runs = 0;
   std::int64_t all_steps = 0, all_v1 = 0, all_iterations = 0;
   for (auto _ : state) {
     state.PauseTiming();
     build_sample_sized_network();
     state.ResumeTiming();
-    SLCRNC();
+    solve();
     all_steps += steps;
     all_v1 += v1_calls;
     all_iterations += iterations;
@@ -101,26 +104,17 @@ void BM_SlcrncSampleSizedRun(benchmark::State& state) {
   iterations = all_iterations;
   report(state, runs);
 }
+
+void BM_SlcrncSampleSizedRun(benchmark::State& state) {
+  time_sample_sized(state, [] { SLCRNC(); });
+}
 BENCHMARK(BM_SlcrncSampleSizedRun)->Unit(benchmark::kMillisecond);
 
 void BM_SolcycThenSlcrncSampleSized(benchmark::State& state) {
-  double runs = 0;
-  std::int64_t all_steps = 0, all_v1 = 0, all_iterations = 0;
-  for (auto _ : state) {
-    state.PauseTiming();
-    build_sample_sized_network();
-    state.ResumeTiming();
+  time_sample_sized(state, [] {
     SOLCYC("SLCRNC", 0.011, 0.01, 5453.0577, 200, " ", "NONE");
     SLCRNC();
-    all_steps += steps;
-    all_v1 += v1_calls;
-    all_iterations += iterations;
-    runs += 1;
-  }
-  steps = all_steps;
-  v1_calls = all_v1;
-  iterations = all_iterations;
-  report(state, runs);
+  });
 }
 BENCHMARK(BM_SolcycThenSlcrncSampleSized)->Unit(benchmark::kMillisecond);
 
