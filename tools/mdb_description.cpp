@@ -9,6 +9,7 @@
 #include <limits>
 #include <map>
 #include <optional>
+#include <set>
 #include <sstream>
 #include <string_view>
 #include <utility>
@@ -540,14 +541,19 @@ class Reader {
         s.xlinks.push_back({{offset(s1), k.e1.node}, {offset(s2), k.e2.node}, k.flow, k.gp, k.status});
       }
     }
+    // A node takes part in one tie group, once: a source with more targets
+    // lists them all in one statement.
+    std::set<std::array<std::int32_t, 2>> tied;
     for (const auto& t : ties_) {
       TieGroup g;
-      const std::size_t src = resolve(t.line, t.sub, t.source, true, false, false);
-      g.source = {static_cast<std::int32_t>(src) + 1, t.source.node};
-      for (const auto& e : t.targets) {
+      const auto member = [&](const EndSpec& e) {
         const std::size_t sub = resolve(t.line, t.sub, e, true, false, false);
-        g.targets.push_back({static_cast<std::int32_t>(sub) + 1, e.node});
-      }
+        const std::array<std::int32_t, 2> node{static_cast<std::int32_t>(sub) + 1, e.node};
+        if (!tied.insert(node).second) fail_at(t.line, "node " + end_text(sub, e.node) + " is already tied");
+        return node;
+      };
+      g.source = member(t.source);
+      for (const auto& e : t.targets) g.targets.push_back(member(e));
       m_.ties.push_back(std::move(g));
     }
     for (const auto& a : alias_lines_) resolve(a.line, a.sub, EndSpec{"", a.node}, true, true, false);

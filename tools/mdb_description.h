@@ -21,7 +21,8 @@
 //                                          triangle (pairs of the thermal nodes
 //                                          in order: (1,2) (1,3) ... (2,3) ...)
 //   link END1 END2 FLOW [GP=0] [status=A]  a mass-flow link
-//   tie SOURCE TARGET ...                  a node tie group of the model
+//   tie SOURCE TARGET ...                  a node tie group of the model (a
+//                                          thermal node is in one group, once)
 //   alias NAME NODE
 //   real NAME VALUE / integer NAME VALUE / character NAME TEXT
 //   array real NAME V1 V2 ... [group=1]    a one-dimensional ARRAY (also
