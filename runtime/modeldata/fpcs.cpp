@@ -202,64 +202,36 @@ void SFLPCS(LoadContext& ctx, std::int32_t FROM, std::int32_t& IERR) {
 
 void SFLCTR(LoadContext& ctx, std::int32_t& IERR) {
   IERR = 0;
-  const std::int32_t len = fluid_list_length();
-  const std::int32_t used = ctx.nfpcs;
   const std::int32_t nnode = FLAGS(flagw::NNODE);
   const std::int32_t nf = FLAGS(flagw::NF);
-  if (used > 0 && len - used + 1 != 1) {
-    std::int32_t st = 0;
-    DBCOPI(len, used, 1, len - used + 1, gar_pcsfluid.span(), st);
-    if (st != 0) {
-      IERR = 11;
-      return;
-    }
-  }
-  const std::int64_t shift = len - used;
-  std::int64_t unread = shift + 1;
-  std::int64_t w = 0;
+  ListRewrite list(gar_pcsfluid.span(), fluid_list_length(), ctx.nfpcs, IERR);
+  if (IERR != 0) return;
   std::int64_t inserted = 0;
-  const auto put = [&](std::int32_t v, bool copied) {
-    // A copied word has been read before it is written over; an inserted one
-    // must stay below every word not yet read.
-    if (copied ? w + 1 > unread - 1 : w + 1 >= unread) {
-      IERR = 11;
-      return;
-    }
-    fpcs_at(++w) = v;
-  };
-  const auto read = [&](std::int64_t rp) {
-    if (rp <= shift || rp > len) {
-      IERR = 11;
-      return 0;
-    }
-    unread = std::max(unread, rp + 1);
-    return fpcs_at(rp);
-  };
   LoopGuard guard("SFLCTR");
   // SFLUPD: copies word pairs from rp; a negative word is shifted, written
   // with the word after it and ends the copy; a 0 ends it without a copy.
   const auto sflupd = [&](std::int64_t& rp) {
     while (IERR == 0) {
       guard.tick();
-      const std::int32_t v = read(rp);
+      const std::int32_t v = list.read(rp);
       if (IERR != 0) return;
       if (v == 0) return;
       if (v < 0) {
-        const std::int32_t next = read(rp + 1);
-        put(static_cast<std::int32_t>(v - inserted), true);
-        put(next, true);
+        const std::int32_t next = list.read(rp + 1);
+        list.put(static_cast<std::int32_t>(v - inserted));
+        list.put(next);
         rp += 2;
         return;
       }
-      const std::int32_t c = read(rp + 1);
-      put(v, true);
-      put(c, true);
+      const std::int32_t c = list.read(rp + 1);
+      list.put(v);
+      list.put(c);
       rp += 2;
     }
   };
   std::vector<std::array<std::int32_t, 2>> entries;
   for (std::int32_t f = 1; f <= nf && IERR == 0; ++f) {
-    std::int64_t rp = std::int64_t{gar_pcsptrsfluid(f)} + shift;
+    std::int64_t rp = std::int64_t{gar_pcsptrsfluid(f)} + list.shift();
     gar_pcsptrsfluid(f) = static_cast<std::int32_t>(gar_pcsptrsfluid(f) + inserted);
     sflupd(rp);
     for (int kind = 0; kind < kKinds && IERR == 0; ++kind) {
@@ -268,16 +240,16 @@ void SFLCTR(LoadContext& ctx, std::int32_t& IERR) {
       if (IERR != 0) break;
       link_entries(kind, nnode + f, entries);
       for (const auto& e : entries) {
-        put(e[0], false);
-        put(e[1], false);
+        list.put(e[0]);
+        list.put(e[1]);
         inserted += 2;
       }
-      read(rp);
+      list.read(rp);
       rp += 1;
-      put(0, true);
+      list.put(0);
     }
   }
-  ctx.nfpcs = static_cast<std::int32_t>(w);
+  ctx.nfpcs = static_cast<std::int32_t>(list.written());
 }
 
 void SGTFLN(std::int32_t L, std::int32_t CAPACITY, std::span<std::int32_t> AREA, std::int32_t& IERR,

@@ -221,59 +221,33 @@ void link_entries(int K, std::int32_t NODE, std::vector<std::array<std::int32_t,
 
 void SLKCTR(LoadContext& ctx, std::int32_t& IERR) {
   IERR = 0;
-  const std::int64_t len = thermal_list_length();
-  const std::int32_t used = ctx.npcs;
-  const auto span = gar_pcsthermalold.span();
-  if (used > 0 && len - used + 1 != 1) {
-    std::int32_t st = 0;
-    DBCOPI(static_cast<std::int32_t>(len), used, 1, static_cast<std::int32_t>(len - used + 1), span, st);
-    if (st != 0) {
-      IERR = 11;
-      return;
-    }
-  }
-  const std::int64_t shift = len - used;
-  std::int64_t unread = shift + 1;
-  std::int64_t w = 0, inserted = 0;
-  const auto put = [&](std::int32_t v) {
-    if (w + 1 >= unread) {
-      IERR = 11;
-      return;
-    }
-    gar_pcsthermalold(++w) = v;
-  };
-  const auto read = [&](std::int64_t rp) {
-    if (rp <= shift || rp > len) {
-      IERR = 11;
-      return 0;
-    }
-    unread = std::max(unread, rp + 1);
-    return gar_pcsthermalold(rp);
-  };
+  ListRewrite list(gar_pcsthermalold.span(), thermal_list_length(), ctx.npcs, IERR);
+  if (IERR != 0) return;
+  std::int64_t inserted = 0;
   std::vector<std::array<std::int32_t, 2>> entries;
   LoopGuard guard("SLKCTR");
   for (std::int32_t x = 1; x <= FLAGS(flagw::NNODE) && IERR == 0; ++x) {
-    std::int64_t rp = std::int64_t{gar_pcsptrsthermalold(x)} + shift;
-    gar_pcsptrsthermalold(x) = static_cast<std::int32_t>(w + 1);
+    std::int64_t rp = std::int64_t{gar_pcsptrsthermalold(x)} + list.shift();
+    gar_pcsptrsthermalold(x) = static_cast<std::int32_t>(list.written() + 1);
     for (int k = 0; k < kKinds && IERR == 0; ++k) {
       link_entries(k, x, entries);
       for (const auto& e : entries) {
-        put(e[0]);
-        put(e[1]);
+        list.put(e[0]);
+        list.put(e[1]);
         inserted += 2;
       }
       while (IERR == 0) {
         guard.tick();
-        const std::int32_t v = read(rp);
-        const std::int32_t next = read(rp + 1);
+        const std::int32_t v = list.read(rp);
+        const std::int32_t next = list.read(rp + 1);
         if (IERR != 0) break;
         rp += 2;
         if (v > 0) {
-          put(v);
-          put(next);
+          list.put(v);
+          list.put(next);
         } else if (v < 0 && next == 0) {
-          put(static_cast<std::int32_t>(v - inserted));
-          put(0);
+          list.put(static_cast<std::int32_t>(v - inserted));
+          list.put(0);
           break;
         } else {
           IERR = 11;  // a run without its end words: the list is broken
@@ -281,7 +255,7 @@ void SLKCTR(LoadContext& ctx, std::int32_t& IERR) {
       }
     }
   }
-  ctx.npcs = static_cast<std::int32_t>(w);
+  ctx.npcs = static_cast<std::int32_t>(list.written());
 }
 
 // ---- Fluid (mass-flow) links -----------------------------------------------------
