@@ -31,6 +31,18 @@ void require_room(std::string_view routine, std::int64_t needed, std::int64_t av
   }
 }
 
+// The start of a search of n records in a list with room for `room`: nothing
+// found yet; false (IERR 1) when there is nothing to search.
+bool search_start(std::string_view routine, std::int32_t n, std::int64_t room, std::int32_t& ierr,
+                  std::int32_t& found, std::int32_t& pos) {
+  found = 0;
+  pos = 0;
+  ierr = n < 1 ? 1 : 0;
+  if (ierr != 0) return false;
+  require_room(routine, n, room);
+  return true;
+}
+
 template <class T>
 int three_way(const T& a, const T& b) noexcept {
   return a < b ? -1 : (b < a ? 1 : 0);
@@ -125,11 +137,7 @@ int compare_magnitudes(std::span<const std::int32_t> a, std::span<const std::int
 
 void SOFNDI(std::span<const std::int32_t> LIST, std::int32_t N, std::int32_t VALUE,
             std::int32_t& IERR, std::int32_t& FOUND, std::int32_t& IPOS) {
-  FOUND = 0;
-  IPOS = 0;
-  IERR = N < 1 ? 1 : 0;
-  if (IERR != 0) return;
-  require_room("SOFNDI", N, static_cast<std::int64_t>(LIST.size()));
+  if (!search_start("SOFNDI", N, static_cast<std::int64_t>(LIST.size()), IERR, FOUND, IPOS)) return;
   bisect("SOFNDI", N,
          [&](std::int32_t k) { return three_way(LIST[static_cast<std::size_t>(k - 1)], VALUE); },
          FOUND, IPOS);
@@ -137,11 +145,7 @@ void SOFNDI(std::span<const std::int32_t> LIST, std::int32_t N, std::int32_t VAL
 
 void SOFNDZ(kalvir::CharRows LIST, std::int32_t N, std::string_view TEXT, std::int32_t& IERR,
             std::int32_t& FOUND, std::int32_t& IPOS) {
-  FOUND = 0;
-  IPOS = 0;
-  IERR = N < 1 ? 1 : 0;
-  if (IERR != 0) return;
-  require_room("SOFNDZ", N, LIST.size());
+  if (!search_start("SOFNDZ", N, LIST.size(), IERR, FOUND, IPOS)) return;
   bisect("SOFNDZ", N, [&](std::int32_t k) { return kalvir::compare_padded(LIST(k), TEXT); }, FOUND,
          IPOS);
 }
@@ -165,21 +169,13 @@ void SOFNDM(std::span<const std::int32_t> LIST, std::int32_t NKEY, std::int32_t 
 
 void SRFNDI(std::span<const std::int32_t> LIST, std::int32_t N, std::int32_t VALUE,
             std::int32_t& IERR, std::int32_t& FOUND, std::int32_t& IPOS) {
-  FOUND = 0;
-  IPOS = 0;
-  IERR = N < 1 ? 1 : 0;
-  if (IERR != 0) return;
-  require_room("SRFNDI", N, static_cast<std::int64_t>(LIST.size()));
+  if (!search_start("SRFNDI", N, static_cast<std::int64_t>(LIST.size()), IERR, FOUND, IPOS)) return;
   scan("SRFNDI", N, [&](std::int32_t k) { return LIST[static_cast<std::size_t>(k - 1)] == VALUE; }, FOUND, IPOS);
 }
 
 void SRFNDZ(kalvir::CharRows LIST, std::int32_t N, std::string_view TEXT, std::int32_t& IERR,
             std::int32_t& FOUND, std::int32_t& IPOS) {
-  FOUND = 0;
-  IPOS = 0;
-  IERR = N < 1 ? 1 : 0;
-  if (IERR != 0) return;
-  require_room("SRFNDZ", N, LIST.size());
+  if (!search_start("SRFNDZ", N, LIST.size(), IERR, FOUND, IPOS)) return;
   scan("SRFNDZ", N, [&](std::int32_t k) { return kalvir::compare_padded(LIST(k), TEXT) == 0; }, FOUND, IPOS);
 }
 
