@@ -71,17 +71,6 @@ inline std::string cut(std::string s, std::size_t n) {
   return s;
 }
 
-// Blank-padded comparison: the shorter text counts as padded with blanks.
-inline int compare_padded(std::string_view a, std::string_view b) noexcept {
-  const std::size_t n = std::max(a.size(), b.size());
-  for (std::size_t i = 0; i < n; ++i) {
-    const unsigned char ca = i < a.size() ? static_cast<unsigned char>(a[i]) : ' ';
-    const unsigned char cb = i < b.size() ? static_cast<unsigned char>(b[i]) : ' ';
-    if (ca != cb) return ca < cb ? -1 : 1;
-  }
-  return 0;
-}
-
 // First character that is neither blank nor tab; blank when there is none.
 inline char first_significant(std::string_view s) noexcept {
   for (const char c : s)

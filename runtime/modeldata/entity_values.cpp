@@ -7,6 +7,7 @@
 #include "runtime/control/global_arrays.h"
 #include "runtime/control/messages.h"
 #include "runtime/modeldata/entity_text.h"
+#include "runtime/modeldata/search_sort.h"
 
 namespace kalvir {
 namespace {
@@ -207,7 +208,7 @@ void SPRENT(std::string_view NAME, std::int32_t& CODE) {
   for (std::int32_t g = 1; g <= ngroups; ++g) {
     const std::int32_t n = kalvir::attribute_count(kalvir::kAttributeGroups[static_cast<std::size_t>(g - 1)]);
     for (std::int32_t i = 1; i <= n; ++i) {
-      if (kalvir::entity::compare_padded(SPRNOD(i, g).view(), NAME) == 0) {
+      if (kalvir::compare_padded(SPRNOD(i, g).view(), NAME) == 0) {
         CODE = g * 100 + i;
         return;
       }

@@ -9,6 +9,7 @@
 #include "runtime/control/global_arrays.h"
 #include "runtime/control/messages.h"
 #include "runtime/modeldata/entity_text.h"
+#include "runtime/modeldata/search_sort.h"
 
 namespace kalvir {
 namespace {
@@ -439,12 +440,12 @@ void LGTALI(std::int32_t ISUB, std::string_view ALIAS, std::int32_t& NODE, std::
   std::int64_t b = hi + 1;
   while (a < b) {
     const std::int64_t mid = a + (b - a) / 2;
-    if (kalvir::entity::compare_padded(gar_nodealiasnames(mid), ALIAS) < 0)
+    if (kalvir::compare_padded(gar_nodealiasnames(mid), ALIAS) < 0)
       a = mid + 1;
     else
       b = mid;
   }
-  if (a <= hi && kalvir::entity::compare_padded(gar_nodealiasnames(a), ALIAS) == 0) NODE = gar_nodealiasnumbers(a);
+  if (a <= hi && kalvir::compare_padded(gar_nodealiasnames(a), ALIAS) == 0) NODE = gar_nodealiasnumbers(a);
 }
 
 bool kalvir::user_node_number(std::int32_t isub, std::string_view text, std::int32_t& number) {
