@@ -17,25 +17,12 @@ namespace {
 // Submodel of every internal node index; built on first use.
 std::vector<std::int32_t> ndtomod;
 
-// The number of submodels that MODDIR and NAMES can actually describe: a
-// corrupt count must not lead the lookups outside the arrays.
-std::int32_t usable_nsub(const ModelDirectory& dir, std::int32_t nsub, const ModelNames& names) {
-  const std::int64_t cols = dir.cols() - 1;
-  return static_cast<std::int32_t>(std::max<std::int64_t>(0, std::min({static_cast<std::int64_t>(nsub), cols, names.size()})));
-}
-
 bool rows_ok(const ModelDirectory& dir, std::int32_t nrows, std::int32_t row) {
   return row >= 1 && row <= nrows && row <= dir.rows();
 }
 
 std::int32_t level(const ModelDirectory& dir, std::int32_t m) { return dir(1, m); }
 std::int32_t subtree(const ModelDirectory& dir, std::int32_t m) { return dir(2, m); }
-
-// Last column of the descendants of m (m itself when it has none), kept inside 1..nsub.
-std::int32_t subtree_end(const ModelDirectory& dir, std::int32_t m, std::int32_t nsub) {
-  const std::int64_t last = static_cast<std::int64_t>(m) + subtree(dir, m) - 1;
-  return static_cast<std::int32_t>(std::clamp<std::int64_t>(last, m, nsub));
-}
 
 std::int32_t total_nodes() { return gfl_getnumthermalnodes() + gfl_getnumfluidnodes(); }
 
@@ -57,6 +44,16 @@ void build_ndtomod() {
 }
 
 }  // namespace
+
+std::int32_t usable_nsub(const ModelDirectory& dir, std::int32_t nsub, const ModelNames& names) {
+  const std::int64_t cols = dir.cols() - 1;
+  return static_cast<std::int32_t>(std::max<std::int64_t>(0, std::min({static_cast<std::int64_t>(nsub), cols, names.size()})));
+}
+
+std::int32_t subtree_end(const ModelDirectory& dir, std::int32_t m, std::int32_t nsub) {
+  const std::int64_t last = static_cast<std::int64_t>(m) + subtree(dir, m) - 1;
+  return static_cast<std::int32_t>(std::clamp<std::int64_t>(last, m, nsub));
+}
 
 void model_tree_reset_for_tests() { ndtomod.clear(); }
 

@@ -31,6 +31,14 @@ using PathComponent = Chars<24>;              // one submodel name of a path
 inline constexpr std::int32_t kMaxPathComponents = 99;
 inline constexpr std::int32_t kMaxPathCandidates = 100;
 
+// The number of submodels that DIR and NAMES can actually describe: a corrupt
+// count must not lead the lookups outside the arrays.
+std::int32_t usable_nsub(const ModelDirectory& dir, std::int32_t nsub, const ModelNames& names);
+
+// Last column of the descendants of submodel m (m itself when it has none),
+// kept inside 1..nsub.
+std::int32_t subtree_end(const ModelDirectory& dir, std::int32_t m, std::int32_t nsub);
+
 // Forgets the node-to-submodel map of NDSSMD, so that a test can load a second
 // model into the same process. A run never calls it.
 void model_tree_reset_for_tests();

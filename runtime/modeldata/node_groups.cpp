@@ -22,17 +22,6 @@ constexpr std::size_t kMaxZlabel = 512;
 constexpr std::size_t kMaxItem = 40;
 constexpr std::size_t kCacheSize = 100;
 
-std::int32_t usable_nsub(std::int32_t nsub) {
-  return static_cast<std::int32_t>(std::clamp<std::int64_t>(
-      nsub, 0, std::min<std::int64_t>(gar_modeldirectory.cols() - 1, gar_modelnames.size())));
-}
-
-// Last column of the subtree of m, kept inside 1..nsub.
-std::int32_t subtree_end(std::int32_t m, std::int32_t nsub) {
-  return static_cast<std::int32_t>(
-      std::clamp<std::int64_t>(static_cast<std::int64_t>(m) + gar_modeldirectory(2, m) - 1, m, nsub));
-}
-
 std::string_view node_label(std::int32_t i, std::int32_t nnode) {
   if (i >= 1 && i <= nnode && i <= gar_thermalnodelabels.size()) return gar_thermalnodelabels(i);
   if (i > nnode && i - nnode <= gar_fluidnodelabels.size()) return gar_fluidnodelabels(i - nnode);
@@ -169,14 +158,14 @@ void report_no_room(std::int32_t cap, std::int32_t code, std::string_view caller
 bool NDOFZL(std::int32_t REF, std::int32_t NSUB, std::int32_t NNODE, std::int32_t I, std::int32_t REPORT,
             std::string_view CALLER, std::string_view ZLABEL, std::int32_t& IERR) {
   IERR = 0;
-  const std::int32_t nsub = kalvir::usable_nsub(NSUB);
+  const std::int32_t nsub = kalvir::usable_nsub(gar_modeldirectory, NSUB, gar_modelnames);
   const std::int32_t nf = FLAGS(flagw::NF);
   bool in_scope;
   if (REF == 1 && nsub >= 1) {
     in_scope = true;
   } else if (REF >= 2 && REF <= nsub) {
     const std::int32_t s = NDSSMD(I);
-    in_scope = s >= REF && s <= kalvir::subtree_end(REF, nsub);
+    in_scope = s >= REF && s <= kalvir::subtree_end(gar_modeldirectory, REF, nsub);
   } else if (REF <= -1 && REF >= -nsub) {
     in_scope = NDSSMD(I) == -REF;
   } else {
@@ -253,7 +242,7 @@ void Lschnd(std::int32_t CNUM, std::int32_t MAXN, std::string_view KIND, std::in
     return;
   }
 
-  const std::int32_t nsub = kalvir::usable_nsub(FLAGS(flagw::NSUB));
+  const std::int32_t nsub = kalvir::usable_nsub(gar_modeldirectory, FLAGS(flagw::NSUB), gar_modelnames);
   if (std::abs(SMOD) < 1 || std::abs(SMOD) > nsub || std::abs(CNUM) < 1 || std::abs(CNUM) > nsub ||
       gar_modeldirectory.rows() < 16) {
     IERR = 1;
@@ -264,7 +253,7 @@ void Lschnd(std::int32_t CNUM, std::int32_t MAXN, std::string_view KIND, std::in
     return;
   }
   const std::int32_t first = std::abs(SMOD);
-  const std::int32_t last = SMOD > 0 ? kalvir::subtree_end(SMOD, nsub) : first;
+  const std::int32_t last = SMOD > 0 ? kalvir::subtree_end(gar_modeldirectory, SMOD, nsub) : first;
   const std::int64_t t1 = gar_modeldirectory(3, first) + 1LL;
   const std::int64_t t2 = std::min<std::int64_t>(gar_modeldirectory(3, last + 1), nnode);
   const std::int64_t f1 = gar_modeldirectory(16, first) + 1LL;
@@ -321,7 +310,7 @@ void NDSOZL(std::string_view ZLABEL, std::int32_t ISUB, std::span<std::int32_t> 
     if (REPORT != 0) SETERX("Node list is too short for data@Contact central support", 3, 1, "NDSOZL");
     return;
   }
-  const std::int32_t nsub = kalvir::usable_nsub(FLAGS(flagw::NSUB));
+  const std::int32_t nsub = kalvir::usable_nsub(gar_modeldirectory, FLAGS(flagw::NSUB), gar_modelnames);
   if (ISUB == 0 || std::abs(ISUB) > nsub || gar_modeldirectory.rows() < 16) {
     IERR = 2;
     if (REPORT != 0) SETERX("Invalid model number@Contact central support", 3, 2, "NDSOZL");
@@ -334,7 +323,7 @@ void NDSOZL(std::string_view ZLABEL, std::int32_t ISUB, std::span<std::int32_t> 
     return;
   }
   const std::int32_t first = std::abs(ISUB);
-  const std::int32_t last = ISUB > 0 ? kalvir::subtree_end(ISUB, nsub) : first;
+  const std::int32_t last = ISUB > 0 ? kalvir::subtree_end(gar_modeldirectory, ISUB, nsub) : first;
   auto take = [&](std::int64_t lo, std::int64_t hi, std::int32_t offset) {
     for (std::int64_t k = std::max<std::int64_t>(lo, 1); k <= hi; ++k) {
       const auto i = static_cast<std::int32_t>(k + offset);
