@@ -16,6 +16,7 @@
 #include "runtime/control/global_arrays.h"
 #include "runtime/control/messages.h"
 #include "runtime/control/run_end.h"
+#include "runtime/platform/fixed_string.h"
 
 namespace kalvir::acds {
 namespace {
@@ -62,7 +63,9 @@ TimeSlice GetTimeInterpParams(const ModelNode& node) {
 }
 
 [[noreturn]] void row_read_failed(hid_t dataset, const char* routine) {
-  SETERX("Cannot read ACD dataset@@Dataset: " + acdio::object_name(dataset) + "<NL>ACD file: " +
+  // The name is cut at 100 characters; a cut can end on a blank.
+  const std::string name = acdio::object_name(dataset);
+  SETERX("Cannot read ACD dataset@@Dataset: " + std::string(trim_right(name)) + "<NL>ACD file: " +
              std::string(acd_file_name()) + "@",
          4, 1, routine);
   internal_stop(routine);

@@ -374,19 +374,33 @@ TEST_F(AcdSolution, ValuesOneRowShortEndsTheRun) {
 }
 
 TEST_F(AcdSolution, RowThatCannotBeReadEndsTheRun) {
-  write(nested_file());
-  acds_open("MAIN");
-  // A dataset of another shape in place of the solar values of SUB1.
-  auto& sub1 = *kalvir::acds::solution_state().main->children[0];
-  sub1.flux[kalvir::acds::kSolar].values =
-      kalvir::acdio::open_dataset(kalvir::acds::solution_state().file.get(), "/Submodels/SUB1/Mission/Times");
-  const auto run = run_captured([] { update_at(3.0); });
-  EXPECT_EQ(run.status, 1);
-  ASSERT_FALSE(run.messages.empty());
-  EXPECT_EQ(run.messages.back().routine, "(acds)Load2DDatasetRowDble");
-  EXPECT_EQ(run.messages.back().code, 1);
-  EXPECT_EQ(run.messages.back().text,
-            kalvir::test::printed("Cannot read ACD dataset@@Dataset: /Submodels/SUB1/Mission/Times<NL>ACD file: MAIN.acd@"));
+  // The message names the dataset by its path, cut at 100 characters and
+  // without the trailing blanks that a cut may leave.
+  const std::string long_path = "/" + std::string(98, 'L') + " tail";
+  const struct {
+    std::string path, named;
+  } cases[] = {
+      {"/Submodels/SUB1/Mission/Times", "/Submodels/SUB1/Mission/Times"},
+      {long_path, long_path.substr(0, 99)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
+    write(nested_file());
+    acd::replace_dataset_1d(file(), c.path, {0.0, 4.0, 10.0});
+    acds_open("MAIN");
+    // A dataset of another shape in place of the solar values of SUB1.
+    auto& sub1 = *kalvir::acds::solution_state().main->children[0];
+    sub1.flux[kalvir::acds::kSolar].values =
+        kalvir::acdio::open_dataset(kalvir::acds::solution_state().file.get(), c.path);
+    const auto run = run_captured([] { update_at(3.0); });
+    EXPECT_EQ(run.status, 1);
+    ASSERT_FALSE(run.messages.empty());
+    EXPECT_EQ(run.messages.back().routine, "(acds)Load2DDatasetRowDble");
+    EXPECT_EQ(run.messages.back().code, 1);
+    EXPECT_EQ(run.messages.back().text,
+              kalvir::test::printed("Cannot read ACD dataset@@Dataset: " + c.named + "<NL>ACD file: MAIN.acd@"));
+    acds_close();
+  }
 }
 
 TEST_F(AcdSolution, ConductorOfASubmodelIsNoMatch) {
