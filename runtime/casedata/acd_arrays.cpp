@@ -299,9 +299,9 @@ void acda_getarraydata(std::int32_t& NARRAYS, std::int32_t& NVALUES, std::int32_
   const std::string where = path_of(node);
   const Handle arrays = check.group(node.group, "ModelData/Arrays", where + "/ModelData/Arrays");
   const std::string item = kalvir::acdio::object_name(arrays.get());
-  const std::int32_t narrays = count_attribute(check, arrays.get(), "numberOfArrays", item);
   const std::int32_t nvalues = count_attribute(check, arrays.get(), "numberOfArrayValues", item);
   const std::int32_t nindex = count_attribute(check, arrays.get(), "numberOfArrayIndexValues", item);
+  const std::int32_t narrays = count_attribute(check, arrays.get(), "numberOfArrays", item);
   if (narrays < 1) return;  // no arrays: no values either
 
   read_records(arrays.get(), item, narrays, nvalues, nindex, r.records);

@@ -301,6 +301,19 @@ TEST_F(AcdArrays, InconsistentArrayGroupsEndTheRun) {
        "(acda)GenerateIntegerArrayData"},
       {"count attribute missing", {}, [](auto& f) { acd::remove_attribute(f, "/ModelData/Arrays", "numberOfArrays"); },
        "Cannot read ACD attribute"},
+      // The value count is read first, then the index count, then the array count.
+      {"all count attributes missing", {},
+       [](auto& f) {
+         for (const char* name : {"numberOfArrays", "numberOfArrayIndexValues", "numberOfArrayValues"})
+           acd::remove_attribute(f, "/ModelData/Arrays", name);
+       },
+       "numberOfArrayValues of"},
+      {"index and array counts missing", {},
+       [](auto& f) {
+         for (const char* name : {"numberOfArrays", "numberOfArrayIndexValues"})
+           acd::remove_attribute(f, "/ModelData/Arrays", name);
+       },
+       "numberOfArrayIndexValues of"},
       {"records not compound", {},
        [](auto& f) { acd::replace_dataset_1d(f, "/ModelData/Arrays/ArrayInformation", {1.0, 2.0}); },
        "Cannot read ACD dataset"},
