@@ -304,8 +304,8 @@ void acda_getarraydata(std::int32_t& NARRAYS, std::int32_t& NVALUES, std::int32_
   const std::int32_t narrays = count_attribute(check, arrays.get(), "numberOfArrays", item);
   if (narrays < 1) return;  // no arrays: no values either
 
-  read_records(arrays.get(), item, narrays, nvalues, nindex, r.records);
-  // ArrayData is checked before the results are sized by the counts.
+  // The values first, then the records. ArrayData is checked before the
+  // results are sized by the count.
   std::vector<double> reals;
   if (nvalues >= 1) {
     const Handle data =
@@ -313,6 +313,7 @@ void acda_getarraydata(std::int32_t& NARRAYS, std::int32_t& NVALUES, std::int32_
     reals.resize(static_cast<std::size_t>(nvalues));
     check.read(data.get(), reals, item + "/ArrayData");
   }
+  read_records(arrays.get(), item, narrays, nvalues, nindex, r.records);
   std::vector<std::int32_t> ints;
   ints.reserve(static_cast<std::size_t>(nindex));
   for (const ArrayRecord& a : r.records)

@@ -319,6 +319,10 @@ TEST_F(AcdArrays, InconsistentArrayGroupsEndTheRun) {
        "Cannot read ACD dataset"},
       {"data as text", {}, [](auto& f) { acd::replace_dataset_strings(f, "/ModelData/Arrays/ArrayData", {"1"}); },
        "Cannot read ACD dataset"},
+      // ArrayData is read before the records are looked at.
+      {"data as text and a table of four dimensions", [](auto& a) { a.records[1].numberOfDimensions = 4; },
+       [](auto& f) { acd::replace_dataset_strings(f, "/ModelData/Arrays/ArrayData", {"1"}); },
+       "Cannot read ACD dataset"},
   };
   std::vector<std::vector<double>> rows(3, std::vector<double>(4, 0.0));
   for (const Case& c : cases) {
