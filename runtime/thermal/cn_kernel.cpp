@@ -413,16 +413,22 @@ void S9NEWT(CnWork& WORK) {
              GLOI.NDTROC, GLOI.NRLXCC, GLOR.RELXCC, T, pos.cube, pos.fourth);
     }
     S9ARTH(WORK);
-    if (hot != 0) fatal_node_message(kRunawayText, hot, "S9NewT");
-    if (GLOR.RELXCC <= GLOR.RELXCA) break;
-    // An attempt is judged on its own iterations: a retried attempt of the
-    // same step gets NLOOP iterations of its own (LOOPCT counts them all).
-    if (j >= GLOI.NLOOP) {
+    bool ended = true;
+    if (GLOR.RELXCC <= GLOR.RELXCA) {
+      // converged
+    } else if (j >= GLOI.NLOOP) {
+      // An attempt is judged on its own iterations: a retried attempt of the
+      // same step gets NLOOP iterations of its own (LOOPCT counts them all).
       SETERX("SLCRNC: Solution failed to converge@NLOOP exceeded", 3, 2, "S9NewT");
-      break;
+    } else if (GLOR.RELXCC < 10.0 * GLOR.RELXCA && GLOR.DTROCC > GLOR.DTROCA) {
+      // the step control will reject the attempt
+    } else {
+      extrapolate(WORK, j, WORK.snap1, WORK.snap2);
+      ended = false;
     }
-    if (GLOR.RELXCC < 10.0 * GLOR.RELXCA && GLOR.DTROCC > GLOR.DTROCA) break;
-    extrapolate(WORK, j, WORK.snap1, WORK.snap2);
+    // A runaway ends the run however the iteration ended, converged included.
+    if (hot != 0) fatal_node_message(kRunawayText, hot, "S9NewT");
+    if (ended) break;
   }
   stat_setstatst(changed);
 }

@@ -344,6 +344,32 @@ TEST(CnKernel, IterateBeyondTheLimitPrintsTheWarningPageAndEndsTheRun) {
   EXPECT_NE(out.find("S9NewT"), std::string::npos);
 }
 
+TEST(CnKernel, RunawayIterateEndsTheRunAfterTheEndingTestsOfItsIteration) {
+  // The huge load arrives in the first iteration: with NLOOP 1 that iteration
+  // also exhausts the limit, whose message comes first.
+  struct Case {
+    std::int32_t nloop;
+    std::vector<std::int32_t> codes;
+  };
+  for (const Case& c : {Case{1, {2, 1}}, Case{100, {1}}}) {
+    build_cooling_node(0.0, 1.0, 1.0);
+    GLOI.NLOOP = c.nloop;
+    block_log().on_v1 = [] {
+      if (GLOR.TIMEM == GLOR.TIMEN && GLOR.TIMEN > 0.0) gar_thermalnodeheatsourcesinternal(1) = 1.0e14;
+    };
+    std::vector<Message> msgs;
+    EXPECT_EQ(run_capturing([] { SLCRNC(); }, msgs), 1) << c.nloop;
+    std::vector<std::int32_t> codes;
+    for (const Message& m : msgs) {
+      EXPECT_EQ(m.routine, "S9NewT") << c.nloop;
+      codes.push_back(m.code);
+    }
+    EXPECT_EQ(codes, c.codes) << c.nloop;
+    ASSERT_FALSE(msgs.empty());
+    EXPECT_EQ(msgs.back().text, printed("SLCRNC: Temperature > 1.0D10 detected@ Node 1 in main model"));
+  }
+}
+
 TEST(CnKernel, DtrocaBoundsTheRateChangeOfEveryAcceptedStep) {
   const double tau = 5.0;
   build_cooling_node(100.0, 10.0 * tau, 10.0);
