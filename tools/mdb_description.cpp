@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "runtime/control/control_constants.h"
+#include "runtime/fluids/interface/fluid_names.h"
 #include "runtime/platform/fixed_string.h"
 
 namespace kalvir::mdbw {
@@ -344,6 +345,11 @@ class Reader {
         {"VDT", &FluidNode::VDT}};
     for (const auto& [key, field] : reals) f.*field = l.option<double>(key).value_or(0.0);
     f.fluid = l.text_option("fluid", kNameWidth).value_or(f.fluid);
+    if (FTYPEI(f.fluid) == 0) {
+      std::string known;
+      for (const auto n : fluids::kFluidNames) known += (known.empty() ? "" : ", ") + std::string(n);
+      l.fail("unknown fluid " + quoted(f.fluid) + " (" + known + ")");
+    }
     f.status = l.letter_option("status").value_or(f.status);
     f.label = l.text_option("label", kNameWidth).value_or("");
     f.FRG = l.text_option("FRG", kFluidCodeWidth).value_or(f.FRG);

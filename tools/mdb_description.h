@@ -14,6 +14,7 @@
 //   node N [T= C= QA= QE= QI= QS= QR= A= ALP= EPS= QAI= QEI= QSI= FX= FY= FZ=]
 //        [status=D] [label=TEXT]           a thermal node
 //   fluidnode N [fluid=WATER] [status=N] [label=TEXT] [FRG=TEXT] [FST=PT]
+//        (fluid: a built-in fluid name, AMMONIA, WATER, AIR, ...)
 //        [A= FD= FL= P= FE= T= FF= FQ= FM= FH= FR= FX= FY= FZ=
 //         VQ= FLA= VOL= PHI= FW= CMP= VDT=]
 //   GL END1 END2 VALUE [act=A]             also GR, GF and GV
