@@ -14,16 +14,6 @@ namespace {
 using V = std::vector<std::int32_t>;
 using E = std::vector<Entry>;
 
-bool mentions(const LoadOutcome& r, std::string_view text) {
-  return joined_frames(r.printed).find(text) != std::string::npos;
-}
-
-void load_ok(const mdbw::Model& m, const TempDir& dir) {
-  const LoadOutcome r = load_model(m, dir);
-  ASSERT_EQ(r.status, 0) << r.printed;
-  ASSERT_EQ(r.ierr, 0) << r.printed;
-}
-
 TEST(Fpcs, TwoFluidNodesJoinedByOneLink) {
   mdbw::Model m;
   m.name = "LOOP";

@@ -15,10 +15,6 @@ namespace {
 using V = std::vector<std::int32_t>;
 using E = std::vector<Entry>;
 
-bool mentions(const LoadOutcome& r, std::string_view text) {
-  return joined_frames(r.printed).find(text) != std::string::npos;
-}
-
 struct QuadCase {
   const char* what;
   V quad;

@@ -23,10 +23,6 @@ std::vector<std::int32_t> dir_column(std::int32_t m) {
   return v;
 }
 
-bool mentions(const LoadOutcome& r, std::string_view text) {
-  return joined_frames(r.printed).find(text) != std::string::npos;
-}
-
 TEST(MdbLoad, MinimalThermalModelFillsNodesConductorsAndDirectory) {
   TempDir dir;
   const LoadOutcome r = load_model(three_node_model(), dir);

@@ -14,12 +14,6 @@ namespace {
 using V = std::vector<std::int32_t>;
 using E = std::vector<Entry>;
 
-void load_ok(const mdbw::Model& m, const TempDir& dir) {
-  const LoadOutcome r = load_model(m, dir);
-  ASSERT_EQ(r.status, 0) << r.printed;
-  ASSERT_EQ(r.ierr, 0) << r.printed;
-}
-
 TEST(Pcs, PackedListsOfThreeNodesWithTwoLinearConductors) {
   TempDir dir;
   load_ok(three_node_model(), dir);

@@ -1,5 +1,7 @@
 #include "tests/support/mdb_fixtures.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <fstream>
 
@@ -71,6 +73,16 @@ LoadOutcome load_bytes(const std::vector<std::byte>& bytes, const mdbw::Sizes& s
 
 LoadOutcome load_model(const mdbw::Model& model, const TempDir& dir) {
   return load_image(mdbw::build_mdb(model), mdbw::model_sizes(model), model.name, dir);
+}
+
+void load_ok(const mdbw::Model& model, const TempDir& dir) {
+  const LoadOutcome r = load_model(model, dir);
+  ASSERT_EQ(r.status, 0) << r.printed;
+  ASSERT_EQ(r.ierr, 0) << r.printed;
+}
+
+bool mentions(const LoadOutcome& r, std::string_view text) {
+  return joined_frames(r.printed).find(text) != std::string::npos;
 }
 
 void set_record_word(mdbw::MdbImage& image, std::size_t index, std::size_t word, std::int32_t value) {

@@ -42,6 +42,10 @@ LoadOutcome load_bytes(const std::vector<std::byte>& bytes, const mdbw::Sizes& s
                        const TempDir& dir);
 // The same for a model description.
 LoadOutcome load_model(const mdbw::Model& model, const TempDir& dir);
+// Loads a model description that must load: a failed load fails the test.
+void load_ok(const mdbw::Model& model, const TempDir& dir);
+// Whether the printed frames of a load mention text.
+bool mentions(const LoadOutcome& r, std::string_view text);
 
 // Word `word` (1-4) of the header record of list `list` of submodel `isub`
 // := value.
