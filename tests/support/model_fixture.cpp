@@ -11,6 +11,7 @@
 #include "runtime/control/status.h"
 #include "runtime/modeldata/model_tree.h"
 #include "runtime/modeldata/node_groups.h"
+#include "tests/support/packed_list_fixture.h"
 
 namespace kalvir::test {
 namespace {
@@ -110,10 +111,6 @@ void build_model(const ModelSpec& spec) {
   // conductor stands negated at its first node.
   std::vector<std::int32_t> pcs;
   std::vector<std::int32_t> pcs_ptr;
-  auto end_run = [](std::vector<std::int32_t>& list) {
-    list.push_back(-static_cast<std::int32_t>(list.size() + 2));
-    list.push_back(0);
-  };
   auto add_entries = [](std::vector<std::int32_t>& list, const std::vector<Conductor>& conds, int node, bool signed_kind,
                         int other_offset) {
     for (const Conductor& c : conds) {
@@ -135,14 +132,7 @@ void build_model(const ModelSpec& spec) {
     add_entries(pcs, gf, i, true, 0);
     end_run(pcs);
   }
-  std::vector<std::int32_t> tail{0, static_cast<std::int32_t>(spec.ties.size())};
-  for (const TieSpec& t : spec.ties) {
-    tail.push_back(t.source);
-    tail.push_back(static_cast<std::int32_t>(t.targets.size()));
-    tail.insert(tail.end(), t.targets.begin(), t.targets.end());
-  }
-  tail[0] = static_cast<std::int32_t>(tail.size());
-  pcs.insert(pcs.end(), tail.begin(), tail.end());
+  const std::int32_t tie_length = append_tie_tail(pcs, spec.ties);
 
   // Fluid lists: the link run (other fluid node, link) ended by -q, 0, then
   // the linear, radiative and fluidic runs to thermal nodes, each ended by 0.
@@ -174,7 +164,7 @@ void build_model(const ModelSpec& spec) {
   FLAGS(flagw::NGR) = static_cast<std::int32_t>(gr.size());
   FLAGS(flagw::NGV) = static_cast<std::int32_t>(gv.size());
   FLAGS(24) = static_cast<std::int32_t>(pcs.size());
-  FLAGS(flagw::NTIELEN) = tail[0];
+  FLAGS(flagw::NTIELEN) = tie_length;
   FLAGS(flagw::NSUB) = nsub;
   FLAGS(flagw::CHARLEN) = 133;
   FLAGS(flagw::DYSTOR) = 64;

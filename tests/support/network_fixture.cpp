@@ -12,17 +12,12 @@
 #include "runtime/control/status.h"
 #include "runtime/modeldata/model_tree.h"
 #include "runtime/modeldata/node_groups.h"
+#include "tests/support/packed_list_fixture.h"
 
 namespace kalvir::test {
 namespace {
 
 constexpr int kRows = 18;
-
-// One run of a node's packed list: its pairs, then -q and the 0 at q.
-void end_run(std::vector<std::int32_t>& pcs) {
-  pcs.push_back(-(static_cast<std::int32_t>(pcs.size()) + 2));
-  pcs.push_back(0);
-}
 
 // Entries [other node, conductor] of node i in one kind, conductors in order.
 // A fluidic conductor stands negated in the list of its first node.
@@ -76,14 +71,7 @@ void build_network(const NetworkSpec& spec) {
       end_run(pcs);
     }
   }
-  std::vector<std::int32_t> tail{0, static_cast<std::int32_t>(spec.ties.size())};
-  for (const NetTie& t : spec.ties) {
-    tail.push_back(t.source);
-    tail.push_back(static_cast<std::int32_t>(t.targets.size()));
-    tail.insert(tail.end(), t.targets.begin(), t.targets.end());
-  }
-  tail[0] = static_cast<std::int32_t>(tail.size());
-  pcs.insert(pcs.end(), tail.begin(), tail.end());
+  const std::int32_t tie_length = append_tie_tail(pcs, spec.ties);
 
   std::int32_t info_len = 0, nreal = 0;
   for (const NetEvents& e : spec.events) {
@@ -100,7 +88,7 @@ void build_network(const NetworkSpec& spec) {
   FLAGS(19) = static_cast<std::int32_t>(spec.events.size());
   FLAGS(20) = nreal;
   FLAGS(24) = static_cast<std::int32_t>(pcs.size());
-  FLAGS(flagw::NTIELEN) = tail[0];
+  FLAGS(flagw::NTIELEN) = tie_length;
   FLAGS(flagw::NSUB) = 1;
   FLAGS(flagw::CHARLEN) = 133;
   FLAGS(flagw::DYSTOR) = spec.dystor;
