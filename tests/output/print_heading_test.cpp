@@ -12,6 +12,7 @@
 #include "runtime/output/print/page_layout.h"
 #include "runtime/output/print/solution_heading.h"
 #include "runtime/platform/units.h"
+#include "tests/output/print_job_fixture.h"
 #include "tests/support/model_fixture.h"
 #include "tests/support/test_support.h"
 
@@ -41,17 +42,12 @@ class PrintHeading : public ::testing::Test {
  protected:
   void SetUp() override {
     kalvir::test::build_model(one_submodel());
-    JOBINF.date = "05 March     2026";
-    JOBINF.time = "14:07:09";
-    JOBINF.model = "ORVIK_TESTBED_01";
-    PRTINF.w = {60, 20, 6, 1, 0, 0};
+    kalvir::test::set_print_job(20);
     GLOR = GlorBlock{};
-    GLOI.WIDTH = 80;
     GLOI.LOOPCT = 12;
     GLOI.FSTEPS = 3;
     GLOI.NCSGMN = kUndefined;
     GLOI.FNCSGM = kUndefined;
-    GLOC.HEADER = "";
     GLOC.SOLVER = "TRTH";
     GLOC.MODULE = "SLCRNC";
     GLOR.TIMEN = 100.0;

@@ -15,6 +15,7 @@
 #include "runtime/output/print/page_layout.h"
 #include "runtime/output/print/table_layout.h"
 #include "runtime/platform/units.h"
+#include "tests/output/print_job_fixture.h"
 #include "tests/support/model_fixture.h"
 #include "tests/support/test_support.h"
 
@@ -39,13 +40,8 @@ class NodeTable : public ::testing::Test {
  protected:
   void SetUp() override {
     kalvir::test::build_model(model());
-    JOBINF.date = "05 March     2026";
-    JOBINF.time = "14:07:09";
-    JOBINF.model = "ORVIK_TESTBED_01";
-    PRTINF.w = {60, 1, 6, 1, 0, 0};
+    kalvir::test::set_print_job(1);
     GLOR = GlorBlock{};
-    GLOI.WIDTH = 80;
-    GLOC.HEADER = "";
     GLOC.SOLVER = "";
     GLOC.MODULE = "";
     GLOC.TFORM = "*";

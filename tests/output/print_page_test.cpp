@@ -11,6 +11,7 @@
 #include "runtime/control/shared_blocks.h"
 #include "runtime/output/print/page_layout.h"
 #include "runtime/platform/process.h"
+#include "tests/output/print_job_fixture.h"
 #include "tests/support/model_fixture.h"
 #include "tests/support/test_support.h"
 
@@ -24,13 +25,8 @@ string blanks(std::size_t n) { return string(n, ' '); }
 class PrintPage : public ::testing::Test {
  protected:
   void SetUp() override {
-    JOBINF.date = "05 March     2026";
-    JOBINF.time = "14:07:09";
-    JOBINF.model = "ORVIK_TESTBED_01";
-    PRTINF.w = {60, 1, 6, 1, 0, 0};
-    GLOI.WIDTH = 80;
+    kalvir::test::set_print_job(1);
     GLOI.MLEVEL = 0;
-    GLOC.HEADER = "";
     kalvir::messages_reset_for_tests();
   }
   void TearDown() override {
