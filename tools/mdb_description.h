@@ -1,6 +1,6 @@
 // Text forms of an MDB fixture: the model description that the
 // kalvir_mdb_write command reads, and the sizes file that it writes beside the
-// MDB file for kalvir_mdb_inspect (a model program carries those words itself).
+// MDB file for kalvir_mdb_show (a model program carries those words itself).
 //
 // The description has one statement per line, words separated by blanks; "#"
 // starts a comment; a word may be quoted ("SOLAR PANEL") to hold blanks or a

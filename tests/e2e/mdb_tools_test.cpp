@@ -1,6 +1,6 @@
 // The MDB fixture commands run as a person runs them: kalvir_mdb_write turns
 // the sample description into an MDB file and its sizes file, and
-// kalvir_mdb_inspect loads that file with the program's loader and shows the
+// kalvir_mdb_show loads that file with the program's loader and shows the
 // lists; bad input ends either with a message and exit status 1.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -38,7 +38,7 @@ RunResult write_mdb(const fs::path& dir, const std::string& description) {
   return run(dir, "'" KALVIR_MDB_WRITE "' '" + description + "' .");
 }
 
-RunResult inspect(const fs::path& dir, const std::string& mdb) { return run(dir, "'" KALVIR_MDB_INSPECT "' " + mdb); }
+RunResult inspect(const fs::path& dir, const std::string& mdb) { return run(dir, "'" KALVIR_MDB_SHOW "' " + mdb); }
 
 bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
@@ -93,9 +93,9 @@ TEST(MdbTools, BadInputEndsWithAMessageAndStatusOne) {
   r = run(dir.path(), "'" KALVIR_MDB_WRITE "'");
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(contains(r.err, "usage: kalvir_mdb_write DESCRIPTION DIRECTORY")) << r.err;
-  r = run(dir.path(), "'" KALVIR_MDB_INSPECT "'");
+  r = run(dir.path(), "'" KALVIR_MDB_SHOW "'");
   EXPECT_EQ(r.status, 1);
-  EXPECT_TRUE(contains(r.err, "usage: kalvir_mdb_inspect FILE.MDB")) << r.err;
+  EXPECT_TRUE(contains(r.err, "usage: kalvir_mdb_show FILE.MDB")) << r.err;
 
   ASSERT_EQ(write_mdb(dir.path(), kSample).status, 0);
   // Without its sizes file.

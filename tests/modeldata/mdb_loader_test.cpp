@@ -365,7 +365,7 @@ TEST(MdbLoad, NodeNumbersThatDoNotAscendAreRejected) {
 }  // namespace
 }  // namespace kalvir::test
 
-#include "tools/mdb_inspect.h"
+#include "tools/mdb_show.h"
 
 namespace kalvir::test {
 namespace {

@@ -52,7 +52,7 @@ int usage() {
                "functions and their arguments:");
   for (const auto& f : kFunctions) std::fprintf(stderr, " %.*s(%d)", int(f.name.size()), f.name.data(), f.nargs);
   std::fprintf(stderr, "\n");
-  return 2;
+  return 1;
 }
 
 bool parse_number(const char* text, double& value) {
@@ -83,7 +83,7 @@ int main(int argc, char** argv) {
   const std::int32_t ifl = FTYPEI(args[1]);
   if (ifl == 0) {
     std::fprintf(stderr, "unknown fluid: %.*s\n", int(args[1].size()), args[1].data());
-    return 2;
+    return 1;
   }
   if (args.size() != static_cast<std::size_t>(2 + function->nargs)) return usage();
   std::vector<double> values;

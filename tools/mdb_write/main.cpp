@@ -3,7 +3,7 @@
 // DIRECTORY under the name the run looks for (the first eight characters of
 // the model name and ".MDB"), and beside it "<same stem>.flags" with the
 // model name and the FLAGS and SPRSIZ words that a model program generated
-// for the model would store; kalvir_mdb_inspect reads both. The FLAGS and
+// for the model would store; kalvir_mdb_show reads both. The FLAGS and
 // SPRSIZ lines are also printed.
 #include <cstdint>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "tools/mdb_inspect.h"
+#include "tools/mdb_show.h"
 
 #include <sstream>
 

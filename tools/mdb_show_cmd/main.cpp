@@ -1,4 +1,4 @@
-// kalvir_mdb_inspect FILE.MDB: loads an MDB file with the program's own loader
+// kalvir_mdb_show FILE.MDB: loads an MDB file with the program's own loader
 // and prints what the load left: the model directory, the thermal nodes, the
 // packed and record forms of the connection lists, the node tie tail, the
 // fluid lists and the mass-flow links.
@@ -28,17 +28,17 @@
 #include "runtime/platform/process.h"
 #include "runtime/platform/units.h"
 #include "tools/mdb_description.h"
-#include "tools/mdb_inspect.h"
+#include "tools/mdb_show.h"
 
 namespace {
 
 constexpr const char* kUsage =
-    "usage: kalvir_mdb_inspect FILE.MDB\n"
+    "usage: kalvir_mdb_show FILE.MDB\n"
     "loads FILE.MDB sized by FILE.flags beside it (model name, FLAGS and SPRSIZ words, as kalvir_mdb_write\n"
     "writes them) and prints the model directory, the connection lists, the tie tail and the fluid lists\n";
 
 int fail(const std::string& text) {
-  std::fprintf(stderr, "kalvir_mdb_inspect: %s\n", text.c_str());
+  std::fprintf(stderr, "kalvir_mdb_show: %s\n", text.c_str());
   return 1;
 }
 
@@ -94,7 +94,7 @@ int main(int argc, char** argv) {
     std::int32_t ierr = 0;
     SCOMLD(kalvir::unit::kMdb, ierr);
     if (ierr != 0) {
-      std::fprintf(stderr, "kalvir_mdb_inspect: cannot load %s\n", mdb.c_str());
+      std::fprintf(stderr, "kalvir_mdb_show: cannot load %s\n", mdb.c_str());
       kalvir::platform::exit_process(1);
     }
     std::string text = kalvir::mdbw::describe_loaded_model();
