@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/output/tmd_read_back.h"
+#include "tests/support/hdf5_read_back.h"
 #include "tests/support/model_fixture.h"
 #include "tests/support/test_support.h"
 

@@ -1,4 +1,4 @@
-#include "tests/output/tmd_read_back.h"
+#include "tests/support/hdf5_read_back.h"
 
 #include <algorithm>
 #include <stdexcept>
