@@ -244,6 +244,9 @@ TEST(TextUtils, DateAndTimeStamps) {
   io::clock_fix(io::ClockReading{2024, 3, 5, 9, 7, 3});
   EXPECT_EQ(ZDAYTM(), "09:07:03");
   EXPECT_EQ(ZDAYDT(), "05 March     2024");
+  io::clock_fix(io::ClockReading{2026, 3, 5, 14, 7, 9});
+  EXPECT_EQ(ZDAYDT(), "05 March     2026");
+  EXPECT_EQ(ZDAYTM(), "14:07:09");
   io::clock_fix(io::ClockReading{1999, 9, 30, 23, 59, 59});
   EXPECT_EQ(ZDAYTM(), "23:59:59");
   EXPECT_EQ(ZDAYDT(), "30 September 1999");
