@@ -213,6 +213,18 @@ TEST_F(Update, SubmodelReferenceOutsideTheModelIsReported) {
   }
 }
 
+// The node list is resolved against the signed reference, so a reference to
+// one submodel alone is named as such in the node-list messages.
+TEST_F(Update, NodeListKeepsTheSignOfTheReference) {
+  for (const std::int32_t subref : {9, -9}) {
+    const auto msgs = capture_messages([&] { update(subref, " ", 1, 0, 0); });
+    ASSERT_EQ(msgs.size(), 1U) << subref;
+    EXPECT_EQ(msgs[0].routine, "Lschnd");
+    EXPECT_NE(msgs[0].text.find("CNAME = " + std::to_string(subref)), std::string::npos) << msgs[0].text;
+    EXPECT_EQ(tmv_module().numselectednodes, 0);
+  }
+}
+
 TEST_F(Update, SameSelection) {
   update(1, " ", 1, 1, 1);
   const TmvThermalModelVariables a = tmv_module();

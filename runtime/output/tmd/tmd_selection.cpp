@@ -318,7 +318,7 @@ void tmvvariablesupdate(const kalvir::tmd::RunInfo& RUN, std::int32_t SUBREF,
     // Lschnd reports its own failures; the list is then empty or partial.
     std::int32_t ierr = 0;
     std::int32_t nsel = 0;
-    Lschnd(SUBREF < 0 ? -SUBREF : SUBREF, nall, "BOTH", 1, m.mainroutine.view(), SUBREF, m.nodegroupspec.view(),
+    Lschnd(SUBREF, nall, "BOTH", 1, m.mainroutine.view(), SUBREF, m.nodegroupspec.view(),
            ierr, m.selectednodes.span(), nsel);
     m.numselectednodes = std::clamp(nsel, 0, nall);
   }
