@@ -122,6 +122,10 @@ TEST_F(Parser, MessageTable) {
       {"CONDUCTORS(GL, XX)", 4,
        "Invalid conductor type@Parsing GFF entity string@'XX' found in<NL>'CONDUCTORS(GL, XX)'@DMPTMD called",
        Flags(kNumFlags, 7)},
+      {"CONDUCTORS(GLOBAL_LINKS)", 4,
+       "Invalid conductor type@Parsing GFF entity string@'GLOBAL_LIN' found in<NL>'CONDUCTORS(GLOBAL_LINKS)'@DMPTMD "
+       "called",
+       Flags(kNumFlags, 7)},
       {"nodes", 5, "Invalid block name@Parsing GFF entity string@Found \"nodes\"@DMPTMD called", Flags(kNumFlags, 7)},
       {"NODES,   ", 5, "Invalid block name@Parsing GFF entity string@Found \"\"@DMPTMD called",
        Flags(kNumFlags, 1)},

@@ -235,7 +235,9 @@ void GffParseEntityList(std::string_view ENTITIES, std::string_view CALLER,
         for_each_item(list, [&](std::string_view item) {
           const auto it = std::ranges::find(kConductorKindNames, item);
           if (it == kConductorKindNames.end()) {
-            invalid_item(4, "Invalid conductor type", item);
+            // The message quotes the item as its 10-character field holds it.
+            invalid_item(4, "Invalid conductor type",
+                         trim_right(item.substr(0, std::min(item.size(), kItemLength))));
           } else {
             CONDFLAGS[static_cast<std::size_t>(it - kConductorKindNames.begin())] = 1;
           }
