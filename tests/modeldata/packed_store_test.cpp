@@ -102,6 +102,27 @@ TEST_F(PackedStore, DelimiterSearchCrossesRowEndsAndStaysInsideTheRange) {
   EXPECT_EQ(pos, 0);
 }
 
+// The end position's row is searched from its first column: a terminator at
+// column 1 of that row, or a delimiter that ends exactly at the end position,
+// is found even though the end column does not exceed the delimiter length.
+TEST_F(PackedStore, EndRowIsSearchedFromItsFirstColumn) {
+  put(store, 130, nul_ended("ABCD"));  // terminator at column 1 of row 2
+  kalvir::Chars<8> text;
+  std::int32_t len = 0;
+  std::int32_t status = -9;
+  DBFZPK(store, kRows, 134, 130, len, text.span(), status);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(len, 4);
+  EXPECT_EQ(text.trimmed(), "ABCD");
+
+  put(store, 134, "XY");  // columns 1 and 2 of row 2, end column 2 = D
+  std::int32_t pos = -1;
+  std::int32_t bad = -1;
+  SCANDX(store, kRows, 135, 134, "XY", pos, bad);
+  EXPECT_EQ(bad, 0);
+  EXPECT_EQ(pos, 134);
+}
+
 TEST_F(PackedStore, CopyOfARangeReportsEveryBadArgument) {
   put(store, 131, "ABCDE");
   kalvir::Chars<8> text;
