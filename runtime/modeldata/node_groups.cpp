@@ -146,7 +146,7 @@ std::string called_with(std::string_view caller, std::string_view zlabel, std::i
 
 void report_no_room(std::int32_t cap, std::int32_t code, std::string_view caller, std::string_view zlabel,
                     std::int32_t cnum) {
-  SETERX(cut("Insufficient space to store node list@Getting node list from group specification@More than " +
+  SETERX(cut("Insufficient space to store node list@" + std::string(kNodeListAction) + "@More than " +
                  std::to_string(cap) + " nodes found@" + called_with(caller, zlabel, cnum),
              1000),
          3, code, "Lschnd");
@@ -246,7 +246,7 @@ void Lschnd(std::int32_t CNUM, std::int32_t MAXN, std::string_view KIND, std::in
   if (std::abs(SMOD) < 1 || std::abs(SMOD) > nsub || std::abs(CNUM) < 1 || std::abs(CNUM) > nsub ||
       gar_modeldirectory.rows() < 16) {
     IERR = 1;
-    SETERX(cut("Invalid submodel reference@Getting node list from group specification@@" +
+    SETERX(cut("Invalid submodel reference@" + std::string(kalvir::kNodeListAction) + "@@" +
                    kalvir::called_with(CALLER, ZLABEL, CNUM),
                1000),
            3, 1, "Lschnd");

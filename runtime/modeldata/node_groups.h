@@ -15,6 +15,11 @@
 
 #include "runtime/modeldata/model_tree.h"
 
+namespace kalvir {
+// The current-action part that every Lschnd message carries, written once.
+inline constexpr std::string_view kNodeListAction = "Getting node list from group specification";
+}  // namespace kalvir
+
 // True when internal node index I is in the scope of REF and selected by
 // ZLABEL. IERR 0; 1 bad REF; 2 a '#' ZLABEL longer than 512 characters; or an
 // error of LKFNUM. Messages name CALLER and are written when REPORT != 0.

@@ -195,16 +195,16 @@ TEST_F(NodeGroups, NodeListErrors) {
   EXPECT_EQ(r.ierr, 1);
   ASSERT_EQ(r.msgs.size(), 1U);
   EXPECT_EQ(r.msgs[0].text,
-            printed("Invalid submodel reference@Getting node list from group specification@@TESTER called with:<NL>"
+            printed("Invalid submodel reference@" + std::string(kalvir::kNodeListAction) + "@@" "TESTER called with:<NL>"
                     "   ZLABEL = #1<NL>   CNAME = MAIN"));
   EXPECT_EQ(r.msgs[0].routine, "Lschnd");
   EXPECT_EQ(r.msgs[0].code, 1);
 
   r = list(-2, 9, "THERMAL", "#1 ");
-  EXPECT_EQ(r.msgs.at(0).text, printed("Invalid submodel reference@Getting node list from group specification@@TESTER "
+  EXPECT_EQ(r.msgs.at(0).text, printed("Invalid submodel reference@" + std::string(kalvir::kNodeListAction) + "@@" "TESTER "
                                        "called with:<NL>   ZLABEL = #1<NL>   CNAME = SUB1:ONLY"));
   r = list(5, 1, "THERMAL", "#1");
-  EXPECT_EQ(r.msgs.at(0).text, printed("Invalid submodel reference@Getting node list from group specification@@TESTER "
+  EXPECT_EQ(r.msgs.at(0).text, printed("Invalid submodel reference@" + std::string(kalvir::kNodeListAction) + "@@" "TESTER "
                                        "called with:<NL>   ZLABEL = #1<NL>   CNAME = 5"));
 
   // An error of the group ends the list; nothing is kept.
@@ -221,7 +221,7 @@ TEST_F(NodeGroups, NodeListLongerThanRoom) {
   EXPECT_EQ(r.nodes, (Nodes{1, 2, 3}));
   ASSERT_EQ(r.msgs.size(), 1U);
   EXPECT_EQ(r.msgs[0].text,
-            printed("Insufficient space to store node list@Getting node list from group specification@More than 3 "
+            printed("Insufficient space to store node list@" + std::string(kalvir::kNodeListAction) + "@More than 3 "
                     "nodes found@TESTER called with:<NL>   ZLABEL = #1-5<NL>   CNAME = MAIN"));
   EXPECT_EQ(r.msgs[0].code, 2);
 
@@ -254,7 +254,7 @@ TEST_F(NodeGroups, CacheServesRepeatedRequests) {
   EXPECT_EQ(r.nodes, (Nodes{1, 2, 7}));
   ASSERT_EQ(r.msgs.size(), 1U);
   EXPECT_EQ(r.msgs[0].text,
-            printed("Insufficient space to store node list@Getting node list from group specification@More than 3 "
+            printed("Insufficient space to store node list@" + std::string(kalvir::kNodeListAction) + "@More than 3 "
                     "nodes found@TESTER called with:<NL>   ZLABEL = PANEL<NL>   CNAME = MAIN"));
   EXPECT_EQ(r.msgs[0].code, 2);
 }
