@@ -32,6 +32,13 @@ std::string quoted(std::string_view s) { return "\"" + std::string(s) + "\""; }
 
 template <typename T>
 std::optional<T> parse_number(std::string_view w) {
+  // "U" stands for the undefined marker of either kind.
+  if (w == "U") {
+    if constexpr (std::is_floating_point_v<T>)
+      return static_cast<T>(undefined_real());
+    else
+      return static_cast<T>(kUndefinedInt);
+  }
   T v{};
   const auto [end, ec] = std::from_chars(w.data(), w.data() + w.size(), v);
   if (ec != std::errc() || end != w.data() + w.size()) return std::nullopt;

@@ -4,7 +4,9 @@
 //
 // The description has one statement per line, words separated by blanks; "#"
 // starts a comment; a word may be quoted ("SOLAR PANEL") to hold blanks or a
-// "#". Optional values are written NAME=VALUE anywhere on the line. The first
+// "#". Optional values are written NAME=VALUE anywhere on the line. A number
+// written "U" is the undefined marker (2147483647 for an integer, a double
+// whose first word holds it for a real). The first
 // statement is "model", which also opens the main model; every "submodel"
 // opens the next submodel in the pre-order of the model tree, and the other
 // statements belong to the submodel opened last.

@@ -15,8 +15,6 @@
 namespace kalvir::thermal {
 namespace {
 
-double clamp_step(double x) { return std::min(std::max(x, GLOR.DTMIN), GLOR.DTMAX); }
-
 // Largest change over the step of the diffusion nodes that are time-stepped
 // (time constant above DTIMEU x ARITH); the lowest double when there is none.
 double largest_change(const CnWork& w) {
@@ -123,8 +121,7 @@ Attempt S9TIME(SolutionFrame& FRAME, CnWork& WORK, double D, CnCounts& COUNTS) {
   }
 
   if (reject) {
-    double next = clamp_step(std::min({kUnsetLimit, hp, hr}));
-    if (!(next < h)) next = GLOR.DTMIN;  // a retry must be shorter, or it could repeat for ever
+    const double next = retry_step(std::min({kUnsetLimit, hp, hr}), h);
     GLOR.DTIMEU = next;
     GLOR.TIMEN = GLOR.TIMEO + next;
     FRAME.require_positive_step(GLOR.TIMEN - GLOR.TIMEO);

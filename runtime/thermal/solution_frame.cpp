@@ -90,6 +90,13 @@ const MethodRow& method_row(std::string_view name) {
   internal_stop(cat("No solution frame for routine ", name));
 }
 
+double clamp_step(double h) { return std::min(std::max(h, GLOR.DTMIN), GLOR.DTMAX); }
+
+double retry_step(double proposal, double h) {
+  const double next = clamp_step(proposal);
+  return next < h ? next : GLOR.DTMIN;
+}
+
 std::string shortage_text(std::string_view name, std::string_view tail, std::int64_t extra) {
   std::array<char, 16> number{};
   if (extra > 999999999 || extra < -99999999)

@@ -47,6 +47,12 @@ struct MethodRow {
 // The row of a solution routine; internal stop for a name outside the table.
 const MethodRow& method_row(std::string_view name);
 
+// A proposed step held between DTMIN and DTMAX.
+double clamp_step(double h);
+// The step of a retry after step H was rejected: PROPOSAL clamped, or DTMIN
+// when that is not shorter than H, so that a retry can never repeat for ever.
+double retry_step(double proposal, double h);
+
 // The shortage text of a routine, number of extra words in 9 columns.
 std::string shortage_text(std::string_view name, std::string_view tail, std::int64_t extra);
 

@@ -251,11 +251,7 @@ INSTANTIATE_TEST_SUITE_P(
                    {"Model name stored in MDB file is incorrect", "(LOADB ,   2)"}},
         HeaderCase{"submodel count", 20, "THREENODE", 1,
                    {"Different number of submodels in MDB file and fortran", "(LOADB ,   3)"}}),
-    [](const auto& info) {
-      std::string n = info.param.what;
-      std::replace(n.begin(), n.end(), ' ', '_');
-      return n;
-    });
+    CaseName{});
 
 TEST(MdbLoad, WrongNameTextNamesBothModels) {
   mdbw::Model m = three_node_model();
@@ -316,7 +312,7 @@ INSTANTIATE_TEST_SUITE_P(
         SectionCase{"pairs_short", 69, 3, 4, "LISTS 69-71  Zerror =  1"},
         SectionCase{"fluxes_short", 73, 3, 6, "ENTITIES QAI, QEI AND QSI  Zerror =  1"},
         SectionCase{"coordinates_short", 98, 3, 6, "ENTITIES FX, FY & FZ  Zerror =  1"}),
-    [](const auto& info) { return std::string(info.param.what); });
+    CaseName{});
 
 TEST(MdbLoad, MissingSectionMarkerReportsTheRecordFound) {
   const mdbw::Model m = two_submodel_model();

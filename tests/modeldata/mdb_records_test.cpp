@@ -257,7 +257,7 @@ INSTANTIATE_TEST_SUITE_P(
                                   DBQRSK(2, kUnit, ierr);
                                 },
                                 {"Unrecoverable error condition in module DBQRSK"}}),
-    [](const auto& info) { return std::string(info.param.what); });
+    CaseName{});
 
 }  // namespace
 }  // namespace kalvir::test

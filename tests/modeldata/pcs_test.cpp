@@ -186,7 +186,7 @@ INSTANTIATE_TEST_SUITE_P(
                       // A node tied twice would chain its lists into both groups.
                       BadTie{"target_twice", {{{1, 1}, {{2, 40}}}, {{1, 2}, {{2, 40}}}}},
                       BadTie{"source_is_target", {{{1, 1}, {{1, 1}}}}}),
-    [](const auto& info) { return std::string(info.param.what); });
+    CaseName{});
 
 TEST(Pcs, StunpkPassesOverInactiveAndTiedNeighboursUnlessAskedForAll) {
   TempDir dir;

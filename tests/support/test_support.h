@@ -3,11 +3,24 @@
 // print unit and the lines of what it printed.
 #pragma once
 
+#include <cctype>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 namespace kalvir::test {
+
+// Names the cases of a value-parameterised suite after their `what` (the
+// first member of every case struct), anything but letters and digits as '_'.
+struct CaseName {
+  template <class Info>
+  std::string operator()(const Info& info) const {
+    std::string n = info.param.what;
+    for (char& c : n)
+      if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+    return n;
+  }
+};
 
 // A fresh directory, removed with everything in it when the object goes.
 class TempDir {

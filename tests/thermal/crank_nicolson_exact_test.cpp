@@ -114,84 +114,14 @@ TEST(CrankNicolsonExact, TwoInsulatedRadiatingNodesConserveEnergy) {
   EXPECT_NEAR(gar_thermalnodetemps(2), energy0 / 70.0, 1.0e-3);
 }
 
-// exp(A t) of a small dense matrix by scaling, Taylor series and squaring.
-template <std::size_t N>
-using Matrix = std::array<std::array<double, N>, N>;
-
-template <std::size_t N>
-Matrix<N> multiply(const Matrix<N>& a, const Matrix<N>& b) {
-  Matrix<N> c{};
-  for (std::size_t i = 0; i < N; ++i)
-    for (std::size_t k = 0; k < N; ++k)
-      for (std::size_t j = 0; j < N; ++j) c[i][j] += a[i][k] * b[k][j];
-  return c;
-}
-
-template <std::size_t N>
-Matrix<N> expm(Matrix<N> a) {
-  int squarings = 0;
-  double norm = 0.0;
-  for (const auto& row : a) {
-    double s = 0.0;
-    for (double v : row) s += std::abs(v);
-    norm = std::max(norm, s);
-  }
-  while (norm > 0.5) {
-    norm *= 0.5;
-    ++squarings;
-  }
-  const double scale = std::ldexp(1.0, -squarings);
-  for (auto& row : a)
-    for (double& v : row) v *= scale;
-  Matrix<N> result{}, term{};
-  for (std::size_t i = 0; i < N; ++i) result[i][i] = term[i][i] = 1.0;
-  for (int k = 1; k <= 30; ++k) {
-    term = multiply(term, a);
-    for (auto& row : term)
-      for (double& v : row) v /= k;
-    for (std::size_t i = 0; i < N; ++i)
-      for (std::size_t j = 0; j < N; ++j) result[i][j] += term[i][j];
-  }
-  for (int s = 0; s < squarings; ++s) result = multiply(result, result);
-  return result;
-}
-
 TEST(CrankNicolsonExact, ChainOfTenNodesMatchesItsMatrixExponential) {
-  constexpr std::size_t n = 10;
-  const double g = 5.0, g_end = 2.0;
-  NetworkSpec spec;
-  std::array<double, n> c{}, t0{};
-  for (std::size_t i = 0; i < n; ++i) {
-    c[i] = 5.0 + static_cast<double>(i);
-    t0[i] = 10.0 * static_cast<double>(i + 1);
-    spec.nodes.push_back({t0[i], c[i], 'D', 0.0});
-  }
-  spec.nodes.push_back({0.0, 0.0, 'B', 0.0});  // node 11, the sink of node 10
-  for (int i = 1; i < static_cast<int>(n); ++i) spec.gl.push_back({i, i + 1, g});
-  spec.gl.push_back({static_cast<int>(n), static_cast<int>(n) + 1, g_end});
-  build_network(spec);
-  register_logging_blocks();
+  const Chain chain = build_chain();
   GLOR.DTIMEI = 0.02;
   GLOR.RELXCA = 1.0e-12;
   SLCRNC();
-
-  // dT/dt = A T with A = -C^-1 K.
-  Matrix<n> a{};
-  for (std::size_t i = 0; i + 1 < n; ++i) {
-    a[i][i] -= g / c[i];
-    a[i][i + 1] += g / c[i];
-    a[i + 1][i + 1] -= g / c[i + 1];
-    a[i + 1][i] += g / c[i + 1];
-  }
-  a[n - 1][n - 1] -= g_end / c[n - 1];
-  for (auto& row : a)
-    for (double& v : row) v *= 10.0;
-  const Matrix<n> e = expm(a);
-  for (std::size_t i = 0; i < n; ++i) {
-    double exact = 0.0;
-    for (std::size_t j = 0; j < n; ++j) exact += e[i][j] * t0[j];
-    EXPECT_NEAR(gar_thermalnodetemps(static_cast<std::int64_t>(i) + 1), exact, 1.0e-3) << "node " << i + 1;
-  }
+  const auto exact = chain.exact(10.0);
+  for (std::size_t i = 0; i < Chain::n; ++i)
+    EXPECT_NEAR(gar_thermalnodetemps(static_cast<std::int64_t>(i) + 1), exact[i], 1.0e-3) << "node " << i + 1;
 }
 
 TEST(CrankNicolsonExact, NodeWithoutCapacitanceBalancesItsConductorsWhateverArith) {

@@ -19,27 +19,6 @@
 namespace kalvir::test {
 namespace {
 
-constexpr double kTau = 10.0, kPeriod = 20.0, kAmplitude = 10.0;
-const double kOmega = 2.0 * std::numbers::pi / kPeriod;
-
-// Node 1 (time constant kTau) follows boundary node 2, whose temperature the
-// variables 1 block sets to A sin(omega TIMEM).
-void build_periodic() {
-  build_cooling_node(0.0, 10.0 * kTau, 10.0);
-  block_log().on_v1 = [] { gar_thermalnodetemps(2) = kAmplitude * std::sin(kOmega * GLOR.TIMEM); };
-  GLOR.TIMEO = 0.0;
-  GLOR.TIMEND = 0.0;
-  GLOR.OUTINT = 5.0;
-  GLOR.DTIMEI = 0.05;
-  GLOR.RELXCA = 1.0e-12;
-}
-
-// The periodic solution of tau dT/dt = Tb - T at phase omega t.
-double periodic(double t) {
-  const double wt = kOmega * kTau;
-  return kAmplitude / (1.0 + wt * wt) * (std::sin(kOmega * t) - wt * std::cos(kOmega * t));
-}
-
 int count_reports(const std::string& printed_text) {
   int n = 0;
   for (std::size_t at = 0; (at = printed_text.find("SOLCYC cycle number: ", at)) != std::string::npos; ++at) ++n;

@@ -1,8 +1,14 @@
 // Helpers shared by the thermal tests: model blocks that record the times at
-// which the solution calls them and that can drive boundary temperatures.
+// which the solution calls them and that can drive boundary temperatures, the
+// standard networks (cooling node, chain, periodic boundary) and the answers
+// found without the code under test (matrix exponential, periodic solution).
 #pragma once
 
+#include <array>
+#include <cmath>
+#include <cstddef>
 #include <functional>
+#include <numbers>
 #include <vector>
 
 #include "runtime/control/control_constants.h"
@@ -50,6 +56,119 @@ inline void build_cooling_node(double t0, double c, double g) {
   spec.gl = {{1, 2, g}};
   build_network(spec);
   register_logging_blocks();
+}
+
+// exp(A) of a small dense matrix by scaling, Taylor series and squaring.
+template <std::size_t N>
+using Matrix = std::array<std::array<double, N>, N>;
+
+template <std::size_t N>
+Matrix<N> multiply(const Matrix<N>& a, const Matrix<N>& b) {
+  Matrix<N> c{};
+  for (std::size_t i = 0; i < N; ++i)
+    for (std::size_t k = 0; k < N; ++k)
+      for (std::size_t j = 0; j < N; ++j) c[i][j] += a[i][k] * b[k][j];
+  return c;
+}
+
+template <std::size_t N>
+Matrix<N> expm(Matrix<N> a) {
+  int squarings = 0;
+  double norm = 0.0;
+  for (const auto& row : a) {
+    double s = 0.0;
+    for (double v : row) s += std::abs(v);
+    norm = std::max(norm, s);
+  }
+  while (norm > 0.5) {
+    norm *= 0.5;
+    ++squarings;
+  }
+  const double scale = std::ldexp(1.0, -squarings);
+  for (auto& row : a)
+    for (double& v : row) v *= scale;
+  Matrix<N> result{}, term{};
+  for (std::size_t i = 0; i < N; ++i) result[i][i] = term[i][i] = 1.0;
+  for (int k = 1; k <= 30; ++k) {
+    term = multiply(term, a);
+    for (auto& row : term)
+      for (double& v : row) v /= k;
+    for (std::size_t i = 0; i < N; ++i)
+      for (std::size_t j = 0; j < N; ++j) result[i][j] += term[i][j];
+  }
+  for (int s = 0; s < squarings; ++s) result = multiply(result, result);
+  return result;
+}
+
+// A chain of ten diffusion nodes (C = 5 + i, T0 = 10 (i + 1) for node i + 1)
+// joined by linear conductors of 5, node 10 draining through 2 into node 11,
+// a boundary at 0. With constant conductors dT/dt = A T, A = -C^-1 K.
+struct Chain {
+  static constexpr std::size_t n = 10;
+  static constexpr double g = 5.0, g_end = 2.0;
+  std::array<double, n> c{}, t0{};
+
+  Matrix<n> rate_matrix() const {
+    Matrix<n> a{};
+    for (std::size_t i = 0; i + 1 < n; ++i) {
+      a[i][i] -= g / c[i];
+      a[i][i + 1] += g / c[i];
+      a[i + 1][i + 1] -= g / c[i + 1];
+      a[i + 1][i] += g / c[i + 1];
+    }
+    a[n - 1][n - 1] -= g_end / c[n - 1];
+    return a;
+  }
+  // exp(A t) T0.
+  std::array<double, n> exact(double t) const {
+    Matrix<n> a = rate_matrix();
+    for (auto& row : a)
+      for (double& v : row) v *= t;
+    const Matrix<n> e = expm(a);
+    std::array<double, n> out{};
+    for (std::size_t i = 0; i < n; ++i)
+      for (std::size_t j = 0; j < n; ++j) out[i] += e[i][j] * t0[j];
+    return out;
+  }
+};
+
+// Builds the chain (TIMEO 0, TIMEND and OUTINT as the fixture leaves them) and
+// registers the logging blocks.
+inline Chain build_chain() {
+  Chain chain;
+  NetworkSpec spec;
+  for (std::size_t i = 0; i < Chain::n; ++i) {
+    chain.c[i] = 5.0 + static_cast<double>(i);
+    chain.t0[i] = 10.0 * static_cast<double>(i + 1);
+    spec.nodes.push_back({chain.t0[i], chain.c[i], 'D', 0.0});
+  }
+  spec.nodes.push_back({0.0, 0.0, 'B', 0.0});  // node 11, the sink of node 10
+  for (int i = 1; i < static_cast<int>(Chain::n); ++i) spec.gl.push_back({i, i + 1, Chain::g});
+  spec.gl.push_back({static_cast<int>(Chain::n), static_cast<int>(Chain::n) + 1, Chain::g_end});
+  build_network(spec);
+  register_logging_blocks();
+  return chain;
+}
+
+// The periodic case: node 1 (time constant kTau) follows boundary node 2,
+// whose temperature the variables 1 block sets to A sin(omega TIMEM).
+inline constexpr double kTau = 10.0, kPeriod = 20.0, kAmplitude = 10.0;
+inline const double kOmega = 2.0 * std::numbers::pi / kPeriod;
+
+inline void build_periodic() {
+  build_cooling_node(0.0, 10.0 * kTau, 10.0);
+  block_log().on_v1 = [] { gar_thermalnodetemps(2) = kAmplitude * std::sin(kOmega * GLOR.TIMEM); };
+  GLOR.TIMEO = 0.0;
+  GLOR.TIMEND = 0.0;
+  GLOR.OUTINT = 5.0;
+  GLOR.DTIMEI = 0.05;
+  GLOR.RELXCA = 1.0e-12;
+}
+
+// The periodic solution of tau dT/dt = Tb - T at phase omega t.
+inline double periodic(double t) {
+  const double wt = kOmega * kTau;
+  return kAmplitude / (1.0 + wt * wt) * (std::sin(kOmega * t) - wt * std::cos(kOmega * t));
 }
 
 // Runs body and returns its exit status with the messages it printed.
