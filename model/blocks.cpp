@@ -37,16 +37,6 @@ void store_heat_loads() {
 
 }  // namespace
 
-void EXECTN() {
-  GLOR.TIMEND = 5453.0576171875;
-  GLOR.OUTINT = 545.3057861328125;
-  GLOI.NLOOP = 200;
-  GLOR.RELXCA = 0.010999999940395355;
-  GLOR.DTIMEI = 8.0;
-  SOLCYC("SLCRNC", 0.011, 0.01, 5453.0577, 200, " ", "NONE");
-  SLCRNC();
-}
-
 void IN0001() {
   GLOC.OPBLOK = "INITIAL";
   GLOI.MODEL = 1;

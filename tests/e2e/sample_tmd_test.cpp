@@ -1,69 +1,31 @@
 // The sample model's result file, read back through the HDF5 C API and held
 // against the node tables the same run printed.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <filesystem>
-#include <map>
-#include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "runtime/platform/fixed_string.h"
 #include "tests/support/hdf5_read_back.h"
-#include "tests/support/test_support.h"
-#include "tools/sample_model.h"
+#include "tests/support/sample_runs.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-// Printed node tables of one output time: user node number -> T as printed.
-using PrintedTable = std::map<int, double>;
-
-struct PrintedRun {
-  std::vector<double> times;          // TIMEN of each output time, as printed
-  std::vector<PrintedTable> tables;   // the node table printed at that time
-};
-
-// The final transient's headings carry "TIMEN =" and the tables' rows hold
-// node number, label, T, QI and C; the cyclic analysis prints no tables.
-PrintedRun parse_print(const std::string& text) {
-  static const std::regex heading(R"(TIMEN =\s+(-?[0-9.]+)\s+MODULE)");
-  static const std::regex row(R"(^\s+([0-9]+)\s{4}.*\s(-?[0-9]+\.[0-9]{2})\s+(-?[0-9]+\.[0-9]{2})\s+(-?[0-9]+\.[0-9]{2})\s*$)");
-  PrintedRun run;
-  std::istringstream in(text);
-  std::string line;
-  std::smatch m;
-  while (std::getline(in, line)) {
-    if (std::regex_search(line, m, heading)) {
-      const double t = std::stod(m[1]);
-      // A table that runs over several pages repeats its heading.
-      if (run.times.empty() || run.times.back() != t) {
-        run.times.push_back(t);
-        run.tables.emplace_back();
-      }
-    } else if (!run.tables.empty() && std::regex_match(line, m, row)) {
-      run.tables.back()[std::stoi(m[1])] = std::stod(m[2]);
-    }
-  }
-  return run;
-}
+using kalvir::test::PrintedRun;
+using kalvir::test::PrintedTable;
 
 TEST(SampleResultFile, HoldsOneSlabPerOutputTimeWithThePrintedTemperatures) {
-  kalvir::test::TempDir dir;
-  kalvir::sample::write_sample_inputs(dir.path());
-  const std::string cmd = "cd '" + dir.path().string() + "' && '" KALVIR_MODEL_PROGRAM "' > run.out 2> run.err";
-  const int w = std::system(cmd.c_str());
-  ASSERT_TRUE(WIFEXITED(w) && WEXITSTATUS(w) == 0) << kalvir::test::read_file(dir.path() / "run.err");
-
-  const PrintedRun printed = parse_print(kalvir::test::read_file(dir.path() / "run.out"));
+  const kalvir::test::SampleRun run = kalvir::test::run_sample(KALVIR_MODEL_PROGRAM);
+  ASSERT_EQ(run.status, 0) << run.errors;
+  const fs::path& dir = run.dir->path();
+  const PrintedRun printed = kalvir::test::parse_print(run.printed);
   ASSERT_EQ(printed.times.size(), 11U) << "outputs at 0 and every OUTINT up to TIMEND";
 
-  kalvir::test::H5Reader tmd((dir.path() / "ORVIK_TESTBED_01.TMD").string());
+  kalvir::test::H5Reader tmd((dir / "ORVIK_TESTBED_01.TMD").string());
   ASSERT_TRUE(tmd.ok());
   const std::vector<std::string> expected_objects{
       "/AnalysisSet1",
