@@ -2,7 +2,10 @@
 
 #include <sys/wait.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
+#include <limits>
 #include <regex>
 #include <sstream>
 
@@ -31,6 +34,21 @@ PrintedRun parse_print(const std::string& text) {
     }
   }
   return run;
+}
+
+double largest_difference(const PrintedRun& a, const PrintedRun& b) {
+  constexpr double kInfinity = std::numeric_limits<double>::infinity();
+  if (a.times.size() != b.times.size() || a.tables.size() != b.tables.size()) return kInfinity;
+  double largest = 0.0;
+  for (std::size_t k = 0; k < a.tables.size(); ++k) {
+    if (std::abs(a.times[k] - b.times[k]) > 0.005 || a.tables[k].size() != b.tables[k].size()) return kInfinity;
+    for (const auto& [node, t] : a.tables[k]) {
+      const auto it = b.tables[k].find(node);
+      if (it == b.tables[k].end()) return kInfinity;
+      largest = std::max(largest, std::abs(t - it->second));
+    }
+  }
+  return largest;
 }
 
 SampleRun run_sample(const std::string& program) {

@@ -25,6 +25,11 @@ struct PrintedRun {
 // node number, label, T, QI and C; the cyclic analysis prints no tables.
 PrintedRun parse_print(const std::string& text);
 
+// The largest difference of a printed temperature between two runs, over
+// every node of every output time; +infinity when the runs differ in their
+// output times (beyond 0.005, the printed precision) or in their nodes.
+double largest_difference(const PrintedRun& a, const PrintedRun& b);
+
 struct SampleRun {
   std::unique_ptr<TempDir> dir;  // the run directory with every file the run wrote
   int status = -1;               // exit status (-1: did not exit normally)
