@@ -309,6 +309,7 @@ void staticloadtree(const ModelNode& node) {
 using namespace kalvir::acds;
 
 void acds_open(std::string_view MODELNAME) {
+  register_run_closer(acds_close);
   SolutionState& s = solution_state();
   s.file_name = std::string(kalvir::trim_right(MODELNAME)) + ".acd";
   if (s.file_name.size() > kFileNameLength) s.file_name.resize(kFileNameLength);

@@ -1,15 +1,12 @@
 #include "runtime/control/run_end.h"
 
-#include <hdf5.h>
-
+#include <algorithm>
 #include <cstdio>
 #include <string>
+#include <vector>
 
-#include "runtime/casedata/acd_solution.h"
 #include "runtime/control/flags.h"
 #include "runtime/modeldata/seq_files.h"
-#include "runtime/output/monitor/progress_monitor.h"
-#include "runtime/output/tmd/tmd_file.h"
 #include "runtime/platform/fixed_string.h"
 #include "runtime/platform/process.h"
 #include "runtime/platform/units.h"
@@ -22,8 +19,14 @@ constexpr std::int32_t kDumpUnit = 2;
 constexpr std::int32_t kParamUnit = 3;
 
 // Set while the run is being closed: a fatal message or stop raised by the
-// close itself ends the process without closing again.
+// close itself ends the process once the remaining closers have run, without
+// closing anything twice.
 bool closing = false;
+
+std::vector<RunCloser>& closers() {
+  static std::vector<RunCloser> list;
+  return list;
+}
 
 class ClosingScope {
  public:
@@ -32,6 +35,16 @@ class ClosingScope {
   ClosingScope(const ClosingScope&) = delete;
   ClosingScope& operator=(const ClosingScope&) = delete;
 };
+
+// Each closer leaves the list before it runs, so that none runs twice.
+void run_closers() {
+  std::vector<RunCloser>& list = closers();
+  while (!list.empty()) {
+    const RunCloser closer = list.back();
+    list.pop_back();
+    closer();
+  }
+}
 
 }  // namespace
 
@@ -43,17 +56,21 @@ void LFIN(std::int32_t SCRATCH, std::int32_t DUMP, std::int32_t PARAM) {
   SCLFIL("DELETE", DUMP, ierr);
 }
 
+void register_run_closer(RunCloser closer) {
+  std::vector<RunCloser>& list = closers();
+  if (std::find(list.begin(), list.end(), closer) == list.end()) list.push_back(closer);
+}
+
 void PROGCL() {
-  if (closing) return;
+  // A stop raised by a closer closes what the others opened before the run
+  // ends, and nothing twice.
+  if (closing) {
+    run_closers();
+    return;
+  }
   const ClosingScope scope;
   LFIN(kScratchUnit, kDumpUnit, kParamUnit);
-  prm_close();
-  acds_close();
-  // Every TMD file is closed through its own handles first, so that none is
-  // left half-written and no handle outlives the library.
-  kalvir::tmd::close_all_files();
-  // Nothing of the run uses HDF5 after this; its status tells nothing useful.
-  static_cast<void>(H5close());
+  run_closers();
 }
 
 void EEXIT(std::int32_t STATUS) {

@@ -8,8 +8,16 @@
 
 [[noreturn]] void SUCCES();
 [[noreturn]] void FAILUR();
-// Closes the run's files, the progress monitor, the ACD reader and HDF5.
+// Closes the run's sequential files (LFIN), then runs the registered closers.
 void PROGCL();
+
+// What a subsystem runs to close what it opened. Whatever opens a file or a
+// library registers its closer when it first opens it, so that the end of a
+// run closes everything without this layer knowing the subsystems above it.
+using RunCloser = void (*)();
+// Runs when the run ends (SUCCES, FAILUR, internal_stop), newest first, once
+// each; registering a closer that is already waiting changes nothing.
+void register_run_closer(RunCloser closer);
 // Closes the scratch (deleted), parameter-case (kept) and dump (deleted) units.
 void LFIN(std::int32_t SCRATCH, std::int32_t DUMP, std::int32_t PARAM);
 [[noreturn]] void EEXIT(std::int32_t STATUS);

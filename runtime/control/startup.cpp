@@ -163,6 +163,9 @@ void MAINA(std::string_view MODELNAME) {
     SETERX("Cannot initialise the HDF5 library@The analysis-case data and result files cannot be used", 4, 1,
            "MAINA");
   }
+  // Registered first, so that it runs last: nothing of the run uses HDF5
+  // after it, and its status tells nothing useful.
+  register_run_closer([] { static_cast<void>(H5close()); });
 
   std::int32_t nindex = 0;
   std::int32_t nvalues = 0;

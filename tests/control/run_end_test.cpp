@@ -10,6 +10,7 @@
 #include "runtime/control/messages.h"
 #include "runtime/control/run_end.h"
 #include "runtime/modeldata/seq_files.h"
+#include "runtime/output/monitor/progress_monitor.h"
 #include "runtime/platform/clock.h"
 #include "runtime/platform/process.h"
 #include "runtime/platform/units.h"
@@ -75,9 +76,24 @@ TEST_F(RunEnd, ProgressMonitorGetsItsLastLine) {
   io::clock_fix(io::ClockReading{2024, 3, 5, 14, 7, 9});
   ASSERT_EQ(io::unit_open(9, "ORVIK_TE.MON", io::Form::Formatted, io::OpenStatus::Replace), 0);
   io::write_line(9, "header");
+  register_run_closer(prm_close);  // as prm_open does
   EXPECT_EQ(io::run_program([] { FAILUR(); }), 1);
   io::clock_fix(std::nullopt);
   EXPECT_EQ(kalvir::test::read_file("ORVIK_TE.MON"), "header\n14:07:09,  EXIT\n");
+}
+
+TEST_F(RunEnd, RegisteredClosersRunNewestFirstOnceEach) {
+  static std::string order;
+  order.clear();
+  register_run_closer([] { order += 'a'; });
+  register_run_closer([] {
+    order += 'b';
+    FAILUR();  // a closer that stops the run again is not run twice
+  });
+  EXPECT_EQ(io::run_program([] { SUCCES(); }), 1);
+  EXPECT_EQ(order, "ba");
+  EXPECT_EQ(io::run_program([] { SUCCES(); }), 0);
+  EXPECT_EQ(order, "ba") << "the closers ran with the run that registered them";
 }
 
 TEST_F(RunEnd, KillFileEndsTheRunSilently) {

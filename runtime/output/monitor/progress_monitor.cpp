@@ -68,6 +68,7 @@ bool multiple_of(std::int32_t count, std::int32_t n) { return count > 0 && count
 }  // namespace
 
 void prm_open(std::string_view FILENAME) {
+  register_run_closer(prm_close);
   monitor.fluid = gfl_getnumfluidnodes() > 0;
   std::int32_t ierr = 0;
   SOPSQ(FILENAME, "FORMATTED", "UNKNOWN", kMonitorUnit, ierr);

@@ -318,6 +318,9 @@ TmdSlot& tmd_slot(std::int32_t slot) {
 
 void tmdcreatefile(std::string_view FILENAME, std::int32_t SLOT, std::int32_t& STATUS) {
   using namespace kalvir::tmd;
+  // Every TMD file is closed through its own handles at the end of the run,
+  // so that none is left half-written and no handle outlives the library.
+  register_run_closer(close_all_files);
   TmdSlot& slot = tmd_slot(SLOT);
   static_cast<void>(slot.close());
   const std::string name(kalvir::trim_right(FILENAME.substr(0, std::min(FILENAME.size(), kFileNameLength))));
