@@ -98,6 +98,34 @@ std::int32_t pair_end(const Array1<std::int32_t>& pairs, std::int64_t k) {
   return k >= 1 && k <= pairs.size() ? pairs(k) : 0;
 }
 
+// Walks the connection lists of the nodes of every submodel (model directory
+// row `row`, `count` nodes of the kind): begin(node) says whether the node
+// writes at all, step(...) is the list reader (STUNPK, SFUNPK) and
+// entry(kind, conductor, other node) takes each entry. The sequence counters
+// start afresh at each node and at each new kind of its list.
+template <class Begin, class Step, class Entry>
+void walk_connections(int row, std::int64_t count, SequenceCounters& counters, Begin begin, Step step,
+                      Entry entry) {
+  const std::int32_t nsub = block_submodels();
+  for (std::int32_t m = 1; m <= nsub; ++m) {
+    const EntityRange nodes = entity_range(row, m, nsub, count);
+    for (auto node = static_cast<std::int32_t>(nodes.first); node <= nodes.last; ++node) {
+      if (!begin(node)) continue;
+      std::int32_t kind = 1, pos = 0, c = 0, o = 0, last_kind = 1;
+      counters.clear();
+      for (;;) {
+        step(node, kind, pos, c, o);
+        if (pos == 0) break;
+        if (kind != last_kind) {
+          counters.clear();
+          last_kind = kind;
+        }
+        entry(kind, c, o);
+      }
+    }
+  }
+}
+
 }  // namespace
 
 }  // namespace kalvir::gff
@@ -110,32 +138,27 @@ void GTCNDB(std::int32_t UNIT, std::int32_t RECORD, const kalvir::gff::RealNotat
   DataLine line(UNIT, RECORD, "GTCNDB", NOTATION, kItems);
   SequenceCounters counters(WORK);
   line.time(kTime, TIMEN, 2);
-  const std::int32_t nsub = block_submodels();
-  for (std::int32_t m = 1; m <= nsub; ++m) {
-    const EntityRange nodes = entity_range(3, m, nsub, std::min<std::int64_t>(nnode, gar_pcsptrsthermalold.size()));
-    for (auto n = static_cast<std::int32_t>(nodes.first); n <= nodes.last; ++n) {
-      if (gar_thermalnodestatuses(n)[0] == 'C') continue;
-      std::int32_t kind = 1, pos = 0, c = 0, o = 0, last_kind = 1;
-      counters.clear();
-      for (;;) {
-        STUNPK(1, nnode, n, gar_thermalnodestatuses, list, gar_pcsptrsthermalold.span(), kind, pos, c, o);
-        if (pos == 0) break;
-        if (kind != last_kind) {
-          counters.clear();
-          last_kind = kind;
-        }
+  std::int32_t n = 0;
+  walk_connections(
+      3, std::min<std::int64_t>(nnode, gar_pcsptrsthermalold.size()), counters,
+      [&](std::int32_t node) {
+        n = node;
+        return gar_thermalnodestatuses(node)[0] != 'C';
+      },
+      [&](std::int32_t node, std::int32_t& kind, std::int32_t& pos, std::int32_t& c, std::int32_t& o) {
+        STUNPK(1, nnode, node, gar_thermalnodestatuses, list, gar_pcsptrsthermalold.span(), kind, pos, c, o);
+      },
+      [&](std::int32_t kind, std::int32_t c, std::int32_t o) {
         // The other end writes a conductor it shares with a lower index; a
         // conductor to a fluid node belongs to the fluid record.
-        if (o <= n || o > nnode) continue;
+        if (o <= n || o > nnode) return;
         line.integer(kType, kind);
         line.integer(kOwner, CDSSMD(std::abs(c), kind));
         put_ends(line, n, o);
         line.integer(kSequence, counters.next(o));
         put_conductor(line, kind, c);
         line.write(10);
-      }
-    }
-  }
+      });
 }
 
 void GVFB(std::int32_t UNIT, std::int32_t RECORD, const kalvir::gff::RealNotation& NOTATION, double TIMEN) {
@@ -168,26 +191,22 @@ void GFCNDB(std::int32_t UNIT, std::int32_t RECORD, const kalvir::gff::RealNotat
   DataLine line(UNIT, RECORD, "GFCNDB", NOTATION, kItems);
   SequenceCounters counters(WORK);
   line.time(kTime, TIMEN, 2);
-  const std::int32_t nsub = block_submodels();
-  for (std::int32_t m = 1; m <= nsub; ++m) {
-    const EntityRange nodes = entity_range(16, m, nsub, std::min<std::int64_t>(FLAGS(flagw::NF),
-                                                                               gar_pcsptrsfluid.size()));
-    for (auto i = static_cast<std::int32_t>(nodes.first); i <= nodes.last; ++i) {
-      const std::int32_t self = nnode + i;
-      std::int32_t kind = 1, pos = 0, c = 0, o = 0, last_kind = 1;
-      counters.clear();
-      for (;;) {
+  std::int32_t self = 0;
+  walk_connections(
+      16, std::min<std::int64_t>(FLAGS(flagw::NF), gar_pcsptrsfluid.size()), counters,
+      [&](std::int32_t i) {
+        self = nnode + i;
+        return true;
+      },
+      [&](std::int32_t i, std::int32_t& kind, std::int32_t& pos, std::int32_t& c, std::int32_t& o) {
         SFUNPK(1, i, gar_thermalnodestatuses, list, gar_pcsptrsfluid.span(), kind, pos, c, o);
-        if (pos == 0) break;
-        if (kind != last_kind) {
-          counters.clear();
-          last_kind = kind;
-        }
+      },
+      [&](std::int32_t kind, std::int32_t c, std::int32_t o) {
         if (kind == 1) {
           // A link stands in the lists of both its nodes: it is written from
           // its first node, whose list names the second.
           const std::int32_t sequence = counters.next(nnode + std::int64_t{o});
-          if (c < 1 || c > nm || pair_end(gar_massflowlinkcondnodepairs, 2LL * c) != o) continue;
+          if (c < 1 || c > nm || pair_end(gar_massflowlinkcondnodepairs, 2LL * c) != o) return;
           line.integer(kType, 4);
           line.integer(kOwner, CDSSMD(c, 5));
           put_ends(line, self, nnode + o);
@@ -195,20 +214,18 @@ void GFCNDB(std::int32_t UNIT, std::int32_t RECORD, const kalvir::gff::RealNotat
           line.real(kValue, gar_massflowlinkfittinglosses(c));
           line.integer(kStatus, letter_code(kActivities, gar_massflowlinkstatuses(c)[0]));
           line.write(8);
-        } else {
-          const std::int32_t sequence = counters.next(o);
-          // Between two fluid nodes the lower index writes.
-          if (o > nnode && o <= self) continue;
-          line.integer(kType, kind - 1);
-          line.integer(kOwner, CDSSMD(std::abs(c), kind - 1));
-          put_ends(line, self, o);
-          line.integer(kSequence, sequence);
-          put_conductor(line, kind - 1, c);
-          line.write(13);
+          return;
         }
-      }
-    }
-  }
+        const std::int32_t sequence = counters.next(o);
+        // Between two fluid nodes the lower index writes.
+        if (o > nnode && o <= self) return;
+        line.integer(kType, kind - 1);
+        line.integer(kOwner, CDSSMD(std::abs(c), kind - 1));
+        put_ends(line, self, o);
+        line.integer(kSequence, sequence);
+        put_conductor(line, kind - 1, c);
+        line.write(13);
+      });
 }
 
 void GMFB(std::int32_t UNIT, std::int32_t RECORD, const kalvir::gff::RealNotation& NOTATION, double TIMEN) {
