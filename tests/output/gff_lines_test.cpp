@@ -9,9 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "runtime/control/flags.h"
 #include "runtime/control/global_arrays.h"
 #include "runtime/control/startup.h"
 #include "runtime/modeldata/text_utils.h"
+#include "runtime/output/gff/gff_header.h"
 #include "runtime/output/gff/gff_lines.h"
 #include "runtime/output/gff/gff_records.h"
 #include "runtime/platform/process.h"
@@ -177,6 +179,58 @@ TEST_F(GffFailures, AFailedLineWriteEndsTheRun) {
   EXPECT_EQ(msgs[0].text, printed("Error writing data for KALVIR neutral file : IO status = " +
                                   kalvir::int_field(EBADF, 6)));
 }
+
+TEST_F(GffFailures, AHeaderLineThatCannotBeWrittenEndsTheRun) {
+  int status = -1;
+  const auto msgs = capture_messages([&] {
+    status = kalvir::platform::run_program(
+        [&] { GHEADB(kalvir::unit::kGff, "05 March     2026", "M", "14:07:09", "", {1, 1, 1, 1}); });
+  });
+  EXPECT_EQ(status, 1);
+  ASSERT_EQ(msgs.size(), 1U);
+  EXPECT_EQ(msgs[0].routine, "GHEADB");
+  EXPECT_EQ(msgs[0].code, 1);
+}
+
+struct ConstantFailure {
+  const char* what;
+  std::int32_t pointer;  // start of the value within its record; 0 keeps it
+  std::string value;
+  std::int32_t code;
+};
+
+class GffCharacterConstants : public kalvir::test::TmdTest,
+                              public ::testing::WithParamInterface<ConstantFailure> {};
+
+TEST_P(GffCharacterConstants, ThatCannotBeWrittenWholeEndTheRun) {
+  const ConstantFailure& c = GetParam();
+  use_model(kalvir::test::three_submodel_model(), {{{}, {}, {{"TEXT", c.value.substr(0, 100)}}}});
+  if (c.value.size() > 100) {
+    // A value running over several records of the packed store.
+    gar_userconstvalueschar.allocate(3);
+    std::span<char> store = gar_userconstvalueschar.stream_span();
+    std::copy(c.value.begin(), c.value.end(), store.begin());
+    store[c.value.size()] = '\0';
+    FLAGS(8) = 3;
+  }
+  if (c.pointer != 0) gar_userconstpointerschar(1) = c.pointer;
+  int status = -1;
+  const auto msgs = capture_messages([&] {
+    status = kalvir::platform::run_program(
+        [&] { kalvir::test::write_gff(file("c.gff"), "CONSTANTS", "", "*", {0.0}); });
+  });
+  EXPECT_EQ(status, 1);
+  ASSERT_EQ(msgs.size(), 1U);
+  EXPECT_EQ(msgs[0].routine, "GCUCTS");
+  EXPECT_EQ(msgs[0].code, c.code);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, GffCharacterConstants,
+    ::testing::Values(ConstantFailure{"longer_than_its_item", 0, std::string(254, 'v'), 4},
+                      ConstantFailure{"start_outside_the_store", 9999, "short", 6},
+                      ConstantFailure{"no_end_behind_the_start", 7, "short", 6}),
+    kalvir::test::CaseName{});
 
 TEST_F(GffFailures, MoreUserAttributesThanTheItemBufferHoldsEndTheRun) {
   // Thermal nodes only: a fluid node line has room for fewer attributes.
