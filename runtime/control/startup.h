@@ -24,7 +24,7 @@ std::string_view setup_failure_text(std::int32_t status);
 // Units of the run's files.
 namespace unit {
 inline constexpr std::int32_t kDump = 2, kParameters = 3, kScratch = 4, kPrint = 6, kMdb = 10, kCsv = 11,
-                              kTrace = 13;
+                              kTrace = 13, kGff = 14;
 }
 }  // namespace kalvir
 
