@@ -149,7 +149,7 @@ void STRSPC(std::span<const std::string> ITEMS, std::size_t CAPACITY, std::strin
   for (const std::string& item : ITEMS) {
     const std::string_view t = kalvir::gff::trim(item);
     if (t.empty()) {
-      if (LINE.empty()) LINE = " ";
+      if (LINE.empty()) LINE.push_back(' ');
       continue;
     }
     if (LINE.size() + t.size() >= CAPACITY) {
