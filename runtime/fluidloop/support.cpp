@@ -33,6 +33,9 @@ void walk_fluid_list(std::int32_t n, F&& f) {
 // The geometry that follows a volume change dv of node n (volume v after
 // the change): flag 'A' keeps the length, flag 'L' the flow area.
 void follow_volume(std::int32_t n, double v, double dv, std::string_view routine) {
+  // Nothing to follow: an incompressible node without a volume change keeps
+  // its geometry, whatever its volume.
+  if (dv == 0.0) return;
   const char flag = gar_fluidnodevolumecontrolflags(n)[0];
   const double length = gar_fluidnodelengths(n);
   const bool by_area = flag == 'A' && !SMINDL(length);
@@ -40,8 +43,7 @@ void follow_volume(std::int32_t n, double v, double dv, std::string_view routine
   // A volume that is not positive has no geometry: the square root and the
   // division below would give NaN or infinity and carry it into every
   // property of the node.
-  if ((by_area && !(v > 0.0 && v - dv > 0.0)) || (by_length && !(v > 0.0 && gar_fluidnodeflowareas(n) > 0.0)) ||
-      (dv != 0.0 && !(v > 0.0)))
+  if (!(v > 0.0) || (by_area && !(v - dv > 0.0)) || (by_length && !(gar_fluidnodeflowareas(n) > 0.0)))
     thermal::fatal_node_message(std::string(routine) +
                                     ": Fluid node volume or flow area not positive@Check VOL, FLA, FL, VDT and CMP of",
                                 internal_index(n), routine);
