@@ -118,6 +118,8 @@ INSTANTIATE_TEST_SUITE_P(
                   "required control constants"},
         CheckCase{"FLTNTS TIMEND not after TIMEO", "FLTNTS", [] { GLOR.TIMEND = GLOR.TIMEO; }, 1, "FATAL ERROR", 1,
                   "FLTNTS: TIMEND is not greater than TIMEOSee Engineering Manual for control constant definitions"},
+        CheckCase{"FLTNTS step not positive", "FLTNTS", [] { GLOR.DTIMEI = 0.0; }, 7, "FATAL ERROR", 1,
+                  "FLTNTS: Time step is not positiveCheck that OUTINT, DTIMEI, DTMIN and DTMAX are greater than zero"},
         CheckCase{"FLTMTS OUTINT default", "FLTMTS", [] { GLOR.OUTINT = undefined_real(); }, 2, "WARNING", 0,
                   "FLTMTS: Control constant OUTINT not specifiedDefault is TIMEND - TIMEO, see User Manual "
                   "description of SLFRWD for a list of control constants"},
