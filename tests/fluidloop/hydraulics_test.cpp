@@ -4,6 +4,7 @@
 // unconnected links, and the friction factor against Colebrook's equation.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -144,6 +145,41 @@ TEST(Hydraulics, FixedEndsWithoutOwnPressureDropGetTheSentinelFlowAndAWarning) {
   EXPECT_EQ(msgs[0].severity, "WARNING");
   EXPECT_EQ(msgs[0].routine, "FLMSFL");
 }
+
+struct FluxCase {
+  const char* what;
+  const char* statuses;  // of fluid nodes 1, 2, 3
+  double c1, c2, c3;     // in units of 1 / (rho A^2) at the node of the end
+};
+
+class MomentumFlux : public ::testing::TestWithParam<FluxCase> {};
+
+// Link 2 runs from fluid node 2 to fluid node 3 and is fed by link 1 from
+// node 1; every node has density 1000 and area 1e-4, so 1 / (rho A^2) = 1e5.
+TEST_P(MomentumFlux, CoefficientsByTheStatusesOfTheEnds) {
+  const FluxCase& c = GetParam();
+  TempDir dir;
+  std::string text = "model FLUX\n";
+  for (int n = 1; n <= 3; ++n)
+    text += "fluidnode " + std::to_string(n) + " status=" + c.statuses[n - 1] + " P=1e5 T=20 FLA=1e-4\n";
+  load_description(text + "link 1 2 0.5\nlink 2 3 0.3\n", dir);
+  Work work;
+  std::fill(work.density.begin(), work.density.end(), 1000.0);
+  double c1 = -1, c2 = -1, c3 = -1, c4 = -1;
+  SFMOFL(work.w, 2, c1, c2, c3, c4);
+  EXPECT_DOUBLE_EQ(c1, c.c1 * 1.0e5);
+  EXPECT_DOUBLE_EQ(c2, c.c2 * 1.0e5);
+  EXPECT_DOUBLE_EQ(c3, c.c3 * 1.0e5);
+  EXPECT_EQ(c4, 0.0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, MomentumFlux,
+                         ::testing::Values(FluxCase{"plain ends", "FFF", 1.0, 0.0, 1.0},
+                                           FluxCase{"upstream Q fed by link 1", "FQF", 0.0, 0.25, 1.0},
+                                           FluxCase{"feeding node of status S", "SQF", 0.0, 0.0, 1.0},
+                                           FluxCase{"upstream Q, downstream S", "FQS", 0.0, 0.0, 1.0},
+                                           FluxCase{"upstream S, downstream Q", "FSQ", 1.0, 0.0, 0.0}),
+                         CaseName{});
 
 // Fanning friction factor from Colebrook's equation (Darcy factor / 4).
 double colebrook(double re, double relative_roughness) {
