@@ -197,6 +197,16 @@ std::span<double> FluidFrame::take_real(std::int32_t words) {
   return {gar_dynamiccorereal.data() + (first - 1), static_cast<std::size_t>(words)};
 }
 
+HydraulicWork FluidFrame::take_hydraulic_work(std::span<double> viscosity, std::span<double> density,
+                                              std::span<double> volume_rate) {
+  const std::int32_t nf = FLAGS(flagw::NF), nm = FLAGS(flagw::NM);
+  std::int32_t next = FLAGS(flagw::NEXTREAL);
+  HydraulicBlocks blocks;
+  FHDYAR(nm, nf, profile_length_, next, blocks);
+  take_real(next - blocks.area);
+  return hydraulic_work(blocks, nf, nm, profile_length_, viscosity, density, volume_rate, codes_, table_);
+}
+
 void FluidFrame::start_outputs() {
   nominal_output_ = GLOR.TIMEO + GLOR.OUTINT;
   output_limit_ = std::min(nominal_output_, GLOR.TIMEND);

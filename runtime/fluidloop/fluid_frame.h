@@ -18,6 +18,7 @@
 #include <string_view>
 
 #include "runtime/control/global_arrays.h"
+#include "runtime/fluidloop/hydraulics.h"
 #include "runtime/fluidloop/profile_solver.h"
 
 // SOLTYP := TEXT, blank-padded or cut to 7 characters.
@@ -95,6 +96,11 @@ class FluidFrame {
   // The loop's work arrays: consecutive slices of the real core, given back
   // at the exit.
   std::span<double> take_real(std::int32_t words);
+  // The hydraulic blocks of the loop (FHDYAR: matrix, new pressures, head
+  // terms, link conductances, right-hand side) over the loop's node vectors,
+  // with the frame's profile index table and link codes.
+  HydraulicWork take_hydraulic_work(std::span<double> viscosity, std::span<double> density,
+                                    std::span<double> volume_rate);
 
   // Output times from TIMEO: nominal TIMEO + OUTINT, limit cut at TIMEND and
   // at output events.

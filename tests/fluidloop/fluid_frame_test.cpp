@@ -196,6 +196,27 @@ TEST(FluidFrame, PresenceFlagProfileAndCondensationArrays) {
   EXPECT_EQ(FLAGS(flagw::NEXTREAL), real + 1);
 }
 
+TEST(FluidFrame, HydraulicWorkOfTheLoopSolvesTheNetwork) {
+  TempDir dir;
+  load_frame_model(dir);
+  const std::int32_t real = FLAGS(flagw::NEXTREAL);
+  {
+    FluidFrame frame(fluid_method_row("FLTNTS"));
+    const std::span<double> nodes = frame.take_real(3 * 3);
+    const fluidloop::HydraulicWork w =
+        frame.take_hydraulic_work(nodes.subspan(0, 3), nodes.subspan(3, 3), nodes.subspan(6, 3));
+    EXPECT_EQ(w.matrix.size(), 7U);
+    EXPECT_EQ(w.rhs.data() + 3, gar_dynamiccorereal.data() + (FLAGS(flagw::NEXTREAL) - 1));
+    std::fill(w.matrix.begin(), w.matrix.end(), 0.0);
+    std::fill(nodes.begin(), nodes.end(), 0.0);
+    std::int32_t converged = 0, iterations = 0, status = -1;
+    FLHYSL(w, 0, converged, iterations, status);
+    EXPECT_EQ(converged, 1);
+    EXPECT_NEAR(gar_massflowlinkflowrates(1), gar_massflowlinkflowrates(2), 1e-9);
+  }
+  EXPECT_EQ(FLAGS(flagw::NEXTREAL), real);
+}
+
 TEST(FluidFrame, StepsSplitTheRemainderAndOutputsFollowOutint) {
   TempDir dir;
   load_frame_model(dir);
