@@ -358,6 +358,8 @@ class Reader {
       l.fail("unknown fluid " + quoted(f.fluid) + " (" + known + ")");
     }
     f.status = l.letter_option("status").value_or(f.status);
+    if (std::string_view("FHIJKOQRSUV").find(f.status) == std::string_view::npos)
+      l.fail("fluid node status " + quoted(std::string(1, f.status)) + " is none of F, H, I, J, K, O, Q, R, S, U, V");
     f.label = l.text_option("label", kNameWidth).value_or("");
     f.FRG = l.text_option("FRG", kFluidCodeWidth).value_or(f.FRG);
     f.FST = l.text_option("FST", kFluidCodeWidth).value_or(f.FST);

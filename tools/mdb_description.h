@@ -15,8 +15,11 @@
 //   submodel NAME [level=L] [acd=NAME]     level 1 by default
 //   node N [T= C= QA= QE= QI= QS= QR= A= ALP= EPS= QAI= QEI= QSI= FX= FY= FZ=]
 //        [status=D] [label=TEXT]           a thermal node
-//   fluidnode N [fluid=WATER] [status=N] [label=TEXT] [FRG=TEXT] [FST=PT]
-//        (fluid: a built-in fluid name, AMMONIA, WATER, AIR, ...)
+//   fluidnode N [fluid=WATER] [status=F] [label=TEXT] [FRG=TEXT] [FST=P&T]
+//        (fluid: a built-in fluid name, AMMONIA, WATER, AIR, ...; status:
+//        a fluid-node letter F, H, I, J, K, O, Q, R, S, U or V; FST: the two
+//        quantities that give the state, P&T, P&FE, P&VQ or T&VQ, either
+//        order, blanks ignored)
 //        [A= FD= FL= P= FE= T= FF= FQ= FM= FH= FR= FX= FY= FZ=
 //         VQ= FLA= VOL= PHI= FW= CMP= VDT=]
 //   GL END1 END2 VALUE [act=A]             also GR, GF and GV

@@ -19,7 +19,7 @@
 #include "runtime/control/run_end.h"
 #include "runtime/control/shared_blocks.h"
 #include "runtime/control/state_dump.h"
-#include "runtime/fluidloop/fgeind_minimal.h"
+#include "runtime/fluidloop/fluid_state.h"
 #include "runtime/modeldata/mdb_loader.h"
 #include "runtime/modeldata/node_groups.h"
 #include "runtime/modeldata/search_sort.h"

@@ -10,6 +10,7 @@
 #include "runtime/control/messages.h"
 #include "runtime/control/model_blocks.h"
 #include "runtime/control/run_end.h"
+#include "runtime/fluidloop/support.h"
 #include "runtime/fluids/interface/properties.h"
 #include "runtime/modeldata/node_groups.h"
 #include "runtime/platform/fixed_string.h"
@@ -57,6 +58,16 @@ struct Largest {
     }
   }
 };
+
+// Temperature rate of fluid node i from the heat flows into it.
+double fluid_rate(std::int32_t i) {
+  const std::int32_t slot = FTYPEI(gar_fluidnodefluidtypes(i));
+  std::array<double, 5> flows{};
+  SFCDHF(i, slot, flows[0], flows[1], flows[2], flows[3], flows[4]);
+  double rate = 0.0;
+  LFDTTM(i, slot, flows, rate);
+  return rate;
+}
 
 }  // namespace
 
@@ -145,6 +156,7 @@ void SOLCYC(std::string_view ROUTINE, double TOLT, double TOLR, double PERIOD, s
   const std::span<double> stored_t(core, static_cast<std::size_t>(nnode));
   const std::span<double> stored_r(core + nnode, static_cast<std::size_t>(nnode));
   const std::span<double> stored_ft(core + 2 * nnode, static_cast<std::size_t>(nf));
+  const std::span<double> stored_fr(core + 2 * nnode + nf, static_cast<std::size_t>(nf));
   const bool rates = TOLR < kRateOff;
 
   // The tested nodes, thermal then fluid (internal indices). A bad group is
@@ -164,13 +176,6 @@ void SOLCYC(std::string_view ROUTINE, double TOLT, double TOLR, double PERIOD, s
            3, 5, "SOLCYC");
     return;
   }
-  // Fluid-node rates and mass-flow link conductances come from the
-  // fluid-loop solution, which this build does not have.
-  if (nm > 0 || (nf > 0 && rates))
-    SETERX("SOLCYC: Fluid-loop services not available@Mass-flow links and fluid-node rates need the fluid-loop "
-           "solution",
-           4, 6, "SOLCYC");
-
   const double start = GLOR.TIMEO, end = GLOR.TIMEND;
   const Chars<18> saved_outime = GLOC.OUTIME;
   GLOR.TIMEND = start + PERIOD;
@@ -180,7 +185,11 @@ void SOLCYC(std::string_view ROUTINE, double TOLT, double TOLR, double PERIOD, s
     stored_t[static_cast<std::size_t>(i - 1)] = gar_thermalnodetemps(i);
     if (rates) LPDTTM(i, stored_r[static_cast<std::size_t>(i - 1)]);
   }
-  for (std::int32_t i = 1; i <= nf; ++i) stored_ft[static_cast<std::size_t>(i - 1)] = gar_fluidnodetemps(i);
+  if (nm > 0) SGMCAL(nm);
+  for (std::int32_t i = 1; i <= nf; ++i) {
+    stored_ft[static_cast<std::size_t>(i - 1)] = gar_fluidnodetemps(i);
+    if (rates) stored_fr[static_cast<std::size_t>(i - 1)] = fluid_rate(i);
+  }
 
   std::int64_t passes = 0;
   for (std::int32_t cycle = 1;;) {
@@ -219,12 +228,18 @@ void SOLCYC(std::string_view ROUTINE, double TOLT, double TOLR, double PERIOD, s
         stored_r[ii] = r;
       }
     }
+    if (nm > 0) SGMCAL(nm);
     for (std::int32_t i = 1; i <= nf; ++i) {
       const auto ii = static_cast<std::size_t>(i - 1);
       if (!tested[static_cast<std::size_t>(nnode) + ii]) continue;
       const double t = gar_fluidnodetemps(i);
       dt.offer(std::abs(t - stored_ft[ii]), nnode + i);
       stored_ft[ii] = t;
+      if (rates) {
+        const double r = fluid_rate(i);
+        dr.offer(std::abs(r - stored_fr[ii]), nnode + i);
+        stored_fr[ii] = r;
+      }
     }
     LPRCYC(dr.value, cycle, dr.node, dt.node, dt.value);
     if (!(dt.value > TOLT || dr.value > TOLR)) break;

@@ -91,29 +91,38 @@ void SUNPAK(std::int32_t INCLUDE, std::int32_t NODE, const kalvir::gar::C1& STAT
   }
 }
 
-void SDGSUM(std::int32_t NODE, double STEFAN, std::span<const double> T, double TABS, double& SUMG) {
+void SRGSUM(std::int32_t NODE, double STEFAN, std::span<const double> T, double TABS, double& SUMG, double& SUMGT) {
   const std::int32_t nnode = FLAGS(flagw::NNODE);
   const double ti = T[static_cast<std::size_t>(NODE - 1)] + TABS;
   SUMG = 0.0;
+  SUMGT = 0.0;
   std::int32_t kind = 1, pos = 0, cond = 0, other = 0;
   for (;;) {
     SUNPAK(0, NODE, gar_thermalnodestatuses, gar_pcsthermalold.span(), gar_pcsptrsthermalold.span(), kind, pos,
            cond, other);
     if (kind > 3) break;
+    const double tj = neighbour_temperature(T, other, nnode);
+    double g = 0.0;
     switch (kind) {
       case kLinear:
-        if (is_letter(gar_linearcondacts, cond, 'A')) SUMG += gar_linearconds(cond);
+        if (is_letter(gar_linearcondacts, cond, 'A')) g = gar_linearconds(cond);
         break;
       case kRadiative:
         if (is_letter(gar_radiativecondacts, cond, 'A'))
-          SUMG += radiative_conductance(STEFAN, gar_radiativeconds(cond), ti,
-                                        neighbour_temperature(T, other, nnode) + TABS);
+          g = radiative_conductance(STEFAN, gar_radiativeconds(cond), ti, tj + TABS);
         break;
       default:
-        if (cond > 0 && is_letter(gar_fluidiccondacts, cond, 'A')) SUMG += gar_fluidicconds(cond);
+        if (cond > 0 && is_letter(gar_fluidiccondacts, cond, 'A')) g = gar_fluidicconds(cond);
         break;
     }
+    SUMG += g;
+    SUMGT += g * tj;
   }
+}
+
+void SDGSUM(std::int32_t NODE, double STEFAN, std::span<const double> T, double TABS, double& SUMG) {
+  double sumgt = 0.0;
+  SRGSUM(NODE, STEFAN, T, TABS, SUMG, sumgt);
 }
 
 void S5CSGM(std::span<const double> C, std::int32_t NNODE, const kalvir::gar::C1& STATUSES, double& CSGMIN,

@@ -75,6 +75,8 @@ void SUNPAK(std::int32_t INCLUDE, std::int32_t NODE, const kalvir::gar::C1& STAT
 // and positive fluidic conductors whose letter is 'A' and whose other node is
 // not of status X or C.
 void SDGSUM(std::int32_t NODE, double STEFAN, std::span<const double> T, double TABS, double& SUMG);
+// The same walk with SUMGT = sum of g x T(j) as well, in model units.
+void SRGSUM(std::int32_t NODE, double STEFAN, std::span<const double> T, double TABS, double& SUMG, double& SUMGT);
 
 // CSGMIN := the smallest C/G over diffusion nodes with C and G not zero
 // (first node wins a tie), NCSGMN its node; 1.0E38 and NCSGMN unchanged when

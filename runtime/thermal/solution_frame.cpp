@@ -27,8 +27,7 @@ constexpr std::array<std::int32_t, 2> kCodes34{3, 4};
 
 constexpr std::string_view kShortageCn =
     " words needed; increase DYSTOR on $EXECUTION line. See User Manual description of $EXECUTION block";
-constexpr std::string_view kShortage =
-    " words needed, increase DYSTOR on $EXECUTION record, see User Manual description of $EXECUTION block";
+constexpr std::string_view kShortage = kShortageTail;
 
 // The entry table of the six transient routines.
 const std::array<MethodRow, 6> kMethods{{
@@ -137,7 +136,11 @@ SolutionFrame::SolutionFrame(const MethodRow& row) : row_(row) {
     SETERX(text, 4, row.required_codes[k], row.name);
   }
 
-  // Event list: first slice of the integer core.
+  events_ = take_event_list(mark_, row.name);
+}
+
+std::span<const std::int32_t> take_event_list(DynamicCoreMark& mark, std::string_view routine) {
+  // Event list: first slice of the free integer core.
   const std::int32_t dystor = FLAGS(flagw::DYSTOR);
   const std::int32_t first = FLAGS(flagw::NEXTINT);
   const std::int32_t maxn = std::max(0, dystor - first + 1);
@@ -146,9 +149,33 @@ SolutionFrame::SolutionFrame(const MethodRow& row) : row_(row) {
     room = std::span<std::int32_t>(gar_dynamiccoreint.data() + (first - 1),
                                    static_cast<std::size_t>(std::min<std::int64_t>(maxn, gar_dynamiccoreint.size() - first + 1)));
   std::int32_t n = 0, ierr = 0;
-  SGTEVT(dystor - first, row.name, n, room, ierr);
-  events_ = std::span<const std::int32_t>(room.data(), static_cast<std::size_t>(n));
-  mark_.take_int(n);
+  SGTEVT(dystor - first, routine, n, room, ierr);
+  mark.take_int(n);
+  return {room.data(), static_cast<std::size_t>(n)};
+}
+
+double place_step_end(std::span<const std::int32_t> events, double t0, double h, double limit) {
+  double tn = std::min(limit, t0 + 2.0 * h);
+  LEVTIM(events, "TIMESTEP", static_cast<std::int32_t>(events.size()), t0, tn);
+  if (tn > t0 + h) tn = (tn + t0) * 0.5;
+  return tn;
+}
+
+void require_positive_step_of(std::string_view routine, double h) {
+  if (h > 0.0) return;
+  SETERX(cat(routine, ": Time step is not positive@Check that OUTINT, DTIMEI, DTMIN and DTMAX are greater than zero"),
+         4, 7, routine);
+}
+
+void exceeded_warning(std::string_view routine, std::int64_t count, std::int64_t steps, std::string_view limit,
+                      std::int32_t code_up_to, std::int32_t code_more, std::string_view reporter) {
+  if (count == 0) return;
+  const bool up_to = steps > 0 && static_cast<double>(count) / static_cast<double>(steps) < 0.1;
+  std::string text(routine);
+  text += ": ";
+  text += limit;
+  text += up_to ? " exceeded in up to 10% of time steps" : " exceeded in more than 10% of time steps";
+  SETERX(text, 2, up_to ? code_up_to : code_more, reporter);
 }
 
 SolutionFrame::~SolutionFrame() {
@@ -203,9 +230,7 @@ void SolutionFrame::output_at_start() {
 void SolutionFrame::place_step(double h) {
   require_positive_step(h);
   const double t0 = GLOR.TIMEO;
-  double tn = std::min(next_output_, t0 + 2.0 * h);
-  LEVTIM(events_, "TIMESTEP", static_cast<std::int32_t>(events_.size()), t0, tn);
-  if (tn > t0 + h) tn = (tn + t0) * 0.5;
+  const double tn = place_step_end(events_, t0, h, next_output_);
   GLOR.TIMEN = tn;
   GLOR.DTIMEU = tn - t0;
   // A step that is not positive would stop the clock (or run it backwards):
@@ -214,11 +239,7 @@ void SolutionFrame::place_step(double h) {
   require_positive_step(GLOR.DTIMEU);
 }
 
-void SolutionFrame::require_positive_step(double h) const {
-  if (h > 0.0) return;
-  SETERX(cat(row_.name, ": Time step is not positive@Check that OUTINT, DTIMEI, DTMIN and DTMAX are greater than zero"),
-         4, 7, row_.name);
-}
+void SolutionFrame::require_positive_step(double h) const { require_positive_step_of(row_.name, h); }
 
 void SolutionFrame::accept_tail() {
   call_variables2_block();
@@ -233,13 +254,7 @@ void SolutionFrame::finish() { GLOR.TIMEM = GLOR.TIMEN = GLOR.TIMEO = GLOR.TIMEN
 
 void SolutionFrame::end_warning(std::int64_t count, std::int64_t steps, std::string_view limit,
                                 std::int32_t code_up_to, std::int32_t code_more, std::string_view routine) const {
-  if (count == 0) return;
-  const bool up_to = steps > 0 && static_cast<double>(count) / static_cast<double>(steps) < 0.1;
-  std::string text(row_.name);
-  text += ": ";
-  text += limit;
-  text += up_to ? " exceeded in up to 10% of time steps" : " exceeded in more than 10% of time steps";
-  SETERX(text, 2, up_to ? code_up_to : code_more, routine);
+  exceeded_warning(row_.name, count, steps, limit, code_up_to, code_more, routine);
 }
 
 }  // namespace kalvir::thermal

@@ -55,6 +55,27 @@ double retry_step(double proposal, double h);
 
 // The shortage text of a routine, number of extra words in 9 columns.
 std::string shortage_text(std::string_view name, std::string_view tail, std::int64_t extra);
+// The tail of the shortage text that most routines write.
+inline constexpr std::string_view kShortageTail =
+    " words needed, increase DYSTOR on $EXECUTION record, see User Manual description of $EXECUTION block";
+
+// The event list of a solution routine: the time-event arrays (SGTEVT, the
+// shortage naming ROUTINE) at the start of the free integer core, taken from
+// MARK for the whole solution.
+std::span<const std::int32_t> take_event_list(DynamicCoreMark& mark, std::string_view routine);
+
+// End of a step of length h from t0 within the output limit: two steps'
+// look-ahead, cut at the first event time inside it, and a remainder between
+// one and two steps split into two equal steps.
+double place_step_end(std::span<const std::int32_t> events, double t0, double h, double limit);
+
+// Ends the run (severity 4) under ROUTINE's name when a step is not positive.
+void require_positive_step_of(std::string_view routine, double h);
+
+// End-of-run warning of ROUTINE: COUNT of STEPS steps exceeded LIMIT, "up to
+// 10%" below a tenth, else "more than 10%", written for REPORTER.
+void exceeded_warning(std::string_view routine, std::int64_t count, std::int64_t steps, std::string_view limit,
+                      std::int32_t code_up_to, std::int32_t code_more, std::string_view reporter);
 
 class SolutionFrame {
  public:

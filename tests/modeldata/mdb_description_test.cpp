@@ -55,6 +55,7 @@ const BadCase kBadDescriptions[] = {
     {"model M\nnode 1 status=DB\n", "line 2: status \"DB\" is longer than 1 characters"},
     {"model M\nnode 0\n", "line 2: node numbers are positive"},
     {"model M\nfluidnode 1 fluid=WATR\n", "line 2: unknown fluid \"WATR\" (AMMONIA, WATER, AIR, AIRW, R11,"},
+    {"model M\nfluidnode 1 status=D\n", "line 2: fluid node status \"D\" is none of F, H, I, J, K, O, Q, R, S, U, V"},
     {"model M\nnode 5\n\nnode 3\n", "line 4: thermal node 3 does not follow 5"},
     {"model M\nnode 5\nfluidnode 5\n", "line 3: node 5 is already a node of this submodel"},
     {"model M\nsubmodel M\n", "line 2: submodel \"M\" is named twice"},

@@ -14,6 +14,7 @@
 #include "runtime/modeldata/fpcs.h"
 #include "runtime/modeldata/mdb_loader.h"
 #include "runtime/modeldata/model_tree.h"
+#include "runtime/modeldata/node_groups.h"
 #include "runtime/modeldata/pcs.h"
 #include "runtime/platform/process.h"
 
@@ -33,6 +34,7 @@ void reset_run_state(const mdbw::Sizes& sizes, std::string_view model_name) {
   PRTINF = PrtinfBlock{};
   messages_reset_for_tests();
   model_tree_reset_for_tests();
+  Lschnd_clear_cache();
 }
 
 std::string joined_frames(const std::string& printed) {
