@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <string>
 
 #include "runtime/control/flags.h"
@@ -158,7 +159,8 @@ void PARGNP(std::span<const std::int32_t> W, std::span<const std::int32_t> O, st
       const std::int64_t w = std::int64_t{start} + 2 * j;
       if (w < 1 || w + 1 > gar_pcsthermal.size()) break;
       const std::int32_t y = gar_pcsthermal(w);
-      const std::int32_t c = gar_pcsthermal(w + 1);
+      // A fluidic conductor stands negated at its first node.
+      const std::int32_t c = std::abs(gar_pcsthermal(w + 1));
       if (y != previous) parallel = 0;
       previous = y;
       if (!kp::holds(O, y) || c < CFIRST || c > CLAST) continue;
@@ -185,6 +187,7 @@ void PARGFP(std::span<const std::int32_t> W, std::span<const std::int32_t> O, st
       guard.tick();
       SFUNPK(1, f, gar_thermalnodestatuses, gar_pcsfluid.span(), gar_pcsptrsfluid.span(), kind, pos, c, other);
       if (kind >= kEnd || kind > KIND) break;
+      c = std::abs(c);
       if (kind < KIND || c < CFIRST || c > CLAST) continue;
       std::int32_t y = other;
       if (KIND == kLinks) {
