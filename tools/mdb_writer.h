@@ -95,12 +95,22 @@ struct Arrays {
   std::vector<double> reals;
   std::string chars;  // the packed character values (elements of 133)
 
-  // A one-dimensional real ARRAY (entry kind 2) in name group `group`
-  // (0..3); returns its entry's start.
-  std::int32_t add_real(const std::string& name, const std::vector<double>& values, int group = 0);
-  // A one-dimensional integer ARRAY (entry kind 1).
-  std::int32_t add_int(const std::string& name, const std::vector<std::int32_t>& values, int group = 0);
+  // A real ARRAY (entry kind 2) in name group `group` (0..3), of the
+  // dimensions `dims` (empty: one dimension of all the values; their product
+  // must be the number of values); returns its entry's start.
+  std::int32_t add_real(const std::string& name, const std::vector<double>& values, int group = 0,
+                        const std::vector<std::int32_t>& dims = {});
+  // An integer ARRAY (entry kind 1).
+  std::int32_t add_int(const std::string& name, const std::vector<std::int32_t>& values, int group = 0,
+                       const std::vector<std::int32_t>& dims = {});
+  // A character ARRAY (entry kind 3): its values packed one after the other,
+  // each ended by a NUL, its start the position of its first character.
+  std::int32_t add_char(const std::string& name, const std::vector<std::string>& values, int group = 0,
+                        const std::vector<std::int32_t>& dims = {});
   bool empty() const;
+
+ private:
+  std::int32_t add_entry(const std::string& name, const std::vector<std::int32_t>& entry, int group);
 };
 
 struct Alias {
