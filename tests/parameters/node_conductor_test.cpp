@@ -7,12 +7,15 @@
 #include <string>
 
 #include "runtime/control/flags.h"
+#include "runtime/control/control_constants.h"
 #include "runtime/control/global_arrays.h"
+#include "runtime/control/state_dump.h"
 #include "runtime/control/status.h"
 #include "runtime/modeldata/pcs.h"
 #include "runtime/parameters/node_changes.h"
 #include "tests/parameters/statement_fixture.h"
 #include "tests/support/model_fixture.h"
+#include "runtime/platform/units.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -203,6 +206,29 @@ TEST_F(Statements, TheWorkSpaceIsCheckedAgainstTheDynamicCore) {
   EXPECT_EQ(r.errors, 2);
   EXPECT_NE(find_message(r, "PARNOD", 1), nullptr);
   EXPECT_NE(find_message(r, "PARCNP", 4), nullptr);
+}
+
+TEST_F(Statements, AnInitialCaseRestoresTheDumpedStateButNotUserAttributes) {
+  namespace io = kalvir::platform;
+  constexpr int kDump = 2;
+  FLAGS(11) = 2;
+  FLAGS(13) = 49;
+  FLAGS(14) = 25;
+  loc_allocate();
+  kalvir::test::TempDir dir;
+  ASSERT_EQ(io::unit_open(kDump, dir.file("STATE.COM"), io::Form::Unformatted, io::OpenStatus::Unknown), 0);
+  std::int32_t ierr = -1;
+  DMPCOM(kDump, ierr);
+  ASSERT_EQ(ierr, 0);
+  const double mass = gar_thermalnodeuserentityvalsreal(nn() + 3);
+  const CaseRun r = run("CHANGE T3=1\nCHANGE MASS3=5\n");
+  EXPECT_EQ(r.errors, 0);
+  RSTCOM(kDump, ierr);
+  io::unit_close(kDump);
+  ASSERT_EQ(ierr, 0);
+  EXPECT_EQ(T(kMain, 3), 103.0) << "the temperature comes back from the dump";
+  EXPECT_NE(mass, 5.0);
+  EXPECT_EQ(gar_thermalnodeuserentityvalsreal(nn() + 3), 5.0) << "user attributes are not in the dump";
 }
 
 }  // namespace
