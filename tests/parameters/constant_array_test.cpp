@@ -108,8 +108,11 @@ TEST_F(ConstantsAndArrays, ControlConstantTableHasTheChangeableNamesOnly) {
   EXPECT_EQ(table[88].name, "NODES");
   for (const auto& c : table) EXPECT_TRUE(c.name != "ENBNDM" && c.name != "INBNDM");
   GLOR.DTROCC = 1.0;
-  const CaseRun r = run("SCALE DTROCC*2\nCHANGE ENBNDM=1.0\nSCALE NLOOP*2\nSCALE PARNAM*2\nCHANGE NOSUCH:K=1\n");
-  EXPECT_EQ(r.errors, 4);
+  const CaseRun r = run("SCALE DTROCC*2\nCHANGE ENBNDM=1.0\nSCALE NLOOP*2\nSCALE PARNAM*2\nCHANGE NOSUCH:K=1\n"
+                        "CHANGE K=B=3\n");
+  EXPECT_EQ(r.errors, 5);
+  ASSERT_NE(find_message(r, "PARRVL", 3), nullptr) << "a CHANGE splits at its first =";
+  EXPECT_EQ(find_message(r, "PARRVL", 3)->text, "Assigned value is not recognised as a realB=3");
   EXPECT_NE(find_message(r, "PARCCT", 1), nullptr);
   EXPECT_NE(find_message(r, "PARCCI", 2), nullptr);
   EXPECT_EQ(GLOI.NLOOP, 10);

@@ -163,6 +163,8 @@ const FailingStatement kRefused[] = {
     {"GV in the other orientation", "CHANGE GV(2,1)=1", "PARCND", 11},
     {"link from its second end", "CHANGE M(102,101)=1", "PARCND", 11},
     {"scale factor expression", "SCALE GL(1,2)*2+1", "PARRVL", 3},
+    {"node number beyond 32 bits", "CHANGE T:99999999999=1", "PARNDS", 4},
+    {"sequence beyond 32 bits", "CHANGE GL(1,2,99999999999)=1", "PARCNP", 6},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, RefusedStatement, ::testing::ValuesIn(kRefused), kalvir::test::CaseName{});
@@ -187,6 +189,24 @@ TEST_F(Statements, ConductorReferencesFindEachConductorOnce) {
   EXPECT_EQ(gar_linearconds(1), 0.0);
   for (int k = 1; k <= 4; ++k) EXPECT_EQ(gar_linearconds(k), 0.0) << k;
   for (int k = 5; k <= 7; ++k) EXPECT_EQ(gar_linearconds(k), -1.0) << "SUB1 and its child SUB2: " << k;
+}
+
+TEST_F(Statements, AQuotedValueMayHoldTheSeparator) {
+  const CaseRun r = run("CHANGE L1='A=B'\n");
+  EXPECT_EQ(r.errors, 0) << r.printed;
+  EXPECT_EQ(gar_thermalnodelabels(1).substr(0, 4), "A=B ");
+}
+
+TEST_F(Statements, ViewFactorConductorsOfEverySubmodelOfTheTree) {
+  kalvir::test::ModelSpec spec = kalvir::test::three_submodel_model();
+  spec.submodels[1].gv = {{1, 2}, {2, 5}};
+  spec.submodels[2].gv = {{1, 4}};
+  kalvir::test::build_model(spec);
+  FLAGS(flagw::NEXTINT) = 3;
+  FLAGS(flagw::DYSTOR) = 200;
+  const CaseRun r = run("CHANGE GV(*)=9\nGET SUB1\nSCALE GV(*-ONLY)*2\n");
+  EXPECT_EQ(r.errors, 0) << r.printed;
+  for (int k = 1; k <= 6; ++k) EXPECT_EQ(gar_vfacconds(k), k == 4 || k == 5 ? 18.0 : 9.0) << k;
 }
 
 TEST_F(Statements, SwitchingConductorsRaisesTheStatusChangeFlag) {
