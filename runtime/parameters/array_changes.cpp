@@ -92,7 +92,7 @@ namespace kp = kalvir::parameters;
 
 void PARRAR(std::string_view KEYWORD, const kp::ArrayDims& DIMS, const kp::IndexRanges& RANGES, double VALUE,
             std::span<double> ELEMENTS) {
-  const bool change = kalvir::trim_right(KEYWORD) == "CHANGE";
+  const bool change = kp::is_change(KEYWORD);
   kp::each_in_ranges(DIMS, RANGES, [&](std::int64_t l) {
     if (l < 1 || l > static_cast<std::int64_t>(ELEMENTS.size())) return;
     double& x = ELEMENTS[static_cast<std::size_t>(l - 1)];
@@ -191,18 +191,15 @@ void PARARR(std::string_view KEYWORD, std::string_view LHS, std::string_view VAL
             std::int32_t& IERR) {
   IERR = 0;
   const std::string_view lhs = kalvir::trim_right(LHS);
-  const bool change = kalvir::trim_right(KEYWORD) == "CHANGE";
+  const bool change = kp::is_change(KEYWORD);
   std::int32_t sub = ISUB;
   std::string_view ref = lhs;
   std::int32_t colon = 0;
   SQNDEX(lhs, ":", colon);
   if (colon != 0) {
-    std::int32_t pos = 1, status = 0;
     const std::size_t paren = lhs.find('(');
-    const auto iend = static_cast<std::int32_t>(paren == std::string_view::npos ? lhs.size() : paren);
-    LSMINT(gar_modeldirectory, 18, FLAGS(flagw::NSUB), 0, ISUB, gar_modelnames, lhs, iend, pos, sub, status);
-    if (status != 0) return kp::array_failure(1, "Unrecognised submodel name@" + std::string(lhs), IERR);
-    ref = lhs.substr(static_cast<std::size_t>(std::clamp<std::int32_t>(pos - 1, 0, static_cast<std::int32_t>(lhs.size()))));
+    if (kp::leading_path(lhs, paren == std::string_view::npos ? lhs.size() : paren, ISUB, false, sub, ref) != 0)
+      return kp::array_failure(1, "Unrecognised submodel name@" + std::string(lhs), IERR);
   }
   const std::size_t paren = ref.find('(');
   if (paren == std::string_view::npos)
@@ -237,7 +234,7 @@ void PARARR(std::string_view KEYWORD, std::string_view LHS, std::string_view VAL
   for (std::string_view item : items) {
     if (kind == kReal) {
       double v = 0.0;
-      (change ? PARRGT : PARRVL)(item, v, IERR);
+      kp::read_real(KEYWORD, item, v, IERR);
       reals.push_back(v);
     } else if (kind == kInteger) {
       std::int32_t v = 0;

@@ -57,13 +57,10 @@ bool get_submodel(std::string_view text, std::int32_t& current) {
   current = 1;
   if (text == "0") return true;
   const std::string path = std::string(text) + ":";
-  std::int32_t pos = 1;
   std::int32_t sub = 1;
-  std::int32_t ierr = 0;
-  LSMINT(gar_modeldirectory, 18, FLAGS(flagw::NSUB), 0, 1, gar_modelnames, path,
-         static_cast<std::int32_t>(path.size()), pos, sub, ierr);
+  std::string_view rest;
   // The whole text must be the path.
-  if (ierr != 0 || pos != static_cast<std::int32_t>(path.size()) + 1) return false;
+  if (kalvir::parameters::leading_path(path, path.size(), 1, false, sub, rest) != 0 || !rest.empty()) return false;
   current = sub;
   return true;
 }

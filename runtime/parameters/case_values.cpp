@@ -6,9 +6,12 @@
 #include <cstdlib>
 #include <string>
 
+#include "runtime/control/flags.h"
+#include "runtime/control/global_arrays.h"
 #include "runtime/control/messages.h"
 #include "runtime/control/status.h"
 #include "runtime/modeldata/expressions.h"
+#include "runtime/modeldata/model_tree.h"
 #include "runtime/modeldata/text_utils.h"
 
 namespace kalvir::parameters {
@@ -16,6 +19,29 @@ namespace kalvir::parameters {
 void report(std::string_view text, std::size_t limit, std::int32_t severity, std::int32_t code,
             std::string_view routine) {
   SETERX(text.substr(0, std::min(limit, text.size())), severity, code, routine);
+}
+
+std::int32_t leading_path(std::string_view text, std::size_t iend, std::int32_t isub, bool report, std::int32_t& sub,
+                          std::string_view& rest) {
+  std::int32_t pos = 1;
+  std::int32_t status = 0;
+  std::int32_t found = isub;
+  LSMINT(gar_modeldirectory, 18, FLAGS(flagw::NSUB), report ? 1 : 0, isub, gar_modelnames, text,
+         static_cast<std::int32_t>(std::min(iend, text.size())), pos, found, status);
+  if (status != 0) return status;
+  sub = found;
+  rest = text.substr(std::min(static_cast<std::size_t>(std::max(pos - 1, 0)), text.size()));
+  return 0;
+}
+
+bool is_change(std::string_view keyword) { return kalvir::trim_right(keyword) == "CHANGE"; }
+
+void read_real(std::string_view keyword, std::string_view text, double& value, std::int32_t& ierr) {
+  if (is_change(keyword)) {
+    PARRGT(text, value, ierr);
+  } else {
+    PARRVL(text, value, ierr);
+  }
 }
 
 }  // namespace kalvir::parameters
@@ -250,7 +276,7 @@ void PARIGT(std::string_view TEXT, std::int32_t& VALUE, std::int32_t& IERR) {
 void PARSTR(std::span<const std::int32_t> LIST, std::int32_t N, std::string_view KEYWORD, double VALUE,
             std::span<double> ARRAY, std::int32_t& IERR) {
   IERR = 0;
-  const bool change = kalvir::trim_right(KEYWORD) == "CHANGE";
+  const bool change = kalvir::parameters::is_change(KEYWORD);
   constexpr std::string_view kUndefined =
       "Entity undefined - possibly defined with Mortran@Value may be overwritten by Mortran expression during "
       "solution.";

@@ -57,6 +57,17 @@ void PARSTZ(std::span<const std::int32_t> LIST, std::int32_t N, std::string_view
 }
 
 namespace kalvir::parameters {
+// Whether a statement's keyword is CHANGE; every other keyword scales.
+bool is_change(std::string_view keyword);
+// The real value of a statement: an expression for a CHANGE, a plain real
+// factor for a SCALE (PARRGT or PARRVL, with their codes).
+void read_real(std::string_view keyword, std::string_view text, double& value, std::int32_t& ierr);
+// The submodel path at the start of TEXT (names each ended by ":", read up
+// to IEND characters), resolved relative to submodel ISUB: SUB and REST, the
+// text after the path, on success. The status of the resolution (0 found);
+// its messages only when REPORT.
+std::int32_t leading_path(std::string_view text, std::size_t iend, std::int32_t isub, bool report, std::int32_t& sub,
+                          std::string_view& rest);
 // Sends a statement failure of ROUTINE: the text cut to LIMIT characters.
 void report(std::string_view text, std::size_t limit, std::int32_t severity, std::int32_t code,
             std::string_view routine);

@@ -92,11 +92,10 @@ void PARCNP(std::string_view REF, std::int32_t ISUB, DynamicCoreMark& MARK, kp::
   std::int32_t sub = ISUB;
   std::size_t at = 0;
   if (colon != std::string_view::npos && (paren == std::string_view::npos || colon < paren)) {
-    std::int32_t pos = 1, status = 0;
-    const auto iend = static_cast<std::int32_t>(paren == std::string_view::npos ? ref.size() : paren);
-    LSMINT(gar_modeldirectory, 18, FLAGS(flagw::NSUB), 0, ISUB, gar_modelnames, ref, iend, pos, sub, status);
-    if (status != 0) return kp::reference_failure(2, "Unrecognised submodel name@" + shown, IERR);
-    at = static_cast<std::size_t>(std::max(pos - 1, 0));
+    std::string_view rest;
+    if (kp::leading_path(ref, paren == std::string_view::npos ? ref.size() : paren, ISUB, false, sub, rest) != 0)
+      return kp::reference_failure(2, "Unrecognised submodel name@" + shown, IERR);
+    at = ref.size() - rest.size();
   }
   R.first_sub = R.last_sub = sub;
   if (at >= ref.size() || ref[at] != '(' || ref.back() != ')')
@@ -262,7 +261,7 @@ void PARCND(std::string_view KEYWORD, std::int32_t CODE, std::string_view REF, s
   const bool switching = value == "ON" || value == "OFF";
   double v = 0.0;
   if (!switching) {
-    (kalvir::trim_right(KEYWORD) == "CHANGE" ? PARRGT : PARRVL)(value, v, IERR);
+    kp::read_real(KEYWORD, value, v, IERR);
     if (IERR != 0) return;
   }
 

@@ -97,13 +97,9 @@ namespace kp = kalvir::parameters;
 void PARCCR(std::string_view KEYWORD, std::string_view NAME18, std::string_view VALUE, double& TARGET,
             std::int32_t& IERR) {
   IERR = 0;
-  const bool change = kalvir::trim_right(KEYWORD) == "CHANGE";
+  const bool change = kp::is_change(KEYWORD);
   double v = 0.0;
-  if (change) {
-    PARRGT(VALUE, v, IERR);
-  } else {
-    PARRVL(VALUE, v, IERR);
-  }
+  kp::read_real(KEYWORD, VALUE, v, IERR);
   if (IERR != 0) return;
   if (!change) {
     if (SLUNDF(TARGET)) {
@@ -124,7 +120,7 @@ void PARCCI(std::string_view KEYWORD, std::string_view NAME18, std::string_view 
   std::int32_t v = 0;
   PARIGT(VALUE, v, IERR);
   if (IERR != 0) return;
-  if (kalvir::trim_right(KEYWORD) != "CHANGE") {
+  if (!kp::is_change(KEYWORD)) {
     IERR = 2;
     kp::report("Cannot SCALE integer constants", 300, 3, 2, "PARCCI");
     return;
@@ -139,7 +135,7 @@ void PARCCZ(std::string_view KEYWORD, std::string_view /*NAME18*/, std::string_v
   kalvir::Chars<256> v;
   PARZVL(VALUE, v.span(), IERR);
   if (IERR != 0) return;
-  if (kalvir::trim_right(KEYWORD) != "CHANGE") {
+  if (!kp::is_change(KEYWORD)) {
     IERR = 1;
     kp::report("Cannot SCALE character constants", 300, 3, 1, "PARCCZ");
     return;
@@ -178,17 +174,10 @@ void PARCST(std::string_view KEYWORD, std::string_view NAME, std::string_view VA
   SQNDEX(lhs, ":", colon);
   std::int32_t sub = ISUB;
   std::string_view name = lhs;
-  if (colon != 0) {
-    std::int32_t pos = 1;
-    std::int32_t status = 0;
-    LSMINT(gar_modeldirectory, 18, FLAGS(flagw::NSUB), 0, ISUB, gar_modelnames, lhs,
-           static_cast<std::int32_t>(lhs.size()), pos, sub, status);
-    if (status != 0) {
-      IERR = 1;
-      kp::report("Unrecognised submodel name@" + std::string(lhs), 300, 3, 1, "PARCST");
-      return;
-    }
-    name = lhs.substr(static_cast<std::size_t>(std::clamp<std::int32_t>(pos - 1, 0, static_cast<std::int32_t>(lhs.size()))));
+  if (colon != 0 && kp::leading_path(lhs, lhs.size(), ISUB, false, sub, name) != 0) {
+    IERR = 1;
+    kp::report("Unrecognised submodel name@" + std::string(lhs), 300, 3, 1, "PARCST");
+    return;
   }
   const std::string name18 = kalvir::padded(name.substr(0, std::min(name.size(), kp::kNameLength)), kp::kNameLength);
   const auto dir = [sub](int row, std::int32_t col) { return gar_modeldirectory(row, col); };

@@ -102,11 +102,8 @@ void PARNDS(std::string_view REF, std::int32_t ISUB, std::int32_t MAXN, std::spa
   if (colon != 0) {
     // The path ends before any quoted label, whose ":" belong to the label.
     const std::size_t quote = ref.find('\'');
-    const auto iend = static_cast<std::int32_t>(quote == std::string_view::npos ? ref.size() : quote);
-    std::int32_t pos = 1;
-    LSMINT(gar_modeldirectory, 18, nsub, 1, ISUB, gar_modelnames, ref, iend, pos, sub, IERR);
+    IERR = kp::leading_path(ref, quote == std::string_view::npos ? ref.size() : quote, ISUB, true, sub, target);
     if (IERR != 0) return;
-    target = ref.substr(static_cast<std::size_t>(std::clamp<std::int32_t>(pos - 1, 0, static_cast<std::int32_t>(ref.size()))));
   }
   target = target.substr(0, std::min<std::size_t>(target.size(), 256));
   const std::string shown(target);
@@ -418,26 +415,19 @@ void PARUDE(std::string_view KEYWORD, std::int32_t CODE, std::span<const std::in
             std::string_view VALUE, std::int32_t& FCOUNT, std::int32_t& TCOUNT, std::int32_t& IERR) {
   IERR = 0;
   FCOUNT = TCOUNT = 0;
-  const bool change = kalvir::trim_right(KEYWORD) == "CHANGE";
+  const bool change = kp::is_change(KEYWORD);
   const std::int32_t nn = kp::nnode(), nf = kp::nfluid();
   const std::int32_t nreal = SPRSIZ(5), nint = SPRSIZ(4), nchar = SPRSIZ(3);
   const std::int32_t k = -CODE;
   std::int32_t terr = 0, ferr = 0;
   if (k >= 1 && k <= nreal) {
     double v = 0.0;
-    const auto t = kp::block(gar_thermalnodeuserentityvalsreal.span(), k, nn);
-    const auto f = kp::block(gar_fluidnodeuserentityvalsreal.span(), k, nf);
-    if (change) {
-      PARRGT(VALUE, v, IERR);
-      if (IERR != 0) return;
-      PARCNR(LIST, N, v, nn, t, TCOUNT, terr);
-      PARCFR(LIST, N, v, nf, nn, f, FCOUNT, ferr);
-    } else {
-      PARRVL(VALUE, v, IERR);
-      if (IERR != 0) return;
-      PARSNR(LIST, N, v, nn, t, TCOUNT, terr);
-      PARSFR(LIST, N, v, nf, nn, f, FCOUNT, ferr);
-    }
+    kp::read_real(KEYWORD, VALUE, v, IERR);
+    if (IERR != 0) return;
+    (change ? PARCNR : PARSNR)(LIST, N, v, nn, kp::block(gar_thermalnodeuserentityvalsreal.span(), k, nn), TCOUNT,
+                               terr);
+    (change ? PARCFR : PARSFR)(LIST, N, v, nf, nn, kp::block(gar_fluidnodeuserentityvalsreal.span(), k, nf), FCOUNT,
+                               ferr);
   } else if (k > nreal && k <= nreal + nint) {
     std::int32_t v = 0;
     PARIGT(VALUE, v, IERR);
@@ -480,7 +470,7 @@ void PARNOD(std::string_view KEYWORD, std::int32_t CODE, std::string_view REF, s
   PARNDS(REF, ISUB, nn + nf, list, n, IERR);
   if (IERR != 0) return;
   const std::span<const std::int32_t> nodes = list.first(static_cast<std::size_t>(n));
-  const bool change = kalvir::trim_right(KEYWORD) == "CHANGE";
+  const bool change = kp::is_change(KEYWORD);
 
   std::int32_t tcount = 0, fcount = 0, terr = 0, ferr = 0;
   if (CODE < 0) {
@@ -498,11 +488,7 @@ void PARNOD(std::string_view KEYWORD, std::int32_t CODE, std::string_view REF, s
              kp::kEntities[static_cast<std::size_t>(CODE)].kind == kp::EntityKind::kReal) {
     const kp::NodeEntity& e = kp::kEntities[static_cast<std::size_t>(CODE)];
     double v = 0.0;
-    if (change) {
-      PARRGT(VALUE, v, IERR);
-    } else {
-      PARRVL(VALUE, v, IERR);
-    }
+    kp::read_real(KEYWORD, VALUE, v, IERR);
     if (IERR != 0) return;
     if (e.thermal != nullptr) (change ? PARCNR : PARSNR)(nodes, n, v, nn, kp::values(e.thermal), tcount, terr);
     if (e.fluid != nullptr) (change ? PARCFR : PARSFR)(nodes, n, v, nf, nn, kp::values(e.fluid), fcount, ferr);
