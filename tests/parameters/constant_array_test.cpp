@@ -158,6 +158,7 @@ struct ArrayFailure {
   const char* statement;
   const char* routine;
   std::int32_t code;
+  const char* text = nullptr;  // the message's text, when checked
 };
 
 class RefusedArrayStatement : public ConstantsAndArrays, public ::testing::WithParamInterface<ArrayFailure> {};
@@ -171,7 +172,11 @@ TEST_P(RefusedArrayStatement, ChangesNothing) {
   const std::string before_chars = char_store();
   const CaseRun r = run(std::string(c.statement) + "\n");
   EXPECT_EQ(r.errors, 1) << r.printed;
-  EXPECT_NE(find_message(r, c.routine, c.code), nullptr) << r.printed;
+  const auto* m = find_message(r, c.routine, c.code);
+  ASSERT_NE(m, nullptr) << r.printed;
+  if (c.text != nullptr) {
+    EXPECT_EQ(m->text, c.text);
+  }
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(gar_arrayvaluesreal.span().data()),
                         gar_arrayvaluesreal.span().size_bytes()),
             before_reals);
@@ -182,22 +187,22 @@ TEST_P(RefusedArrayStatement, ChangesNothing) {
 }
 
 const ArrayFailure kArrayFailures[] = {
-    {"list off the end", "CHANGE VALS(2)=1.5,2.5,3.5", "PARARR", 7},
+    {"list off the end", "CHANGE VALS(2)=1.5,2.5,3.5", "PARARR", 7, "Too many values specified - will run off end of array"},
     {"integer list off the end", "CHANGE IDX(2,3)=1,2", "PARARR", 5},
-    {"integer list on a range", "CHANGE IDX(*,2)=0,1", "PARARR", 4},
+    {"integer list on a range", "CHANGE IDX(*,2)=0,1", "PARARR", 4, "Cannot specify array reference range (m, *) with more than one value"},
     {"real list on a range", "CHANGE VALS(*)=0,1", "PARARR", 6},
-    {"scale with a list", "SCALE VALS(1)*2,3", "PARARR", 4},
-    {"scale integers", "SCALE IDX(1,1)*2", "PARARR", 4},
-    {"scale texts", "SCALE NAMES(1)*2", "PARARR", 4},
+    {"scale with a list", "SCALE VALS(1)*2,3", "PARARR", 4, "Can only supply list of values with CHANGE"},
+    {"scale integers", "SCALE IDX(1,1)*2", "PARARR", 4, "Cannot scale integer values"},
+    {"scale texts", "SCALE NAMES(1)*2", "PARARR", 4, "Cannot scale character values"},
     {"character list off the end", "CHANGE NAMES(3)='P','Q'", "PARARR", 7},
-    {"unknown submodel", "CHANGE NOSUCH:VALS(1)=0", "PARARR", 1},
-    {"unknown array", "CHANGE NOSUCH(1)=0", "PARARR", 3},
-    {"index zero", "CHANGE VALS(0)=1", "PARAIN", 2},
+    {"unknown submodel", "CHANGE NOSUCH:VALS(1)=0", "PARARR", 1, "Unrecognised submodel nameNOSUCH:VALS(1)"},
+    {"unknown array", "CHANGE NOSUCH(1)=0", "PARARR", 3, "Unrecognised entity nameNOSUCH(1)"},
+    {"index zero", "CHANGE VALS(0)=1", "PARAIN", 2, "Array reference out of bounds"},
     {"index beyond", "CHANGE VALS(4)=1", "PARAIN", 2},
-    {"too many indices", "CHANGE VALS(1,1)=1", "PARAIN", 4},
-    {"index not a number", "CHANGE VALS(x)=1", "PARAIN", 3},
-    {"too few indices", "CHANGE IDX(1)=1", "PARAIN", 5},
-    {"no closing bracket", "CHANGE VALS(1=1", "PARAIN", 1},
+    {"too many indices", "CHANGE VALS(1,1)=1", "PARAIN", 4, "Too many indices for this array"},
+    {"index not a number", "CHANGE VALS(x)=1", "PARAIN", 3, "Array index not an integer"},
+    {"too few indices", "CHANGE IDX(1)=1", "PARAIN", 5, "Too few indices for this array"},
+    {"no closing bracket", "CHANGE VALS(1=1", "PARAIN", 1, "Invalid array reference syntax(1"},
     {"bad value in a list", "CHANGE VALS(1)=1,x", "PARRVL", 3},
 };
 

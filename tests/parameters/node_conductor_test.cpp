@@ -115,6 +115,7 @@ struct FailingStatement {
   const char* statement;
   const char* routine;
   std::int32_t code;
+  const char* text = nullptr;  // the message's text, when checked
 };
 
 class RefusedStatement : public Statements, public ::testing::WithParamInterface<FailingStatement> {};
@@ -125,7 +126,11 @@ TEST_P(RefusedStatement, IsReportedCountedOnceAndChangesNothing) {
   const std::string status1(gar_thermalnodestatuses(1));
   const CaseRun r = run(std::string(c.statement) + "\n");
   EXPECT_EQ(r.errors, 1) << r.printed;
-  EXPECT_NE(find_message(r, c.routine, c.code), nullptr) << r.printed;
+  const auto* m = find_message(r, c.routine, c.code);
+  ASSERT_NE(m, nullptr) << r.printed;
+  if (c.text != nullptr) {
+    EXPECT_EQ(m->text, c.text);
+  }
   EXPECT_EQ(T(kMain, 1), t1);
   EXPECT_EQ(gar_linearconds(1), gl1);
   EXPECT_EQ(gar_thermalnodestatuses(1), status1);
@@ -133,33 +138,33 @@ TEST_P(RefusedStatement, IsReportedCountedOnceAndChangesNothing) {
 }
 
 const FailingStatement kRefused[] = {
-    {"missing node", "CHANGE T10=1", "PARNDS", 3},
-    {"number and letters", "CHANGE T:1A=1", "PARNDS", 4},
-    {"bad star form", "CHANGE T:**=1", "PARNDS", 5},
-    {"label not ended by a quote", "CHANGE T:'A'B=1", "PARNDS", 6},
-    {"unknown node name", "CHANGE T:NOSUCH=1", "PARNDS", 9},
+    {"missing node", "CHANGE T10=1", "PARNDS", 3, "Node does not exist in sub-modelNode Number:         10"},
+    {"number and letters", "CHANGE T:1A=1", "PARNDS", 4, "Unrecognised format for node reference1A"},
+    {"bad star form", "CHANGE T:**=1", "PARNDS", 5, "Unrecognised format for node reference**"},
+    {"label not ended by a quote", "CHANGE T:'A'B=1", "PARNDS", 6, "String not terminated with quote'A'B"},
+    {"unknown node name", "CHANGE T:NOSUCH=1", "PARNDS", 9, "NodeSpec cannot be interpretedNot recognised as valid format or value"},
     {"unknown submodel", "CHANGE T:NOSUCH:1=1", "LSMINT", 2},
-    {"scale a label", "SCALE L1*'X'", "PARNOD", 2},
-    {"scale a status", "SCALE D1*2", "PARNOD", 8},
-    {"conductor code on a node", "CHANGE GL1=1", "PARNOD", 6},
-    {"two status letters", "CHANGE D1=DX", "PARCNS", 1},
-    {"fluid letter on thermal nodes", "CHANGE D:*-ONLY=F", "PARCNS", 2},
-    {"scale an integer attribute", "SCALE ZONE1*2", "PARUDE", 1},
-    {"bad expression", "CHANGE T1=1+", "PARRGT", 1},
-    {"statement without separator", "SCALE T1=2", "PARAMC", 3},
-    {"GET of an unknown submodel", "GET NOSUCH", "PARAMC", 1},
-    {"ON without a reference", "ON 3", "PARAMC", 2},
-    {"misspelt conductor kind", "OFF GLX(1,2)", "PARCND", 1},
-    {"one node", "CHANGE GL(3)=1", "PARCNP", 3},
-    {"no closing bracket", "CHANGE GL(3,4=1", "PARCNP", 2},
+    {"scale a label", "SCALE L1*'X'", "PARNOD", 2, "Cannot SCALE character data"},
+    {"scale a status", "SCALE D1*2", "PARNOD", 8, "Cannot SCALE node status"},
+    {"conductor code on a node", "CHANGE GL1=1", "PARNOD", 6, "Invalid or unrecognised entity type"},
+    {"two status letters", "CHANGE D1=DX", "PARCNS", 1, "Invalid definition of node status<<DX>> is an invalid node status. Please refer to KALVIR User Manual."},
+    {"fluid letter on thermal nodes", "CHANGE D:*-ONLY=F", "PARCNS", 2, "Attempt to switch from thermal to fluid status"},
+    {"scale an integer attribute", "SCALE ZONE1*2", "PARUDE", 1, "Cannot SCALE integer data"},
+    {"bad expression", "CHANGE T1=1+", "PARRGT", 1, "Illegal expression - ends with an operator"},
+    {"statement without separator", "SCALE T1=2", "PARAMC", 3, "Invalid statementT1=2"},
+    {"GET of an unknown submodel", "GET NOSUCH", "PARAMC", 1, "Unrecognised submodel nameNOSUCH"},
+    {"ON without a reference", "ON 3", "PARAMC", 2, "Invalid conductor reference3"},
+    {"misspelt conductor kind", "OFF GLX(1,2)", "PARCND", 1, "Invalid entity type - not a conductor"},
+    {"one node", "CHANGE GL(3)=1", "PARCNP", 3, "Ill-formed node pair reference(3)"},
+    {"no closing bracket", "CHANGE GL(3,4=1", "PARCNP", 2, "Node pair not delimited by ()(3,4"},
     {"path without colon", "CHANGE GLSUB1(1,2)=1", "PARARR", 3},
-    {"sequence zero", "CHANGE GL(1,2,0)=1", "PARCNP", 7},
-    {"sequence not a number", "CHANGE GL(1,2,x)=1", "PARCNP", 6},
+    {"sequence zero", "CHANGE GL(1,2,0)=1", "PARCNP", 7, "Sequence number not valid0"},
+    {"sequence not a number", "CHANGE GL(1,2,x)=1", "PARCNP", 6, "Sequence number not an integerx"},
     {"two sequences", "CHANGE GL(1,2,2,1)=1", "PARCNP", 6},
-    {"no such conductor", "CHANGE GL(1,1)=1", "PARCND", 11},
+    {"no such conductor", "CHANGE GL(1,1)=1", "PARCND", 11, "No matching conductors found"},
     {"third parallel conductor", "SCALE GL(1,2,3)*2", "PARCND", 11},
-    {"GV switched", "ON GV(1,2)", "PARCND", 9},
-    {"GP switched", "OFF GP(101,102)", "PARCND", 10},
+    {"GV switched", "ON GV(1,2)", "PARCND", 9, "Cannot change status of GVs"},
+    {"GP switched", "OFF GP(101,102)", "PARCND", 10, "Cannot change status of GPs"},
     {"GV in the other orientation", "CHANGE GV(2,1)=1", "PARCND", 11},
     {"link from its second end", "CHANGE M(102,101)=1", "PARCND", 11},
     {"scale factor expression", "SCALE GL(1,2)*2+1", "PARRVL", 3},
