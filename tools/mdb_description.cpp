@@ -3,6 +3,7 @@
 #include "tools/mdb_description.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -266,6 +267,8 @@ class Reader {
       constant(l, current(l).char_constants, [&] { return l.word("the value"); });
     } else if (key == "array") {
       array(l);
+    } else if (key == "attribute") {
+      attribute(l);
     } else if (key == "control") {
       control(l);
     } else {
@@ -455,6 +458,18 @@ class Reader {
     } else {
       l.fail("the ARRAY type " + quoted(type) + " is not real, integer or character");
     }
+  }
+
+  void attribute(Line& l) {
+    current(l);
+    const std::string type = l.word("the attribute type (real, integer or character)");
+    const std::string name = l.text("the attribute name", kConstNameWidth);
+    constexpr std::array<std::string_view, 3> kTypes{"real", "integer", "character"};
+    const auto at = std::find(kTypes.begin(), kTypes.end(), type);
+    if (at == kTypes.end()) l.fail("the attribute type " + quoted(type) + " is not real, integer or character");
+    for (const auto& g : m_.attributes)
+      if (std::find(g.begin(), g.end(), name) != g.end()) l.fail("attribute " + quoted(name) + " is named twice");
+    m_.attributes[static_cast<std::size_t>(at - kTypes.begin())].push_back(name);
   }
 
   // dims=N1xN2[xN3]: one to three dimensions of at least 1.

@@ -305,7 +305,9 @@ Sizes model_sizes(const Model& m) {
   const std::int64_t minimum = 12 + 5 * nx - 1 + std::max(kList66Words, word(17)) + 5LL * word(33) +
                                3LL * word(1) + word(2) + word(3) + word(4) + 6 + 6 * nn + 2LL * word(25);
   word(28) = m.dystor > 0 ? m.dystor : static_cast<std::int32_t>(minimum + 1000);
-  z.sprsiz = {1, 3, 0, 0, 0};
+  const auto count = [&m](std::size_t g) { return static_cast<std::int32_t>(m.attributes[g].size()); };
+  z.sprsiz = {std::max({1, count(0), count(1), count(2)}), 3, count(2), count(1), count(0)};
+  z.attribute_names = m.attributes;
   return z;
 }
 

@@ -156,6 +156,10 @@ struct Model {
   // Global control constants in storage order; unset ones carry the marker.
   std::array<std::optional<double>, 49> glor;
   std::array<std::optional<std::int32_t>, 25> gloi;
+  // Names of the user-defined node attributes of the model: real, integer,
+  // character (the model program holds them, the load gives every node the
+  // value 0 or blanks).
+  std::array<std::vector<std::string>, 3> attributes;
   // 0: a DYSTOR comfortably above what the load needs.
   std::int32_t dystor = 0;
   // Words added to the computed lengths of the packed thermal and the fluid
@@ -171,6 +175,7 @@ struct Model {
 struct Sizes {
   std::array<std::int32_t, 41> flags{};  // FLAGS(1..41) at [0..40]
   std::array<std::int32_t, 5> sprsiz{};
+  std::array<std::vector<std::string>, 3> attribute_names;  // SPRNOD: real, integer, character
 };
 Sizes model_sizes(const Model& model);
 

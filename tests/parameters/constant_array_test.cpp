@@ -36,6 +36,8 @@ array character NAMES A ABCD XYZ
 array real CUBE 1 2 3 4 5 6 7 8 dims=2x2x2
 array real TAB 1 2
 control NODES 5
+attribute real MASS
+attribute character OWNER
 submodel SUB1
 node 1
 real K 5.0
@@ -119,6 +121,15 @@ TEST_F(ConstantsAndArrays, ControlConstantTableHasTheChangeableNamesOnly) {
   EXPECT_EQ(GLOR.DTROCC, 2.0) << "the last real that a case may change";
   EXPECT_NE(find_message(r, "PARZVL", 1), nullptr) << "the value is read as a string first";
   EXPECT_NE(find_message(r, "PARCST", 1), nullptr);
+}
+
+TEST_F(ConstantsAndArrays, UserAttributesOfTheLoadedModel) {
+  const CaseRun r = run("CHANGE MASS1=2.5\nCHANGE OWNER:SUB1:1='ME'\nSCALE OWNER1*2\n");
+  EXPECT_EQ(r.errors, 1);
+  EXPECT_NE(find_message(r, "PARZVL", 1), nullptr) << "a text attribute is read as a string first";
+  EXPECT_EQ(gar_thermalnodeuserentityvalsreal(1), 2.5);
+  EXPECT_EQ(gar_thermalnodeuserentityvalsreal(2), 0.0);
+  EXPECT_EQ(gar_thermalnodeuserentityvalschar(2).substr(0, 3), "ME ");
 }
 
 TEST_F(ConstantsAndArrays, ScalingAnUndefinedRealFails) {
