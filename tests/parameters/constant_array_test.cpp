@@ -220,4 +220,22 @@ const ArrayFailure kArrayFailures[] = {
 INSTANTIATE_TEST_SUITE_P(Cases, RefusedArrayStatement, ::testing::ValuesIn(kArrayFailures),
                          kalvir::test::CaseName{});
 
+TEST(CharacterArrays, AnElementThatCrossesARowOfTheStore) {
+  // Element 2 starts at column 131 of the first row and ends in the second.
+  std::istringstream in("model CROSS\nnode 1\narray character LONG " + std::string(129, 'P') +
+                        " ABCDEFGH Q\n");
+  kalvir::test::TempDir dir;
+  kalvir::test::load_ok(kalvir::mdbw::read_description(in), dir);
+  kalvir::test::reset_messages();
+  CaseRun r = run_statements("CHANGE LONG(2)='XYZ'\n");
+  EXPECT_EQ(r.errors, 0) << r.printed;
+  const std::string_view store = gar_arrayvalueschar.stream();
+  EXPECT_EQ(store.substr(129, 12), std::string_view("\0XYZ     \0Q\0", 12));
+  r = run_statements("CHANGE LONG(*)='R'\n");
+  EXPECT_EQ(r.errors, 0) << r.printed;
+  EXPECT_EQ(store.substr(0, 130), "R" + std::string(128, ' ') + std::string(1, '\0'));
+  EXPECT_EQ(store.substr(130, 11), std::string_view("R       \0R\0", 11));
+  kalvir::model_tree_reset_for_tests();
+}
+
 }  // namespace
