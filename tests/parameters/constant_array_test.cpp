@@ -164,13 +164,7 @@ TEST_F(ConstantsAndArrays, ArrayElementsRangesAndLists) {
   EXPECT_EQ(gar_arrayvaluesreal(16), 30.0);
 }
 
-struct ArrayFailure {
-  const char* what;
-  const char* statement;
-  const char* routine;
-  std::int32_t code;
-  const char* text = nullptr;  // the message's text, when checked
-};
+using ArrayFailure = kalvir::test::RefusedCase;
 
 class RefusedArrayStatement : public ConstantsAndArrays, public ::testing::WithParamInterface<ArrayFailure> {};
 
@@ -182,12 +176,7 @@ TEST_P(RefusedArrayStatement, ChangesNothing) {
                                 gar_arrayvaluesint.span().size_bytes());
   const std::string before_chars = char_store();
   const CaseRun r = run(std::string(c.statement) + "\n");
-  EXPECT_EQ(r.errors, 1) << r.printed;
-  const auto* m = find_message(r, c.routine, c.code);
-  ASSERT_NE(m, nullptr) << r.printed;
-  if (c.text != nullptr) {
-    EXPECT_EQ(m->text, c.text);
-  }
+  kalvir::test::expect_refused(r, c);
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(gar_arrayvaluesreal.span().data()),
                         gar_arrayvaluesreal.span().size_bytes()),
             before_reals);

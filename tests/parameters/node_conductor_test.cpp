@@ -110,13 +110,7 @@ TEST_F(Statements, TextsStatusesAndUserAttributes) {
   EXPECT_EQ(gar_fluidnodeuserentityvalschar(2).substr(0, 3), "ME ");
 }
 
-struct FailingStatement {
-  const char* what;
-  const char* statement;
-  const char* routine;
-  std::int32_t code;
-  const char* text = nullptr;  // the message's text, when checked
-};
+using FailingStatement = kalvir::test::RefusedCase;
 
 class RefusedStatement : public Statements, public ::testing::WithParamInterface<FailingStatement> {};
 
@@ -125,12 +119,7 @@ TEST_P(RefusedStatement, IsReportedCountedOnceAndChangesNothing) {
   const double t1 = T(kMain, 1), gl1 = gar_linearconds(1);
   const std::string status1(gar_thermalnodestatuses(1));
   const CaseRun r = run(std::string(c.statement) + "\n");
-  EXPECT_EQ(r.errors, 1) << r.printed;
-  const auto* m = find_message(r, c.routine, c.code);
-  ASSERT_NE(m, nullptr) << r.printed;
-  if (c.text != nullptr) {
-    EXPECT_EQ(m->text, c.text);
-  }
+  kalvir::test::expect_refused(r, c);
   EXPECT_EQ(T(kMain, 1), t1);
   EXPECT_EQ(gar_linearconds(1), gl1);
   EXPECT_EQ(gar_thermalnodestatuses(1), status1);

@@ -1,5 +1,7 @@
 #include "tests/parameters/statement_fixture.h"
 
+#include <gtest/gtest.h>
+
 #include <fstream>
 
 #include "runtime/control/flags.h"
@@ -33,6 +35,15 @@ const Message* find_message(const CaseRun& r, const std::string& routine, std::i
   for (const Message& m : r.messages)
     if (m.routine == routine && m.code == code) return &m;
   return nullptr;
+}
+
+void expect_refused(const CaseRun& r, const RefusedCase& c) {
+  EXPECT_EQ(r.errors, 1) << r.printed;
+  const Message* m = find_message(r, c.routine, c.code);
+  ASSERT_NE(m, nullptr) << r.printed;
+  if (c.text != nullptr) {
+    EXPECT_EQ(m->text, c.text);
+  }
 }
 
 }  // namespace kalvir::test

@@ -24,4 +24,16 @@ CaseRun run_statements(const std::string& statements);
 // The first message of code `code` from `routine`, or null.
 const Message* find_message(const CaseRun& r, const std::string& routine, std::int32_t code);
 
+// A statement that must fail, with the message it must give.
+struct RefusedCase {
+  const char* what;
+  const char* statement;
+  const char* routine;
+  std::int32_t code;
+  const char* text = nullptr;  // the message's text, when checked
+};
+
+// Expects the run of c.statement to have failed once with c's message.
+void expect_refused(const CaseRun& r, const RefusedCase& c);
+
 }  // namespace kalvir::test
