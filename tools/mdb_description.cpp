@@ -3,6 +3,7 @@
 #include "tools/mdb_description.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -22,7 +23,7 @@
 namespace kalvir::mdbw {
 namespace {
 
-constexpr std::size_t kNameWidth = 24, kConstNameWidth = 18, kFluidCodeWidth = 4;
+constexpr std::size_t kNameWidth = 24, kConstNameWidth = 18, kFluidCodeWidth = 4, kCharElement = 133;
 
 [[noreturn]] void fail_at(int line, const std::string& what) {
   throw DescriptionError("line " + std::to_string(line) + ": " + what);
@@ -266,6 +267,8 @@ class Reader {
       constant(l, current(l).char_constants, [&] { return l.word("the value"); });
     } else if (key == "array") {
       array(l);
+    } else if (key == "attribute") {
+      attribute(l);
     } else if (key == "control") {
       control(l);
     } else {
@@ -427,23 +430,66 @@ class Reader {
 
   void array(Line& l) {
     Submodel& s = current(l);
-    const std::string type = l.word("the ARRAY type (real or integer)");
+    const std::string type = l.word("the ARRAY type (real, integer or character)");
     const std::string name = l.text("the ARRAY name", kConstNameWidth);
     const std::int32_t group = l.option<std::int32_t>("group").value_or(1);
     if (group < 1 || group > 4) l.fail("ARRAY groups are 1 to 4");
+    const std::vector<std::int32_t> dims = dimensions(l);
     for (const auto& g : s.arrays.names)
       if (std::find(g.begin(), g.end(), name) != g.end()) l.fail("ARRAY " + quoted(name) + " is named twice");
+    const auto check = [&](std::size_t count) {
+      if (count == 0) l.fail("an ARRAY needs at least one value");
+      std::int64_t product = 1;
+      for (const std::int32_t d : dims) product *= d;
+      if (!dims.empty() && product != static_cast<std::int64_t>(count))
+        l.fail("the dimensions of ARRAY " + quoted(name) + " do not hold its " + std::to_string(count) + " values");
+    };
     if (type == "real") {
       const auto v = l.rest<double>("an ARRAY value");
-      if (v.empty()) l.fail("an ARRAY needs at least one value");
-      s.arrays.add_real(name, v, group - 1);
+      check(v.size());
+      s.arrays.add_real(name, v, group - 1, dims);
     } else if (type == "integer") {
       const auto v = l.rest<std::int32_t>("an ARRAY value");
-      if (v.empty()) l.fail("an ARRAY needs at least one value");
-      s.arrays.add_int(name, v, group - 1);
+      check(v.size());
+      s.arrays.add_int(name, v, group - 1, dims);
+    } else if (type == "character") {
+      std::vector<std::string> v;
+      while (l.more()) v.push_back(l.text("an ARRAY value", kCharElement));
+      check(v.size());
+      s.arrays.add_char(name, v, group - 1, dims);
     } else {
-      l.fail("the ARRAY type " + quoted(type) + " is not real or integer");
+      l.fail("the ARRAY type " + quoted(type) + " is not real, integer or character");
     }
+  }
+
+  void attribute(Line& l) {
+    current(l);
+    const std::string type = l.word("the attribute type (real, integer or character)");
+    const std::string name = l.text("the attribute name", kConstNameWidth);
+    constexpr std::array<std::string_view, 3> kTypes{"real", "integer", "character"};
+    const auto at = std::find(kTypes.begin(), kTypes.end(), type);
+    if (at == kTypes.end()) l.fail("the attribute type " + quoted(type) + " is not real, integer or character");
+    for (const auto& g : m_.attributes)
+      if (std::find(g.begin(), g.end(), name) != g.end()) l.fail("attribute " + quoted(name) + " is named twice");
+    m_.attributes[static_cast<std::size_t>(at - kTypes.begin())].push_back(name);
+  }
+
+  // dims=N1xN2[xN3]: one to three dimensions of at least 1.
+  static std::vector<std::int32_t> dimensions(Line& l) {
+    const auto text = l.text_option("dims", 64);
+    std::vector<std::int32_t> dims;
+    if (!text) return dims;
+    std::size_t at = 0;
+    for (;;) {
+      const std::size_t x = text->find('x', at);
+      const auto d = parse_number<std::int32_t>(text->substr(at, x == std::string::npos ? std::string::npos : x - at));
+      if (!d || *d < 1) l.fail("dims " + quoted(*text) + " are not dimensions such as 2x3");
+      dims.push_back(*d);
+      if (x == std::string::npos) break;
+      at = x + 1;
+    }
+    if (dims.size() > 3) l.fail("an ARRAY has at most three dimensions");
+    return dims;
   }
 
   void control(Line& l) {

@@ -33,6 +33,9 @@
 //   real NAME VALUE / integer NAME VALUE / character NAME TEXT
 //   array real NAME V1 V2 ... [group=1]    a one-dimensional ARRAY (also
 //   array integer NAME V1 V2 ...           integer); groups 1 to 4
+//   attribute real NAME                    a user-defined node attribute of the
+//                                          model (also integer, character);
+//                                          every node holds 0 or blanks
 //   control NAME VALUE                     a control constant (NODES and
 //                                          NODESM belong to the submodel, the
 //                                          others to the model); the ones never

@@ -204,23 +204,50 @@ std::pair<std::int64_t, std::int64_t> list_words(const Model& m) {
 
 double undefined_real() { return std::bit_cast<double>(std::uint64_t{0x7FFFFFFFU}); }
 
-std::int32_t Arrays::add_real(const std::string& name, const std::vector<double>& values, int group) {
+namespace {
+
+// The info entry of an ARRAY of kind `kind` with `count` values starting at
+// `first`: kind, count, start, number of dimensions, dimensions.
+std::vector<std::int32_t> array_entry(std::int32_t kind, std::size_t count, std::size_t first,
+                                      const std::vector<std::int32_t>& dims) {
+  std::vector<std::int32_t> e{kind, static_cast<std::int32_t>(count), static_cast<std::int32_t>(first)};
+  const std::vector<std::int32_t> d = dims.empty() ? std::vector<std::int32_t>{static_cast<std::int32_t>(count)} : dims;
+  e.push_back(static_cast<std::int32_t>(d.size()));
+  e.insert(e.end(), d.begin(), d.end());
+  return e;
+}
+
+}  // namespace
+
+std::int32_t Arrays::add_entry(const std::string& name, const std::vector<std::int32_t>& entry, int group) {
   const auto start = static_cast<std::int32_t>(info.size()) + 1;
-  info.insert(info.end(), {2, static_cast<std::int32_t>(values.size()), static_cast<std::int32_t>(reals.size()) + 1, 1,
-                           static_cast<std::int32_t>(values.size())});
-  reals.insert(reals.end(), values.begin(), values.end());
+  info.insert(info.end(), entry.begin(), entry.end());
   names[static_cast<std::size_t>(group)].push_back(name);
   starts[static_cast<std::size_t>(group)].push_back(start);
   return start;
 }
 
-std::int32_t Arrays::add_int(const std::string& name, const std::vector<std::int32_t>& values, int group) {
-  const auto start = static_cast<std::int32_t>(info.size()) + 1;
-  info.insert(info.end(), {1, static_cast<std::int32_t>(values.size()), static_cast<std::int32_t>(ints.size()) + 1, 1,
-                           static_cast<std::int32_t>(values.size())});
+std::int32_t Arrays::add_real(const std::string& name, const std::vector<double>& values, int group,
+                              const std::vector<std::int32_t>& dims) {
+  const std::int32_t start = add_entry(name, array_entry(2, values.size(), reals.size() + 1, dims), group);
+  reals.insert(reals.end(), values.begin(), values.end());
+  return start;
+}
+
+std::int32_t Arrays::add_int(const std::string& name, const std::vector<std::int32_t>& values, int group,
+                             const std::vector<std::int32_t>& dims) {
+  const std::int32_t start = add_entry(name, array_entry(1, values.size(), ints.size() + 1, dims), group);
   ints.insert(ints.end(), values.begin(), values.end());
-  names[static_cast<std::size_t>(group)].push_back(name);
-  starts[static_cast<std::size_t>(group)].push_back(start);
+  return start;
+}
+
+std::int32_t Arrays::add_char(const std::string& name, const std::vector<std::string>& values, int group,
+                              const std::vector<std::int32_t>& dims) {
+  const std::int32_t start = add_entry(name, array_entry(3, values.size(), chars.size() + 1, dims), group);
+  for (const std::string& v : values) {
+    chars += v;
+    chars += '\0';
+  }
   return start;
 }
 
@@ -278,7 +305,9 @@ Sizes model_sizes(const Model& m) {
   const std::int64_t minimum = 12 + 5 * nx - 1 + std::max(kList66Words, word(17)) + 5LL * word(33) +
                                3LL * word(1) + word(2) + word(3) + word(4) + 6 + 6 * nn + 2LL * word(25);
   word(28) = m.dystor > 0 ? m.dystor : static_cast<std::int32_t>(minimum + 1000);
-  z.sprsiz = {1, 3, 0, 0, 0};
+  const auto count = [&m](std::size_t g) { return static_cast<std::int32_t>(m.attributes[g].size()); };
+  z.sprsiz = {std::max({1, count(0), count(1), count(2)}), 3, count(2), count(1), count(0)};
+  z.attribute_names = m.attributes;
   return z;
 }
 

@@ -97,12 +97,22 @@ struct Arrays {
   std::vector<double> reals;
   std::string chars;  // the packed character values (elements of 133)
 
-  // A one-dimensional real ARRAY (entry kind 2) in name group `group`
-  // (0..3); returns its entry's start.
-  std::int32_t add_real(const std::string& name, const std::vector<double>& values, int group = 0);
-  // A one-dimensional integer ARRAY (entry kind 1).
-  std::int32_t add_int(const std::string& name, const std::vector<std::int32_t>& values, int group = 0);
+  // A real ARRAY (entry kind 2) in name group `group` (0..3), of the
+  // dimensions `dims` (empty: one dimension of all the values; their product
+  // must be the number of values); returns its entry's start.
+  std::int32_t add_real(const std::string& name, const std::vector<double>& values, int group = 0,
+                        const std::vector<std::int32_t>& dims = {});
+  // An integer ARRAY (entry kind 1).
+  std::int32_t add_int(const std::string& name, const std::vector<std::int32_t>& values, int group = 0,
+                       const std::vector<std::int32_t>& dims = {});
+  // A character ARRAY (entry kind 3): its values packed one after the other,
+  // each ended by a NUL, its start the position of its first character.
+  std::int32_t add_char(const std::string& name, const std::vector<std::string>& values, int group = 0,
+                        const std::vector<std::int32_t>& dims = {});
   bool empty() const;
+
+ private:
+  std::int32_t add_entry(const std::string& name, const std::vector<std::int32_t>& entry, int group);
 };
 
 struct Alias {
@@ -148,6 +158,10 @@ struct Model {
   // Global control constants in storage order; unset ones carry the marker.
   std::array<std::optional<double>, 49> glor;
   std::array<std::optional<std::int32_t>, 25> gloi;
+  // Names of the user-defined node attributes of the model: real, integer,
+  // character (the model program holds them, the load gives every node the
+  // value 0 or blanks).
+  std::array<std::vector<std::string>, 3> attributes;
   // 0: a DYSTOR comfortably above what the load needs.
   std::int32_t dystor = 0;
   // Words added to the computed lengths of the packed thermal and the fluid
@@ -163,6 +177,7 @@ struct Model {
 struct Sizes {
   std::array<std::int32_t, 41> flags{};  // FLAGS(1..41) at [0..40]
   std::array<std::int32_t, 5> sprsiz{};
+  std::array<std::vector<std::string>, 3> attribute_names;  // SPRNOD: real, integer, character
 };
 Sizes model_sizes(const Model& model);
 

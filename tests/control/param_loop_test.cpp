@@ -122,7 +122,7 @@ const Case kCases[] = {
      "$PARAMETERS,CHECK\n!INITIAL='A'\nBAD1\n!FINAL\nBAD2\nBAD3\n", 3, "", "", 2},
     {"check mode counts a malformed title and goes on to the next case",
      "$PARAMETERS,CHECK\n!INITIAL=CASE\nBAD1\n!FINAL\n", 2, "", "", 2},
-    {"an unknown option", "$PARAMETERS,NOSUCHOPTION\n!FINAL\n", 1, "", "ORIGINAL", 0},
+    {"an unknown option", "$PARAMETERS,NOSUCHOPTION\n!FINAL\n", 7, "", "ORIGINAL", 0},
 };
 
 TEST_F(ParamLoop, ScriptedFiles) {

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -99,6 +100,94 @@ TEST(RunProgram, AParameterCaseStartsAgainFromTheDumpedState) {
   EXPECT_FALSE(fs::exists(dir.path() / "ORVIK_TE.COM")) << "the state dump is deleted at the end";
   EXPECT_FALSE(fs::exists(dir.path() / "ORVIK_TE.DMP"));
   EXPECT_TRUE(fs::exists(dir.path() / "ORVIK_TE.PAR"));
+}
+
+}  // namespace
+
+namespace {
+
+// The cases of the sample model's parameter-case tests: each changes one
+// thing from the loaded model, the last changes nothing.
+constexpr const char* kSampleCases =
+    "# one change per case, each from the loaded state\n"
+    "!INITIAL = 'INTERFACE DOUBLED'\n"
+    "SCALE GL(4,*) * 2\n"
+    "!INITIAL = 'HEAVY BASEPLATE'\n"
+    "CHANGE C101 = 2 * 3024\n"
+    "!INITIAL = 'WARM INTERFACE'\n"
+    "CHANGE T4 = 20.0\n"
+    "!INITIAL = 'MORE RADIATION'\n"
+    "CHANGE STEFAN = 5.670374419E-8 * 1.5\n"
+    "!INITIAL = 'AS LOADED'\n";
+
+// Temperature and capacitance of a node in the last node table of each part
+// of the output (part 0 the base case, part k case k).
+struct NodeRow {
+  double T = 0.0;
+  double C = 0.0;
+};
+std::vector<NodeRow> last_rows(const std::string& out, const std::string& row_start) {
+  std::vector<NodeRow> rows;
+  std::size_t from = 0;
+  for (;;) {
+    const std::size_t banner = out.find(" # Parameter Case No.:", from);
+    const std::string part = out.substr(from, banner == std::string::npos ? std::string::npos : banner - from);
+    const std::size_t at = part.rfind("\n" + row_start);
+    NodeRow r;
+    if (at != std::string::npos) {
+      std::istringstream line(part.substr(at + 1 + row_start.size()));
+      double qi = 0.0;
+      line >> r.T >> qi >> r.C;
+    }
+    rows.push_back(r);
+    if (banner == std::string::npos) return rows;
+    from = banner + 1;
+  }
+}
+
+TEST(RunProgram, ParameterCasesChangeTheModelAndStartAgainFromTheLoadedState) {
+  kalvir::test::TempDir dir;
+  kalvir::sample::write_sample_inputs(dir.path());
+  std::ofstream(dir.path() / "ORVIK_TE.PAR") << "$PARAMETERS\n" << kSampleCases;
+  const RunResult r = run_in(dir.path());
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find(" SCALE   GL(4,*)*2\n"), std::string::npos) << "the statements are echoed";
+  const auto interface = last_rows(r.out, "            4    TEST-BED INTERFACE    ");
+  const auto baseplate = last_rows(r.out, "          101    BASEPLATE 1           ");
+  const auto radiator = last_rows(r.out, "          301    RADIATOR OUTER 1");
+  ASSERT_EQ(baseplate.size(), 6U);
+  ASSERT_EQ(radiator.size(), 6U);
+  const NodeRow base = baseplate[0];
+  ASSERT_GT(base.T, 10.0) << "the baseplate runs above its 10 C interface";
+  EXPECT_LT(baseplate[1].T, base.T) << "a doubled interface conductance pulls the baseplate towards 10 C";
+  EXPECT_GT(baseplate[1].T, 10.0);
+  EXPECT_EQ(baseplate[2].C, 6048.0);
+  EXPECT_NE(baseplate[2].T, base.T) << "a heavier node lags the orbit differently";
+  EXPECT_EQ(interface[3].T, 20.0);
+  EXPECT_GT(baseplate[3].T, base.T + 5.0) << "the interface at 20 C warms the baseplate";
+  EXPECT_LT(radiator[4].T, radiator[0].T - 1.0) << "more radiation to space cools the radiator";
+  EXPECT_EQ(baseplate[5].T, base.T) << "an initial case starts again from the loaded model";
+  EXPECT_EQ(baseplate[5].C, base.C);
+  EXPECT_EQ(radiator[5].T, radiator[0].T);
+  EXPECT_EQ(interface[5].T, 10.0);
+}
+
+TEST(RunProgram, ACheckRunReadsEveryCaseAndRunsNone) {
+  kalvir::test::TempDir dir;
+  kalvir::sample::write_sample_inputs(dir.path());
+  std::ofstream(dir.path() / "ORVIK_TE.PAR") << "$PARAMETERS, CHECK\n"
+                                             << kSampleCases << "!FINAL = 'BROKEN'\nCHANGE T99999 = 1\nCHANGE T4 = 30\n";
+  const RunResult r = run_in(dir.path());
+  EXPECT_EQ(r.out.find("SOLCYC cycle number:"), std::string::npos) << "no execution block runs";
+  for (int k = 1; k <= 6; ++k)
+    EXPECT_NE(r.out.find(" # Parameter Case No.:     " + std::to_string(k)), std::string::npos) << k;
+  EXPECT_NE(r.out.find(" # Title: MORE RADIATION"), std::string::npos);
+  EXPECT_NE(r.out.find(" CHANGE  STEFAN=5.670374419E-8*1.5\n"), std::string::npos);
+  EXPECT_NE(r.out.find(" CHANGE  T4=30\n"), std::string::npos) << "the statements after a failing one are read";
+  EXPECT_NE(r.out.find("Node does not exist in sub-model"), std::string::npos);
+  EXPECT_NE(r.out.find("(PARNDS,   3)"), std::string::npos);
+  EXPECT_NE(r.out.find("*** PROGRAM FAILS IN READING PARAMETERS FILE ***"), std::string::npos)
+      << "the failing statement fails the run";
 }
 
 }  // namespace

@@ -27,6 +27,9 @@ void reset_run_state(const mdbw::Sizes& sizes, std::string_view model_name) {
   gar_Allocate(gar_sizes_from_flags());
   loc_allocate();
   sprnod_allocate();
+  for (std::size_t g = 0; g < sizes.attribute_names.size(); ++g)
+    for (std::size_t k = 0; k < sizes.attribute_names[g].size(); ++k)
+      SPRNOD(static_cast<std::int64_t>(k) + 1, static_cast<std::int64_t>(g) + 1) = sizes.attribute_names[g][k];
   GLOR = GlorBlock{};
   GLOI = GloiBlock{};
   SLDINC();

@@ -1,0 +1,227 @@
+#include "runtime/parameters/constant_changes.h"
+
+#include <algorithm>
+#include <array>
+#include <string>
+
+#include "runtime/control/control_constants.h"
+#include "runtime/control/flags.h"
+#include "runtime/control/global_arrays.h"
+#include "runtime/control/status.h"
+#include "runtime/modeldata/model_tree.h"
+#include "runtime/modeldata/packed_store.h"
+#include "runtime/modeldata/search_sort.h"
+#include "runtime/modeldata/text_utils.h"
+#include "runtime/parameters/case_values.h"
+#include "runtime/platform/fixed_string.h"
+
+namespace kalvir::parameters {
+namespace {
+
+constexpr std::size_t kNameLength = 18;
+
+// The control-constant tables of the blocks, expanded here so that the
+// changeable names and the blocks cannot drift apart.
+struct BlockName {
+  std::string_view name;
+  std::size_t length;
+};
+
+constexpr std::array<BlockName, GlorBlock::count> kGlorNames{{
+#define KALVIR_X(N, n) {#N, 0},
+    KALVIR_GLOR_TABLE(KALVIR_X)
+#undef KALVIR_X
+}};
+constexpr std::array<BlockName, GloiBlock::count> kGloiNames{{
+#define KALVIR_X(N, n) {#N, 0},
+    KALVIR_GLOI_TABLE(KALVIR_X)
+#undef KALVIR_X
+}};
+constexpr std::array<BlockName, GlocBlock::count> kGlocNames{{
+#define KALVIR_X(N, n, len, def) {#N, len},
+    KALVIR_GLOC_TABLE(KALVIR_X)
+#undef KALVIR_X
+}};
+
+// The last two real constants, the energy-balance bounds, are the solution's
+// own and stay out of reach of a case.
+constexpr int kFixedReals = 2;
+static_assert(kGlorNames[GlorBlock::count - 2].name == "ENBNDM" && kGlorNames[GlorBlock::count - 1].name == "INBNDM");
+
+constexpr std::size_t kChangeable =
+    GlorBlock::count - kFixedReals + GloiBlock::count + GlocBlock::count + kLocalIntNames.size();
+
+constexpr std::array<ControlConstant, kChangeable> kTable = [] {
+  std::array<ControlConstant, kChangeable> t{};
+  std::size_t k = 0;
+  for (int i = 0; i < GlorBlock::count - kFixedReals; ++i)
+    t[k++] = {kGlorNames[static_cast<std::size_t>(i)].name, ConstantKind::kReal, i + 1, 0};
+  for (int i = 0; i < GloiBlock::count; ++i)
+    t[k++] = {kGloiNames[static_cast<std::size_t>(i)].name, ConstantKind::kInteger, i + 1, 0};
+  for (int i = 0; i < GlocBlock::count; ++i)
+    t[k++] = {kGlocNames[static_cast<std::size_t>(i)].name, ConstantKind::kCharacter, i + 1,
+              kGlocNames[static_cast<std::size_t>(i)].length};
+  for (std::size_t i = 0; i < kLocalIntNames.size(); ++i)
+    t[k++] = {kLocalIntNames[i], ConstantKind::kLocalInteger, static_cast<int>(i) + 1, 0};
+  return t;
+}();
+static_assert(kTable.size() == 90);
+
+std::string trimmed(std::string_view s) { return std::string(kalvir::trim_right(s)); }
+
+// Finds NAME among the n names that follow the first `before` user-constant
+// names; the 1-based position within them, or 0.
+std::int32_t find_user_constant(std::int32_t before, std::int32_t n, std::string_view name) {
+  if (n < 1 || before < 0 || std::int64_t{before} + n > gar_userconstnames.size()) return 0;
+  const CharRows names(gar_userconstnames.data() + static_cast<std::size_t>(before) * kNameLength, kNameLength, n);
+  std::int32_t ierr = 0, found = 0, pos = 0;
+  SOFNDZ(names, n, name, ierr, found, pos);
+  return ierr == 0 && found == 1 ? pos : 0;
+}
+
+void undefined_warning(std::string_view name, std::string_view routine) {
+  report(trimmed(name) +
+             " is undefined - possibly defined with Mortran@Value may be overwritten by Mortran expression during "
+             "solution.",
+         300, 2, 1, routine);
+}
+
+}  // namespace
+
+std::span<const ControlConstant> changeable_control_constants() { return kTable; }
+
+}  // namespace kalvir::parameters
+
+namespace kp = kalvir::parameters;
+
+void PARCCR(std::string_view KEYWORD, std::string_view NAME18, std::string_view VALUE, double& TARGET,
+            std::int32_t& IERR) {
+  IERR = 0;
+  const bool change = kp::is_change(KEYWORD);
+  double v = 0.0;
+  kp::read_real(KEYWORD, VALUE, v, IERR);
+  if (IERR != 0) return;
+  if (!change) {
+    if (SLUNDF(TARGET)) {
+      IERR = 2;
+      kp::report(kp::trimmed(NAME18) + " is undefined - cannot scale.", 300, 3, 2, "PARCCR");
+      return;
+    }
+    TARGET *= v;
+    return;
+  }
+  if (SLUNDF(TARGET)) kp::undefined_warning(NAME18, "PARCCR");
+  TARGET = v;
+}
+
+void PARCCI(std::string_view KEYWORD, std::string_view NAME18, std::string_view VALUE, std::int32_t& TARGET,
+            std::int32_t& IERR) {
+  IERR = 0;
+  std::int32_t v = 0;
+  PARIGT(VALUE, v, IERR);
+  if (IERR != 0) return;
+  if (!kp::is_change(KEYWORD)) {
+    IERR = 2;
+    kp::report("Cannot SCALE integer constants", 300, 3, 2, "PARCCI");
+    return;
+  }
+  if (TARGET == SKUNDF()) kp::undefined_warning(NAME18, "PARCCI");
+  TARGET = v;
+}
+
+void PARCCZ(std::string_view KEYWORD, std::string_view /*NAME18*/, std::string_view VALUE, std::span<char> TARGET,
+            std::int32_t& IERR) {
+  IERR = 0;
+  kalvir::Chars<256> v;
+  PARZVL(VALUE, v.span(), IERR);
+  if (IERR != 0) return;
+  if (!kp::is_change(KEYWORD)) {
+    IERR = 1;
+    kp::report("Cannot SCALE character constants", 300, 3, 1, "PARCCZ");
+    return;
+  }
+  kalvir::assign_padded(TARGET, v.view());
+}
+
+void PARCCT(std::string_view KEYWORD, std::string_view NAME18, std::string_view VALUE, std::int32_t ISUB,
+            std::int32_t& IERR) {
+  IERR = 0;
+  const std::string_view name = kalvir::trim_right(NAME18);
+  for (const kp::ControlConstant& c : kp::changeable_control_constants()) {
+    if (c.name != name) continue;
+    switch (c.kind) {
+      case kp::ConstantKind::kReal: PARCCR(KEYWORD, NAME18, VALUE, GLOR(c.index), IERR); return;
+      case kp::ConstantKind::kInteger: PARCCI(KEYWORD, NAME18, VALUE, GLOI(c.index), IERR); return;
+      case kp::ConstantKind::kCharacter: PARCCZ(KEYWORD, NAME18, VALUE, GLOC.field(c.index), IERR); return;
+      case kp::ConstantKind::kLocalInteger: {
+        const std::int64_t word = (std::int64_t{ISUB} - 1) * FLAGS(11) + c.index;
+        if (ISUB < 1 || ISUB > FLAGS(flagw::NSUB) || c.index > FLAGS(11) || word < 1 || word > LOCI.size()) break;
+        PARCCI(KEYWORD, NAME18, VALUE, LOCI(word), IERR);
+        return;
+      }
+    }
+    break;
+  }
+  IERR = 1;
+  kp::report("Unrecognised entity reference@" + kalvir::padded(NAME18, kp::kNameLength), 300, 3, 1, "PARCCT");
+}
+
+void PARCST(std::string_view KEYWORD, std::string_view NAME, std::string_view VALUE, std::int32_t ISUB,
+            std::int32_t& IERR) {
+  IERR = 0;
+  const std::string_view lhs = kalvir::trim_right(NAME);
+  std::int32_t colon = 0;
+  SQNDEX(lhs, ":", colon);
+  std::int32_t sub = ISUB;
+  std::string_view name = lhs;
+  if (colon != 0 && kp::leading_path(lhs, lhs.size(), ISUB, false, sub, name) != 0) {
+    IERR = 1;
+    kp::report("Unrecognised submodel name@" + std::string(lhs), 300, 3, 1, "PARCST");
+    return;
+  }
+  const std::string name18 = kalvir::padded(name.substr(0, std::min(name.size(), kp::kNameLength)), kp::kNameLength);
+  const auto dir = [sub](int row, std::int32_t col) { return gar_modeldirectory(row, col); };
+  if (sub >= 1 && sub <= FLAGS(flagw::NSUB)) {
+    if (const std::int32_t j = kp::find_user_constant(dir(11, sub), dir(8, sub + 1) - dir(8, sub), name18); j > 0) {
+      PARCCR(KEYWORD, name18, VALUE, gar_userconstvaluesreal(dir(8, sub) + j), IERR);
+      return;
+    }
+    if (const std::int32_t j = kp::find_user_constant(dir(12, sub), dir(9, sub + 1) - dir(9, sub), name18); j > 0) {
+      PARCCI(KEYWORD, name18, VALUE, gar_userconstvaluesint(dir(9, sub) + j), IERR);
+      return;
+    }
+    if (const std::int32_t j = kp::find_user_constant(dir(13, sub), dir(11, sub + 1) - dir(13, sub), name18); j > 0) {
+      // Read the stored text, change it with its stored length and write it
+      // back over the old one: the terminator stays where it is.
+      const std::int64_t start =
+          std::int64_t{133} * dir(15, sub) + gar_userconstpointerschar(dir(10, sub) + j);
+      const kalvir::PackedRowsMut store(gar_userconstvalueschar);
+      const auto rows = static_cast<std::int32_t>(gar_userconstvalueschar.size());
+      const std::int64_t end = std::int64_t{133} * rows;
+      std::int32_t len = 0;
+      std::int32_t status = -1;
+      kalvir::Chars<256> text;
+      if (start >= 1 && start <= end) {
+        // An empty value is its terminator alone.
+        if (gar_userconstvalueschar.stream()[static_cast<std::size_t>(start - 1)] == '\0') {
+          status = 0;
+        } else {
+          DBFZPK(store, rows, static_cast<std::int32_t>(end), static_cast<std::int32_t>(start), len, text.span(),
+                 status);
+        }
+      }
+      if (status != 0) {
+        IERR = 2;
+        kp::report("Error retrieving user constant from store@Contact Central Support", 300, 3, 2, "PARCST");
+        return;
+      }
+      PARCCZ(KEYWORD, name18, VALUE, text.span().subspan(0, static_cast<std::size_t>(len)), IERR);
+      if (IERR != 0) return;
+      std::int32_t col = static_cast<std::int32_t>((start - 1) % 133) + 1;
+      std::int32_t row = static_cast<std::int32_t>((start - 1) / 133) + 1;
+      SMOVVA(text.view().substr(0, static_cast<std::size_t>(len)), len, col, row, store);
+      return;
+    }
+  }
+  PARCCT(KEYWORD, name18, VALUE, sub, IERR);
+}

@@ -1,0 +1,51 @@
+// Constant changes of the parameter cases: CHANGE or SCALE of a user
+// constant of a submodel (real, integer or character) or of a control
+// constant, through the table of the control constants that a case may change.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+namespace kalvir::parameters {
+
+enum class ConstantKind { kReal, kInteger, kCharacter, kLocalInteger };
+
+// One control constant that a parameter case may change (and a CSV column
+// name): the global ones in storage order of their blocks, then NODES and
+// NODESM of a submodel.
+struct ControlConstant {
+  std::string_view name;
+  ConstantKind kind;
+  int index;           // 1-based: GLOR, GLOI or GLOC storage order, or the LOCI word
+  std::size_t length;  // characters of a GLOC field
+};
+
+// The 90 changeable control constants: the real ones but ENBNDM and INBNDM,
+// all integer and character ones, then NODES and NODESM.
+std::span<const ControlConstant> changeable_control_constants();
+
+}  // namespace kalvir::parameters
+
+// NAME is the left-hand side (an optional submodel path, then the name, cut to
+// 18 characters); the constant is a user constant of the submodel (ISUB, or
+// the path's, relative to ISUB) or a control constant. KEYWORD "CHANGE" sets
+// it from the expression VALUE, anything else scales it by the plain real
+// VALUE. IERR 0, or the code of the reporting routine: PARCST 1 unknown
+// submodel, 2 the character value cannot be read from its store; PARCCT 1 no
+// such constant; the changers' and value readers' codes.
+void PARCST(std::string_view KEYWORD, std::string_view NAME, std::string_view VALUE, std::int32_t ISUB,
+            std::int32_t& IERR);
+// The control constant NAME18; NODES and NODESM are submodel ISUB's.
+void PARCCT(std::string_view KEYWORD, std::string_view NAME18, std::string_view VALUE, std::int32_t ISUB,
+            std::int32_t& IERR);
+// The changers of one constant TARGET named NAME18 in the messages. A
+// scaling of an undefined real is refused (2); a change of an undefined
+// value is warned of and made. Integers and texts cannot be scaled (PARCCI 2,
+// PARCCZ 1). A text is cut or blank-padded to TARGET's length.
+void PARCCR(std::string_view KEYWORD, std::string_view NAME18, std::string_view VALUE, double& TARGET,
+            std::int32_t& IERR);
+void PARCCI(std::string_view KEYWORD, std::string_view NAME18, std::string_view VALUE, std::int32_t& TARGET,
+            std::int32_t& IERR);
+void PARCCZ(std::string_view KEYWORD, std::string_view NAME18, std::string_view VALUE, std::span<char> TARGET,
+            std::int32_t& IERR);
