@@ -187,8 +187,9 @@ void PARRD(std::int32_t PARUNIT, std::int32_t PRINTUNIT, std::span<char> KEYWORD
       kalvir::assign_padded(KEYWORD, k.keyword);
       SDBLKH(at.substr(n + 1), inquote, TEXT, LENGTH);
       const std::size_t length = std::clamp<std::size_t>(static_cast<std::size_t>(std::max(LENGTH, 0)), 0, TEXT.size());
-      kalvir::platform::write_line(PRINTUNIT, " " + kalvir::padded(k.keyword, 7) + " " +
-                                                  std::string(TEXT.data(), length));
+      std::string echo(1, ' ');
+      echo.append(kalvir::padded(k.keyword, 7)).append(1, ' ').append(TEXT.data(), length);
+      kalvir::platform::write_line(PRINTUNIT, echo);
       return;
     }
     IERR = 2;

@@ -108,7 +108,8 @@ void PARCNP(std::string_view REF, std::int32_t ISUB, DynamicCoreMark& MARK, kp::
   if (k == std::string_view::npos) {
     const std::string_view item = ref.substr(at + 1, inner_end - at - 1);
     if (item != "*" && item != "*-ONLY") return kp::reference_failure(3, "Ill-formed node pair reference@" + shown, IERR);
-    p = q = "*";
+    p.assign(1, '*');
+    q = p;
     if (item == "*") R.last_sub = kalvir::subtree_end(gar_modeldirectory, sub, FLAGS(flagw::NSUB));
   } else {
     p = ref.substr(at + 1, k - at - 1);
