@@ -14,6 +14,7 @@
 #include "runtime/modeldata/node_groups.h"
 #include "runtime/platform/fixed_string.h"
 #include "runtime/thermal/crank_nicolson.h"
+#include "runtime/thermal/forward.h"
 #include "runtime/thermal/network_sums.h"
 #include "runtime/output/print/cycle_report.h"
 #include "runtime/thermal/solution_frame.h"
@@ -22,7 +23,7 @@ namespace kalvir::thermal {
 namespace {
 
 constexpr std::array<CyclicRoutine, 10> kRoutines{{
-    {"SLFRWD", "CYTH", nullptr},
+    {"SLFRWD", "CYTH", &SLFRWD},
     {"SLFWBK", "CYTH", nullptr},
     {"SLCRNC", "CYTH", &SLCRNC},
     {"SLGEAR", "CYTH", nullptr},
