@@ -15,6 +15,7 @@
 #include "runtime/platform/fixed_string.h"
 #include "runtime/thermal/crank_nicolson.h"
 #include "runtime/thermal/forward.h"
+#include "runtime/thermal/forward_backward.h"
 #include "runtime/thermal/network_sums.h"
 #include "runtime/output/print/cycle_report.h"
 #include "runtime/thermal/solution_frame.h"
@@ -24,7 +25,7 @@ namespace {
 
 constexpr std::array<CyclicRoutine, 10> kRoutines{{
     {"SLFRWD", "CYTH", &SLFRWD},
-    {"SLFWBK", "CYTH", nullptr},
+    {"SLFWBK", "CYTH", &SLFWBK},
     {"SLCRNC", "CYTH", &SLCRNC},
     {"SLGEAR", "CYTH", nullptr},
     {"SLGRDJ", "CYTH", nullptr},

@@ -50,7 +50,6 @@ void SLFRWD() {
   work.flags.gl_active = frame.take_int(ngl);
   work.flags.gr_active = frame.take_int(ngr);
   work.flags.in_network = frame.take_int(nnode);
-  frame.take_int(2);
   work.t0 = frame.take_real(nnode);
   frame.take_real(1);
   if (frame.skipped()) return;
@@ -71,7 +70,7 @@ void SLFRWD() {
 
 void S7SLVE(SolutionFrame& FRAME, ForwardWork& WORK, ForwardCounts& COUNTS) {
   const auto n = static_cast<std::size_t>(FLAGS(flagw::NNODE));
-  WORK.T = gar_thermalnodetemps.span();
+  WORK.T = gar_thermalnodetemps.span().first(n);
   WORK.C = gar_thermalnodecapacitances.span();
   WORK.flags.diffusion.assign(n, 0);
   WORK.zero_capacity.assign(n, 0);
