@@ -35,21 +35,11 @@ using kalvir::thermal::at;
 
 void SLFRWD() {
   SolutionFrame frame(method_row("SLFRWD"));
-  const std::int32_t nnode = FLAGS(flagw::NNODE);
-  const std::int32_t ngf = std::max(FLAGS(flagw::NGF), 1);
-  const std::int32_t ngl = std::max(FLAGS(flagw::NGL), 1);
-  const std::int32_t ngr = std::max(FLAGS(flagw::NGR), 1);
-  const std::int64_t dystor = FLAGS(flagw::DYSTOR);
-  const std::int64_t int_excess =
-      static_cast<std::int64_t>(FLAGS(flagw::NEXTINT)) + nnode + ngf + ngl + ngr - dystor;
-  const std::int64_t real_excess = static_cast<std::int64_t>(FLAGS(flagw::NEXTREAL)) + nnode + 3 - dystor;
-  frame.check_space(real_excess, int_excess);
-
+  const FlagSizes sizes = flag_sizes();
+  const std::int32_t nnode = sizes.nnode;
+  check_flag_space(frame, sizes, nnode + 3LL);
   ForwardWork work;
-  work.flags.gf_active = frame.take_int(ngf);
-  work.flags.gl_active = frame.take_int(ngl);
-  work.flags.gr_active = frame.take_int(ngr);
-  work.flags.in_network = frame.take_int(nnode);
+  work.flags.take(frame, sizes);
   work.t0 = frame.take_real(nnode);
   frame.take_real(1);
   if (frame.skipped()) return;

@@ -60,22 +60,12 @@ using kalvir::thermal::at;
 
 void SLFWBK() {
   SolutionFrame frame(method_row("SLFWBK"));
-  const std::int32_t nnode = FLAGS(flagw::NNODE);
-  const std::int32_t ngf = std::max(FLAGS(flagw::NGF), 1);
-  const std::int32_t ngl = std::max(FLAGS(flagw::NGL), 1);
-  const std::int32_t ngr = std::max(FLAGS(flagw::NGR), 1);
-  const std::int64_t dystor = FLAGS(flagw::DYSTOR);
-  const std::int64_t int_excess =
-      static_cast<std::int64_t>(FLAGS(flagw::NEXTINT)) + nnode + ngf + ngl + ngr - dystor;
-  const std::int64_t real_excess = static_cast<std::int64_t>(FLAGS(flagw::NEXTREAL)) + 4LL * nnode + 2 - dystor;
-  frame.check_space(real_excess, int_excess);
-
+  const FlagSizes sizes = flag_sizes();
+  const std::int32_t nnode = sizes.nnode;
+  check_flag_space(frame, sizes, 4LL * nnode + 2);
   FwbkWork work;
   frame.take_int(1);
-  work.flags.gf_active = frame.take_int(ngf);
-  work.flags.gl_active = frame.take_int(ngl);
-  work.flags.gr_active = frame.take_int(ngr);
-  work.flags.in_network = frame.take_int(nnode);
+  work.flags.take(frame, sizes);
   for (std::span<double>* area : {&work.t_old, &work.f_old, &work.older, &work.newer})
     *area = frame.take_real(nnode);
   frame.take_real(2);

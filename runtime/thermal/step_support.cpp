@@ -1,5 +1,6 @@
 #include "runtime/thermal/step_support.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "runtime/control/control_constants.h"
@@ -7,6 +8,26 @@
 #include "runtime/control/status.h"
 
 namespace kalvir::thermal {
+
+FlagSizes flag_sizes() {
+  return {FLAGS(flagw::NNODE), std::max(FLAGS(flagw::NGF), 1), std::max(FLAGS(flagw::NGL), 1),
+          std::max(FLAGS(flagw::NGR), 1)};
+}
+
+void check_flag_space(const SolutionFrame& frame, const FlagSizes& sizes, std::int64_t real_end) {
+  const std::int64_t dystor = FLAGS(flagw::DYSTOR);
+  const std::int64_t int_excess = static_cast<std::int64_t>(FLAGS(flagw::NEXTINT)) + sizes.nnode + sizes.ngf +
+                                  sizes.ngl + sizes.ngr - dystor;
+  const std::int64_t real_excess = static_cast<std::int64_t>(FLAGS(flagw::NEXTREAL)) + real_end - dystor;
+  frame.check_space(real_excess, int_excess);
+}
+
+void MethodFlags::take(SolutionFrame& frame, const FlagSizes& sizes) {
+  gf_active = frame.take_int(sizes.ngf);
+  gl_active = frame.take_int(sizes.ngl);
+  gr_active = frame.take_int(sizes.ngr);
+  in_network = frame.take_int(sizes.nnode);
+}
 
 void MethodFlags::rebuild() {
   SLOGST2(FLAGS(flagw::NGF), FLAGS(flagw::NGL), FLAGS(flagw::NGR), FLAGS(flagw::NNODE), gar_fluidiccondacts,

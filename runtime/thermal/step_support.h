@@ -10,13 +10,27 @@
 #include <vector>
 
 #include "runtime/thermal/network_sums.h"
+#include "runtime/thermal/solution_frame.h"
 
 namespace kalvir::thermal {
+
+// Sizes of the flag areas: NNODE and the conductor counts raised to at least 1.
+struct FlagSizes {
+  std::int32_t nnode, ngf, ngl, ngr;
+};
+FlagSizes flag_sizes();
+
+// The shortage check of the flag areas from the integer core's next-free
+// word and of a real work space ending REAL_END words after the real core's
+// next-free word.
+void check_flag_space(const SolutionFrame& frame, const FlagSizes& sizes, std::int64_t real_end);
 
 struct MethodFlags {
   std::span<std::int32_t> gf_active, gl_active, gr_active, in_network;
   std::vector<std::int32_t> diffusion;  // status D
 
+  // The four areas, in the order fluidic, linear, radiative, nodes.
+  void take(SolutionFrame& frame, const FlagSizes& sizes);
   NetworkFlags view() const noexcept { return {gf_active, gl_active, gr_active, in_network}; }
   // SLOGST2 into these flags.
   void rebuild();

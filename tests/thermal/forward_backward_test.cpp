@@ -18,20 +18,10 @@
 namespace kalvir::test {
 namespace {
 
-std::vector<double>& step_temps() {
-  static std::vector<double> temps;
-  return temps;
-}
 // The cooling node, recording node 1's temperature after every accepted step.
 void build_recorded_cooling(double t0, double c, double g) {
   build_cooling_node(t0, c, g);
-  step_temps().clear();
-  ModelBlocks b = registered_model_blocks();
-  b.variables2 = [] {
-    block_log().v2_timen.push_back(GLOR.TIMEN);
-    step_temps().push_back(gar_thermalnodetemps(1));
-  };
-  register_model_blocks(b);
+  record_step_temps();
 }
 
 double ratio(double h, double tau) { return (1.0 - 0.5 * h / tau) / (1.0 + 0.5 * h / tau); }
@@ -136,20 +126,16 @@ TEST(ForwardBackward, NloopOneReportsEveryStepAndWarnsAtTheEnd) {
 }
 
 // Largest error of the chain at t = 10 with steps of h.
-double chain_error(double h) {
+double error_at_ten(double h) {
   const Chain chain = build_chain();
   GLOR.DTIMEI = h;
   GLOR.RELXCA = 1.0e-13;
   SLFWBK();
-  const auto exact = chain.exact(10.0);
-  double e = 0.0;
-  for (std::size_t i = 0; i < Chain::n; ++i)
-    e = std::max(e, std::abs(gar_thermalnodetemps(static_cast<std::int64_t>(i) + 1) - exact[i]));
-  return e;
+  return chain_error(chain, 10.0);
 }
 
 TEST(ForwardBackward, ChainErrorAgainstItsMatrixExponentialQuartersWithTheStep) {
-  const double e1 = chain_error(0.2), e2 = chain_error(0.1), e3 = chain_error(0.05);
+  const double e1 = error_at_ten(0.2), e2 = error_at_ten(0.1), e3 = error_at_ten(0.05);
   EXPECT_LT(e1, 1.0e-2);
   EXPECT_NEAR(e1 / e2, 4.0, 0.2);
   EXPECT_NEAR(e2 / e3, 4.0, 0.2);
@@ -174,95 +160,12 @@ TEST(ForwardBackward, RadiatingNodeWithoutCapacitanceBalancesEveryStep) {
 
 TEST(ForwardBackward, PeriodicBoundaryUnderSolcycReachesThePeriodicSolution) {
   build_periodic();
-  {
-    Unit6Capture capture;
-    SOLCYC("SLFWBK", 1.0e-4, 1.0e10, kPeriod, 200, " ", "NONE");
-    static_cast<void>(capture.finish());
-  }
-  EXPECT_NEAR(gar_thermalnodetemps(1), periodic(kPeriod), 2.0e-3);
-  EXPECT_EQ(GLOR.TIMEO, 0.0);
-  EXPECT_EQ(GLOC.SOLVER, "");
-  EXPECT_EQ(FLAGS(29), 1);
-  const double t_start = gar_thermalnodetemps(1);
-  GLOR.TIMEND = kPeriod;
-  SLFWBK();
-  EXPECT_NEAR(gar_thermalnodetemps(1), t_start, 2.0e-4);
+  const PeriodicEnds ends = run_periodic("SLFWBK", &SLFWBK, 1.0e-4);
+  EXPECT_NEAR(ends.after_cycles, periodic(kPeriod), 2.0e-3);
+  EXPECT_EQ(ends.timeo_after_cycles, 0.0);
+  EXPECT_EQ(ends.next_free_after_cycles, 1);
+  EXPECT_NEAR(ends.after_transient, ends.after_cycles, 2.0e-4);
 }
-
-struct MessageCase {
-  const char* what;
-  NetworkSpec spec;
-  void (*setup)();
-  int status;
-  std::string text;
-  std::string routine;
-  int code;
-};
-
-class ForwardBackwardMessages : public ::testing::TestWithParam<MessageCase> {};
-
-TEST_P(ForwardBackwardMessages, TextCodeAndRoutine) {
-  const MessageCase& c = GetParam();
-  build_network(c.spec);
-  register_logging_blocks();
-  if (c.setup != nullptr) c.setup();
-  std::vector<Message> msgs;
-  EXPECT_EQ(run_capturing([] { SLFWBK(); }, msgs), c.status);
-  ASSERT_FALSE(msgs.empty());
-  EXPECT_EQ(msgs.back().text, printed(c.text));
-  EXPECT_EQ(msgs.back().routine, c.routine);
-  EXPECT_EQ(msgs.back().code, c.code);
-  EXPECT_EQ(FLAGS(29), 1);
-  EXPECT_EQ(FLAGS(36), 1);
-}
-
-NetworkSpec one_node(double c, double q, double g) {
-  NetworkSpec spec;
-  spec.nodes = {{100.0, c, 'D', q}, {0.0, 0.0, 'B', 0.0}};
-  if (g > 0.0) spec.gl = {{1, 2, g}};
-  return spec;
-}
-
-NetworkSpec short_of_space() {
-  NetworkSpec spec = one_node(1.0, 0.0, 1.0);
-  spec.dystor = 9;  // 4 x 2 + 2 from word 1: 2 real words short
-  return spec;
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, ForwardBackwardMessages,
-    ::testing::Values(
-        MessageCase{"predictor runs away", one_node(1.0, 1.0e12, 1.0), nullptr, 1,
-                    "SLFWBK: Temperature > 1.0D10 detected@ Node 1 in main model", "S4LOP1", 1},
-        MessageCase{"load without conductance", one_node(0.0, 1.0, 0.0), nullptr, 1,
-                    "SLFWBK: Temperature > 1.0D10 detected@ Node 1 in main model", "S4LOP1", 2},
-        // The corrector's first change, magnified by DAMPT.
-        MessageCase{"corrector runs away", one_node(500.0, 0.0, 10.0), [] { GLOR.DAMPT = 1.0e15; }, 1,
-                    "Temperature > 1.0D10 detected@ Node 1 in main model", "S4TCLC2", 1},
-        // tau 10 at the smallest step 1: every step changes by more than 1.
-        MessageCase{"DTPMAX at DTMIN", one_node(100.0, 0.0, 10.0),
-                    [] {
-                      GLOR.DTPMAX = 1.0;
-                      GLOR.DTMIN = 1.0;
-                    },
-                    0, "SLFWBK: DTPMAX exceeded in more than 10% of time steps", "S4SLVE", 5},
-        MessageCase{"DTPMAX at DTMIN in 1 of 20 steps", one_node(100.0, 0.0, 10.0),
-                    [] {
-                      GLOR.DTPMAX = 4.76;  // the first change is 4.88, the second 4.64
-                      GLOR.DTMIN = 0.5;
-                      GLOR.DTIMEI = 0.5;
-                      GLOR.DTMAX = 0.5;
-                    },
-                    0, "SLFWBK: DTPMAX exceeded in up to 10% of time steps", "S4SLVE", 4},
-        MessageCase{"NLOOP required", one_node(1.0, 0.0, 1.0), [] { GLOI.NLOOP = SKUNDF(); }, 1,
-                    "SLFWBK: Control constant NLOOP not specified@See User Manual description of SLFWBK for a "
-                    "list of required control constants",
-                    "SLFWBK", 3},
-        MessageCase{"work space", short_of_space(), nullptr, 1,
-                    "SLFWBK: Insufficient work space@An extra         2 words needed, increase DYSTOR on "
-                    "$EXECUTION record, see User Manual description of $EXECUTION block",
-                    "SLFWBK", 6}),
-    CaseName{});
 
 }  // namespace
 }  // namespace kalvir::test

@@ -20,23 +20,13 @@ namespace {
 
 // Node 1 (C, T0, load q) joined by G to boundary node 2 at tb. Records the
 // temperature of node 1 after every accepted step.
-std::vector<double>& step_temps() {
-  static std::vector<double> temps;
-  return temps;
-}
 void build_one_node(double c, double t0, double g, double tb, double q) {
   NetworkSpec spec;
   spec.nodes = {{t0, c, 'D', q}, {tb, 0.0, 'B', 0.0}};
   spec.gl = {{1, 2, g}};
   build_network(spec);
   register_logging_blocks();
-  step_temps().clear();
-  ModelBlocks b = registered_model_blocks();
-  b.variables2 = [] {
-    block_log().v2_timen.push_back(GLOR.TIMEN);
-    step_temps().push_back(gar_thermalnodetemps(1));
-  };
-  register_model_blocks(b);
+  record_step_temps();
 }
 
 TEST(Forward, OneNodeFollowsTheExplicitSequenceAtTheStabilityBound) {
@@ -105,19 +95,15 @@ TEST(Forward, NodeWithoutCapacitanceBalancesRadiationAndConduction) {
 }
 
 // Largest error of the chain at t = 10 with the step held at DTMAX.
-double chain_error(double dtmax) {
+double error_at_ten(double dtmax) {
   const Chain chain = build_chain();
   GLOR.DTMAX = dtmax;
   SLFRWD();
-  const auto exact = chain.exact(10.0);
-  double e = 0.0;
-  for (std::size_t i = 0; i < Chain::n; ++i)
-    e = std::max(e, std::abs(gar_thermalnodetemps(static_cast<std::int64_t>(i) + 1) - exact[i]));
-  return e;
+  return chain_error(chain, 10.0);
 }
 
 TEST(Forward, ChainErrorAgainstItsMatrixExponentialHalvesWithTheStep) {
-  const double e1 = chain_error(0.1), e2 = chain_error(0.05), e3 = chain_error(0.025);
+  const double e1 = error_at_ten(0.1), e2 = error_at_ten(0.05), e3 = error_at_ten(0.025);
   EXPECT_LT(e1, 0.5);
   EXPECT_NEAR(e1 / e2, 2.0, 0.1);
   EXPECT_NEAR(e2 / e3, 2.0, 0.05);
@@ -132,91 +118,13 @@ TEST(Forward, ChainErrorAgainstItsMatrixExponentialHalvesWithTheStep) {
 TEST(Forward, PeriodicBoundaryUnderSolcycReachesThePeriodicSolution) {
   build_periodic();
   GLOR.DTMAX = 0.05;
-  {
-    Unit6Capture capture;
-    SOLCYC("SLFRWD", 1.0e-4, 1.0e10, kPeriod, 200, " ", "NONE");
-    static_cast<void>(capture.finish());
-  }
+  const PeriodicEnds ends = run_periodic("SLFRWD", &SLFRWD, 1.0e-4);
   // First order: an error of the order of h omega times the amplitude.
-  EXPECT_NEAR(gar_thermalnodetemps(1), periodic(kPeriod), 1.0e-2);
-  EXPECT_EQ(GLOR.TIMEO, 0.0);
-  EXPECT_EQ(GLOC.SOLVER, "");
-  EXPECT_EQ(FLAGS(29), 1);
-  const double t_start = gar_thermalnodetemps(1);
-  GLOR.TIMEND = kPeriod;
-  SLFRWD();
-  EXPECT_NEAR(gar_thermalnodetemps(1), t_start, 2.0e-4);
+  EXPECT_NEAR(ends.after_cycles, periodic(kPeriod), 1.0e-2);
+  EXPECT_EQ(ends.timeo_after_cycles, 0.0);
+  EXPECT_EQ(ends.next_free_after_cycles, 1);
+  EXPECT_NEAR(ends.after_transient, ends.after_cycles, 2.0e-4);
 }
-
-struct MessageCase {
-  const char* what;
-  NetworkSpec spec;
-  double dtmin;
-  std::int32_t nloop;
-  double timend;
-  double dtmax;
-  int status;
-  std::string text;
-  std::string routine;
-  int code;
-  std::size_t messages;
-};
-
-class ForwardMessages : public ::testing::TestWithParam<MessageCase> {};
-
-TEST_P(ForwardMessages, TextCodeAndRoutine) {
-  const MessageCase& c = GetParam();
-  build_network(c.spec);
-  register_logging_blocks();
-  GLOR.DTMIN = c.dtmin;
-  GLOI.NLOOP = c.nloop;
-  GLOR.TIMEND = c.timend;
-  GLOR.OUTINT = c.timend;
-  GLOR.DTMAX = c.dtmax;
-  std::vector<Message> msgs;
-  EXPECT_EQ(run_capturing([] { SLFRWD(); }, msgs), c.status);
-  ASSERT_EQ(msgs.size(), c.messages);
-  EXPECT_EQ(msgs.back().text, printed(c.text));
-  EXPECT_EQ(msgs.back().routine, c.routine);
-  EXPECT_EQ(msgs.back().code, c.code);
-  EXPECT_EQ(FLAGS(29), 1);
-  EXPECT_EQ(FLAGS(36), 1);
-}
-
-NetworkSpec one_node(double c, double q, double g) {
-  NetworkSpec spec;
-  spec.nodes = {{0.0, c, 'D', q}, {300.0, 0.0, 'B', 0.0}};
-  if (g > 0.0) spec.gl = {{1, 2, g}};
-  return spec;
-}
-
-NetworkSpec short_of_space() {
-  NetworkSpec spec = one_node(1.0, 0.0, 1.0);
-  spec.dystor = 3;  // 2 nodes + 3 from word 1: 3 real words short
-  return spec;
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, ForwardMessages,
-    ::testing::Values(
-        MessageCase{"explicit update runs away", one_node(1.0, 1.0e12, 1.0), 1.0e-6, 100, 10.0, 1.0e6, 1,
-                    "SLFRWD: Temperature > 1.0E10 detected@ Node 1 in main model", "S7DIFF", 1, 1},
-        MessageCase{"load without conductance", one_node(0.0, 1.0, 0.0), 1.0e-6, 100, 10.0, 1.0e6, 1,
-                    "SLFRWD: Temperature > 1.0D10 detected@ Node 1 in main model", "S7ARTH", 1, 1},
-        // One pass per step: only the first step leaves the balance unmet.
-        MessageCase{"RELXCA in 1 of 20 steps", one_node(0.0, 10.0, 2.0), 1.0e-6, 1, 10.0, 0.5, 0,
-                    "SLFRWD: RELXCA exceeded in up to 10% of time steps", "S7SLVE", 2, 1},
-        MessageCase{"RELXCA in 1 of 5 steps", one_node(0.0, 10.0, 2.0), 1.0e-6, 1, 10.0, 2.0, 0,
-                    "SLFRWD: RELXCA exceeded in more than 10% of time steps", "S7SLVE", 3, 1},
-        MessageCase{"DTMIN above the stability bound", one_node(100.0, 0.0, 10.0), 20.0, 100, 100.0, 1.0e6, 0,
-                    "SLFRWD: Time step exceeds the stability limit@DTMIN is greater than 0.95 x CSGMIN, so the "
-                    "explicit solution may oscillate. Reduce DTMIN or use an implicit solution routine",
-                    "S7TIME", 4, 1},
-        MessageCase{"work space", short_of_space(), 1.0e-6, 100, 10.0, 1.0e6, 1,
-                    "SLFRWD: Insufficient work space@An extra         3 words needed, increase DYSTOR on "
-                    "$EXECUTION record, see User Manual description of $EXECUTION block",
-                    "SLFRWD", 3, 1}),
-    CaseName{});
 
 TEST(Forward, DtminAboveTheBoundSetsTheStepAndWarnsOnce) {
   build_one_node(100.0, 100.0, 10.0, 0.0, 0.0);
