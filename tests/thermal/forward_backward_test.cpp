@@ -158,6 +158,37 @@ TEST(ForwardBackward, RadiatingNodeWithoutCapacitanceBalancesEveryStep) {
   EXPECT_LT(gar_thermalnodetemps(1), 200.0);
 }
 
+TEST(ForwardBackward, DamptActsOncePerCorrectorUpdateOfANodeWithoutCapacitance) {
+  // METHOD bit 1024: one Newton step on the node's balance in the predictor
+  // and one in the single corrector sweep (NLOOP 2), each damped by DAMPT.
+  NetworkSpec spec;
+  spec.nodes = {{0.0, 0.0, 'D', 500.0}, {50.0, 0.0, 'B', 0.0}};
+  spec.gl = {{1, 2, 1.5}};
+  spec.gr = {{1, 2, 2.0}};
+  build_network(spec);
+  register_logging_blocks();
+  record_step_temps();
+  GLOI.METHOD = 1024;
+  GLOI.NLOOP = 2;
+  GLOR.DAMPT = 0.5;
+  GLOR.TIMEND = 1.0;
+  GLOR.OUTINT = 1.0;
+  std::vector<Message> msgs;
+  EXPECT_EQ(run_capturing([] { SLFWBK(); }, msgs), 0);
+  const double tabs = GLOR.TABS, sigma = GLOR.STEFAN, tb = 50.0 + tabs;
+  // Newton on f(Ta) = Q + G (Tb - Ta) + sigma GR (Tb^4 - Ta^4).
+  auto newton = [&](double ta) {
+    const double f = 500.0 + 1.5 * (tb - ta) + sigma * 2.0 * (std::pow(tb, 4) - std::pow(ta, 4));
+    const double df = -1.5 - 4.0 * sigma * 2.0 * std::pow(ta, 3);
+    return -f / df;
+  };
+  double ta = tabs;
+  ta += 0.5 * newton(ta);  // predictor
+  ta += 0.5 * newton(ta);  // corrector
+  ASSERT_EQ(step_temps().size(), 1U);
+  EXPECT_NEAR(step_temps()[0] + tabs, ta, 1.0e-9);
+}
+
 TEST(ForwardBackward, PeriodicBoundaryUnderSolcycReachesThePeriodicSolution) {
   build_periodic();
   const PeriodicEnds ends = run_periodic("SLFWBK", &SLFWBK, 1.0e-4);
