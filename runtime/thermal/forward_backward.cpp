@@ -100,10 +100,15 @@ std::int32_t S4SLVE(SolutionFrame& FRAME, FwbkWork& WORK, FwbkCounts& COUNTS) {
     static_cast<void>(S4TIME(FRAME, WORK, largest_change(WORK), COUNTS));
     ++COUNTS.steps;
   }
-  std::int32_t status = FRAME.end_warning(COUNTS.relxca, COUNTS.steps, "RELXCA", 2, 3, "S4SLVE");
-  const std::int32_t dtpmax = FRAME.end_warning(COUNTS.dtpmax, COUNTS.steps, "DTPMAX", 4, 5, "S4SLVE");
-  if (dtpmax != 0) status = dtpmax;
-  return status;
+  FRAME.end_warning(COUNTS.relxca, COUNTS.steps, "RELXCA", 2, 3, "S4SLVE");
+  FRAME.end_warning(COUNTS.dtpmax, COUNTS.steps, "DTPMAX", 4, 5, "S4SLVE");
+  // The code of the last warning given.
+  auto code = [&](std::int64_t count, std::int32_t up_to) {
+    return static_cast<double>(count) / static_cast<double>(COUNTS.steps) < 0.1 ? up_to : up_to + 1;
+  };
+  if (COUNTS.dtpmax != 0) return code(COUNTS.dtpmax, 4);
+  if (COUNTS.relxca != 0) return code(COUNTS.relxca, 2);
+  return 0;
 }
 
 void S4LOP1(FwbkWork& WORK) {

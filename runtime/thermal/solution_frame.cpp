@@ -231,18 +231,15 @@ void SolutionFrame::accept_tail() {
 
 void SolutionFrame::finish() { GLOR.TIMEM = GLOR.TIMEN = GLOR.TIMEO = GLOR.TIMEND; }
 
-std::int32_t SolutionFrame::end_warning(std::int64_t count, std::int64_t steps, std::string_view limit,
-                                        std::int32_t code_up_to, std::int32_t code_more,
-                                        std::string_view routine) const {
-  if (count == 0) return 0;
+void SolutionFrame::end_warning(std::int64_t count, std::int64_t steps, std::string_view limit,
+                                std::int32_t code_up_to, std::int32_t code_more, std::string_view routine) const {
+  if (count == 0) return;
   const bool up_to = steps > 0 && static_cast<double>(count) / static_cast<double>(steps) < 0.1;
   std::string text(row_.name);
   text += ": ";
   text += limit;
   text += up_to ? " exceeded in up to 10% of time steps" : " exceeded in more than 10% of time steps";
-  const std::int32_t code = up_to ? code_up_to : code_more;
-  SETERX(text, 2, code, routine);
-  return code;
+  SETERX(text, 2, up_to ? code_up_to : code_more, routine);
 }
 
 }  // namespace kalvir::thermal

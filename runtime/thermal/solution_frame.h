@@ -93,10 +93,9 @@ class SolutionFrame {
   // TIMEM, TIMEN, TIMEO := TIMEND.
   void finish();
 
-  // End-of-run warning for a count of steps in which a limit was exceeded;
-  // returns the code it reported, 0 for none.
-  std::int32_t end_warning(std::int64_t count, std::int64_t steps, std::string_view limit, std::int32_t code_up_to,
-                           std::int32_t code_more, std::string_view routine) const;
+  // End-of-run warning for a count of steps in which a limit was exceeded.
+  void end_warning(std::int64_t count, std::int64_t steps, std::string_view limit, std::int32_t code_up_to,
+                   std::int32_t code_more, std::string_view routine) const;
 
   double nominal_output_time() const noexcept { return nominal_output_; }
   double next_output_time() const noexcept { return next_output_; }
