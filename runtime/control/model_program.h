@@ -28,6 +28,8 @@
 // Solution routines.
 #include "runtime/thermal/crank_nicolson.h"
 #include "runtime/thermal/cyclic.h"
+#include "runtime/thermal/forward.h"
+#include "runtime/thermal/forward_backward.h"
 
 // Results output, analysis-case data and heaters, parameter-case output.
 #include "runtime/casedata/acd_solution.h"

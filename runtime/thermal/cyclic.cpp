@@ -15,6 +15,8 @@
 #include "runtime/modeldata/node_groups.h"
 #include "runtime/platform/fixed_string.h"
 #include "runtime/thermal/crank_nicolson.h"
+#include "runtime/thermal/forward.h"
+#include "runtime/thermal/forward_backward.h"
 #include "runtime/thermal/network_sums.h"
 #include "runtime/output/print/cycle_report.h"
 #include "runtime/thermal/solution_frame.h"
@@ -23,8 +25,8 @@ namespace kalvir::thermal {
 namespace {
 
 constexpr std::array<CyclicRoutine, 10> kRoutines{{
-    {"SLFRWD", "CYTH", nullptr},
-    {"SLFWBK", "CYTH", nullptr},
+    {"SLFRWD", "CYTH", &SLFRWD},
+    {"SLFWBK", "CYTH", &SLFWBK},
     {"SLCRNC", "CYTH", &SLCRNC},
     {"SLGEAR", "CYTH", nullptr},
     {"SLGRDJ", "CYTH", nullptr},

@@ -12,11 +12,11 @@
 
 namespace kalvir::thermal {
 
-void fatal_node_message(std::string_view text, std::int32_t node, std::string_view routine) {
+void fatal_node_message(std::string_view text, std::int32_t node, std::string_view routine, std::int32_t code) {
   std::array<char, 160> buffer{};
   assign_padded(buffer, text);
   MESBLD(node, buffer);
-  SETERX(trim_right(std::string_view(buffer.data(), buffer.size())), 4, 1, routine);
+  SETERX(trim_right(std::string_view(buffer.data(), buffer.size())), 4, code, routine);
   // SETERX does not return for severity 4.
   internal_stop(routine);
 }

@@ -50,7 +50,8 @@ inline bool neighbour_in_network(const NetworkFlags& f, std::int32_t j, std::int
 }
 
 // Text of a fatal node message: TEXT with the node's identity appended.
-[[noreturn]] void fatal_node_message(std::string_view text, std::int32_t node, std::string_view routine);
+[[noreturn]] void fatal_node_message(std::string_view text, std::int32_t node, std::string_view routine,
+                                     std::int32_t code = 1);
 
 }  // namespace kalvir::thermal
 

@@ -4,11 +4,13 @@
 // found without the code under test (matrix exponential, periodic solution).
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstddef>
 #include <functional>
 #include <numbers>
+#include <string_view>
 #include <vector>
 
 #include "runtime/control/control_constants.h"
@@ -16,6 +18,7 @@
 #include "runtime/control/global_arrays.h"
 #include "runtime/control/model_blocks.h"
 #include "runtime/platform/process.h"
+#include "runtime/thermal/cyclic.h"
 #include "tests/support/model_fixture.h"
 #include "tests/support/network_fixture.h"
 
@@ -176,6 +179,56 @@ inline int run_capturing(const std::function<void()>& body, std::vector<Message>
   int status = -1;
   messages = capture_messages([&] { status = platform::run_program(body); });
   return status;
+}
+
+// Node 1's temperature after every accepted step, recorded by the variables
+// 2 block that record_step_temps() registers in place of the logging one.
+inline std::vector<double>& step_temps() {
+  static std::vector<double> temps;
+  return temps;
+}
+inline void record_step_temps() {
+  step_temps().clear();
+  ModelBlocks b = registered_model_blocks();
+  b.variables2 = [] {
+    block_log().v2_timen.push_back(GLOR.TIMEN);
+    step_temps().push_back(gar_thermalnodetemps(1));
+  };
+  register_model_blocks(b);
+}
+
+// SOLCYC over ROUTINE on the periodic case as built (build_periodic), to
+// TOLT, then one more period by the transient RUN from the cyclic state.
+struct PeriodicEnds {
+  double after_cycles = 0.0;     // node 1 at the end of the last cycle
+  double timeo_after_cycles = 0.0;
+  std::int32_t next_free_after_cycles = 0;
+  double after_transient = 0.0;  // node 1 one period later
+};
+inline PeriodicEnds run_periodic(std::string_view routine, void (*run)(), double tolt) {
+  PeriodicEnds ends;
+  {
+    Unit6Capture capture;
+    SOLCYC(routine, tolt, 1.0e10, kPeriod, 200, " ", "NONE");
+    static_cast<void>(capture.finish());
+  }
+  ends.after_cycles = gar_thermalnodetemps(1);
+  ends.timeo_after_cycles = GLOR.TIMEO;
+  ends.next_free_after_cycles = FLAGS(29);
+  GLOR.TIMEND = GLOR.TIMEO + kPeriod;
+  run();
+  ends.after_transient = gar_thermalnodetemps(1);
+  return ends;
+}
+
+// The largest difference at time t between the chain's node temperatures
+// and its matrix exponential.
+inline double chain_error(const Chain& chain, double t) {
+  const auto exact = chain.exact(t);
+  double e = 0.0;
+  for (std::size_t i = 0; i < Chain::n; ++i)
+    e = std::max(e, std::abs(gar_thermalnodetemps(static_cast<std::int64_t>(i) + 1) - exact[i]));
+  return e;
 }
 
 }  // namespace kalvir::test
