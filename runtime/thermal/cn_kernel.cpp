@@ -73,6 +73,57 @@ double node_load(std::int32_t i) noexcept {
          gar_thermalnodeheatsourcessolar(i);
 }
 
+// S4GSUM of node i on the start-of-step temperatures T0, read from the
+// position store: the same terms in the same order (radiative, linear, then
+// fluidic entries whose other node is in the network; an inactive conductor
+// adds zero), with each node's absolute temperature and its square taken
+// once per step (ABS, SQUARE) instead of at every conductor end.
+void start_sums(const PositionStore& pos, const NetworkFlags& flags, std::int32_t i, double stefan,
+                std::span<const double> T0, double tabs, std::span<const double> abs, std::span<const double> square,
+                double& sg, double& sgt) {
+  const std::int32_t nnode = pos.nnode;
+  const double ti = abs[at(i)];
+  const double ti2 = square[at(i)];
+  double g_sum = 0.0, gt_sum = 0.0;
+  for (std::int32_t p = pos.rad_begin[at(i)]; p < pos.rad_begin[at(i) + 1]; ++p) {
+    const auto q = static_cast<std::size_t>(p);
+    const std::int32_t j = pos.rad_other[q];
+    if (!neighbour_in_network(flags, j, nnode)) continue;
+    double tj_rel, tj, tj2;
+    if (j <= nnode) {
+      tj_rel = T0[at(j)];
+      tj = abs[at(j)];
+      tj2 = square[at(j)];
+    } else {
+      tj_rel = neighbour_temperature(T0, j, nnode);
+      tj = tj_rel + tabs;
+      tj2 = tj * tj;
+    }
+    const double g = pos.rad_active[q] != 0 ? stefan * pos.rad_value[q] * (ti2 + tj2) * (ti + tj) : 0.0;
+    g_sum += g;
+    gt_sum += g * tj_rel;
+  }
+  for (std::int32_t p = pos.lin_begin[at(i)]; p < pos.lin_begin[at(i) + 1]; ++p) {
+    const auto q = static_cast<std::size_t>(p);
+    const std::int32_t j = pos.lin_other[q];
+    if (!neighbour_in_network(flags, j, nnode)) continue;
+    const double g = pos.lin_active[q] != 0 ? pos.lin_value[q] : 0.0;
+    g_sum += g;
+    gt_sum += g * neighbour_temperature(T0, j, nnode);
+  }
+  for (std::int32_t p = pos.flu_begin[at(i)]; p < pos.flu_begin[at(i) + 1]; ++p) {
+    const auto q = static_cast<std::size_t>(p);
+    const std::int32_t j = pos.flu_other[q];
+    if (!neighbour_in_network(flags, j, nnode)) continue;
+    const std::int32_t k = pos.flu_cond[q];
+    const double g = k > 0 && flags.gf_active[at(k)] != 0 ? gar_fluidicconds(k) : 0.0;
+    g_sum += g;
+    gt_sum += g * neighbour_temperature(T0, j, nnode);
+  }
+  sg = g_sum;
+  sgt = gt_sum;
+}
+
 // Kept powers of the nodes that the sweeps do not update but read.
 void refresh_boundary_powers(CnWork& w) {
   const double tabs = GLOR.TABS;
@@ -343,10 +394,16 @@ void S9LOP1(CnWork& WORK) {
   std::fill(WORK.r0.begin(), WORK.r0.end(), 0.0);
   std::fill(WORK.tau.begin(), WORK.tau.end(), 0.0);
   const double arith_limit = GLOR.ARITH * h;
+  WORK.start_abs.resize(static_cast<std::size_t>(nnode));
+  WORK.start_square.resize(static_cast<std::size_t>(nnode));
+  for (std::size_t ii = 0; ii < static_cast<std::size_t>(nnode); ++ii) {
+    WORK.start_abs[ii] = WORK.t0[ii] + tabs;
+    WORK.start_square[ii] = WORK.start_abs[ii] * WORK.start_abs[ii];
+  }
   for (std::int32_t i = 1; i <= nnode; ++i) {
     const std::size_t ii = at(i);
     double g = 0.0, gt = 0.0;
-    S4GSUM(flags, i, stefan, WORK.t0, tabs, g, gt);
+    start_sums(pos, flags, i, stefan, WORK.t0, tabs, WORK.start_abs, WORK.start_square, g, gt);
     const double c = WORK.C[ii];
     const bool no_capacity = std::abs(c) < kTiny;
     if (no_capacity) {
