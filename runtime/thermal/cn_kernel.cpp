@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <string>
 
 #include "runtime/control/control_constants.h"
@@ -74,21 +75,20 @@ double node_load(std::int32_t i) noexcept {
 }
 
 // S4GSUM of node i on the start-of-step temperatures T0, read from the
-// position store: the same terms in the same order (radiative, linear, then
-// fluidic entries whose other node is in the network; an inactive conductor
-// adds zero), with each node's absolute temperature and its square taken
-// once per step (ABS, SQUARE) instead of at every conductor end.
+// position store: the same terms (radiative, linear, then fluidic entries
+// whose conductor is active and whose other node is in the network), with
+// each node's absolute temperature and its square taken once per step (ABS,
+// SQUARE) instead of at every conductor end.
 void start_sums(const PositionStore& pos, const NetworkFlags& flags, std::int32_t i, double stefan,
                 std::span<const double> T0, double tabs, std::span<const double> abs, std::span<const double> square,
                 double& sg, double& sgt) {
   const std::int32_t nnode = pos.nnode;
   const double ti = abs[at(i)];
   const double ti2 = square[at(i)];
-  double g_sum = 0.0, gt_sum = 0.0;
-  for (std::int32_t p = pos.rad_begin[at(i)]; p < pos.rad_begin[at(i) + 1]; ++p) {
-    const auto q = static_cast<std::size_t>(p);
+  double g_sum = 0.0, gt_sum = 0.0, g_odd = 0.0, gt_odd = 0.0;
+  auto rad_term = [&](std::size_t q, double& g_part, double& gt_part) {
     const std::int32_t j = pos.rad_other[q];
-    if (!neighbour_in_network(flags, j, nnode)) continue;
+    const bool counts = pos.rad_active[q] != 0 && neighbour_in_network(flags, j, nnode);
     double tj_rel, tj, tj2;
     if (j <= nnode) {
       tj_rel = T0[at(j)];
@@ -99,10 +99,21 @@ void start_sums(const PositionStore& pos, const NetworkFlags& flags, std::int32_
       tj = tj_rel + tabs;
       tj2 = tj * tj;
     }
-    const double g = pos.rad_active[q] != 0 ? stefan * pos.rad_value[q] * (ti2 + tj2) * (ti + tj) : 0.0;
-    g_sum += g;
-    gt_sum += g * tj_rel;
+    const double g = stefan * pos.rad_value[q] * (ti2 + tj2) * (ti + tj);
+    g_part += counts ? g : 0.0;
+    gt_part += counts ? g * tj_rel : 0.0;
+  };
+  // Even and odd positions in two partial sums, as in SCondSumsAbsTempGrT4.
+  const auto rad_first = static_cast<std::size_t>(pos.rad_begin[at(i)]);
+  const auto rad_last = static_cast<std::size_t>(pos.rad_begin[at(i) + 1]);
+  std::size_t q = rad_first;
+  for (; q + 1 < rad_last; q += 2) {
+    rad_term(q, g_sum, gt_sum);
+    rad_term(q + 1, g_odd, gt_odd);
   }
+  if (q < rad_last) rad_term(q, g_sum, gt_sum);
+  g_sum += g_odd;
+  gt_sum += gt_odd;
   for (std::int32_t p = pos.lin_begin[at(i)]; p < pos.lin_begin[at(i) + 1]; ++p) {
     const auto q = static_cast<std::size_t>(p);
     const std::int32_t j = pos.lin_other[q];
@@ -183,7 +194,12 @@ void PositionStore::refresh(std::span<const std::int32_t> gl_active, std::span<c
                             bool with_flags) {
   const auto ngl = static_cast<std::int32_t>(lin_cond_begin.size()) - 1;
   const auto ngr = static_cast<std::int32_t>(rad_cond_begin.size()) - 1;
-  for (std::int32_t k = 1; k <= ngr; ++k) {
+  // Radiative conductors seldom change: when every value is bit for bit the
+  // one last copied and no flag is to be copied, there is nothing to do.
+  const bool rad_unchanged =
+      !with_flags && ngr > 0 && ngr <= gar_radiativeconds.size() &&
+      std::memcmp(gar_radiativeconds.data(), rad_last.data(), static_cast<std::size_t>(ngr) * sizeof(double)) == 0;
+  for (std::int32_t k = 1; k <= (rad_unchanged ? 0 : ngr); ++k) {
     const auto first = static_cast<std::size_t>(rad_cond_begin[at(k)]);
     const auto last = static_cast<std::size_t>(rad_cond_begin[at(k) + 1]);
     if (with_flags)
@@ -232,10 +248,12 @@ void SCondSumsAbsTempGrT4(const PositionStore& POS, const NetworkFlags& FLAGSET,
     glf += POS.lin_value[q];
     glft += POS.lin_value[q] * (neighbour_temperature(T, j, nnode) + TABS);
   }
-  for (std::int32_t p = POS.rad_begin[at(I)]; p < POS.rad_begin[at(I) + 1]; ++p) {
-    const auto q = static_cast<std::size_t>(p);
+  // Two partial sums (even and odd positions) halve the chain of dependent
+  // additions that bounds the loop.
+  double gr_odd = 0.0, grt4_odd = 0.0;
+  auto rad_term = [&](std::size_t q, double& g_sum, double& gt_sum) {
     const std::int32_t j = POS.rad_other[q];
-    if (POS.rad_active[q] == 0 || !neighbour_in_network(FLAGSET, j, nnode)) continue;
+    const bool counts = POS.rad_active[q] != 0 && neighbour_in_network(FLAGSET, j, nnode);
     double tj4;
     if (j <= nnode) {
       tj4 = POS.fourth[at(j)];
@@ -243,9 +261,19 @@ void SCondSumsAbsTempGrT4(const PositionStore& POS, const NetworkFlags& FLAGSET,
       const double tj = neighbour_temperature(T, j, nnode) + TABS;
       tj4 = (tj * tj) * (tj * tj);
     }
-    gr += POS.rad_value[q];
-    grt4 += POS.rad_value[q] * tj4;
+    g_sum += counts ? POS.rad_value[q] : 0.0;
+    gt_sum += counts ? POS.rad_value[q] * tj4 : 0.0;
+  };
+  const auto rad_first = static_cast<std::size_t>(POS.rad_begin[at(I)]);
+  const auto rad_last = static_cast<std::size_t>(POS.rad_begin[at(I) + 1]);
+  std::size_t q = rad_first;
+  for (; q + 1 < rad_last; q += 2) {
+    rad_term(q, gr, grt4);
+    rad_term(q + 1, gr_odd, grt4_odd);
   }
+  if (q < rad_last) rad_term(q, gr, grt4);
+  gr += gr_odd;
+  grt4 += grt4_odd;
   for (std::int32_t p = POS.flu_begin[at(I)]; p < POS.flu_begin[at(I) + 1]; ++p) {
     const auto q = static_cast<std::size_t>(p);
     const std::int32_t k = POS.flu_cond[q];
