@@ -262,8 +262,12 @@ void peer_execution() {
   set_state(kTimeEnd, y);
   long steps = 0;
   CVodeGetNumSteps(mem, &steps);
-  std::fprintf(stderr, "peer: tolerance %g, %d cycles, %ld right-hand sides, %ld Jacobians\n", tolerance, cycles,
-               net.rhs_calls, net.jac_calls);
+  const auto radiative_ends = std::count_if(net.ends.begin(), net.ends.end(), [](const End& e) { return e.radiative; });
+  std::fprintf(stderr,
+               "peer: %zu diffusion nodes with %zu linear and %zu radiative conductor ends; tolerance %g, %d cycles, "
+               "%ld steps in the final transient, %ld right-hand sides, %ld Jacobians in all\n",
+               net.node.size(), net.ends.size() - static_cast<std::size_t>(radiative_ends),
+               static_cast<std::size_t>(radiative_ends), tolerance, cycles, steps, net.rhs_calls, net.jac_calls);
   std::ofstream out("peer_final.txt");
   out.precision(17);
   for (std::int32_t i = 1; i <= FLAGS(1); ++i) out << gar_thermalnodenums(i) << ' ' << gar_thermalnodetemps(i) << '\n';
