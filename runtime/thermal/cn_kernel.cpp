@@ -256,18 +256,25 @@ void SCondSumsAbsTempGrT4(const PositionStore& POS, const NetworkFlags& FLAGSET,
     glf += POS.lin_value[q];
     glft += POS.lin_value[q] * (neighbour_temperature(T, j, nnode) + TABS);
   }
-  auto rad_term = [&](std::size_t q, double& g_sum, double& gt_sum) {
-    const std::int32_t j = POS.rad_other[q];
-    const bool counts = POS.rad_active[q] != 0 && neighbour_in_network(FLAGSET, j, nnode);
+  // The arrays as plain pointers and the flags as a local copy, so that the
+  // walk keeps them in registers.
+  const NetworkFlags flags = FLAGSET;
+  const std::int32_t* const rad_other = POS.rad_other.data();
+  const std::int32_t* const rad_active = POS.rad_active.data();
+  const double* const rad_value = POS.rad_value.data();
+  const double* const fourth = POS.fourth.data();
+  auto rad_term = [=](std::size_t q, double& g_sum, double& gt_sum) {
+    const std::int32_t j = rad_other[q];
+    const bool counts = rad_active[q] != 0 && neighbour_in_network(flags, j, nnode);
     double tj4;
     if (j <= nnode) {
-      tj4 = POS.fourth[at(j)];
+      tj4 = fourth[at(j)];
     } else {
       const double tj = neighbour_temperature(T, j, nnode) + TABS;
       tj4 = (tj * tj) * (tj * tj);
     }
-    g_sum += counts ? POS.rad_value[q] : 0.0;
-    gt_sum += counts ? POS.rad_value[q] * tj4 : 0.0;
+    g_sum += counts ? rad_value[q] : 0.0;
+    gt_sum += counts ? rad_value[q] * tj4 : 0.0;
   };
   radiative_pairs(POS, I, rad_term, gr, grt4);
   for (std::int32_t p = POS.flu_begin[at(I)]; p < POS.flu_begin[at(I) + 1]; ++p) {
