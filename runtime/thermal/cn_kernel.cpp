@@ -104,9 +104,14 @@ void start_sums(const PositionStore& pos, const NetworkFlags& flags, std::int32_
   const double ti = abs[at(i)];
   const double ti2 = square[at(i)];
   double g_sum = 0.0, gt_sum = 0.0;
-  auto rad_term = [&](std::size_t q, double& g_part, double& gt_part) {
-    const std::int32_t j = pos.rad_other[q];
-    const bool counts = pos.rad_active[q] != 0 && neighbour_in_network(flags, j, nnode);
+  // As in SCondSumsAbsTempGrT4: plain pointers and a local copy of the flags.
+  const NetworkFlags local_flags = flags;
+  const std::int32_t* const rad_other = pos.rad_other.data();
+  const std::int32_t* const rad_active = pos.rad_active.data();
+  const double* const rad_value = pos.rad_value.data();
+  auto rad_term = [=](std::size_t q, double& g_part, double& gt_part) {
+    const std::int32_t j = rad_other[q];
+    const bool counts = rad_active[q] != 0 && neighbour_in_network(local_flags, j, nnode);
     double tj_rel, tj, tj2;
     if (j <= nnode) {
       tj_rel = T0[at(j)];
@@ -117,7 +122,7 @@ void start_sums(const PositionStore& pos, const NetworkFlags& flags, std::int32_
       tj = tj_rel + tabs;
       tj2 = tj * tj;
     }
-    const double g = stefan * pos.rad_value[q] * (ti2 + tj2) * (ti + tj);
+    const double g = stefan * rad_value[q] * (ti2 + tj2) * (ti + tj);
     g_part += counts ? g : 0.0;
     gt_part += counts ? g * tj_rel : 0.0;
   };
