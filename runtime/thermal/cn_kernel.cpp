@@ -74,29 +74,19 @@ double node_load(std::int32_t i) noexcept {
          gar_thermalnodeheatsourcessolar(i);
 }
 
-// Calls term(q, sum, weighted) for each radiative position q of node i, the
-// even and the odd positions into partial sums of their own that are added
-// at the end: two chains of dependent additions instead of one, which halves
-// the time the sweep waits on them.
+// Calls term(q, sum, weighted) for each radiative position q of node i, in
+// position order.
 template <class Term>
-void radiative_pairs(const PositionStore& pos, std::int32_t i, Term term, double& sum, double& weighted) {
-  double sum_odd = 0.0, weighted_odd = 0.0;
-  auto q = static_cast<std::size_t>(pos.rad_begin[at(i)]);
+void radiative_walk(const PositionStore& pos, std::int32_t i, Term term, double& sum, double& weighted) {
   const auto last = static_cast<std::size_t>(pos.rad_begin[at(i) + 1]);
-  for (; q + 1 < last; q += 2) {
-    term(q, sum, weighted);
-    term(q + 1, sum_odd, weighted_odd);
-  }
-  if (q < last) term(q, sum, weighted);
-  sum += sum_odd;
-  weighted += weighted_odd;
+  for (auto q = static_cast<std::size_t>(pos.rad_begin[at(i)]); q < last; ++q) term(q, sum, weighted);
 }
 
 // S4GSUM of node i on the start-of-step temperatures T0, read from the
-// position store: the same terms (radiative, linear, then fluidic entries
-// whose conductor is active and whose other node is in the network), with
-// each node's absolute temperature and its square taken once per step (ABS,
-// SQUARE) instead of at every conductor end.
+// position store: the same terms in the same order (radiative, linear, then
+// fluidic entries whose other node is in the network; an inactive conductor
+// adds zero), with each node's absolute temperature and its square taken
+// once per step (ABS, SQUARE) instead of at every conductor end.
 void start_sums(const PositionStore& pos, const NetworkFlags& flags, std::int32_t i, double stefan,
                 std::span<const double> T0, double tabs, std::span<const double> abs, std::span<const double> square,
                 double& sg, double& sgt) {
@@ -111,7 +101,7 @@ void start_sums(const PositionStore& pos, const NetworkFlags& flags, std::int32_
   const double* const rad_value = pos.rad_value.data();
   auto rad_term = [=](std::size_t q, double& g_part, double& gt_part) {
     const std::int32_t j = rad_other[q];
-    const bool counts = rad_active[q] != 0 && neighbour_in_network(local_flags, j, nnode);
+    if (!neighbour_in_network(local_flags, j, nnode)) return;
     double tj_rel, tj, tj2;
     if (j <= nnode) {
       tj_rel = T0[at(j)];
@@ -122,11 +112,11 @@ void start_sums(const PositionStore& pos, const NetworkFlags& flags, std::int32_
       tj = tj_rel + tabs;
       tj2 = tj * tj;
     }
-    const double g = stefan * rad_value[q] * (ti2 + tj2) * (ti + tj);
-    g_part += counts ? g : 0.0;
-    gt_part += counts ? g * tj_rel : 0.0;
+    const double g = rad_active[q] != 0 ? stefan * rad_value[q] * (ti2 + tj2) * (ti + tj) : 0.0;
+    g_part += g;
+    gt_part += g * tj_rel;
   };
-  radiative_pairs(pos, i, rad_term, g_sum, gt_sum);
+  radiative_walk(pos, i, rad_term, g_sum, gt_sum);
   for (std::int32_t p = pos.lin_begin[at(i)]; p < pos.lin_begin[at(i) + 1]; ++p) {
     const auto q = static_cast<std::size_t>(p);
     const std::int32_t j = pos.lin_other[q];
@@ -270,7 +260,7 @@ void SCondSumsAbsTempGrT4(const PositionStore& POS, const NetworkFlags& FLAGSET,
   const double* const fourth = POS.fourth.data();
   auto rad_term = [=](std::size_t q, double& g_sum, double& gt_sum) {
     const std::int32_t j = rad_other[q];
-    const bool counts = rad_active[q] != 0 && neighbour_in_network(flags, j, nnode);
+    if (rad_active[q] == 0 || !neighbour_in_network(flags, j, nnode)) return;
     double tj4;
     if (j <= nnode) {
       tj4 = fourth[at(j)];
@@ -278,10 +268,10 @@ void SCondSumsAbsTempGrT4(const PositionStore& POS, const NetworkFlags& FLAGSET,
       const double tj = neighbour_temperature(T, j, nnode) + TABS;
       tj4 = (tj * tj) * (tj * tj);
     }
-    g_sum += counts ? rad_value[q] : 0.0;
-    gt_sum += counts ? rad_value[q] * tj4 : 0.0;
+    g_sum += rad_value[q];
+    gt_sum += rad_value[q] * tj4;
   };
-  radiative_pairs(POS, I, rad_term, gr, grt4);
+  radiative_walk(POS, I, rad_term, gr, grt4);
   for (std::int32_t p = POS.flu_begin[at(I)]; p < POS.flu_begin[at(I) + 1]; ++p) {
     const auto q = static_cast<std::size_t>(p);
     const std::int32_t k = POS.flu_cond[q];
