@@ -174,7 +174,8 @@ int rhs(double t, N_Vector y, N_Vector ydot, void*) {
   return 0;
 }
 
-// d(rate i)/d(T j) with the conductor values of the last right-hand side.
+// d(rate i)/d(T j) at y, with the conductor values of the last right-hand side
+// (temperature-dependent conductors count as constant).
 int jacobian(double, N_Vector y, N_Vector, SUNMatrix J, void*, N_Vector, N_Vector, N_Vector) {
   ++net.jac_calls;
   const double* v = N_VGetArrayPointer(y);
@@ -191,7 +192,8 @@ int jacobian(double, N_Vector y, N_Vector, SUNMatrix J, void*, N_Vector, N_Vecto
     for (sunindextype e = net.row_begin[k]; e < net.row_begin[k + 1]; ++e) {
       const End& end = net.ends[static_cast<std::size_t>(e)];
       if (!in_network(end.other) || !active(end)) continue;
-      const double tj = gar_thermalnodetemps(end.other) + tabs;
+      const std::int32_t s = net.state[static_cast<std::size_t>(end.other - 1)];
+      const double tj = (s >= 0 ? v[s] : gar_thermalnodetemps(end.other)) + tabs;
       const double gi = end.radiative ? 4.0 * stefan * gar_radiativeconds(end.cond) * ti * ti * ti
                                       : gar_linearconds(end.cond);
       const double gj = end.radiative ? 4.0 * stefan * gar_radiativeconds(end.cond) * tj * tj * tj
