@@ -353,14 +353,12 @@ void S9ARTH(CnWork& WORK) {
   const double relxca = GLOR.RELXCA, dampt = GLOR.DAMPT, tabs = GLOR.TABS, stefan = GLOR.STEFAN;
   const double h = GLOR.DTIMEU;
   std::span<double> T = WORK.T;
-  // Without arithmetic diffusion nodes the pass would move nothing.
+  // Without arithmetic diffusion nodes the pass would move nothing (and the
+  // changes are written afresh before every pass that reads them).
   bool any = false;
   for (std::size_t ii = 0; ii < static_cast<std::size_t>(nnode) && !any; ++ii)
     any = pos.diffusion[ii] != 0 && pos.arith[ii] != 0;
-  if (!any) {
-    std::fill(WORK.change.begin(), WORK.change.end(), 0.0);
-    return;
-  }
+  if (!any) return;
   std::fill(WORK.change.begin(), WORK.change.end(), 1.0 + relxca);
   std::copy(T.begin(), T.end(), WORK.arith_start.begin());
   kalvir::LoopGuard guard("S9ARTH");
