@@ -15,9 +15,11 @@
 #include <unistd.h>
 
 #include "runtime/control/control_constants.h"
+#include "runtime/control/flags.h"
 #include "runtime/control/global_arrays.h"
 #include "runtime/control/model_blocks.h"
 #include "runtime/platform/units.h"
+#include "runtime/thermal/cn_kernel.h"
 #include "runtime/thermal/crank_nicolson.h"
 #include "runtime/thermal/cyclic.h"
 // The test programs' network builder: it depends on the runtime only.
@@ -117,6 +119,62 @@ void BM_SolcycThenSlcrncSampleSized(benchmark::State& state) {
   });
 }
 BENCHMARK(BM_SolcycThenSlcrncSampleSized)->Unit(benchmark::kMillisecond);
+
+// One evaluation of the network's balance as the iteration does it: the four
+// sums of every diffusion node from the position store and its update
+// (SCondSumsAbsTempGrT4 and S9TCLC), on the sample-sized network. Reports
+// the floating-point operations of one evaluation as the code states them
+// (4 per linear and 3 per radiative conductor end, 32 per node) and their rate.
+void BM_NetworkBalanceEvaluation(benchmark::State& state) {
+  using kalvir::thermal::CnWork;
+  build_sample_sized_network();
+  GLOR.DTIMEU = 8.0;
+  const std::int32_t nnode = FLAGS(flagw::NNODE);
+  const auto n = static_cast<std::size_t>(nnode);
+  std::vector<double> areas(9 * n, 0.0);
+  std::vector<std::int32_t> flags(static_cast<std::size_t>(FLAGS(flagw::NGL) + FLAGS(flagw::NGR)) + n, 0);
+  CnWork work;
+  std::span<double>* spans[] = {&work.t0,     &work.r0,  &work.snap1,       &work.snap2,      &work.arith_start,
+                                &work.change, &work.tau, &work.arith_snap1, &work.arith_snap2};
+  for (std::size_t k = 0; k < 9; ++k) *spans[k] = std::span<double>(areas.data() + k * n, n);
+  work.gl_active = std::span<std::int32_t>(flags.data(), static_cast<std::size_t>(FLAGS(flagw::NGL)));
+  work.gr_active = std::span<std::int32_t>(flags.data() + FLAGS(flagw::NGL), static_cast<std::size_t>(FLAGS(flagw::NGR)));
+  work.in_network = std::span<std::int32_t>(flags.data() + FLAGS(flagw::NGL) + FLAGS(flagw::NGR), n);
+  work.T = gar_thermalnodetemps.span();
+  work.C = gar_thermalnodecapacitances.span();
+  work.pos.build(nnode, FLAGS(flagw::NGL), FLAGS(flagw::NGR), 0);
+  work.pos.copy_all_values();
+  work.rebuild_flags();
+  work.pos.refresh(work.gl_active, work.gr_active, true);
+  S9LOP1(work);
+  const kalvir::thermal::NetworkFlags f = work.flags();
+  std::int64_t nodes = 0, lin = 0, rad = 0;
+  for (std::int32_t i = 1; i <= nnode; ++i) {
+    const auto ii = static_cast<std::size_t>(i - 1);
+    if (work.pos.diffusion[ii] == 0 || work.pos.arith[ii] != 0) continue;
+    ++nodes;
+    lin += work.pos.lin_begin[ii + 1] - work.pos.lin_begin[ii];
+    rad += work.pos.rad_begin[ii + 1] - work.pos.rad_begin[ii];
+  }
+  const double stefan = GLOR.STEFAN, tabs = GLOR.TABS, h = GLOR.DTIMEU;
+  for (auto _ : state) {
+    std::int32_t hot = 0;
+    for (std::int32_t i = 1; i <= nnode; ++i) {
+      const auto ii = static_cast<std::size_t>(i - 1);
+      if (work.pos.diffusion[ii] == 0 || work.pos.arith[ii] != 0) continue;
+      double glf = 0.0, glft = 0.0, gr = 0.0, grt4 = 0.0;
+      SCondSumsAbsTempGrT4(work.pos, f, i, stefan, work.T, tabs, glf, glft, gr, grt4);
+      S9TCLC(nnode, work.C, 1.0, h, i, work.pos.load, glf, glft, gr, grt4, tabs, work.t0, work.r0, hot, GLOR.DTROCC,
+             GLOI.NDTROC, GLOI.NRLXCC, GLOR.RELXCC, work.T, work.pos.cube, work.pos.fourth);
+    }
+    benchmark::DoNotOptimize(work.T.data());
+  }
+  const double flops = 4.0 * static_cast<double>(lin) + 3.0 * static_cast<double>(rad) + 32.0 * static_cast<double>(nodes);
+  state.counters["flops_per_evaluation"] = flops;
+  state.counters["flop_rate"] =
+      benchmark::Counter(flops * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_NetworkBalanceEvaluation)->Unit(benchmark::kMicrosecond);
 
 // The model program and the sample-input generator lie in the build
 // directory, one level above this program.

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <memory>
 #include <utility>
 
 namespace kalvir::acdio {
@@ -30,6 +31,33 @@ bool numeric_dataset(hid_t dataset) {
   return type.valid() && numeric_class(H5Tget_class(type.get()));
 }
 
+// A transfer property list that lends the library type-conversion and
+// background buffers sized to the transfer. Left to itself the library takes
+// a zeroed conversion buffer of 1 MiB (and a zeroed background buffer) on
+// every read that converts, such as each member read of a compound dataset,
+// however few the values.
+class ConversionBuffers {
+ public:
+  ConversionBuffers(hsize_t n, std::size_t file_size, std::size_t memory_size) {
+    constexpr std::size_t kMostBytes = std::size_t{1} << 20;  // the library's own size
+    const std::size_t element = std::max(file_size, memory_size);
+    if (element == 0) return;
+    const std::size_t elements = std::max<std::size_t>(1, std::min<hsize_t>(n, kMostBytes / element));
+    const std::size_t bytes = elements * element;
+    conversion_ = std::make_unique_for_overwrite<unsigned char[]>(bytes);
+    background_ = std::make_unique_for_overwrite<unsigned char[]>(bytes);
+    transfer_ = Handle(H5Pcreate(H5P_DATASET_XFER), H5Pclose);
+    if (transfer_.valid() && H5Pset_buffer(transfer_.get(), bytes, conversion_.get(), background_.get()) < 0)
+      transfer_.reset();
+  }
+  bool valid() const { return transfer_.valid(); }
+  hid_t transfer() const { return transfer_.get(); }
+
+ private:
+  std::unique_ptr<unsigned char[]> conversion_, background_;
+  Handle transfer_;
+};
+
 // Reads a hyperslab (start, count) of the dataset into n elements of memory type mtype.
 bool read_slab(hid_t dataset, hid_t mtype, std::span<const hsize_t> start, std::span<const hsize_t> count,
                hsize_t n, void* out) {
@@ -38,8 +66,12 @@ bool read_slab(hid_t dataset, hid_t mtype, std::span<const hsize_t> start, std::
   if (H5Sselect_hyperslab(fspace.get(), H5S_SELECT_SET, start.data(), nullptr, count.data(), nullptr) < 0) return false;
   const Handle mspace(H5Screate_simple(1, &n, nullptr), H5Sclose);
   if (!mspace.valid()) return false;
+  const Handle ftype = type_of(dataset);
+  if (!ftype.valid()) return false;
+  ConversionBuffers buffers(n, H5Tget_size(ftype.get()), H5Tget_size(mtype));
+  if (!buffers.valid()) return false;
   ++reads;
-  return H5Dread(dataset, mtype, mspace.get(), fspace.get(), H5P_DEFAULT, out) >= 0;
+  return H5Dread(dataset, mtype, mspace.get(), fspace.get(), buffers.transfer(), out) >= 0;
 }
 
 template <typename T>

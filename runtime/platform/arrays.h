@@ -9,9 +9,14 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <limits>
+#include <new>
 #include <span>
 #include <stdexcept>
 #include <string_view>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "runtime/platform/fixed_string.h"
@@ -32,6 +37,55 @@
 
 namespace kalvir {
 
+// Storage for numbers taken zeroed from the C library: a large block comes
+// from fresh pages that the system zeroes on first touch, so elements the run
+// never writes cost neither a write nor a page fault (the dynamic cores are
+// mostly such). Value-initialisation writes nothing, since the block is zero
+// already; every other construction is the ordinary one. Only a fresh block
+// is ever grown into (see zeroed_block), so a default-constructed element is
+// always zero.
+template <class T>
+struct ZeroedAllocator {
+  static_assert(std::is_arithmetic_v<T>, "zero bits are the value zero only for numbers");
+  using value_type = T;
+
+  ZeroedAllocator() noexcept = default;
+  template <class U>
+  explicit ZeroedAllocator(const ZeroedAllocator<U>&) noexcept {}
+
+  T* allocate(std::size_t n) {
+    if (n > std::numeric_limits<std::size_t>::max() / sizeof(T)) throw std::bad_array_new_length();
+    void* p = std::calloc(n, sizeof(T));
+    if (p == nullptr) throw std::bad_alloc();
+    return static_cast<T*>(p);
+  }
+  void deallocate(T* p, std::size_t) noexcept { std::free(p); }
+
+  void construct(T*) noexcept {}
+  template <class... A>
+  void construct(T* p, A&&... a) {
+    ::new (static_cast<void*>(p)) T(std::forward<A>(a)...);
+  }
+  template <class U>
+  struct rebind {
+    using other = ZeroedAllocator<U>;
+  };
+  friend bool operator==(const ZeroedAllocator&, const ZeroedAllocator&) noexcept { return true; }
+};
+
+// Numbers live in zeroed storage; anything else in an ordinary vector.
+template <class T>
+using ArrayStorage = std::conditional_t<std::is_arithmetic_v<T>, std::vector<T, ZeroedAllocator<T>>, std::vector<T>>;
+
+// A new block of n value-initialised elements (never the old block refilled:
+// for numbers that would leave the old values in place).
+template <class T>
+ArrayStorage<T> zeroed_block(std::size_t n) {
+  ArrayStorage<T> v;
+  v.resize(n);
+  return v;
+}
+
 template <class T>
 class Array1 {
  public:
@@ -40,7 +94,7 @@ class Array1 {
 
   // Value-initialises every element; an extent below 1 gives an allocated empty array.
   void allocate(std::int64_t n) {
-    v_.assign(n > 0 ? static_cast<std::size_t>(n) : 0U, T{});
+    v_ = zeroed_block<T>(n > 0 ? static_cast<std::size_t>(n) : 0U);
     allocated_ = true;
   }
   void release() {
@@ -70,7 +124,7 @@ class Array1 {
   auto end() const noexcept { return v_.end(); }
 
  private:
-  std::vector<T> v_;
+  ArrayStorage<T> v_;
   bool allocated_ = false;
 };
 
@@ -83,7 +137,7 @@ class Array2 {
   void allocate(std::int64_t rows, std::int64_t cols) {
     rows_ = std::max<std::int64_t>(rows, 0);
     cols_ = std::max<std::int64_t>(cols, 0);
-    v_.assign(static_cast<std::size_t>(rows_ * cols_), T{});
+    v_ = zeroed_block<T>(static_cast<std::size_t>(rows_ * cols_));
     allocated_ = true;
   }
   void release() {
@@ -117,7 +171,7 @@ class Array2 {
   std::span<const T> span() const noexcept { return v_; }
 
  private:
-  std::vector<T> v_;
+  ArrayStorage<T> v_;
   std::int64_t rows_ = 0;
   std::int64_t cols_ = 0;
   bool allocated_ = false;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <string>
 
 #include "runtime/control/control_constants.h"
@@ -73,6 +74,70 @@ double node_load(std::int32_t i) noexcept {
          gar_thermalnodeheatsourcessolar(i);
 }
 
+// Calls term(q, sum, weighted) for each radiative position q of node i, in
+// position order.
+template <class Term>
+void radiative_walk(const PositionStore& pos, std::int32_t i, Term term, double& sum, double& weighted) {
+  const auto last = static_cast<std::size_t>(pos.rad_begin[at(i) + 1]);
+  for (auto q = static_cast<std::size_t>(pos.rad_begin[at(i)]); q < last; ++q) term(q, sum, weighted);
+}
+
+// S4GSUM of node i on the start-of-step temperatures T0, read from the
+// position store: the same terms in the same order (radiative, linear, then
+// fluidic entries whose other node is in the network; an inactive conductor
+// adds zero), with each node's absolute temperature and its square taken
+// once per step (ABS, SQUARE) instead of at every conductor end.
+void start_sums(const PositionStore& pos, const NetworkFlags& flags, std::int32_t i, double stefan,
+                std::span<const double> T0, double tabs, std::span<const double> abs, std::span<const double> square,
+                double& sg, double& sgt) {
+  const std::int32_t nnode = pos.nnode;
+  const double ti = abs[at(i)];
+  const double ti2 = square[at(i)];
+  double g_sum = 0.0, gt_sum = 0.0;
+  // As in SCondSumsAbsTempGrT4: plain pointers and a local copy of the flags.
+  const NetworkFlags local_flags = flags;
+  const std::int32_t* const rad_other = pos.rad_other.data();
+  const std::int32_t* const rad_active = pos.rad_active.data();
+  const double* const rad_value = pos.rad_value.data();
+  auto rad_term = [=](std::size_t q, double& g_part, double& gt_part) {
+    const std::int32_t j = rad_other[q];
+    if (!neighbour_in_network(local_flags, j, nnode)) return;
+    double tj_rel, tj, tj2;
+    if (j <= nnode) {
+      tj_rel = T0[at(j)];
+      tj = abs[at(j)];
+      tj2 = square[at(j)];
+    } else {
+      tj_rel = neighbour_temperature(T0, j, nnode);
+      tj = tj_rel + tabs;
+      tj2 = tj * tj;
+    }
+    const double g = rad_active[q] != 0 ? stefan * rad_value[q] * (ti2 + tj2) * (ti + tj) : 0.0;
+    g_part += g;
+    gt_part += g * tj_rel;
+  };
+  radiative_walk(pos, i, rad_term, g_sum, gt_sum);
+  for (std::int32_t p = pos.lin_begin[at(i)]; p < pos.lin_begin[at(i) + 1]; ++p) {
+    const auto q = static_cast<std::size_t>(p);
+    const std::int32_t j = pos.lin_other[q];
+    if (!neighbour_in_network(flags, j, nnode)) continue;
+    const double g = pos.lin_active[q] != 0 ? pos.lin_value[q] : 0.0;
+    g_sum += g;
+    gt_sum += g * neighbour_temperature(T0, j, nnode);
+  }
+  for (std::int32_t p = pos.flu_begin[at(i)]; p < pos.flu_begin[at(i) + 1]; ++p) {
+    const auto q = static_cast<std::size_t>(p);
+    const std::int32_t j = pos.flu_other[q];
+    if (!neighbour_in_network(flags, j, nnode)) continue;
+    const std::int32_t k = pos.flu_cond[q];
+    const double g = k > 0 && flags.gf_active[at(k)] != 0 ? gar_fluidicconds(k) : 0.0;
+    g_sum += g;
+    gt_sum += g * neighbour_temperature(T0, j, nnode);
+  }
+  sg = g_sum;
+  sgt = gt_sum;
+}
+
 // Kept powers of the nodes that the sweeps do not update but read.
 void refresh_boundary_powers(CnWork& w) {
   const double tabs = GLOR.TABS;
@@ -132,7 +197,12 @@ void PositionStore::refresh(std::span<const std::int32_t> gl_active, std::span<c
                             bool with_flags) {
   const auto ngl = static_cast<std::int32_t>(lin_cond_begin.size()) - 1;
   const auto ngr = static_cast<std::int32_t>(rad_cond_begin.size()) - 1;
-  for (std::int32_t k = 1; k <= ngr; ++k) {
+  // Radiative conductors seldom change: when every value is bit for bit the
+  // one last copied and no flag is to be copied, there is nothing to do.
+  const bool rad_unchanged =
+      !with_flags && ngr > 0 && ngr <= gar_radiativeconds.size() &&
+      std::memcmp(gar_radiativeconds.data(), rad_last.data(), static_cast<std::size_t>(ngr) * sizeof(double)) == 0;
+  for (std::int32_t k = 1; k <= (rad_unchanged ? 0 : ngr); ++k) {
     const auto first = static_cast<std::size_t>(rad_cond_begin[at(k)]);
     const auto last = static_cast<std::size_t>(rad_cond_begin[at(k) + 1]);
     if (with_flags)
@@ -181,20 +251,27 @@ void SCondSumsAbsTempGrT4(const PositionStore& POS, const NetworkFlags& FLAGSET,
     glf += POS.lin_value[q];
     glft += POS.lin_value[q] * (neighbour_temperature(T, j, nnode) + TABS);
   }
-  for (std::int32_t p = POS.rad_begin[at(I)]; p < POS.rad_begin[at(I) + 1]; ++p) {
-    const auto q = static_cast<std::size_t>(p);
-    const std::int32_t j = POS.rad_other[q];
-    if (POS.rad_active[q] == 0 || !neighbour_in_network(FLAGSET, j, nnode)) continue;
+  // The arrays as plain pointers and the flags as a local copy, so that the
+  // walk keeps them in registers.
+  const NetworkFlags flags = FLAGSET;
+  const std::int32_t* const rad_other = POS.rad_other.data();
+  const std::int32_t* const rad_active = POS.rad_active.data();
+  const double* const rad_value = POS.rad_value.data();
+  const double* const fourth = POS.fourth.data();
+  auto rad_term = [=](std::size_t q, double& g_sum, double& gt_sum) {
+    const std::int32_t j = rad_other[q];
+    if (rad_active[q] == 0 || !neighbour_in_network(flags, j, nnode)) return;
     double tj4;
     if (j <= nnode) {
-      tj4 = POS.fourth[at(j)];
+      tj4 = fourth[at(j)];
     } else {
       const double tj = neighbour_temperature(T, j, nnode) + TABS;
       tj4 = (tj * tj) * (tj * tj);
     }
-    gr += POS.rad_value[q];
-    grt4 += POS.rad_value[q] * tj4;
-  }
+    g_sum += rad_value[q];
+    gt_sum += rad_value[q] * tj4;
+  };
+  radiative_walk(POS, I, rad_term, gr, grt4);
   for (std::int32_t p = POS.flu_begin[at(I)]; p < POS.flu_begin[at(I) + 1]; ++p) {
     const auto q = static_cast<std::size_t>(p);
     const std::int32_t k = POS.flu_cond[q];
@@ -276,6 +353,12 @@ void S9ARTH(CnWork& WORK) {
   const double relxca = GLOR.RELXCA, dampt = GLOR.DAMPT, tabs = GLOR.TABS, stefan = GLOR.STEFAN;
   const double h = GLOR.DTIMEU;
   std::span<double> T = WORK.T;
+  // Without arithmetic diffusion nodes the pass would move nothing (and the
+  // changes are written afresh before every pass that reads them).
+  bool any = false;
+  for (std::size_t ii = 0; ii < static_cast<std::size_t>(nnode) && !any; ++ii)
+    any = pos.diffusion[ii] != 0 && pos.arith[ii] != 0;
+  if (!any) return;
   std::fill(WORK.change.begin(), WORK.change.end(), 1.0 + relxca);
   std::copy(T.begin(), T.end(), WORK.arith_start.begin());
   kalvir::LoopGuard guard("S9ARTH");
@@ -343,10 +426,16 @@ void S9LOP1(CnWork& WORK) {
   std::fill(WORK.r0.begin(), WORK.r0.end(), 0.0);
   std::fill(WORK.tau.begin(), WORK.tau.end(), 0.0);
   const double arith_limit = GLOR.ARITH * h;
+  WORK.start_abs.resize(static_cast<std::size_t>(nnode));
+  WORK.start_square.resize(static_cast<std::size_t>(nnode));
+  for (std::size_t ii = 0; ii < static_cast<std::size_t>(nnode); ++ii) {
+    WORK.start_abs[ii] = WORK.t0[ii] + tabs;
+    WORK.start_square[ii] = WORK.start_abs[ii] * WORK.start_abs[ii];
+  }
   for (std::int32_t i = 1; i <= nnode; ++i) {
     const std::size_t ii = at(i);
     double g = 0.0, gt = 0.0;
-    S4GSUM(flags, i, stefan, WORK.t0, tabs, g, gt);
+    start_sums(pos, flags, i, stefan, WORK.t0, tabs, WORK.start_abs, WORK.start_square, g, gt);
     const double c = WORK.C[ii];
     const bool no_capacity = std::abs(c) < kTiny;
     if (no_capacity) {

@@ -64,6 +64,8 @@ struct CnWork {
   PositionStore pos;
   std::span<double> T;  // the node temperatures, gar_thermalnodetemps
   std::span<const double> C;
+  // The predictor's start-of-step absolute temperatures and their squares.
+  std::vector<double> start_abs, start_square;
 
   NetworkFlags flags() const noexcept { return {gf_active, gl_active, gr_active, in_network}; }
   // SLOGST2 into this run's flags.

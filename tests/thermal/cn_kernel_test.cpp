@@ -410,3 +410,54 @@ TEST(CnKernel, CountsOfARunOfOneStepAreReportedAgainstThatStep) {
 
 }  // namespace
 }  // namespace kalvir::test
+
+namespace kalvir::test {
+namespace {
+
+TEST(CnKernel, PredictorGuessesFromTheSumsOfS4gsum) {
+  // Radiation and conduction, a boundary node, a node outside the network
+  // (status X) and an inactive radiative conductor between the two
+  // diffusion nodes.
+  NetworkSpec spec;
+  spec.nodes = {{40.0, 50.0, 'D', 3.0}, {-10.0, 80.0, 'D', 0.0}, {-100.0, 0.0, 'B', 0.0}, {500.0, 10.0, 'X', 0.0}};
+  spec.gl = {{1, 2, 2.0}, {2, 3, 0.5}, {1, 4, 1.0}};
+  spec.gr = {{1, 3, 0.8}, {2, 3, 0.3}, {1, 2, 0.1, 'I'}, {1, 2, 0.2}, {2, 4, 0.4}};
+  build_network(spec);
+  register_logging_blocks();
+  GLOR.DTIMEU = 2.0;
+  std::vector<double> work_areas(9 * 4, 0.0);
+  std::vector<std::int32_t> flags(spec.gl.size() + spec.gr.size() + 4, 0);
+  CnWork work;
+  for (std::size_t k = 0; k < 9; ++k) {
+    std::span<double> area(work_areas.data() + 4 * k, 4);
+    std::span<double>* areas[] = {&work.t0,  &work.r0,  &work.snap1,       &work.snap2,      &work.arith_start,
+                                  &work.change, &work.tau, &work.arith_snap1, &work.arith_snap2};
+    *areas[k] = area;
+  }
+  work.gl_active = std::span<std::int32_t>(flags.data(), spec.gl.size());
+  work.gr_active = std::span<std::int32_t>(flags.data() + spec.gl.size(), spec.gr.size());
+  work.in_network = std::span<std::int32_t>(flags.data() + spec.gl.size() + spec.gr.size(), 4);
+  work.T = gar_thermalnodetemps.span();
+  work.C = gar_thermalnodecapacitances.span();
+  work.pos.build(4, 3, 5, 0);
+  work.pos.copy_all_values();
+  work.rebuild_flags();
+  work.pos.refresh(work.gl_active, work.gr_active, true);
+  const std::vector<double> t0(work.T.begin(), work.T.end());
+
+  S9LOP1(work);
+
+  for (std::int32_t i = 1; i <= 2; ++i) {
+    double g = 0.0, gt = 0.0;
+    S4GSUM(work.flags(), i, GLOR.STEFAN, t0, GLOR.TABS, g, gt);
+    const double c = gar_thermalnodecapacitances(i), a = c / GLOR.DTIMEU, q = spec.nodes[i - 1].q;
+    const double guess = (a * t0[i - 1] + q + gt) / (a + g);
+    EXPECT_NEAR(work.T[i - 1], guess, 1.0e-12 * std::abs(guess)) << "node " << i;
+    EXPECT_NEAR(work.tau[i - 1], c / g, 1.0e-12 * c / g) << "node " << i;
+  }
+  EXPECT_EQ(work.T[2], -100.0);
+  EXPECT_EQ(work.T[3], 500.0);
+}
+
+}  // namespace
+}  // namespace kalvir::test

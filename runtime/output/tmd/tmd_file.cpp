@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -53,22 +54,33 @@ std::vector<std::string> column_names(const std::vector<Column<T>>& cols) {
   return names;
 }
 
-// A compound file type of `size` bytes, or a memory type holding one member.
+// One member of a compound dataset's rows: its name, offset and type in the
+// row, and its values, one per row, back to back.
 struct Member {
   const char* name;
   std::size_t offset;
   hid_t type;
+  const void* values;
 };
-hdf5::Datatype compound_type(std::size_t size, std::initializer_list<Member> members) {
-  hdf5::Datatype t(check_id(H5Tcreate(H5T_COMPOUND, size)));
-  for (const Member& m : members) check(H5Tinsert(t.get(), m.name, m.offset, m.type));
-  return t;
-}
 
-// Writes one member of a compound dataset from a plain array of its values.
-void write_member(hid_t dataset, const char* name, hid_t type, std::size_t size, const void* data) {
-  const hdf5::Datatype mem = compound_type(size, {{name, 0, type}});
-  check(H5Dwrite(dataset, mem.get(), H5S_ALL, H5S_ALL, H5P_DEFAULT, data));
+// A compound dataset of n rows of `size` bytes whose members together fill
+// the row. The rows are put together in memory and written in one call with
+// the file's own type, so that the library converts nothing: a write of one
+// member at a time would have it convert, with zeroed buffers, on every call.
+void compound_dataset_write(hid_t loc, std::string_view name, std::size_t size, std::size_t n,
+                            std::initializer_list<Member> members) {
+  hdf5::Datatype type(check_id(H5Tcreate(H5T_COMPOUND, size)));
+  for (const Member& m : members) check(H5Tinsert(type.get(), m.name, m.offset, m.type));
+  const std::array<hsize_t, 1> dims{n};
+  const hdf5::Dataset ds = hsrdatasetcreate(loc, dims, dims, dims, name, type.get());
+  std::vector<unsigned char> rows(std::max<std::size_t>(n * size, 1));
+  for (const Member& m : members) {
+    const std::size_t width = H5Tget_size(m.type);
+    if (width == 0 || m.offset + width > size) throw Hdf5Failure{-1};
+    const auto* from = static_cast<const unsigned char*>(m.values);
+    for (std::size_t r = 0; r < n; ++r) std::memcpy(rows.data() + r * size + m.offset, from + r * width, width);
+  }
+  check(H5Dwrite(ds.get(), type.get(), H5S_ALL, H5S_ALL, H5P_DEFAULT, rows.data()));
 }
 
 // The text of LSUBMD for a submodel, without its final ':', cut to width.
@@ -97,25 +109,18 @@ void modelscreate(hid_t loc, const TmvThermalModelVariables& sel) {
   }
   const hdf5::Datatype name_t = string_type(kModelNameLength);
   const hdf5::Datatype path_t = string_type(kModelPathLength);
-  const hdf5::Datatype file_t = compound_type(
-      2502, {{"modelName", 0, name_t.get()}, {"parentId", 24, H5T_NATIVE_INT}, {"modelPath", 28, path_t.get()}});
-  const std::array<hsize_t, 1> dims{n};
-  const hdf5::Dataset ds = hsrdatasetcreate(loc, dims, dims, dims, "models", file_t.get());
-  write_member(ds.get(), "modelName", name_t.get(), kModelNameLength, names.data());
-  write_member(ds.get(), "parentId", H5T_NATIVE_INT, sizeof(std::int32_t), parents.data());
-  write_member(ds.get(), "modelPath", path_t.get(), kModelPathLength, paths.data());
+  compound_dataset_write(loc, "models", 2502, n,
+                         {{"modelName", 0, name_t.get(), names.data()},
+                          {"parentId", 24, H5T_NATIVE_INT, parents.data()},
+                          {"modelPath", 28, path_t.get(), paths.data()}});
 }
 
 // The name list of one kind of user constant (compound of name and modelId).
 void hsr_compounddatasetstringintcreate(hid_t loc, std::string_view name, const std::string& names,
                                         const std::vector<std::int32_t>& ids) {
   const hdf5::Datatype name_t = string_type(kUserConstantNameLength);
-  const hdf5::Datatype file_t =
-      compound_type(22, {{"name", 0, name_t.get()}, {"modelId", 18, H5T_NATIVE_INT}});
-  const std::array<hsize_t, 1> dims{ids.size()};
-  const hdf5::Dataset ds = hsrdatasetcreate(loc, dims, dims, dims, name, file_t.get());
-  write_member(ds.get(), "name", name_t.get(), kUserConstantNameLength, names.data());
-  write_member(ds.get(), "modelId", H5T_NATIVE_INT, sizeof(std::int32_t), ids.data());
+  compound_dataset_write(loc, name, 22, ids.size(),
+                         {{"name", 0, name_t.get(), names.data()}, {"modelId", 18, H5T_NATIVE_INT, ids.data()}});
 }
 
 // Names and submodels of the selected user constants of one kind (row is the
