@@ -14,6 +14,7 @@
 #include "runtime/modeldata/node_groups.h"
 #include "runtime/platform/fixed_string.h"
 #include "runtime/thermal/crank_nicolson.h"
+#include "runtime/thermal/gear.h"
 #include "runtime/thermal/network_sums.h"
 #include "runtime/output/print/cycle_report.h"
 #include "runtime/thermal/solution_frame.h"
@@ -25,8 +26,8 @@ constexpr std::array<CyclicRoutine, 10> kRoutines{{
     {"SLFRWD", "CYTH", nullptr},
     {"SLFWBK", "CYTH", nullptr},
     {"SLCRNC", "CYTH", &SLCRNC},
-    {"SLGEAR", "CYTH", nullptr},
-    {"SLGRDJ", "CYTH", nullptr},
+    {"SLGEAR", "CYTH", &SLGEAR},
+    {"SLGRDJ", "CYTH", &SLGRDJ},
     {"SLMODE", "CYTH", nullptr},
     {"FLTNTS", "CYFL1P", nullptr},
     {"FLTMTS", "CYFL1P", nullptr},
