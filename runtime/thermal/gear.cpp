@@ -66,6 +66,7 @@ void run_gear(std::string_view name, void (*step_loop)(GearWork&)) {
   try {
     work.diffusion.reserve(static_cast<std::size_t>(nnode));
     work.scratch.assign(static_cast<std::size_t>(nnode), 0.0);
+    work.envelope.assign(2 * static_cast<std::size_t>(nnode), 0);
   } catch (const std::bad_alloc&) {
     internal_stop("Allocation would exceed memory limit");
   } catch (const std::length_error&) {

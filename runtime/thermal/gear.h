@@ -65,6 +65,7 @@ struct GearWork {
   // sized once per run.
   std::vector<std::int32_t> diffusion;
   std::vector<double> scratch;  // one column of the factorisation
+  std::vector<std::int32_t> envelope;  // first entry of each row and column of the Jacobian
 
   std::int64_t accepted = 0;  // accepted steps of the run
   std::int64_t attempts = 0;  // corrector runs of the run

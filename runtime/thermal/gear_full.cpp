@@ -109,20 +109,51 @@ void S5FACT(GearWork& WORK, std::int32_t ND, std::span<double> A) {
   if (ND < 1) return;
   const auto nd = static_cast<std::size_t>(ND);
   auto row = [&](std::size_t r) { return A.data() + r * nd; };  // row r, 0-based
+  // Without pivoting the factors keep the matrix's envelope: L(r, m) is 0
+  // left of row r's first entry and U(m, c) above column c's first entry,
+  // so the sums start where both are in. The terms left out are exact zeros.
+  std::int32_t* first_in_row = WORK.envelope.data();
+  std::int32_t* first_in_column = first_in_row + nd;
+  for (std::size_t c = 0; c < nd; ++c) first_in_column[c] = static_cast<std::int32_t>(c);
+  for (std::size_t r = 0; r < nd; ++r) {
+    const double* a = row(r);
+    std::size_t f = 0;
+    while (f < r && a[f] == 0.0) ++f;
+    first_in_row[r] = static_cast<std::int32_t>(f);
+    for (std::size_t c = r + 1; c < nd; ++c)
+      if (a[c] != 0.0 && static_cast<std::int32_t>(r) < first_in_column[c]) first_in_column[c] = static_cast<std::int32_t>(r);
+  }
   require_pivot(WORK, A[0], WORK.diffusion[0], "S5FACT");
-  // Column c is gathered into contiguous scratch, so that every sum runs
-  // along a row and the column.
-  double* col = WORK.scratch.data();
-  for (std::size_t c = 1; c < nd; ++c) {
-    for (std::size_t m = 0; m < nd; ++m) col[m] = row(m)[c];
-    for (std::size_t r = 0; r < nd; ++r) {
-      const double* a = row(r);
-      const std::size_t terms = std::min(r, c);
-      double sum = 0.0;
-      for (std::size_t m = 0; m < terms; ++m) sum += a[m] * col[m];
-      col[r] = r < c ? (col[r] - sum) / a[r] : col[r] - sum;
+  // A sum along row r and down the upper part of column c.
+  auto dot = [](const double* a, const double* u, std::size_t begin, std::size_t end) {
+    // Four partial sums: independent additions run side by side.
+    double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
+    std::size_t m = begin;
+    for (; m + 4 <= end; m += 4) {
+      s0 += a[m] * u[m];
+      s1 += a[m + 1] * u[m + 1];
+      s2 += a[m + 2] * u[m + 2];
+      s3 += a[m + 3] * u[m + 3];
     }
-    for (std::size_t m = 0; m < nd; ++m) row(m)[c] = col[m];
+    for (; m < end; ++m) s0 += a[m] * u[m];
+    return (s0 + s1) + (s2 + s3);
+  };
+  // The upper part of column c is gathered into contiguous scratch; rows
+  // above the column's first entry hold zeros and stay so.
+  double* u = WORK.scratch.data();
+  for (std::size_t c = 1; c < nd; ++c) {
+    const auto top = static_cast<std::size_t>(first_in_column[c]);
+    for (std::size_t r = top; r < c; ++r) {
+      const double* a = row(r);
+      const std::size_t begin = std::max(top, static_cast<std::size_t>(first_in_row[r]));
+      u[r] = (a[c] - (begin < r ? dot(a, u, begin, r) : 0.0)) / a[r];
+    }
+    for (std::size_t r = top; r < c; ++r) row(r)[c] = u[r];
+    for (std::size_t r = c; r < nd; ++r) {
+      double* a = row(r);
+      const std::size_t begin = std::max(top, static_cast<std::size_t>(first_in_row[r]));
+      if (begin < c) a[c] -= dot(a, u, begin, c);
+    }
     require_pivot(WORK, row(c)[c], WORK.diffusion[c], "S5FACT");
   }
 }
