@@ -17,8 +17,6 @@
 namespace kalvir::thermal {
 namespace {
 
-inline std::size_t at(std::int32_t i) noexcept { return static_cast<std::size_t>(i - 1); }
-
 // The step loop ends the run after this many steps.
 constexpr std::int64_t kMaxSteps = 2000000001;
 // An output time this close beyond the end of a step (relative to the step)
@@ -140,12 +138,10 @@ void require_pivot(const GearWork& w, double pivot, std::int32_t node, std::stri
 }
 
 GearConvergence gear_convergence(GearWork& w, std::string_view routine) {
-  const std::span<const double> delta = w.correction();
   double relxcc = 0.0;
-  std::int32_t p = 0;
-  for (std::int32_t i : w.diffusion) {
-    const double d = delta[w.correction_by_node ? at(i) : static_cast<std::size_t>(p)];
-    ++p;
+  for (std::size_t p = 0; p < w.diffusion.size(); ++p) {
+    const std::int32_t i = w.diffusion[p];
+    const double d = w.correction_of(p, i);
     w.T[at(i)] += d;
     // A correction that is not a number is never converged.
     if (std::isnan(d) ? !std::isnan(relxcc) : std::abs(d) > relxcc) {
@@ -168,7 +164,6 @@ GearConvergence gear_convergence(GearWork& w, std::string_view routine) {
 
 using namespace kalvir;
 using namespace kalvir::thermal;
-using kalvir::thermal::at;
 
 void S5PRED(GearWork& WORK) {
   WORK.x.fill(0.0);
@@ -195,14 +190,11 @@ void S5PRED(GearWork& WORK) {
 void S5CHCK(GearWork& WORK) {
   double h;
   if (WORK.converged) {
-    const std::span<const double> delta = WORK.correction();
     const std::span<const double> w = WORK.weights();
     double err = 0.0;
-    std::int32_t p = 0;
-    for (std::int32_t i : WORK.diffusion) {
-      const double d = delta[WORK.correction_by_node ? at(i) : static_cast<std::size_t>(p)];
-      ++p;
-      err = max_or_nan(err, std::abs(d / w[at(i)]));
+    for (std::size_t p = 0; p < WORK.diffusion.size(); ++p) {
+      const std::int32_t i = WORK.diffusion[p];
+      err = max_or_nan(err, std::abs(WORK.correction_of(p, i) / w[at(i)]));
     }
     err /= (GLOR.TIMEN - WORK.time(WORK.r - WORK.k)) * WORK.beta;
     if (err <= 10.0 * GLOR.RELXCA) {

@@ -31,6 +31,9 @@
 
 namespace kalvir::thermal {
 
+// Element of node i (1-based) in a node vector.
+inline std::size_t at(std::int32_t i) noexcept { return static_cast<std::size_t>(i - 1); }
+
 inline constexpr int kGearRing = 8;      // history slots
 inline constexpr int kGearMaxOrder = 6;  // highest order of the formula
 // Largest step growth allowed at orders 1 to 6.
@@ -79,6 +82,12 @@ struct GearWork {
   static int wrap(int s) noexcept { return ((s - 1) % kGearRing + kGearRing) % kGearRing + 1; }
   std::span<double> slot(int s) const noexcept { return unit(wrap(s) + 1); }
   double time(int s) const noexcept { return t[static_cast<std::size_t>(wrap(s) - 1)]; }
+  // The last Newton correction of the diffusion node NODE of rank RANK
+  // (0-based) in the diffusion list.
+  double correction_of(std::size_t rank, std::int32_t node) const noexcept {
+    return units[static_cast<std::size_t>(10) * static_cast<std::size_t>(nnode) +
+                 (correction_by_node ? static_cast<std::size_t>(node - 1) : rank)];
+  }
   std::span<double> base() const noexcept { return unit(10); }
   std::span<double> correction() const noexcept { return unit(11); }
   std::span<double> weights() const noexcept { return unit(12); }

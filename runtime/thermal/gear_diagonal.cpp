@@ -10,8 +10,6 @@
 namespace kalvir::thermal {
 namespace {
 
-inline std::size_t at(std::int32_t i) noexcept { return static_cast<std::size_t>(i - 1); }
-
 // RELXCC of the iteration before the first: any first correction below it
 // counts as not growing.
 constexpr double kFirstPrevious = 1.0e11;
@@ -21,7 +19,6 @@ constexpr double kFirstPrevious = 1.0e11;
 
 using namespace kalvir;
 using namespace kalvir::thermal;
-using kalvir::thermal::at;
 
 void SLGRDJ() { run_gear("SLGRDJ", &S6SLVE); }
 

@@ -8,17 +8,8 @@
 #include "runtime/control/model_blocks.h"
 #include "runtime/thermal/network_sums.h"
 
-namespace kalvir::thermal {
-namespace {
-
-inline std::size_t at(std::int32_t i) noexcept { return static_cast<std::size_t>(i - 1); }
-
-}  // namespace
-}  // namespace kalvir::thermal
-
 using namespace kalvir;
 using namespace kalvir::thermal;
-using kalvir::thermal::at;
 
 void SLGEAR() { run_gear("SLGEAR", &S5SLVE); }
 
