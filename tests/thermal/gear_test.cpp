@@ -321,6 +321,23 @@ TEST(Gear, UndefinedDtimeiStartsAtDtmin) {
   }
 }
 
+TEST(Gear, NetworkWithoutDiffusionNodesRunsToTheEnd) {
+  for (const Method& m : kGearMethods) {
+    NetworkSpec spec;
+    spec.nodes = {{100.0, 500.0, 'B', 0.0}, {0.0, 0.0, 'B', 0.0}};
+    spec.gl = {{1, 2, 10.0}};
+    build_network(spec);
+    register_logging_blocks();
+    GLOR.RELXCC = 5.0;
+    std::vector<Message> msgs;
+    ASSERT_EQ(run_capturing(m.run, msgs), 0) << m.what;
+    EXPECT_EQ(GLOR.RELXCC, 0.0) << m.what;
+    EXPECT_EQ(GLOR.TIMEO, 10.0) << m.what;
+    EXPECT_EQ(block_log().out_timen, (std::vector<double>{0.0, 10.0})) << m.what;
+    EXPECT_EQ(gar_thermalnodetemps(1), 100.0) << m.what;
+  }
+}
+
 struct FailureCase {
   const char* what;
   std::function<void()> setup;
