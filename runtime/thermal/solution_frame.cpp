@@ -203,9 +203,18 @@ void SolutionFrame::output_at_start() {
   GLOR.TIMEN = placed;
 }
 
-void SolutionFrame::place_step(double h) { place_step_before(next_output_, h); }
-
-void SolutionFrame::place_step_past_outputs(double h) { place_step_before(GLOR.TIMEND, h); }
+// Methods that step past output times (Gear) place, serve and park with the
+// three below instead of place_step and accept_tail.
+void SolutionFrame::place_step_past_outputs(double h) {
+  require_positive_step(h);
+  const double t0 = GLOR.TIMEO;
+  double tn = std::min(GLOR.TIMEND, t0 + 2.0 * h);
+  LEVTIM(events_, "TIMESTEP", static_cast<std::int32_t>(events_.size()), t0, tn);
+  if (tn > t0 + h) tn = (tn + t0) * 0.5;
+  GLOR.TIMEN = tn;
+  GLOR.DTIMEU = tn - t0;
+  require_positive_step(GLOR.DTIMEU);
+}
 
 void SolutionFrame::output_served(double t) {
   if (t >= nominal_output_) nominal_output_ += GLOR.OUTINT;
@@ -214,10 +223,10 @@ void SolutionFrame::output_served(double t) {
 
 void SolutionFrame::park_output() noexcept { next_output_ = std::numeric_limits<double>::infinity(); }
 
-void SolutionFrame::place_step_before(double limit, double h) {
+void SolutionFrame::place_step(double h) {
   require_positive_step(h);
   const double t0 = GLOR.TIMEO;
-  double tn = std::min(limit, t0 + 2.0 * h);
+  double tn = std::min(next_output_, t0 + 2.0 * h);
   LEVTIM(events_, "TIMESTEP", static_cast<std::int32_t>(events_.size()), t0, tn);
   if (tn > t0 + h) tn = (tn + t0) * 0.5;
   GLOR.TIMEN = tn;

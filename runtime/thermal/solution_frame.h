@@ -113,7 +113,6 @@ class SolutionFrame {
 
  private:
   void next_output_from(double tstart);
-  void place_step_before(double limit, double h);
 
   const MethodRow& row_;
   DynamicCoreMark mark_;
