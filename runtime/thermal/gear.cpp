@@ -196,7 +196,12 @@ void S5CHCK(GearWork& WORK) {
       const std::int32_t i = WORK.diffusion[p];
       err = max_or_nan(err, std::abs(WORK.correction_of(p, i) / w[at(i)]));
     }
-    err /= (GLOR.TIMEN - WORK.time(WORK.r - WORK.k)) * WORK.beta;
+    // Before the first accepted step the history holds no earlier time: the
+    // step's own start takes its place (an unset time of 0 would make the
+    // test depend on where the clock starts, and divide by 0 for a step
+    // that ends at 0).
+    const double earlier = WORK.started ? WORK.time(WORK.r - WORK.k) : GLOR.TIMEO;
+    err /= (GLOR.TIMEN - earlier) * WORK.beta;
     if (err <= 10.0 * GLOR.RELXCA) {
       call_variables2_block();
       S5STUP(WORK);

@@ -308,6 +308,19 @@ TEST(Gear, EndTestsHoldForTimesAtOrBelowZeroAndForLargeTimes) {
     }
 }
 
+TEST(Gear, FirstStepEndingAtZeroIsAccepted) {
+  // From -1 the first step (1, halved from the look-ahead) ends at 0.
+  for (const Method& m : kGearMethods) {
+    build_cooling_node(100.0, 500.0, 10.0);
+    GLOR.TIMEO = -1.0;
+    GLOR.OUTINT = 11.0;
+    std::vector<Message> msgs;
+    ASSERT_EQ(run_capturing(m.run, msgs), 0) << m.what;
+    ASSERT_FALSE(block_log().v2_timen.empty());
+    EXPECT_EQ(block_log().v2_timen[0], 0.0) << m.what;
+  }
+}
+
 TEST(Gear, UndefinedDtimeiStartsAtDtmin) {
   for (const Method& m : kGearMethods) {
     build_cooling_node(100.0, 500.0, 10.0);
