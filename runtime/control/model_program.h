@@ -30,6 +30,7 @@
 #include "runtime/thermal/cyclic.h"
 #include "runtime/thermal/forward.h"
 #include "runtime/thermal/forward_backward.h"
+#include "runtime/thermal/gear.h"
 
 // Results output, analysis-case data and heaters, parameter-case output.
 #include "runtime/casedata/acd_solution.h"

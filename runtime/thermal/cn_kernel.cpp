@@ -68,12 +68,6 @@ void build_kind(std::int32_t nnode, int kind, std::int32_t nconductors, std::vec
   }
 }
 
-double node_load(std::int32_t i) noexcept {
-  return gar_thermalnodeheatsourcesalbedo(i) + gar_thermalnodeheatsourcesplanet(i) +
-         gar_thermalnodeheatsourcesinternal(i) + gar_thermalnodeheatsourcesother(i) +
-         gar_thermalnodeheatsourcessolar(i);
-}
-
 // Calls term(q, sum, weighted) for each radiative position q of node i, in
 // position order.
 template <class Term>
@@ -231,7 +225,7 @@ void CnWork::rebuild_flags() {
 }
 
 void load_heat_loads(PositionStore& pos) {
-  for (std::int32_t i = 1; i <= pos.nnode; ++i) pos.load[at(i)] = node_load(i);
+  for (std::int32_t i = 1; i <= pos.nnode; ++i) pos.load[at(i)] = node_heat_load(i);
 }
 
 }  // namespace kalvir::thermal
@@ -449,7 +443,7 @@ void S9LOP1(CnWork& WORK) {
         GLOI.NCSGMN = i;
       }
     }
-    const double q = node_load(i);
+    const double q = node_heat_load(i);
     pos.load[ii] = q;
     // A node without capacitance has no time constant to compare: it is
     // arithmetic whatever ARITH holds, or the implicit guess divides by zero.

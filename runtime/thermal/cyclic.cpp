@@ -17,6 +17,7 @@
 #include "runtime/thermal/crank_nicolson.h"
 #include "runtime/thermal/forward.h"
 #include "runtime/thermal/forward_backward.h"
+#include "runtime/thermal/gear.h"
 #include "runtime/thermal/network_sums.h"
 #include "runtime/output/print/cycle_report.h"
 #include "runtime/thermal/solution_frame.h"
@@ -28,8 +29,8 @@ constexpr std::array<CyclicRoutine, 10> kRoutines{{
     {"SLFRWD", "CYTH", &SLFRWD},
     {"SLFWBK", "CYTH", &SLFWBK},
     {"SLCRNC", "CYTH", &SLCRNC},
-    {"SLGEAR", "CYTH", nullptr},
-    {"SLGRDJ", "CYTH", nullptr},
+    {"SLGEAR", "CYTH", &SLGEAR},
+    {"SLGRDJ", "CYTH", &SLGRDJ},
     {"SLMODE", "CYTH", nullptr},
     {"FLTNTS", "CYFL1P", nullptr},
     {"FLTMTS", "CYFL1P", nullptr},
@@ -112,10 +113,7 @@ void LPDTTM(std::int32_t I, double& RATE) {
   if (gar_thermalnodestatuses(I)[0] != 'D' || !(std::abs(c) >= kTinySingle)) return;
   double qf = 0.0, ql = 0.0, qrad = 0.0;
   SCNDHF(I, qf, ql, qrad);
-  RATE = (gar_thermalnodeheatsourcesalbedo(I) + gar_thermalnodeheatsourcesplanet(I) +
-          gar_thermalnodeheatsourcesinternal(I) + gar_thermalnodeheatsourcesother(I) +
-          gar_thermalnodeheatsourcessolar(I) + qf + ql + qrad) /
-         c;
+  RATE = (node_heat_load(I) + qf + ql + qrad) / c;
 }
 
 void LFDTTM(std::int32_t I, std::int32_t SLOT, std::span<const double, 5> FLOWS, double& RATE) {

@@ -49,6 +49,13 @@ inline bool neighbour_in_network(const NetworkFlags& f, std::int32_t j, std::int
   return j > nnode || f.in_network[static_cast<std::size_t>(j - 1)] != 0;
 }
 
+// Total heat load of thermal node i: QA + QE + QI + QR + QS, in that order.
+inline double node_heat_load(std::int32_t i) noexcept {
+  return gar_thermalnodeheatsourcesalbedo(i) + gar_thermalnodeheatsourcesplanet(i) +
+         gar_thermalnodeheatsourcesinternal(i) + gar_thermalnodeheatsourcesother(i) +
+         gar_thermalnodeheatsourcessolar(i);
+}
+
 // Text of a fatal node message: TEXT with the node's identity appended.
 [[noreturn]] void fatal_node_message(std::string_view text, std::int32_t node, std::string_view routine,
                                      std::int32_t code = 1);

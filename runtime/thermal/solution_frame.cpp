@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 #include <string>
 
 #include "runtime/control/control_constants.h"
@@ -209,7 +210,9 @@ void SolutionFrame::next_output_from(double tstart) {
 void SolutionFrame::first_step() {
   nominal_output_ = GLOR.TIMEO + GLOR.OUTINT;
   next_output_from(GLOR.TIMEO);
-  GLOR.DTIMEU = std::max(std::min(GLOR.DTIMEI, GLOR.DTMAX), GLOR.DTMIN);
+  // A method that does not require DTIMEI starts at DTMIN when it is undefined.
+  const double dtimei = SDUNDF(GLOR.DTIMEI) ? GLOR.DTMIN : GLOR.DTIMEI;
+  GLOR.DTIMEU = std::max(std::min(dtimei, GLOR.DTMAX), GLOR.DTMIN);
   place_step(GLOR.DTIMEU);
 }
 
@@ -226,6 +229,26 @@ void SolutionFrame::output_at_start() {
   call_outputs_block();
   GLOR.TIMEN = placed;
 }
+
+// Methods that step past output times (Gear) place, serve and park with the
+// three below instead of place_step and accept_tail.
+void SolutionFrame::place_step_past_outputs(double h) {
+  require_positive_step(h);
+  const double t0 = GLOR.TIMEO;
+  double tn = std::min(GLOR.TIMEND, t0 + 2.0 * h);
+  LEVTIM(events_, "TIMESTEP", static_cast<std::int32_t>(events_.size()), t0, tn);
+  if (tn > t0 + h) tn = (tn + t0) * 0.5;
+  GLOR.TIMEN = tn;
+  GLOR.DTIMEU = tn - t0;
+  require_positive_step(GLOR.DTIMEU);
+}
+
+void SolutionFrame::output_served(double t) {
+  if (t >= nominal_output_) nominal_output_ += GLOR.OUTINT;
+  next_output_from(t);
+}
+
+void SolutionFrame::park_output() noexcept { next_output_ = std::numeric_limits<double>::infinity(); }
 
 void SolutionFrame::place_step(double h) {
   require_positive_step(h);

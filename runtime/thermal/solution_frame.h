@@ -108,6 +108,16 @@ class SolutionFrame {
   void place_step(double h);
   // Ends the run (severity 4) when a step is not positive.
   void require_positive_step(double h) const;
+  // Step placement for methods that step past output times (Gear): as
+  // place_step, but limited by TIMEND and the step events only.
+  void place_step_past_outputs(double h);
+  // After an output served at time T inside or at the end of a step: the
+  // nominal output time advances by OUTINT when T reached it, and the next
+  // output time is the nominal one capped at TIMEND and cut at the output
+  // events after T.
+  void output_served(double t);
+  // No further output in this run: the next output time moves past TIMEND.
+  void park_output() noexcept;
   // After an accepted step: V20001 and, when due, OUTPUT with the advance of
   // the output times.
   void accept_tail();

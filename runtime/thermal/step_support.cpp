@@ -41,12 +41,6 @@ void MethodFlags::follow_status_change() {
   stat_setstatst(0);
 }
 
-double node_heat_load(std::int32_t i) noexcept {
-  return gar_thermalnodeheatsourcesalbedo(i) + gar_thermalnodeheatsourcesplanet(i) +
-         gar_thermalnodeheatsourcesinternal(i) + gar_thermalnodeheatsourcesother(i) +
-         gar_thermalnodeheatsourcessolar(i);
-}
-
 NodeSums node_sums(const NetworkFlags& flags, std::int32_t i, std::span<const double> T) {
   NodeSums s;
   S1GSUM(flags, i, GLOR.STEFAN, T, GLOR.TABS, s.glf, s.glft, s.gr, s.grt4);

@@ -39,9 +39,6 @@ struct MethodFlags {
   void follow_status_change();
 };
 
-// QA + QE + QI + QR + QS of node i.
-double node_heat_load(std::int32_t i) noexcept;
-
 // The four sums of S1GSUM for one node.
 struct NodeSums {
   double glf = 0.0, glft = 0.0, gr = 0.0, grt4 = 0.0;
