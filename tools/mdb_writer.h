@@ -59,11 +59,11 @@ struct FluidNode {
   std::int32_t number = 0;
   std::string label;
   std::string fluid = "WATER";
-  char status = 'N';
+  char status = 'F';
   double A = 0.0, FD = 0.0, FL = 0.0, P = 0.0, FE = 0.0, T = 0.0, FF = 0.0, FQ = 0.0, FM = 0.0, FH = 0.0,
          FR = 0.0, FX = 0.0, FY = 0.0, FZ = 0.0;
   double VQ = 0.0, FLA = 0.0, VOL = 0.0, PHI = 0.0, FW = 0.0, CMP = 0.0, VDT = 0.0;
-  std::string FRG = "    ", FST = "PT  ";
+  std::string FRG = "    ", FST = "P&T ";
 };
 
 struct MassFlowLink {
