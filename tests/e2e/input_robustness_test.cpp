@@ -1,16 +1,19 @@
-// Damaged analysis-case data run through the real start-up of a model
-// program (the two-node program of tests/support/models): every count
-// attribute set to -1, 0 and 2147483647, every dataset removed, shrunk to
-// half, retyped or given a NaN. Each run must end within a fixed time with
-// status 0, or with status 1 and a message; a count that claims more than its
-// dataset holds must be reported by name before anything is sized from it,
-// never by an allocation failure. The damaged MDB files of the same check are
-// loaded in process by tests/modeldata/mdb_corruption_test.cpp.
+// Damaged input files run through the real start-up of a model program (the
+// two-node program of tests/support/models). The analysis-case data: every
+// count attribute set to -1, 0 and 2147483647, every dataset removed, shrunk
+// to half, retyped or given a NaN. The model database: cut short, a record
+// length made huge, an unknown status or activity letter. Each run must end
+// within a fixed time with status 0, or with status 1 and a message; a count
+// that claims more than its dataset holds must be reported by name before
+// anything is sized from it, never by an allocation failure. Hundreds more
+// damaged MDB files are loaded in process by
+// tests/modeldata/mdb_corruption_test.cpp.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <limits>
 #include <string>
@@ -55,10 +58,12 @@ acd::ModelGroup tiny_case() {
 
 struct Damage {
   const char* what;
-  std::function<void(acd::ModelGroup&)> change;  // before the file is written
-  std::function<void(const fs::path&)> edit;     // on the written file
+  std::function<void(acd::ModelGroup&)> change;  // before the ACD file is written
+  std::function<void(const fs::path&)> edit;     // on the written ACD file
   const char* named;  // a text the failure must show (nullptr: any message)
   bool must_fail;
+  std::function<void(kalvir::mdbw::Model&)> model_change;   // before the MDB file is written
+  std::function<void(std::vector<std::byte>&)> mdb_edit;    // on its bytes
 };
 
 struct Outcome {
@@ -85,12 +90,17 @@ bool any_message_shows(const std::vector<kalvir::test::Message>& messages, const
   return false;
 }
 
-class AcdRobustness : public ::testing::TestWithParam<Damage> {};
+class InputRobustness : public ::testing::TestWithParam<Damage> {};
 
-TEST_P(AcdRobustness, EndsInTimeWithADefinedStatus) {
+TEST_P(InputRobustness, EndsInTimeWithADefinedStatus) {
   const Damage& d = GetParam();
   kalvir::test::TempDir dir;
-  ASSERT_TRUE(kalvir::mdbw::build_mdb(kalvir::test::tiny_model()).save(dir.file("TINY.MDB")));
+  kalvir::mdbw::Model model = kalvir::test::tiny_model();
+  if (d.model_change) d.model_change(model);
+  std::vector<std::byte> mdb = kalvir::mdbw::build_mdb(model).bytes();
+  if (d.mdb_edit) d.mdb_edit(mdb);
+  std::ofstream(dir.file("TINY.MDB"), std::ios::binary)
+      .write(reinterpret_cast<const char*>(mdb.data()), static_cast<std::streamsize>(mdb.size()));
   acd::ModelGroup root = tiny_case();
   if (d.change) d.change(root);
   const fs::path file = dir.path() / "TINY.acd";
@@ -142,7 +152,7 @@ std::vector<Damage> count_damages() {
     for (const std::int32_t v : {-1, 0, std::numeric_limits<std::int32_t>::max()}) {
       names.push_back(std::string(c.name) + " " + (v < 0 ? "minus 1" : std::to_string(v)));
       const char* named = v < 0 ? "below" : v > 0 ? c.beyond : nullptr;
-      out.push_back({names.back().c_str(), [set = c.set, v](acd::ModelGroup& g) { set(g, v); }, {}, named, v != 0});
+      out.push_back({names.back().c_str(), [set = c.set, v](acd::ModelGroup& g) { set(g, v); }, {}, named, v != 0, {}, {}});
     }
   }
   return out;
@@ -171,7 +181,7 @@ std::vector<Damage> dataset_damages() {
   std::vector<Damage> out;
   const auto add = [&](std::string what, std::function<void(const fs::path&)> edit, bool must_fail) {
     names.push_back(std::move(what));
-    out.push_back({names.back().c_str(), {}, std::move(edit), nullptr, must_fail});
+    out.push_back({names.back().c_str(), {}, std::move(edit), nullptr, must_fail, {}, {}});
   };
   for (const Set& s : sets) {
     const std::string path = s.path;
@@ -219,10 +229,29 @@ Damage half_the_records() {
             records[0].size = 4;
             records.pop_back();
           },
-          {}, "needed by numberOfArrays", true};
+          {}, "needed by numberOfArrays", true, {}, {}};
 }
 
-TEST(AcdRobustnessBase, TheUndamagedCaseRuns) {
+// The model database damaged under the same case data.
+std::vector<Damage> mdb_damages() {
+  using kalvir::mdbw::Model;
+  using Bytes = std::vector<std::byte>;
+  const auto put_length = [](Bytes& b, std::size_t at, std::uint32_t v) {
+    for (std::size_t k = 0; k < 4; ++k) b[at + k] = static_cast<std::byte>((v >> (8 * k)) & 0xFFU);
+  };
+  return {
+      {"MDB cut in half", {}, {}, nullptr, true, {}, [](Bytes& b) { b.resize(b.size() / 2); }},
+      {"MDB empty", {}, {}, nullptr, true, {}, [](Bytes& b) { b.clear(); }},
+      {"MDB first record length huge", {}, {}, nullptr, true, {},
+       [put_length](Bytes& b) { put_length(b, 0, 0x7FFFFFFFU); }},
+      {"MDB thermal status letter", {}, {}, "status letter 'Q' of node 1", true,
+       [](Model& m) { m.submodels[0].nodes[0].status = 'Q'; }, {}},
+      {"MDB GL activity letter", {}, {}, "activity letter 'X' of GL 1", true,
+       [](Model& m) { m.submodels[0].gl[0].act = 'X'; }, {}},
+  };
+}
+
+TEST(InputRobustnessBase, TheUndamagedCaseRuns) {
   kalvir::test::TempDir dir;
   ASSERT_TRUE(kalvir::mdbw::build_mdb(kalvir::test::tiny_model()).save(dir.file("TINY.MDB")));
   acd::write_acd_file(dir.path() / "TINY.acd", tiny_case());
@@ -230,8 +259,9 @@ TEST(AcdRobustnessBase, TheUndamagedCaseRuns) {
   EXPECT_EQ(r.status, 0) << r.out << r.err;
 }
 
-INSTANTIATE_TEST_SUITE_P(Counts, AcdRobustness, ::testing::ValuesIn(count_damages()), CaseName{});
-INSTANTIATE_TEST_SUITE_P(Datasets, AcdRobustness, ::testing::ValuesIn(dataset_damages()), CaseName{});
-INSTANTIATE_TEST_SUITE_P(Records, AcdRobustness, ::testing::Values(half_the_records()), CaseName{});
+INSTANTIATE_TEST_SUITE_P(Counts, InputRobustness, ::testing::ValuesIn(count_damages()), CaseName{});
+INSTANTIATE_TEST_SUITE_P(Datasets, InputRobustness, ::testing::ValuesIn(dataset_damages()), CaseName{});
+INSTANTIATE_TEST_SUITE_P(Records, InputRobustness, ::testing::Values(half_the_records()), CaseName{});
+INSTANTIATE_TEST_SUITE_P(ModelDatabase, InputRobustness, ::testing::ValuesIn(mdb_damages()), CaseName{});
 
 }  // namespace
