@@ -9,9 +9,7 @@
 // damaged MDB files are loaded in process by
 // tests/modeldata/mdb_corruption_test.cpp.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -66,23 +64,11 @@ struct Damage {
   std::function<void(std::vector<std::byte>&)> mdb_edit;    // on its bytes
 };
 
-struct Outcome {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
+using Outcome = kalvir::test::CommandResult;
 
 // Runs the tiny program in DIR; a run still going after the time limit is
 // killed and reported as status 124.
-Outcome run_tiny(const fs::path& dir) {
-  const std::string cmd = "cd '" + dir.string() + "' && timeout 60 '" KALVIR_TINY_PROGRAM "' > run.out 2> run.err";
-  const int w = std::system(cmd.c_str());
-  Outcome r;
-  r.status = WIFEXITED(w) ? WEXITSTATUS(w) : -1;
-  r.out = kalvir::test::read_file(dir / "run.out");
-  r.err = kalvir::test::read_file(dir / "run.err");
-  return r;
-}
+Outcome run_tiny(const fs::path& dir) { return kalvir::test::run_command(dir, "timeout 60 '" KALVIR_TINY_PROGRAM "'"); }
 
 bool any_message_shows(const std::vector<kalvir::test::Message>& messages, const std::string& text) {
   for (const auto& m : messages)
