@@ -83,6 +83,40 @@ std::int32_t count_attribute(const kalvir::acd::Checker& check, hid_t arrays, co
   return n;
 }
 
+// The three counts of an Arrays group.
+struct ArrayCounts {
+  std::int32_t arrays = 0;
+  std::int32_t values = 0;
+  std::int32_t index = 0;
+};
+
+void read_records(const kalvir::acd::Checker& check, hid_t arrays, const std::string& item, const ArrayCounts& counts,
+                  std::vector<ArrayRecord>& records);
+
+// The counts of an Arrays group, each confirmed by the data it counts before
+// anything is sized from it: numberOfArrays by the records of
+// ArrayInformation, numberOfArrayValues by the extent of ArrayData and the
+// sum of the records' sizes, numberOfArrayIndexValues by the index lengths of
+// the tables. RECORDS receives the records. The start-up count and the load
+// of a submodel's arrays apply the same rule, so the stores sized by the one
+// hold what the other appends.
+ArrayCounts confirmed_counts(const kalvir::acd::Checker& check, hid_t arrays, const std::string& item,
+                             std::vector<ArrayRecord>& records) {
+  records.clear();
+  ArrayCounts c;
+  c.values = count_attribute(check, arrays, "numberOfArrayValues", item);
+  c.index = count_attribute(check, arrays, "numberOfArrayIndexValues", item);
+  c.arrays = count_attribute(check, arrays, "numberOfArrays", item);
+  // A group without arrays loads nothing, whatever its other counts say, so
+  // nothing is sized for it either.
+  if (c.arrays == 0) return {};
+  if (c.values >= 1)
+    check.dataset(arrays, "ArrayData", item + "/ArrayData", {static_cast<hsize_t>(c.values)},
+                  {"numberOfArrayValues"});
+  read_records(check, arrays, item, c, records);
+  return c;
+}
+
 // ---- The start-up count.
 
 void getnumberofarrayvalues(hid_t group, std::int64_t& NINDEX, std::int64_t& NVALUES) {
@@ -91,8 +125,10 @@ void getnumberofarrayvalues(hid_t group, std::int64_t& NINDEX, std::int64_t& NVA
   if (kalvir::acdio::link_exists(group, "ModelData/Arrays")) {
     const Handle arrays = check.group(group, "ModelData/Arrays", where + "/ModelData/Arrays");
     const std::string item = kalvir::acdio::object_name(arrays.get());
-    NVALUES += count_attribute(check, arrays.get(), "numberOfArrayValues", item);
-    NINDEX += count_attribute(check, arrays.get(), "numberOfArrayIndexValues", item);
+    std::vector<ArrayRecord> records;
+    const ArrayCounts counts = confirmed_counts(check, arrays.get(), item, records);
+    NVALUES += counts.values;
+    NINDEX += counts.index;
   }
   if (!kalvir::acdio::link_exists(group, "Submodels")) return;
   const Handle submodels = check.group(group, "Submodels", where + "/Submodels");
@@ -182,16 +218,16 @@ void GenerateIntegerArrayData(const ArrayRecord& a, std::vector<std::int32_t>& w
   for (std::int64_t i = 1; i <= d1; ++i) w(2 + (i - 1) * (3 * d2 + 2));
 }
 
-// Reads the NARRAYS records and checks them against the group's counts: every
-// size and table extent is sensible, the sizes add up to NVALUES and the
-// index lengths to NINDEX, so that the words generated and the values read
+// Reads the records of ArrayInformation (as many as the group counts) and
+// checks them against the group's counts: every size and table extent is
+// sensible, the sizes add up to numberOfArrayValues and the index lengths to
+// numberOfArrayIndexValues, so that the words generated and the values read
 // fill the results exactly.
-void read_records(hid_t arrays, const std::string& item, std::int32_t NARRAYS, std::int32_t NVALUES,
-                  std::int32_t NINDEX, std::vector<ArrayRecord>& records) {
-  const kalvir::acd::Checker& check = checker();
-  const auto n = static_cast<std::size_t>(NARRAYS);
+void read_records(const kalvir::acd::Checker& check, hid_t arrays, const std::string& item, const ArrayCounts& counts,
+                  std::vector<ArrayRecord>& records) {
+  const auto n = static_cast<std::size_t>(counts.arrays);
   const std::string info = item + "/ArrayInformation";
-  const Handle set = check.records(arrays, "ArrayInformation", info, n);
+  const Handle set = check.records(arrays, "ArrayInformation", info, n, "numberOfArrays");
   std::vector<std::string> names(n);
   check.read_member(set.get(), "arrayName", kArrayNameLength, names, info);
   static constexpr std::array<const char*, 6> kMembers{"arrayType",  "size",       "numberOfDimensions",
@@ -226,8 +262,8 @@ void read_records(hid_t arrays, const std::string& item, std::int32_t NARRAYS, s
     values += a.size;
     index += a.index_length;
   }
-  if (values != NVALUES) check.bad_data("numberOfArrayValues differs from the sum of the sizes", item);
-  if (index != NINDEX) check.bad_data("numberOfArrayIndexValues differs from the index lengths of the tables", item);
+  if (values != counts.values) check.bad_data("numberOfArrayValues differs from the sum of the sizes", item);
+  if (index != counts.index) check.bad_data("numberOfArrayIndexValues differs from the index lengths of the tables", item);
 }
 
 }  // namespace
@@ -299,21 +335,18 @@ void acda_getarraydata(std::int32_t& NARRAYS, std::int32_t& NVALUES, std::int32_
   const std::string where = path_of(node);
   const Handle arrays = check.group(node.group, "ModelData/Arrays", where + "/ModelData/Arrays");
   const std::string item = kalvir::acdio::object_name(arrays.get());
-  const std::int32_t nvalues = count_attribute(check, arrays.get(), "numberOfArrayValues", item);
-  const std::int32_t nindex = count_attribute(check, arrays.get(), "numberOfArrayIndexValues", item);
-  const std::int32_t narrays = count_attribute(check, arrays.get(), "numberOfArrays", item);
-  if (narrays < 1) return;  // no arrays: no values either
+  const ArrayCounts counts = confirmed_counts(check, arrays.get(), item, r.records);
+  if (counts.arrays < 1) return;  // no arrays: no values either
+  const std::int32_t narrays = counts.arrays, nvalues = counts.values, nindex = counts.index;
 
-  // The values first, then the records. ArrayData is checked before the
-  // results are sized by the count.
   std::vector<double> reals;
   if (nvalues >= 1) {
     const Handle data =
-        check.dataset(arrays.get(), "ArrayData", item + "/ArrayData", {static_cast<hsize_t>(nvalues)});
+        check.dataset(arrays.get(), "ArrayData", item + "/ArrayData", {static_cast<hsize_t>(nvalues)},
+                      {"numberOfArrayValues"});
     reals.resize(static_cast<std::size_t>(nvalues));
     check.read(data.get(), reals, item + "/ArrayData");
   }
-  read_records(arrays.get(), item, narrays, nvalues, nindex, r.records);
   std::vector<std::int32_t> ints;
   ints.reserve(static_cast<std::size_t>(nindex));
   for (const ArrayRecord& a : r.records)

@@ -70,8 +70,14 @@ double Checker::double_attribute(hid_t location, const std::string& object, cons
   return value;
 }
 
+namespace {
+// " by NAME" for a count that came from attribute NAME.
+std::string counted(std::string_view name) { return name.empty() ? std::string() : " by " + std::string(name); }
+}  // namespace
+
 acdio::Handle Checker::dataset(hid_t location, const std::string& path, const std::string& item,
-                               std::initializer_list<hsize_t> least) const {
+                               std::initializer_list<hsize_t> least,
+                               std::initializer_list<std::string_view> counted_by) const {
   if (!acdio::link_exists(location, path)) bad_dataset("dataset missing", item);
   acdio::Handle set = acdio::open_dataset(location, path);
   if (!set.valid()) bad_dataset("not a dataset", item);
@@ -87,15 +93,16 @@ acdio::Handle Checker::dataset(hid_t location, const std::string& path, const st
   for (const hsize_t n : least) {
     if (dims[d] < n)
       bad_dataset("dimension " + std::to_string(d + 1) + " has " + std::to_string(dims[d]) + " elements, " +
-                      std::to_string(n) + " needed",
+                      std::to_string(n) + " needed" +
+                      counted(d < counted_by.size() ? counted_by.begin()[d] : std::string_view()),
                   item);
     ++d;
   }
   return set;
 }
 
-acdio::Handle Checker::records(hid_t location, const std::string& path, const std::string& item,
-                               std::size_t n) const {
+acdio::Handle Checker::records(hid_t location, const std::string& path, const std::string& item, std::size_t n,
+                               std::string_view counted_by) const {
   if (!acdio::link_exists(location, path)) bad_dataset("dataset missing", item);
   acdio::Handle set = acdio::open_dataset(location, path);
   if (!set.valid()) bad_dataset("not a dataset", item);
@@ -104,7 +111,9 @@ acdio::Handle Checker::records(hid_t location, const std::string& path, const st
   const std::vector<hsize_t> dims = acdio::dataset_dims(set.get());
   if (dims.size() != 1) bad_dataset("dataset is not one-dimensional", item);
   if (dims[0] < n)
-    bad_dataset("dataset has " + std::to_string(dims[0]) + " records, " + std::to_string(n) + " needed", item);
+    bad_dataset("dataset has " + std::to_string(dims[0]) + " records, " + std::to_string(n) + " needed" +
+                    counted(counted_by),
+                item);
   return set;
 }
 

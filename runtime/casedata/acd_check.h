@@ -38,11 +38,16 @@ class Checker {
   double double_attribute(hid_t location, const std::string& object, const std::string& name,
                           const std::string& item) const;
   // A numeric dataset of rank least.size() whose every dimension is at least
-  // the one given.
+  // the one given. COUNTED_BY names, dimension by dimension, the count
+  // attribute that gave the extent, so that a count the dataset does not
+  // confirm is reported by name.
   acdio::Handle dataset(hid_t location, const std::string& path, const std::string& item,
-                        std::initializer_list<hsize_t> least) const;
-  // A one-dimensional compound dataset with at least N records.
-  acdio::Handle records(hid_t location, const std::string& path, const std::string& item, std::size_t n) const;
+                        std::initializer_list<hsize_t> least,
+                        std::initializer_list<std::string_view> counted_by = {}) const;
+  // A one-dimensional compound dataset with at least N records (N from the
+  // count attribute COUNTED_BY, when given).
+  acdio::Handle records(hid_t location, const std::string& path, const std::string& item, std::size_t n,
+                        std::string_view counted_by = {}) const;
 
   void read(hid_t dataset, std::span<double> out, const std::string& item) const;
   void read(hid_t dataset, std::span<std::int32_t> out, const std::string& item) const;

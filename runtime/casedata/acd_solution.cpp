@@ -51,7 +51,8 @@ void read_times(hid_t mission, ModelNode& node) {
   node.number_of_times = check.int_attribute(mission, ".", "numberOfTimes", where);
   if (node.number_of_times < 1) check.bad_data("numberOfTimes below 1", where + " numberOfTimes");
   // The dataset is checked before anything is sized by a count from the file.
-  const acdio::Handle set = check.dataset(mission, "Times", where + "/Times", {static_cast<hsize_t>(node.number_of_times)});
+  const acdio::Handle set = check.dataset(mission, "Times", where + "/Times", {static_cast<hsize_t>(node.number_of_times)},
+                                           {"numberOfTimes"});
   node.times.assign(static_cast<std::size_t>(node.number_of_times), 0.0);
   check.read(set.get(), node.times, where + "/Times");
   check.ascending(node.times, where + "/Times");
@@ -64,7 +65,7 @@ void read_arcs(hid_t mission, ModelNode& node) {
   if (node.number_of_arcs < 1) check.bad_data("numberOfArcs below 1", where + " numberOfArcs");
   const auto n = static_cast<std::size_t>(node.number_of_arcs);
   const std::string item = where + "/OrbitalArcTimes";
-  const acdio::Handle set = check.records(mission, "OrbitalArcTimes", item, n);
+  const acdio::Handle set = check.records(mission, "OrbitalArcTimes", item, n, "numberOfArcs");
   static constexpr std::array<const char*, 4> kMembers{"start", "startFirst", "endFirst", "endAll"};
   node.arcs.assign(4 * n, 0.0);
   std::vector<double> column(n);
@@ -87,7 +88,7 @@ void read_wavebands(hid_t mission, ModelNode& node) {
   node.number_of_wavebands = check.int_attribute(mission, ".", "numberOfWavebands", where);
   if (node.number_of_wavebands < 0) check.bad_data("numberOfWavebands below 0", where + " numberOfWavebands");
   const auto n = static_cast<std::size_t>(node.number_of_wavebands) + 1;
-  const acdio::Handle set = check.dataset(mission, "Wavebands", where + "/Wavebands", {n});
+  const acdio::Handle set = check.dataset(mission, "Wavebands", where + "/Wavebands", {n}, {"numberOfWavebands"});
   node.wavebands.assign(n, 0.0);
   check.read(set.get(), node.wavebands, where + "/Wavebands");
   check.ascending(node.wavebands, where + "/Wavebands");
@@ -136,7 +137,7 @@ std::vector<std::int32_t> createnodemap(hid_t location, const ModelNode& node, c
   const acd::Checker& check = checker();
   if (count < 1) return {};
   const std::string item = node.where + dataset;
-  const acdio::Handle set = check.dataset(location, dataset, item, {static_cast<hsize_t>(count)});
+  const acdio::Handle set = check.dataset(location, dataset, item, {static_cast<hsize_t>(count)}, {"count"});
   std::vector<std::int32_t> numbers(static_cast<std::size_t>(count));
   check.read(set.get(), numbers, item);
   const std::int32_t nnode = thermal_nodes();
@@ -179,7 +180,7 @@ void CreateRadiativeConductorMaps(hid_t location, ModelNode& node, std::int32_t 
   if (n == 0) return;
   const std::string path = "ModelData/TimeDependent/RadiativeConductors/NodePairs";
   const std::string item = node.where + path;
-  const acdio::Handle set = check.records(location, path, item, n);
+  const acdio::Handle set = check.records(location, path, item, n, "count");
   node.conductor_map.assign(n, 0);
   node.node_i_map.assign(n, 0);
   node.node_j_map.assign(n, 0);
@@ -220,7 +221,7 @@ void open_time_dependent(hid_t location, ModelNode& node) {
     const auto count = static_cast<std::size_t>(flux.count);
     if (count >= 1) {
       const std::string path = std::string(kFluxNames[kind].group_path) + "/Values";
-      flux.values = check.dataset(location, path, node.where + path, {rows, count});
+      flux.values = check.dataset(location, path, node.where + path, {rows, count}, {"numberOfTimes", "count"});
     }
     flux.prev.assign(count, 0.0);
     flux.next.assign(count, 0.0);
@@ -231,10 +232,11 @@ void open_time_dependent(hid_t location, ModelNode& node) {
     const std::string path = "ModelData/TimeDependent/RadiativeConductors/Values";
     if (node.analysis_case_type == 4) {
       const auto nwb = static_cast<std::size_t>(node.number_of_wavebands);
-      node.conductor_values = check.dataset(location, path, node.where + path, {rows, nr, nwb});
+      node.conductor_values = check.dataset(location, path, node.where + path, {rows, nr, nwb},
+                                              {"numberOfTimes", "count", "numberOfWavebands"});
       row_length = nr * nwb;
     } else {
-      node.conductor_values = check.dataset(location, path, node.where + path, {rows, nr});
+      node.conductor_values = check.dataset(location, path, node.where + path, {rows, nr}, {"numberOfTimes", "count"});
     }
   }
   node.conductor_prev.assign(row_length, 0.0);
@@ -257,7 +259,7 @@ void SetupModelTree(hid_t location, std::int32_t model, ModelNode& node) {
       for (std::size_t kind = 0; kind < kFluxKinds; ++kind) {
         const std::string path(kFluxNames[kind].static_path);
         node.static_values[kind] =
-            check.dataset(location, path, node.where + path, {static_cast<hsize_t>(node.static_count)});
+            check.dataset(location, path, node.where + path, {static_cast<hsize_t>(node.static_count)}, {"count"});
       }
   }
   if (type >= 2) {

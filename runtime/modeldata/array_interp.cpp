@@ -76,10 +76,9 @@ double interpolate_curve(std::string_view routine, double x, std::int32_t iarray
       return 0.0;
     }
     LSLGN2(points.subspan(2 * static_cast<std::size_t>(first - 1)), size, x, result, status);
-    if (status == 1) {
-      SETERX("Division by zero", 3, 6, routine);
-      return 0.0;
-    }
+    // Coincident abscissae (a step in the curve): the sum without the
+    // dividing factor is still the value returned.
+    if (status == 1) SETERX("Division by zero", 3, 6, routine);
     return result;
   }
 

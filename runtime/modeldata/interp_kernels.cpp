@@ -91,27 +91,32 @@ void choose_window(Abscissa x_at, std::int32_t n, std::int32_t m, double x, std:
   }
 }
 
+// What the sum does with a pair of coincident abscissae: the doublet form
+// drops the factor that would divide by (nearly) zero and completes the sum;
+// the table form stops and keeps the terms already completed.
+enum class OnCoincident { kSkipFactor, kStop };
+
 template <class Abscissa, class Ordinate>
-void lagrange_sum(Abscissa x_at, Ordinate y_at, std::int32_t nwin, double x, double& result,
-                  std::int32_t& status) {
+void lagrange_sum(Abscissa x_at, Ordinate y_at, std::int32_t nwin, double x, OnCoincident mode,
+                  double& result, std::int32_t& status) {
   result = 0.0;
   status = 0;
-  for (std::int32_t i = 1; i <= nwin; ++i) {
-    for (std::int32_t j = i + 1; j <= nwin; ++j) {
-      if (std::fabs(x_at(i) - x_at(j)) <= kCoincident) {
-        // No partial sum: a caller that goes on after the failure must not
-        // carry a value that only some of the points made.
-        status = 1;
-        return;
-      }
-    }
-  }
   double sum = 0.0;
   for (std::int32_t i = 1; i <= nwin; ++i) {
     const double xi = x_at(i);
     double weight = 1.0;
     for (std::int32_t j = 1; j <= nwin; ++j) {
-      if (j != i) weight *= (x - x_at(j)) / (xi - x_at(j));
+      if (j == i) continue;
+      const double xj = x_at(j);
+      if (std::fabs(xi - xj) <= kCoincident) {
+        status = 1;
+        if (mode == OnCoincident::kStop) {
+          result = sum;
+          return;
+        }
+        continue;
+      }
+      weight *= (x - xj) / (xi - xj);
     }
     sum += y_at(i) * weight;
   }
@@ -144,7 +149,7 @@ void LSLGN2(std::span<const double> POINTS, std::int32_t NWIN, double X, double&
   const std::int32_t n = clamp_count(NWIN, POINTS.size() / 2);
   lagrange_sum([&](std::int32_t i) { return POINTS[2 * static_cast<std::size_t>(i - 1)]; },
                [&](std::int32_t i) { return POINTS[2 * static_cast<std::size_t>(i - 1) + 1]; }, n,
-               X, RESULT, IERR);
+               X, OnCoincident::kSkipFactor, RESULT, IERR);
 }
 
 void LSLGN1(std::span<const double> VALUES, std::span<const double> AXIS, std::int32_t NWIN,
@@ -152,7 +157,7 @@ void LSLGN1(std::span<const double> VALUES, std::span<const double> AXIS, std::i
   const std::int32_t n = clamp_count(NWIN, std::min(VALUES.size(), AXIS.size()));
   lagrange_sum([&](std::int32_t i) { return AXIS[static_cast<std::size_t>(i - 1)]; },
                [&](std::int32_t i) { return VALUES[static_cast<std::size_t>(i - 1)]; }, n, X,
-               RESULT, IERR);
+               OnCoincident::kStop, RESULT, IERR);
 }
 
 void LADTAB(std::span<const std::int32_t> T, std::int32_t N, std::span<const std::int32_t> IFIX,
@@ -348,7 +353,6 @@ void LSINT1(std::span<const double> R, std::span<const std::int32_t> T, std::int
   if (sum_status == 1) {
     SETERX("Division by zero", 3, 6, "LSINT1");
     IERR = 301;
-    return;
   }
   RESULT = result;
 }
@@ -403,7 +407,6 @@ void LSINT2(std::span<const double> R, std::span<const std::int32_t> T, std::int
   if (sum_status == 1) {
     SETERX("Division by zero", 3, 5, "LSINT2");
     IERR = 301;
-    return;
   }
   RESULT = result;
 }

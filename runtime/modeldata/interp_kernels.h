@@ -45,11 +45,14 @@ void LSPNT1(std::span<const double> AXIS, std::int32_t N, std::int32_t M, double
             std::int32_t& ISTART, std::int32_t& NWIN, std::int32_t& IERR);
 
 // Lagrange polynomial through the NWIN doublet points that POINTS starts
-// with, evaluated at X. Abscissae closer than 1.0E-37 give IERR = 1 and a
-// result of 0.
+// with, evaluated at X. Two abscissae within 1.0E-37 of each other give
+// IERR = 1; the factor between them is left out and the sum completed, so a
+// curve with a step still gives a value.
 void LSLGN2(std::span<const double> POINTS, std::int32_t NWIN, double X, double& RESULT,
             std::int32_t& IERR);
-// The same with the ordinates in VALUES and the abscissae in AXIS.
+// The same with the ordinates in VALUES and the abscissae in AXIS, except
+// that coincident abscissae stop the sum at once: IERR = 1 and RESULT holds
+// the terms completed before.
 void LSLGN1(std::span<const double> VALUES, std::span<const double> AXIS, std::int32_t NWIN,
             double X, double& RESULT, std::int32_t& IERR);
 
@@ -66,7 +69,8 @@ void LADTAB(std::span<const std::int32_t> T, std::int32_t N, std::span<const std
 
 // Interpolation at X along the last dimension of the table (T, R): for N = 1
 // the whole table, for N = 2 the grid line LINE of dimension 1 (LINE is not
-// read when N = 1). IERR: 0, or 301 (coincident abscissae; result 0); a table
+// read when N = 1). IERR: 0, or 301 (coincident abscissae; the result is the
+// partial sum LSLGN1 left); a table
 // that cannot be decoded ends the run.
 void LSINT1(std::span<const double> R, std::span<const std::int32_t> T, std::int32_t N,
             std::int32_t NORDER, std::int32_t LINE, std::int32_t NINT, std::int32_t NREAL,

@@ -12,6 +12,7 @@
 #include "runtime/control/control_constants.h"
 #include "runtime/control/flags.h"
 #include "runtime/control/global_arrays.h"
+#include "runtime/fluids/interface/fluid_names.h"
 #include "runtime/modeldata/fpcs.h"
 #include "runtime/modeldata/mdb_records.h"
 #include "runtime/modeldata/model_links.h"
@@ -97,6 +98,52 @@ std::int32_t read_char_group(const LoadContext& ctx, std::int32_t list, std::int
 
 std::int32_t nodes_of(std::int32_t isub) { return dir(3, isub + 1) - dir(3, isub); }
 
+// The letters and descriptors that the runtime acts on. Anything else would
+// load without a word and change what the solution does, so the load stops
+// at the first unknown one and names its owner. "C" (a tie target) is set by
+// the tie merge, never read from the file.
+constexpr std::string_view kThermalStatuses = "DBX";
+constexpr std::string_view kFluidStatuses = "FHJKQRSVUIO";
+constexpr std::string_view kActivityLetters = "AI";
+
+// A state descriptor names one of four pairs of known properties, either way
+// round; blanks inside it do not count.
+bool known_descriptor(std::string_view text) {
+  static constexpr std::string_view kPairs[] = {"P&T", "T&P", "P&FE", "FE&P", "P&VQ", "VQ&P", "T&VQ", "VQ&T"};
+  std::string packed;
+  for (const char c : text)
+    if (c != ' ') packed += c;
+  return std::ranges::find(kPairs, std::string_view(packed)) != std::end(kPairs);
+}
+
+bool known_letter(std::string_view valid, std::string_view letter) {
+  return letter.size() == 1 && valid.find(letter[0]) != std::string_view::npos;
+}
+
+// Elements n0 + 1 .. n0 + n of a. The first one that is not known leaves
+// "<what> '<text>' of <owner> <k>" in the context (k counted from 1 within the
+// list, or the number number_of(k) gives) and fails the step.
+template <std::size_t W, class Known, class Number>
+std::int32_t check_texts(LoadContext& ctx, const CharArray<W>& a, std::int64_t n0, std::int64_t n, Known known,
+                         std::string_view what, std::string_view owner, Number number_of) {
+  for (std::int64_t k = 1; k <= n; ++k) {
+    const std::string_view text = a(n0 + k);
+    if (known(text)) continue;
+    ctx.section = std::string(what) + " '" + std::string(kalvir::trim_right(text)) + "' of " + std::string(owner) +
+                  " " + std::to_string(number_of(k));
+    return 1;
+  }
+  return 0;
+}
+
+template <std::size_t W>
+std::int32_t check_letters(LoadContext& ctx, const CharArray<W>& a, std::int64_t n0, std::int64_t n,
+                           std::string_view valid, std::string_view what, std::string_view owner) {
+  return check_texts(
+      ctx, a, n0, n, [&](std::string_view t) { return known_letter(valid, t); }, what, owner,
+      [](std::int64_t k) { return k; });
+}
+
 }  // namespace
 
 // ---- Thermal nodes --------------------------------------------------------
@@ -119,6 +166,11 @@ std::int32_t LOADE(LoadContext& ctx) {
   if (const std::int32_t st = read_real_group(ctx, reals, n0, cap, n); st != 0) return st;
   if (const std::int32_t st = read_char_group(ctx, 12, n0, cap, gar_thermalnodelabels, n); st != 0) return st;
   if (const std::int32_t st = read_char_group(ctx, 13, n0, cap, gar_thermalnodestatuses, n); st != 0) return st;
+  if (const std::int32_t st = check_texts(
+          ctx, gar_thermalnodestatuses, n0, n, [](std::string_view t) { return known_letter(kThermalStatuses, t); },
+          "status letter", "node", [&](std::int64_t k) { return gar_thermalnodenums(n0 + k); });
+      st != 0)
+    return st;
   dir(3, i + 1) = n0 + n;
   return 0;
 }
@@ -149,13 +201,14 @@ struct CondKind {
   std::int32_t flagword;
   Array1<double>* values;
   CharArray<1>* acts;
+  std::string_view name;
 };
 // GL, GR, GF, GV in the order of lists 14-17 and 18-21.
 std::array<CondKind, 4> cond_kinds() {
-  return {{{4, flagw::NGL, &gar_linearconds, &gar_linearcondacts},
-           {6, flagw::NGR, &gar_radiativeconds, &gar_radiativecondacts},
-           {5, flagw::NGF, &gar_fluidicconds, &gar_fluidiccondacts},
-           {7, flagw::NGV, &gar_vfacconds, &gar_vfaccondacts}}};
+  return {{{4, flagw::NGL, &gar_linearconds, &gar_linearcondacts, "GL"},
+           {6, flagw::NGR, &gar_radiativeconds, &gar_radiativecondacts, "GR"},
+           {5, flagw::NGF, &gar_fluidicconds, &gar_fluidiccondacts, "GF"},
+           {7, flagw::NGV, &gar_vfacconds, &gar_vfaccondacts, "GV"}}};
 }
 }  // namespace
 
@@ -181,6 +234,10 @@ std::int32_t LOADF(LoadContext& ctx) {
         return st;
     }
     if (n != nvalues[k]) return 1;
+    if (const std::int32_t st = check_letters(ctx, *c.acts, dir(c.row, i), n, kActivityLetters, "activity letter",
+                                              c.name);
+        st != 0)
+      return st;
   }
   return 0;
 }
@@ -218,6 +275,10 @@ std::int32_t LOADH(LoadContext& ctx) {
         return st;
     }
     if (n != nx) return 1;
+    if (const std::int32_t st = check_letters(ctx, *c.acts, dir(c.row, i + 1) - nx, n, kActivityLetters,
+                                              "activity letter", "inter-model " + std::string(c.name));
+        st != 0)
+      return st;
   }
   return 0;
 }
@@ -608,6 +669,15 @@ std::int32_t LOADEF(LoadContext& ctx) {
   if ((st = read_char_group(ctx, 216, n0, cap, gar_fluidnodefluidtypes, n)) != 0) return st;
   if ((st = read_char_group(ctx, 217, n0, cap, gar_fluidnodelabels, n)) != 0) return st;
   if ((st = read_char_group(ctx, 218, n0, cap, gar_fluidnodestatuses, n)) != 0) return st;
+  const auto number = [&](std::int64_t k) { return gar_fluidnodenums(n0 + k); };
+  if ((st = check_texts(
+           ctx, gar_fluidnodefluidtypes, n0, n, [](std::string_view t) { return FTYPEI(t) != 0; }, "fluid name",
+           "fluid node", number)) != 0)
+    return st;
+  if ((st = check_texts(
+           ctx, gar_fluidnodestatuses, n0, n, [](std::string_view t) { return known_letter(kFluidStatuses, t); },
+           "status letter", "fluid node", number)) != 0)
+    return st;
   dir(16, i + 1) = n0 + n;
   return 0;
 }
@@ -632,6 +702,8 @@ std::int32_t LOADFF(LoadContext& ctx) {
   if (ctx.present(223)) {
     if ((st = clist(ctx, 223, n0, nm, 1, gar_massflowlinkstatuses, n)) != 0) return st;
     if (n != links) return 1;
+    if ((st = check_letters(ctx, gar_massflowlinkstatuses, n0, n, kActivityLetters, "status letter", "link")) != 0)
+      return st;
   }
   dir(17, i + 1) = n0 + links;
   return 0;
@@ -660,6 +732,9 @@ std::int32_t LOADGF(LoadContext& ctx) {
   }
   if (ctx.present(228)) {
     if ((st = clist(ctx, 228, at, nm, 1, gar_massflowlinkstatuses, n)) != 0) return st;
+    if ((st = check_letters(ctx, gar_massflowlinkstatuses, at, n, kActivityLetters, "status letter",
+                            "inter-model link")) != 0)
+      return st;
   }
   return 0;
 }
@@ -683,6 +758,9 @@ std::int32_t LOADFN(LoadContext& ctx) {
                               {238, &gar_fluidnodevolumechangerates}};
     if ((st = read_real_group(ctx, reals, n0, cap, nfs)) != 0) return st;
     if ((st = read_char_group(ctx, 239, n0, cap, gar_fluidnodestatedescriptors, nfs)) != 0) return st;
+    if ((st = check_texts(ctx, gar_fluidnodestatedescriptors, n0, nfs, known_descriptor, "state descriptor",
+                          "fluid node", [&](std::int64_t k) { return gar_fluidnodenums(n0 + k); })) != 0)
+      return st;
   }
   return skip(ctx, 240, 244) == 0 ? 0 : 1;
 }
@@ -709,7 +787,8 @@ std::int32_t ties_or_skip(LoadContext& ctx) {
 std::int32_t run_steps(LoadContext& ctx, std::span<const SectionStep> steps) {
   for (const SectionStep& s : steps) {
     if (const std::int32_t st = s.run(ctx); st != 0) {
-      ctx.section = std::string(s.text);
+      // A step that found a bad value has said which one.
+      ctx.section = ctx.section.empty() ? std::string(s.text) : std::string(s.text) + ": " + ctx.section;
       return st;
     }
   }

@@ -322,7 +322,10 @@ void LEVTIM(std::span<const std::int32_t> LIST, std::string_view NAME, std::int3
     if (nelem < 1) continue;
     const double first = gar_arrayvaluesreal(istart);
     double t = first;
-    if (nelem > 1) {
+    // A first time after TSTART is the next event whatever the period says:
+    // only a repeat that must be stepped past TSTART needs a usable period,
+    // so a run that ends before the event never trips on it.
+    if (nelem > 1 && !(first > TSTART)) {
       const double period = gar_arrayvaluesreal(istart + 1);
       if (!(period > 0.0) || !std::isfinite(period) || !std::isfinite(first)) {
         std::string text = "LEVTIM: Period of time-event array ";
@@ -331,18 +334,16 @@ void LEVTIM(std::span<const std::int32_t> LIST, std::string_view NAME, std::int3
         SETERX(text, 4, 1, "LEVTIM");
         return;
       }
-      if (t <= TSTART) {
-        // The first event after TSTART, found directly: walking to it one
-        // period at a time could take billions of passes.
-        // A few corrections mend the rounding of the division; a period too
-        // small to move the time at all gives no event.
-        double n = std::floor((TSTART - first) / period) + 1.0;
-        t = first + n * period;
-        for (int fix = 0; fix < 4 && t <= TSTART; ++fix) t = first + (++n) * period;
-        for (int fix = 0; fix < 4 && n > 1.0 && first + (n - 1.0) * period > TSTART; ++fix)
-          t = first + (--n) * period;
-        if (t <= TSTART) continue;
-      }
+      // The first event after TSTART, found directly: walking to it one
+      // period at a time could take billions of passes.
+      // A few corrections mend the rounding of the division; a period too
+      // small to move the time at all gives no event.
+      double n = std::floor((TSTART - first) / period) + 1.0;
+      t = first + n * period;
+      for (int fix = 0; fix < 4 && t <= TSTART; ++fix) t = first + (++n) * period;
+      for (int fix = 0; fix < 4 && n > 1.0 && first + (n - 1.0) * period > TSTART; ++fix)
+        t = first + (--n) * period;
+      if (t <= TSTART) continue;
     }
     if (t > TSTART && t < TEND) TEND = t;
   }

@@ -26,7 +26,7 @@ void SGTEVT(std::int32_t MAXN, std::string_view CALLER, std::int32_t& N, std::sp
 // Lowers TEND to the earliest event time of the N event arrays in LIST that
 // lies strictly between TSTART and TEND. NAME "OUTPUT" passes over form 5
 // arrays. A repeated event's time is first + n x period; a period that is not
-// positive ends the run (severity 4).
+// positive ends the run (severity 4) once the first time is not after TSTART.
 void LEVTIM(std::span<const std::int32_t> LIST, std::string_view NAME, std::int32_t N, double TSTART, double& TEND);
 
 namespace kalvir::thermal {

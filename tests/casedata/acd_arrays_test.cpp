@@ -289,11 +289,14 @@ TEST_F(AcdArrays, InconsistentArrayGroupsEndTheRun) {
   } cases[] = {
       {"value count too large", [](auto& a) { a.numberOfArrayValues = 9; }, {}, "Invalid ACD data"},
       {"index count too small", [](auto& a) { a.numberOfArrayIndexValues = 14; }, {}, "Invalid ACD data"},
-      {"more arrays than records", [](auto& a) { a.numberOfArrays = 3; }, {}, "Cannot read ACD dataset"},
+      // A count that claims more than its dataset holds is reported by name.
+      {"more arrays than records", [](auto& a) { a.numberOfArrays = 3; }, {},
+       "dataset has 2 records, 3 needed by numberOfArrays"},
       {"negative size", [](auto& a) { a.records[0].size = -2; a.numberOfArrayValues = 17; }, {}, "Invalid ACD data"},
-      {"size larger than the data", [](auto& a) { a.records[0].size = 5; }, {}, "Cannot read ACD dataset"},
+      {"size larger than the data", [](auto& a) { a.records[0].size = 5; }, {},
+       "dimension 1 has 21 elements, 24 needed by numberOfArrayValues"},
       {"huge size", [](auto& a) { a.records[0].size = 2000000000; a.numberOfArrayValues = 2000000019; }, {},
-       "Cannot read ACD dataset"},
+       "dimension 1 has 21 elements, 2000000019 needed by numberOfArrayValues"},
       {"table extent 0", [](auto& a) { a.records[1].dimension2 = 0; }, {}, "Invalid ACD data"},
       {"table larger than its size", [](auto& a) { a.records[1].dimension2 = 5; a.numberOfArrayIndexValues = 15; }, {},
        "Invalid ACD data"},

@@ -3,9 +3,7 @@
 // kalvir_mdb_show loads that file with the program's loader and shows the
 // lists; bad input ends either with a message and exit status 1.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -18,20 +16,10 @@ namespace fs = std::filesystem;
 
 const std::string kSample = KALVIR_SOURCE_DIR "/tools/examples/two_submodels.mdbtxt";
 
-struct RunResult {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
+using RunResult = kalvir::test::CommandResult;
 
 RunResult run(const fs::path& dir, const std::string& command_line) {
-  const std::string cmd = "cd '" + dir.string() + "' && " + command_line + " > cmd.out 2> cmd.err";
-  const int w = std::system(cmd.c_str());
-  RunResult r;
-  r.status = WIFEXITED(w) ? WEXITSTATUS(w) : -1;
-  r.out = kalvir::test::read_file(dir / "cmd.out");
-  r.err = kalvir::test::read_file(dir / "cmd.err");
-  return r;
+  return kalvir::test::run_command(dir, command_line);
 }
 
 RunResult write_mdb(const fs::path& dir, const std::string& description) {

@@ -1,9 +1,7 @@
 // The built model program run as a user runs it: in a directory of its own,
 // without arguments, its output on standard output.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -17,21 +15,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct RunResult {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
+using RunResult = kalvir::test::CommandResult;
 
-RunResult run_in(const fs::path& dir) {
-  const std::string cmd = "cd '" + dir.string() + "' && '" KALVIR_MODEL_PROGRAM "' > run.out 2> run.err";
-  const int w = std::system(cmd.c_str());
-  RunResult r;
-  r.status = WIFEXITED(w) ? WEXITSTATUS(w) : -1;
-  r.out = kalvir::test::read_file(dir / "run.out");
-  r.err = kalvir::test::read_file(dir / "run.err");
-  return r;
-}
+RunResult run_in(const fs::path& dir) { return kalvir::test::run_command(dir, "'" KALVIR_MODEL_PROGRAM "'"); }
 
 std::string last_line(const std::string& text) {
   std::string t = text;

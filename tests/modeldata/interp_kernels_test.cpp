@@ -172,17 +172,25 @@ TEST(InterpLagrange, PolynomialsOfTheWindowDegreeAreReproduced) {
   }
 }
 
-TEST(InterpLagrange, CoincidentAbscissaeGiveNoPartialSum) {
+TEST(InterpLagrange, CoincidentAbscissaeSkipTheFactorOrStopTheSum) {
+  // Abscissae 0, 10, 10 at x = 5. The first term's weight is 0.25; the
+  // doublet form leaves the dividing factor out of the other two (weights
+  // 0.5 each): 2.5 + 10 + 20. The table form stops at the second term.
   const std::vector<double> points{0, 10, 10, 20, 10, 40};
   double r = 99;
   std::int32_t status = 0;
-  LSLGN2(points, 3, 15, r, status);
+  LSLGN2(points, 3, 5, r, status);
   EXPECT_EQ(status, 1);
-  EXPECT_EQ(r, 0.0);
+  EXPECT_EQ(r, 32.5);
   const std::vector<double> axis{0, 10, 10};
   const std::vector<double> values{10, 20, 40};
   r = 99;
-  LSLGN1(values, axis, 3, 15, r, status);
+  LSLGN1(values, axis, 3, 5, r, status);
+  EXPECT_EQ(status, 1);
+  EXPECT_EQ(r, 2.5);
+  // Coincident first pair: nothing completed before the stop.
+  const std::vector<double> first_pair{10, 10, 20};
+  LSLGN1(values, first_pair, 3, 5, r, status);
   EXPECT_EQ(status, 1);
   EXPECT_EQ(r, 0.0);
   // One point gives its ordinate, none gives 0.
@@ -417,14 +425,17 @@ TEST(InterpTables, OneVariableTablesInterpolateLikeCurves) {
   EXPECT_EQ(msgs[0].text, "Bad order for interpolation");
   EXPECT_EQ(msgs[0].code, 3);
 
+  // A step in the axis (0, 10, 10): the sum stops at the second term and
+  // the table keeps the first one's 10 x 0.25.
   Table twice = one;
-  twice.r[1] = 0;  // abscissae 0, 0, 20
-  msgs = capture_messages([&] { r = lsint1(twice, 2, 0, 15, &status); });
-  EXPECT_EQ(r, 0.0);
+  twice.r[2] = 10;
+  msgs = capture_messages([&] { r = lsint1(twice, 2, 0, 5, &status); });
+  EXPECT_EQ(r, 2.5);
   EXPECT_EQ(status, 301);
   ASSERT_EQ(msgs.size(), 1U);
   EXPECT_EQ(msgs[0].text, "Division by zero");
   EXPECT_EQ(msgs[0].severity, "FAILURE");
+  EXPECT_EQ(msgs[0].code, 6);
 }
 
 TEST(InterpTables, TwoVariableTablesAgainstValuesByHand) {

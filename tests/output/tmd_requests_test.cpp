@@ -89,15 +89,11 @@ TEST_F(TmdRequests, AHundredthBasenameIsRefused) {
   EXPECT_EQ(times("B42.TMD"), (std::vector<double>{0.0, 1.0}));
 }
 
-TEST_F(TmdRequests, BasenameWithAPathIsRefused) {
+TEST_F(TmdRequests, BasenameWithADirectoryWritesThere) {
   std::filesystem::create_directory(file("sub"));
   const auto msgs = capture_messages([&] { at(0.0, "NODES(T)", "sub/RESULT"); });
-  ASSERT_EQ(msgs.size(), 1U);
-  EXPECT_EQ(msgs[0].severity, "FAILURE");
-  EXPECT_EQ(msgs[0].code, 7);
-  EXPECT_EQ(msgs[0].text, printed("Invalid file basename@Preparing to write TMD file@A TMD file basename may not "
-                                  "hold a path separator.<NL>Request denied: sub/RESULT@DMPTMD called in MAIN"));
-  EXPECT_FALSE(exists("sub/RESULT.TMD"));
+  EXPECT_TRUE(msgs.empty());
+  EXPECT_EQ(times("sub/RESULT.TMD"), (std::vector<double>{0.0}));
 }
 
 // A user request beside the generated one for the same file, with another
@@ -164,6 +160,8 @@ TEST_F(TmdRequests, FailuresEndTheRun) {
   const std::vector<Case> cases{
       {[] { DMPTMD(" ", "NODES(T)", 1, "BLOCKED"); }, "DmptmdReal", 4,
        "Failed to open file BLOCKED.TMD@Writing TMD output@HDF error.@DMPTMD called in MAIN"},
+      {[] { DMPTMD(" ", "NODES(T)", 1, "nosuchdir/RESULT"); }, "DmptmdReal", 4,
+       "Failed to open file nosuchdir/RESULT.TMD@Writing TMD output@HDF error.@DMPTMD called in MAIN"},
       {[] { ParTmd(padded("CONSTANTS", 256), padded("ROOT", 50), 3); }, "ParTmdBase", 2,
        "Failed to open file ROOT.TMD@Writing thermal model data (TMD) for parameter case@HDF error -1        "
        "@Running parameter case 3: CASE A                  "},

@@ -113,9 +113,13 @@ TEST_F(Parser, MessageTable) {
       {"NODES(T,GL)", 3,
        "Entity name invalid@Parsing GFF entity string@'GL' found in<NL>'NODES(T,GL)'@DMPTMD called", only({2})},
       // Items are compared whole: a longer name never selects a shorter one.
+      // The message quotes the item's 10-character field, trailing blanks removed.
       {"NODES(PANEL_TEMP_MAX)", 3,
-       "Entity name invalid@Parsing GFF entity string@'PANEL_TEMP_MAX' found in<NL>'NODES(PANEL_TEMP_MAX)'@DMPTMD "
+       "Entity name invalid@Parsing GFF entity string@'PANEL_TEMP' found in<NL>'NODES(PANEL_TEMP_MAX)'@DMPTMD "
        "called",
+       only({})},
+      {"NODES(NOSUCH    X)", 3,
+       "Entity name invalid@Parsing GFF entity string@'NOSUCH' found in<NL>'NODES(NOSUCH    X)'@DMPTMD called",
        only({})},
       {"NODES(TE)", 3, "Entity name invalid@Parsing GFF entity string@'TE' found in<NL>'NODES(TE)'@DMPTMD called",
        only({})},

@@ -1,5 +1,6 @@
 #include "tests/support/test_support.h"
 
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -59,6 +60,16 @@ std::string read_file(const fs::path& path) {
   std::ostringstream s;
   s << in.rdbuf();
   return s.str();
+}
+
+CommandResult run_command(const fs::path& dir, const std::string& command_line) {
+  const std::string cmd = "cd '" + dir.string() + "' && " + command_line + " > cmd.out 2> cmd.err";
+  const int w = std::system(cmd.c_str());
+  CommandResult r;
+  r.status = WIFEXITED(w) ? WEXITSTATUS(w) : -1;
+  r.out = read_file(dir / "cmd.out");
+  r.err = read_file(dir / "cmd.err");
+  return r;
 }
 
 double undefined_real() { return std::bit_cast<double>(std::uint64_t{0x7FFFFFFF}); }

@@ -65,6 +65,16 @@ class Unit6Capture {
 
 std::string read_file(const std::filesystem::path& path);
 
+// A command run as a person runs it, in a directory of its own: its exit
+// status (-1 when it did not exit) and what it wrote to standard output and
+// standard error.
+struct CommandResult {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+CommandResult run_command(const std::filesystem::path& dir, const std::string& command_line);
+
 // The undefined-value marker in a real control constant.
 double undefined_real();
 

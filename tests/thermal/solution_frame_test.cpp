@@ -247,6 +247,33 @@ TEST(SolutionFrame, EventPeriodThatIsNotPositiveEndsTheRun) {
   }
 }
 
+TEST(SolutionFrame, EventWithABadPeriodIsHarmlessUntilTheRunPassesItsFirstTime) {
+  // Steps of 3 from 0 to 10 (outputs every 10), with EVENTS as the only event array.
+  const auto run = [](NetEvents events, std::vector<Message>& msgs) {
+    build_slow_node({std::move(events)});
+    GLOR.DTIMEI = 3.0;
+    GLOR.DTMIN = 1.0;
+    GLOR.DTMAX = 10.0;
+    GLOR.OUTINT = 10.0;
+    return run_capturing([] { SLCRNC(); }, msgs);
+  };
+  // First time after the whole run: the run never reaches the event and
+  // completes as if it were not there.
+  for (double period : {0.0, -1.0}) {
+    std::vector<Message> msgs;
+    EXPECT_EQ(run({5, {200.0, period}}, msgs), 0) << period;
+    EXPECT_TRUE(msgs.empty()) << period;
+    EXPECT_EQ(block_log().v2_timen, (std::vector<double>{3, 6, 8, 10})) << period;
+  }
+  // First time inside the run: the event ends a step there; the next scan,
+  // from that time, has no usable repeat and ends the run.
+  std::vector<Message> msgs;
+  EXPECT_EQ(run({5, {2.5, 0.0}}, msgs), 1);
+  EXPECT_EQ(block_log().v2_timen, std::vector<double>{2.5});
+  ASSERT_EQ(msgs.size(), 1U);
+  EXPECT_EQ(msgs[0].routine, "LEVTIM");
+}
+
 TEST(SolutionFrame, EndWarningsSayUpToOrMoreThanTenPercent) {
   build_slow_node();
   std::vector<Message> msgs;

@@ -124,14 +124,6 @@ void DmptmdReal(std::int32_t SUBREF, std::string_view ZENTS, std::string_view FI
            "DmptmdReal");
   };
 
-  // A basename names a file of the current directory, nothing elsewhere.
-  if (shown.find('/') != std::string::npos) {
-    SETERX("Invalid file basename@Preparing to write TMD file@A TMD file basename may not hold a path separator."
-           "<NL>Request denied: " + shown + context(),
-           3, 7, "DmptmdReal");
-    return;
-  }
-
   BasenameTable& table = basename_table();
   std::int32_t j = 0;
   while (j < table.count && table.basenames[static_cast<std::size_t>(j)].view() != basename.view()) ++j;

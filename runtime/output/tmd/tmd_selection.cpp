@@ -185,9 +185,11 @@ void GffParseEntityList(std::string_view ENTITIES, std::string_view CALLER,
              caller + " called";
     });
   };
+  // Both item messages quote the item as its 10-character field holds it.
   auto invalid_item = [&](std::int32_t code, std::string_view problem, std::string_view item) {
+    const std::string_view field = trim_right(item.substr(0, std::min(item.size(), kItemLength)));
     report(code, s, [&](std::string_view str) {
-      return std::string(problem) + "@Parsing GFF entity string@'" + std::string(item) + "' found in<NL>'" +
+      return std::string(problem) + "@Parsing GFF entity string@'" + std::string(field) + "' found in<NL>'" +
              std::string(str) + "'@" + caller + " called";
     });
   };
@@ -235,9 +237,7 @@ void GffParseEntityList(std::string_view ENTITIES, std::string_view CALLER,
         for_each_item(list, [&](std::string_view item) {
           const auto it = std::ranges::find(kConductorKindNames, item);
           if (it == kConductorKindNames.end()) {
-            // The message quotes the item as its 10-character field holds it.
-            invalid_item(4, "Invalid conductor type",
-                         trim_right(item.substr(0, std::min(item.size(), kItemLength))));
+            invalid_item(4, "Invalid conductor type", item);
           } else {
             CONDFLAGS[static_cast<std::size_t>(it - kConductorKindNames.begin())] = 1;
           }
