@@ -14,6 +14,7 @@
 #include "runtime/modeldata/node_groups.h"
 #include "runtime/platform/fixed_string.h"
 #include "runtime/thermal/crank_nicolson.h"
+#include "runtime/thermal/modal.h"
 #include "runtime/thermal/network_sums.h"
 #include "runtime/output/print/cycle_report.h"
 #include "runtime/thermal/solution_frame.h"
@@ -27,7 +28,7 @@ constexpr std::array<CyclicRoutine, 10> kRoutines{{
     {"SLCRNC", "CYTH", &SLCRNC},
     {"SLGEAR", "CYTH", nullptr},
     {"SLGRDJ", "CYTH", nullptr},
-    {"SLMODE", "CYTH", nullptr},
+    {"SLMODE", "CYTH", &SLMODE},
     {"FLTNTS", "CYFL1P", nullptr},
     {"FLTMTS", "CYFL1P", nullptr},
     {"FLTNTF", "CYFL1P", nullptr},

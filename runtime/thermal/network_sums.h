@@ -52,6 +52,13 @@ inline bool neighbour_in_network(const NetworkFlags& f, std::int32_t j, std::int
 // Text of a fatal node message: TEXT with the node's identity appended.
 [[noreturn]] void fatal_node_message(std::string_view text, std::int32_t node, std::string_view routine);
 
+// Total heat load of thermal node i: QA + QE + QI + QR + QS.
+inline double node_heat_load(std::int32_t i) noexcept {
+  return gar_thermalnodeheatsourcesalbedo(i) + gar_thermalnodeheatsourcesplanet(i) +
+         gar_thermalnodeheatsourcesinternal(i) + gar_thermalnodeheatsourcesother(i) +
+         gar_thermalnodeheatsourcessolar(i);
+}
+
 }  // namespace kalvir::thermal
 
 // Flags from the letters: active flag per fluidic, linear and radiative

@@ -232,9 +232,10 @@ void SolutionFrame::accept_tail() {
 void SolutionFrame::finish() { GLOR.TIMEM = GLOR.TIMEN = GLOR.TIMEO = GLOR.TIMEND; }
 
 void SolutionFrame::end_warning(std::int64_t count, std::int64_t steps, std::string_view limit,
-                                std::int32_t code_up_to, std::int32_t code_more, std::string_view routine) const {
+                                std::int32_t code_up_to, std::int32_t code_more, std::string_view routine,
+                                double threshold) const {
   if (count == 0) return;
-  const bool up_to = steps > 0 && static_cast<double>(count) / static_cast<double>(steps) < 0.1;
+  const bool up_to = steps > 0 && static_cast<double>(count) / static_cast<double>(steps) < threshold;
   std::string text(row_.name);
   text += ": ";
   text += limit;

@@ -93,9 +93,10 @@ class SolutionFrame {
   // TIMEM, TIMEN, TIMEO := TIMEND.
   void finish();
 
-  // End-of-run warning for a count of steps in which a limit was exceeded.
+  // End-of-run warning for a count of steps in which a limit was exceeded:
+  // "up to 10%" when count / steps is below THRESHOLD.
   void end_warning(std::int64_t count, std::int64_t steps, std::string_view limit, std::int32_t code_up_to,
-                   std::int32_t code_more, std::string_view routine) const;
+                   std::int32_t code_more, std::string_view routine, double threshold = 0.1) const;
 
   double nominal_output_time() const noexcept { return nominal_output_; }
   double next_output_time() const noexcept { return next_output_; }
