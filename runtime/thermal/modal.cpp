@@ -177,16 +177,15 @@ void S8RCLC(const ModalWork& WORK, std::int32_t I, std::span<double> ROW, double
 }
 
 void S8PMLT(ModalWork& WORK) {
-  // Each psi_k reads the original loads, so the result goes to the scratch
-  // row first.
+  // Each psi_k reads every load, so the results wait in the scratch row.
   const auto m = static_cast<std::size_t>(WORK.m);
   for (std::size_t k = 0; k < m; ++k) {
     const double* column = WORK.phi.data() + k * m;
     double sum = 0.0;
     for (std::size_t p = 0; p < m; ++p) sum += column[p] * WORK.load[p];
-    WORK.eta_saved[k] = sum;
+    WORK.row[k] = sum;
   }
-  std::copy_n(WORK.eta_saved.begin(), m, WORK.load.begin());
+  std::copy_n(WORK.row.begin(), m, WORK.load.begin());
 }
 
 void S8CSVL(ModalWork& WORK) {

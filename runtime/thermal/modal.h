@@ -39,7 +39,7 @@ struct ModalWork {
   std::vector<double> eta_saved;      // eta at the step's start
   std::vector<double> t_old;          // all node temperatures at the step's start
   std::vector<double> theta;          // absolute temperatures of the modal nodes
-  std::vector<double> row;            // a row of K at the current state
+  std::vector<double> row;            // a row of K at the current state; scratch
   double step_taken = 0.0;            // the step just accepted
   bool done = false;
 
