@@ -21,6 +21,7 @@ namespace {
 constexpr std::string_view kRunawayText = "SLMODE: Temperature > 1.0D10 detected@";
 // The RELXCA warning's 10% is the single-precision 0.1.
 constexpr double kRelxcaTenth = 0.10000000149011612;
+constexpr std::size_t kWarningWidth = 60;
 
 inline std::size_t at(std::int32_t i) noexcept { return static_cast<std::size_t>(i - 1); }
 
@@ -129,8 +130,8 @@ void S8SLVE(SolutionFrame& FRAME, ModalWork& WORK) {
 
   ModalCounts counts;
   S8TMST(FRAME, WORK, counts);
-  FRAME.end_warning(counts.relxca, counts.steps, "RELXCA", 4, 5, "S8SLVE", kRelxcaTenth);
-  FRAME.end_warning(counts.dtpmax, counts.steps, "DTPMAX", 6, 7, "S8SLVE");
+  FRAME.end_warning(counts.relxca, counts.steps, "RELXCA", 4, 5, "S8SLVE", kRelxcaTenth, kWarningWidth);
+  FRAME.end_warning(counts.dtpmax, counts.steps, "DTPMAX", 6, 7, "S8SLVE", 0.1, kWarningWidth);
 }
 
 void S8PTST(std::span<std::int32_t> INDEX, std::int32_t& M) {

@@ -233,13 +233,14 @@ void SolutionFrame::finish() { GLOR.TIMEM = GLOR.TIMEN = GLOR.TIMEO = GLOR.TIMEN
 
 void SolutionFrame::end_warning(std::int64_t count, std::int64_t steps, std::string_view limit,
                                 std::int32_t code_up_to, std::int32_t code_more, std::string_view routine,
-                                double threshold) const {
+                                double threshold, std::size_t width) const {
   if (count == 0) return;
   const bool up_to = steps > 0 && static_cast<double>(count) / static_cast<double>(steps) < threshold;
   std::string text(row_.name);
   text += ": ";
   text += limit;
   text += up_to ? " exceeded in up to 10% of time steps" : " exceeded in more than 10% of time steps";
+  if (text.size() < width) text.resize(width, ' ');
   SETERX(text, 2, up_to ? code_up_to : code_more, routine);
 }
 

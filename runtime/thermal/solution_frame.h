@@ -10,6 +10,7 @@
 // cores back (on every way out, a fatal message included) and blanks SOLVER.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -94,9 +95,11 @@ class SolutionFrame {
   void finish();
 
   // End-of-run warning for a count of steps in which a limit was exceeded:
-  // "up to 10%" when count / steps is below THRESHOLD.
+  // "up to 10%" when count / steps is below THRESHOLD; the text padded with
+  // blanks to WIDTH characters.
   void end_warning(std::int64_t count, std::int64_t steps, std::string_view limit, std::int32_t code_up_to,
-                   std::int32_t code_more, std::string_view routine, double threshold = 0.1) const;
+                   std::int32_t code_more, std::string_view routine, double threshold = 0.1,
+                   std::size_t width = 0) const;
 
   double nominal_output_time() const noexcept { return nominal_output_; }
   double next_output_time() const noexcept { return next_output_; }

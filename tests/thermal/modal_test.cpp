@@ -139,7 +139,9 @@ TEST(Modal, CyclicAnalysisReachesThePeriodicSolution) {
 struct MessageCase {
   const char* what;
   std::vector<NetNode> nodes;
+  std::vector<NetConductor> gl;
   double dtmin;
+  int nloop;
   int status;
   const char* text;
   const char* routine;
@@ -152,10 +154,11 @@ TEST_P(ModalMessages, PrintTheirTexts) {
   const MessageCase& c = GetParam();
   NetworkSpec spec;
   spec.nodes = c.nodes;
-  spec.gl = {{1, 2, 1.0}};
+  spec.gl = c.gl;
   build_network(spec);
   register_logging_blocks();
   GLOR.DTMIN = c.dtmin;
+  GLOI.NLOOP = c.nloop;
   GLOR.DTPMAX = 1.0e-3;
   std::vector<Message> msgs;
   EXPECT_EQ(run_capturing([] { SLMODE(); }, msgs), c.status);
@@ -171,25 +174,42 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         MessageCase{"no capacitive diffusion node",
                     {{10.0, 0.0, 'D', 0.0}, {0.0, 0.0, 'B', 0.0}, {5.0, 7.0, 'B', 0.0}},
+                    {{1, 2, 1.0}},
                     1.0e-6,
+                    100,
                     1,
                     "SLMODE: Error copying conductance array to work space",
                     "S8SLVE",
                     2},
         MessageCase{"negative capacitance",
                     {{10.0, 4.0, 'D', 0.0}, {0.0, 0.0, 'B', 0.0}, {5.0, -7.0, 'D', 0.0}},
+                    {{1, 2, 1.0}},
                     1.0e-6,
+                    100,
                     1,
                     "SLMODE: Capacitance is negative or not finite@ Node 3 in main model",
                     "S8PTST",
                     1},
         MessageCase{"DTPMAX exceeded at the smallest step",
                     {{10.0, 4.0, 'D', 0.0}, {0.0, 0.0, 'B', 0.0}},
+                    {{1, 2, 1.0}},
                     1.0,
+                    100,
                     0,
                     "SLMODE: DTPMAX exceeded in more than 10% of time steps",
                     "S8SLVE",
-                    7}),
+                    7},
+        // One sweep (NLOOP 0) leaves the node without capacitance short of
+        // its balance with the falling node 1 in every step.
+        MessageCase{"RELXCA exceeded in the sweeps",
+                    {{10.0, 4.0, 'D', 0.0}, {0.0, 0.0, 'B', 0.0}, {5.0, 0.0, 'D', 0.0}},
+                    {{1, 2, 1.0}, {1, 3, 1.0}, {2, 3, 1.0}},
+                    1.0e-6,
+                    0,
+                    0,
+                    "SLMODE: RELXCA exceeded in more than 10% of time steps",
+                    "S8SLVE",
+                    5}),
     CaseName{});
 
 }  // namespace
