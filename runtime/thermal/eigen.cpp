@@ -1,6 +1,7 @@
 #include "runtime/thermal/eigen.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstddef>
 #include <string>
@@ -28,16 +29,6 @@ class ColumnMajor {
       const double u = xp[i], w = xq[i];
       xp[i] = c * u + s * w;
       xq[i] = c * w - s * u;
-    }
-  }
-  // The same on rows p and q.
-  void rotate_rows(std::size_t p, std::size_t q, double c, double s, std::size_t from = 0) const noexcept {
-    for (std::size_t j = from; j < m_; ++j) {
-      double& u = (*this)(p, j);
-      double& w = (*this)(q, j);
-      const double up = u;
-      u = c * up + s * w;
-      w = c * w - s * up;
     }
   }
 
@@ -98,21 +89,58 @@ void LTRIDG(std::span<double> A, std::int32_t M, std::span<double> V, std::int32
   const std::size_t m = a.size();
   for (std::size_t j = 0; j + 2 < m; ++j) {
     const std::size_t p = j + 1;
+    // The rotations of column j, in the planes (p, k) that zero A(k, j) in
+    // turn, depend on column j alone: each changes only A(p, j) there. They
+    // are found first and kept in the places they clear (cosine in A(k, j),
+    // sine in A(j, k)); the similarity is then applied column by column, so
+    // that every pass runs down a column. The hypotenuse keeps x / y from
+    // overflowing when y is tiny.
+    double y = a(p, j);
+    bool any = false;
     for (std::size_t k = j + 2; k < m; ++k) {
       const double x = a(k, j);
-      if (SMINRL(x)) continue;
-      // The rotation in the plane (p, k) that zeroes A(k, j); the hypotenuse
-      // keeps x / y from overflowing when y is tiny.
-      const double y = a(p, j);
-      const double r = std::hypot(x, y);
-      const double c = std::abs(y) / r;
-      const double s = std::copysign(1.0, y) * x / r;
-      // Rows and columns before j are already tridiagonal: zero in p and k.
-      a.rotate_rows(p, k, c, s, j);
-      a.rotate_columns(p, k, c, s, j);
-      a(k, j) = a(j, k) = 0.0;
-      v.rotate_columns(p, k, c, s);
+      double c = 1.0, s = 0.0;  // no rotation
+      if (!SMINRL(x)) {
+        const double r = std::hypot(x, y);
+        c = std::abs(y) / r;
+        s = std::copysign(1.0, y) * x / r;
+        y = c * y + s * x;
+        any = true;
+      }
+      a(k, j) = c;
+      a(j, k) = s;
     }
+    if (any) {
+      // A Q^T: columns p and k rotated in turn (rows before p are zero or
+      // set below); V Q^T likewise.
+      for (std::size_t k = j + 2; k < m; ++k) {
+        const double c = a(k, j), s = a(j, k);
+        if (s == 0.0) continue;
+        a.rotate_columns(p, k, c, s, p);
+        v.rotate_columns(p, k, c, s);
+      }
+      // Q (A Q^T): in each column, rows p and k rotated in turn; four
+      // columns at a time, so that their chains through row p overlap.
+      constexpr std::size_t kLanes = 4;
+      for (std::size_t l0 = p; l0 < m; l0 += kLanes) {
+        const std::size_t lanes = std::min(kLanes, m - l0);
+        std::array<double, kLanes> xp{};
+        for (std::size_t q = 0; q < lanes; ++q) xp[q] = a(p, l0 + q);
+        for (std::size_t k = j + 2; k < m; ++k) {
+          const double c = a(k, j), s = a(j, k);
+          if (s == 0.0) continue;
+          for (std::size_t q = 0; q < lanes; ++q) {
+            double& xk = a(k, l0 + q);
+            const double old = xk;
+            xk = c * old - s * xp[q];
+            xp[q] = c * xp[q] + s * old;
+          }
+        }
+        for (std::size_t q = 0; q < lanes; ++q) a(p, l0 + q) = xp[q];
+      }
+    }
+    a(p, j) = a(j, p) = y;
+    for (std::size_t k = j + 2; k < m; ++k) a(k, j) = a(j, k) = 0.0;
   }
 }
 
