@@ -4,6 +4,9 @@
 // corrected step by step, so the two agree closely but not exactly.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <string>
+
 #include "tests/support/sample_runs.h"
 
 namespace {
