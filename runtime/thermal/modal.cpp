@@ -45,10 +45,15 @@ double other_theta(std::int32_t j, std::int32_t nnode, double tabs) {
   return neighbour_temperature(gar_thermalnodetemps.span(), j, nnode) + tabs;
 }
 
-// The step loop's storage, outside the dynamic cores.
+// The step loop's storage, outside the dynamic cores: the node of each
+// modal index and the vectors of a step.
 void allocate_loop_storage(ModalWork& w, std::int32_t nnode) {
   const auto m = static_cast<std::size_t>(w.m);
   try {
+    w.node.clear();
+    w.node.reserve(m);
+    for (std::int32_t i = 1; i <= nnode; ++i)
+      if (w.index[at(i)] > 0) w.node.push_back(i);
     w.eta_saved.assign(m, 0.0);
     w.t_old.assign(static_cast<std::size_t>(nnode), 0.0);
     w.theta.assign(m, 0.0);
@@ -110,11 +115,9 @@ void S8SLVE(SolutionFrame& FRAME, ModalWork& WORK) {
     *slice = rest.first(words);
     rest = rest.subspan(words);
   }
-  WORK.node.clear();
-  for (std::int32_t i = 1; i <= nnode; ++i)
-    if (WORK.index[at(i)] > 0) WORK.node.push_back(i);
   allocate_loop_storage(WORK, nnode);
 
+  // Column p holds node p's row: K is symmetric, and columns are contiguous.
   for (std::size_t p = 0; p < mv; ++p)
     S8RCLC(WORK, WORK.node[p], WORK.K.subspan(p * mv, mv), WORK.cap[p], WORK.load[p]);
   std::int32_t ierr = 0;
