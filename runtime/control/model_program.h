@@ -31,6 +31,7 @@
 #include "runtime/thermal/forward.h"
 #include "runtime/thermal/forward_backward.h"
 #include "runtime/thermal/gear.h"
+#include "runtime/thermal/modal.h"
 
 // Results output, analysis-case data and heaters, parameter-case output.
 #include "runtime/casedata/acd_solution.h"

@@ -18,6 +18,7 @@
 #include "runtime/thermal/forward.h"
 #include "runtime/thermal/forward_backward.h"
 #include "runtime/thermal/gear.h"
+#include "runtime/thermal/modal.h"
 #include "runtime/thermal/network_sums.h"
 #include "runtime/output/print/cycle_report.h"
 #include "runtime/thermal/solution_frame.h"
@@ -31,7 +32,7 @@ constexpr std::array<CyclicRoutine, 10> kRoutines{{
     {"SLCRNC", "CYTH", &SLCRNC},
     {"SLGEAR", "CYTH", &SLGEAR},
     {"SLGRDJ", "CYTH", &SLGRDJ},
-    {"SLMODE", "CYTH", nullptr},
+    {"SLMODE", "CYTH", &SLMODE},
     {"FLTNTS", "CYFL1P", nullptr},
     {"FLTMTS", "CYFL1P", nullptr},
     {"FLTNTF", "CYFL1P", nullptr},

@@ -169,13 +169,15 @@ void require_positive_step_of(std::string_view routine, double h) {
 }
 
 void exceeded_warning(std::string_view routine, std::int64_t count, std::int64_t steps, std::string_view limit,
-                      std::int32_t code_up_to, std::int32_t code_more, std::string_view reporter) {
+                      std::int32_t code_up_to, std::int32_t code_more, std::string_view reporter, double threshold,
+                      std::size_t width) {
   if (count == 0) return;
-  const bool up_to = steps > 0 && static_cast<double>(count) / static_cast<double>(steps) < 0.1;
+  const bool up_to = steps > 0 && static_cast<double>(count) / static_cast<double>(steps) < threshold;
   std::string text(routine);
   text += ": ";
   text += limit;
   text += up_to ? " exceeded in up to 10% of time steps" : " exceeded in more than 10% of time steps";
+  if (text.size() < width) text.resize(width, ' ');
   SETERX(text, 2, up_to ? code_up_to : code_more, reporter);
 }
 
@@ -276,8 +278,9 @@ void SolutionFrame::accept_tail() {
 void SolutionFrame::finish() { GLOR.TIMEM = GLOR.TIMEN = GLOR.TIMEO = GLOR.TIMEND; }
 
 void SolutionFrame::end_warning(std::int64_t count, std::int64_t steps, std::string_view limit,
-                                std::int32_t code_up_to, std::int32_t code_more, std::string_view routine) const {
-  exceeded_warning(row_.name, count, steps, limit, code_up_to, code_more, routine);
+                                std::int32_t code_up_to, std::int32_t code_more, std::string_view routine,
+                                double threshold, std::size_t width) const {
+  exceeded_warning(row_.name, count, steps, limit, code_up_to, code_more, routine, threshold, width);
 }
 
 }  // namespace kalvir::thermal

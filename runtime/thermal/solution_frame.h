@@ -10,6 +10,7 @@
 // cores back (on every way out, a fatal message included) and blanks SOLVER.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -75,7 +76,8 @@ void require_positive_step_of(std::string_view routine, double h);
 // End-of-run warning of ROUTINE: COUNT of STEPS steps exceeded LIMIT, "up to
 // 10%" below a tenth, else "more than 10%", written for REPORTER.
 void exceeded_warning(std::string_view routine, std::int64_t count, std::int64_t steps, std::string_view limit,
-                      std::int32_t code_up_to, std::int32_t code_more, std::string_view reporter);
+                      std::int32_t code_up_to, std::int32_t code_more, std::string_view reporter,
+                      double threshold = 0.1, std::size_t width = 0);
 
 class SolutionFrame {
  public:
@@ -124,9 +126,12 @@ class SolutionFrame {
   // TIMEM, TIMEN, TIMEO := TIMEND.
   void finish();
 
-  // End-of-run warning for a count of steps in which a limit was exceeded.
+  // End-of-run warning for a count of steps in which a limit was exceeded:
+  // "up to 10%" when count / steps is below THRESHOLD; the text padded with
+  // blanks to WIDTH characters.
   void end_warning(std::int64_t count, std::int64_t steps, std::string_view limit, std::int32_t code_up_to,
-                   std::int32_t code_more, std::string_view routine) const;
+                   std::int32_t code_more, std::string_view routine, double threshold = 0.1,
+                   std::size_t width = 0) const;
 
   double nominal_output_time() const noexcept { return nominal_output_; }
   double next_output_time() const noexcept { return next_output_; }

@@ -1,0 +1,65 @@
+// The generalised symmetric eigenproblem K phi = lambda C phi of the modal
+// solution, C a positive diagonal (the capacitances of the modal nodes) and K
+// the symmetric conductance matrix; and the largest-difference comparison of
+// the modal step control.
+//
+// Matrices are M x M reals stored by columns: element (i, j), counted from 1,
+// is element (j - 1) M + i - 1 of the span. K is scaled to the standard
+// problem C^-1/2 K C^-1/2, brought to tridiagonal form by Givens rotations and
+// diagonalised by implicit-shift QL sweeps with the Wilkinson shift, at most
+// 30 sweeps per eigenvalue. Every rotation is accumulated into V, so that the
+// scaled matrix equals V A V^T at every moment; V is finally scaled back so
+// that V^T C V = I.
+//
+// A subdiagonal element is dropped only when it is negligible against both
+// diagonal elements it couples: a stiff pair (one fast and one very slow mode)
+// then keeps its slow eigenvalue to full relative accuracy, where a test
+// against the larger element alone would leave it off by about x^2/a.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+namespace kalvir::thermal {
+
+// Sweeps allowed per eigenvalue before the diagonalisation gives up.
+inline constexpr std::int32_t kSweepsPerEigenvalue = 30;
+// Relative size below which a subdiagonal element counts as zero.
+inline constexpr double kNegligible = 2.220446049250313e-16;
+
+}  // namespace kalvir::thermal
+
+// Solves K phi = lambda C phi for the M capacitances C. A holds K on entry
+// and the eigenvalues in its first column on return (the rest of A is then
+// scratch); V receives the eigenvectors, column k for eigenvalue k, with
+// V^T C V = I. IERR 0 on success; M < 1 ends the run (severity 4), as does
+// a diagonalisation that does not converge (IERR 1).
+void LEIGEN(std::span<const double> C, std::int32_t M, std::span<double> A, std::span<double> V,
+            std::int32_t& IERR);
+
+// Givens reduction of the symmetric A to tridiagonal form, the rotations
+// accumulated into V. IERR 0.
+void LTRIDG(std::span<double> A, std::int32_t M, std::span<double> V, std::int32_t& IERR);
+
+// Implicit-shift QL sweeps on the tridiagonal A (diagonal and subdiagonal;
+// the upper half is not read), the rotations accumulated into V. LIMIT is the
+// number of sweeps allowed per eigenvalue and TOL the negligibility of
+// S8RCSC. On return the diagonal of A holds the eigenvalues. When an
+// eigenvalue needs more than LIMIT sweeps: IERR 1 and the run ends
+// (severity 4).
+void LDIAGN(std::int32_t LIMIT, double TOL, std::span<double> A, std::int32_t M, std::span<double> V,
+            std::int32_t& IERR);
+
+// POSITION := the first row b >= START (b < M) whose subdiagonal element
+// A(b + 1, b) is negligible: zero (below 1.0E-37), or
+// A(b + 1, b)^2 <= TOL^2 |A(b, b)| |A(b + 1, b + 1)|; M when there is none.
+// The unreduced block that a sweep works on thus ends at row POSITION.
+void S8RCSC(std::span<const double> A, std::int32_t M, std::int32_t START, double TOL, std::int32_t& POSITION);
+
+// A(i, 1) := A(i, i) for i = 2 ... M: the eigenvalues into the first column,
+// in the order the sweeps leave them.
+void LSRTEV(std::int32_t M, std::span<double> A);
+
+// D := the largest |X(i) - Y(i)|, i = 1 ... N (at least the first element),
+// starting from 0. A difference that is not a number makes D not a number.
+void SRCOMP(std::span<const double> X, std::span<const double> Y, std::int32_t N, double& D);

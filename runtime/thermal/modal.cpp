@@ -1,0 +1,374 @@
+#include "runtime/thermal/modal.h"
+
+#include <algorithm>
+#include <cmath>
+#include <new>
+#include <utility>
+#include <stdexcept>
+
+#include "runtime/control/control_constants.h"
+#include "runtime/control/flags.h"
+#include "runtime/control/messages.h"
+#include "runtime/control/model_blocks.h"
+#include "runtime/control/run_end.h"
+#include "runtime/modeldata/search_sort.h"
+#include "runtime/thermal/eigen.h"
+#include "runtime/thermal/network_sums.h"
+
+namespace kalvir::thermal {
+namespace {
+
+constexpr std::string_view kRunawayText = "SLMODE: Temperature > 1.0D10 detected@";
+// The RELXCA warning's 10% is the single-precision 0.1.
+constexpr double kRelxcaTenth = 0.10000000149011612;
+constexpr std::size_t kWarningWidth = 60;
+
+inline std::size_t at(std::int32_t i) noexcept { return static_cast<std::size_t>(i - 1); }
+
+bool active(const gar::C1& letters, std::int32_t k) { return letters(k)[0] == 'A'; }
+
+// Calls fn(kind, conductor, other node) for each entry of node I's packed
+// list whose other node is not of status X or C.
+template <class Fn>
+void for_each_entry(std::int32_t i, Fn&& fn) {
+  std::int32_t kind = 1, pos = 0, cond = 0, other = 0;
+  for (;;) {
+    SUNPAK(0, i, gar_thermalnodestatuses, gar_pcsthermalold.span(), gar_pcsptrsthermalold.span(), kind, pos, cond,
+           other);
+    if (kind > 3) return;
+    fn(kind, cond, other);
+  }
+}
+
+// Absolute temperature of the other node of an entry (thermal or fluid).
+double other_theta(std::int32_t j, std::int32_t nnode, double tabs) {
+  return neighbour_temperature(gar_thermalnodetemps.span(), j, nnode) + tabs;
+}
+
+// The step loop's storage, outside the dynamic cores: the node of each
+// modal index and the vectors of a step.
+void allocate_loop_storage(ModalWork& w, std::int32_t nnode) {
+  const auto m = static_cast<std::size_t>(w.m);
+  try {
+    w.node.clear();
+    w.node.reserve(m);
+    for (std::int32_t i = 1; i <= nnode; ++i)
+      if (w.index[at(i)] > 0) w.node.push_back(i);
+    w.eta_saved.assign(m, 0.0);
+    w.t_old.assign(static_cast<std::size_t>(nnode), 0.0);
+    w.theta.assign(m, 0.0);
+    w.row.assign(m, 0.0);
+  } catch (const std::bad_alloc&) {
+    internal_stop("Allocation would exceed memory limit");
+  } catch (const std::length_error&) {
+    internal_stop("Allocation would exceed memory limit");
+  }
+}
+
+// The absolute temperatures of the modal nodes into WORK.theta.
+void gather_theta(ModalWork& w) {
+  const double tabs = GLOR.TABS;
+  for (std::size_t p = 0; p < w.node.size(); ++p) w.theta[p] = gar_thermalnodetemps(w.node[p]) + tabs;
+}
+
+}  // namespace
+}  // namespace kalvir::thermal
+
+using namespace kalvir::thermal;
+
+void SLMODE() {
+  SolutionFrame frame(method_row("SLMODE"));
+  const std::int32_t nnode = FLAGS(flagw::NNODE);
+  const std::int64_t dystor = FLAGS(flagw::DYSTOR);
+  const std::int64_t area = 3LL * nnode * (static_cast<std::int64_t>(nnode) + 1);
+  const std::int64_t real_end = static_cast<std::int64_t>(FLAGS(flagw::NEXTREAL)) + area;
+  const std::int64_t int_end = static_cast<std::int64_t>(FLAGS(flagw::NEXTINT)) + area;
+  frame.check_space(real_end + 1 - dystor, int_end + 1 - dystor);
+
+  ModalWork work;
+  work.index = frame.take_int(nnode);
+  work.area = frame.take_real(static_cast<std::int32_t>(area + 2));
+  if (frame.skipped()) return;
+
+  GLOR.TIMEN = GLOR.TIMEM = GLOR.TIMEO;
+  frame.start_callbacks();
+  GLOR.DTIMEI = GLOR.DTIMEU = 0.95 * GLOR.CSGMIN;
+  frame.output_at_start();
+  frame.first_step();
+  GLOR.TIMEM = 0.5 * (GLOR.TIMEO + GLOR.TIMEN);
+  S8SLVE(frame, work);
+  frame.finish();
+}
+
+void S8SLVE(SolutionFrame& FRAME, ModalWork& WORK) {
+  const std::int32_t nnode = FLAGS(flagw::NNODE);
+  call_variables1_block();
+  S8PTST(WORK.index, WORK.m);
+  const std::int32_t m = WORK.m;
+  const auto mm = static_cast<std::size_t>(m) * static_cast<std::size_t>(m);
+  const auto mv = static_cast<std::size_t>(m);
+  // 3 M^2 + 3 M words: within the area, M being at most NNODE.
+  std::span<double> rest = WORK.area;
+  using Slice = std::pair<std::span<double>*, std::size_t>;
+  for (auto [slice, words] : {Slice{&WORK.K, mm}, Slice{&WORK.cap, mv}, Slice{&WORK.phi, mm}, Slice{&WORK.load, mv},
+                              Slice{&WORK.eta, mv}, Slice{&WORK.eigen, mm}}) {
+    *slice = rest.first(words);
+    rest = rest.subspan(words);
+  }
+  allocate_loop_storage(WORK, nnode);
+
+  // Column p holds node p's row: K is symmetric, and columns are contiguous.
+  for (std::size_t p = 0; p < mv; ++p)
+    S8RCLC(WORK, WORK.node[p], WORK.K.subspan(p * mv, mv), WORK.cap[p], WORK.load[p]);
+  std::int32_t ierr = 0;
+  SCOPYD(WORK.K, static_cast<std::int32_t>(mm), ierr, WORK.eigen);
+  if (ierr != 0) {
+    SETERX("SLMODE: Error copying conductance array to work space", 4, 2, "S8SLVE");
+    return;
+  }
+  LEIGEN(WORK.cap, m, WORK.eigen, WORK.phi, ierr);
+  if (ierr != 0) return;
+  S8PMLT(WORK);
+  S8CSVL(WORK);
+
+  ModalCounts counts;
+  S8TMST(FRAME, WORK, counts);
+  FRAME.end_warning(counts.relxca, counts.steps, "RELXCA", 4, 5, "S8SLVE", kRelxcaTenth, kWarningWidth);
+  FRAME.end_warning(counts.dtpmax, counts.steps, "DTPMAX", 6, 7, "S8SLVE", 0.1, kWarningWidth);
+}
+
+void S8PTST(std::span<std::int32_t> INDEX, std::int32_t& M) {
+  const std::int32_t nnode = FLAGS(flagw::NNODE);
+  M = 0;
+  for (std::int32_t i = 1; i <= nnode; ++i) {
+    const double c = gar_thermalnodecapacitances(i);
+    const bool modal = gar_thermalnodestatuses(i)[0] == 'D' && !SMINRL(c) && !std::isnan(c);
+    INDEX[at(i)] = modal ? ++M : 0;
+    // Its square root scales the eigenproblem: a negative capacitance would
+    // turn every mode into a NaN.
+    if (modal && !(c > 0.0 && std::isfinite(c)))
+      fatal_node_message("SLMODE: Capacitance is negative or not finite@", i, "S8PTST");
+  }
+}
+
+void S8RCLC(const ModalWork& WORK, std::int32_t I, std::span<double> ROW, double& CP, double& QP) {
+  const std::int32_t nnode = FLAGS(flagw::NNODE);
+  const double stefan = GLOR.STEFAN, tabs = GLOR.TABS;
+  const double ti = gar_thermalnodetemps(I) + tabs;
+  const std::int32_t p = WORK.index[at(I)];
+  std::int32_t ierr = 0;
+  Szerod(WORK.m, ROW, ierr);
+  CP = gar_thermalnodecapacitances(I);
+  QP = node_heat_load(I);
+  for_each_entry(I, [&](std::int32_t kind, std::int32_t cond, std::int32_t j) {
+    const double tj = other_theta(j, nnode, tabs);
+    double g = 0.0;
+    if (kind == 1) {
+      if (active(gar_linearcondacts, cond)) g = gar_linearconds(cond);
+    } else if (kind == 2) {
+      if (active(gar_radiativecondacts, cond))
+        g = stefan * gar_radiativeconds(cond) * (ti * ti + tj * tj) * (tj + ti);
+    } else if (cond > 0 && active(gar_fluidiccondacts, cond)) {
+      g = gar_fluidicconds(cond);
+    }
+    ROW[at(p)] += g;
+    const std::int32_t q = j <= nnode ? WORK.index[at(j)] : 0;
+    if (q > 0 && kind != 3)
+      ROW[at(q)] -= g;
+    else
+      QP += g * tj;
+  });
+}
+
+void S8PMLT(ModalWork& WORK) {
+  // Each psi_k reads every load, so the results wait in the scratch row.
+  const auto m = static_cast<std::size_t>(WORK.m);
+  for (std::size_t k = 0; k < m; ++k) {
+    const double* column = WORK.phi.data() + k * m;
+    double sum = 0.0;
+    for (std::size_t p = 0; p < m; ++p) sum += column[p] * WORK.load[p];
+    WORK.row[k] = sum;
+  }
+  std::copy_n(WORK.row.begin(), m, WORK.load.begin());
+}
+
+void S8CSVL(ModalWork& WORK) {
+  gather_theta(WORK);
+  const auto m = static_cast<std::size_t>(WORK.m);
+  for (std::size_t k = 0; k < m; ++k) {
+    const double* column = WORK.phi.data() + k * m;
+    double sum = 0.0;
+    for (std::size_t p = 0; p < m; ++p) sum += WORK.cap[p] * column[p] * WORK.theta[p];
+    WORK.eta[k] = sum;
+  }
+}
+
+void S8TMST(SolutionFrame& FRAME, ModalWork& WORK, ModalCounts& COUNTS) {
+  const std::int32_t nnode = FLAGS(flagw::NNODE);
+  kalvir::LoopGuard steps("S8TMST");
+  WORK.done = false;
+  while (!WORK.done) {
+    steps.tick();
+    std::copy_n(gar_thermalnodetemps.data(), nnode, WORK.t_old.begin());
+    std::copy(WORK.eta.begin(), WORK.eta.end(), WORK.eta_saved.begin());
+    kalvir::LoopGuard attempts("S8TMST");
+    for (;;) {
+      attempts.tick();
+      S8CTMP(WORK, GLOR.DTIMEU);
+      S8ARTH(WORK);
+      double d = 0.0;
+      SRCOMP(gar_thermalnodetemps.span(), WORK.t_old, nnode, d);
+      if (S8TIME(FRAME, WORK, d, COUNTS)) break;
+    }
+    S5CSGM(gar_thermalnodecapacitances.span(), nnode, gar_thermalnodestatuses, GLOR.CSGMIN, GLOI.NCSGMN,
+           GLOR.STEFAN, gar_thermalnodetemps.span(), GLOR.TABS);
+    ++COUNTS.steps;
+    S8RHSV(WORK);
+  }
+}
+
+void S8CTMP(ModalWork& WORK, double DT) {
+  const auto m = static_cast<std::size_t>(WORK.m);
+  const std::span<const double> lambda = WORK.lambda();
+  for (std::size_t k = 0; k < m; ++k) {
+    const double l = lambda[k], psi = WORK.load[k];
+    if (SMINRL(l)) {
+      WORK.eta[k] += psi * DT;
+    } else {
+      // 1 - e^(-l DT) through expm1, exact also for modes far slower than DT.
+      const double x = -l * DT;
+      WORK.eta[k] = psi * (-std::expm1(x) / l) + WORK.eta[k] * std::exp(x);
+    }
+  }
+  std::fill(WORK.theta.begin(), WORK.theta.end(), 0.0);
+  for (std::size_t k = 0; k < m; ++k) {
+    const double* column = WORK.phi.data() + k * m;
+    const double eta = WORK.eta[k];
+    for (std::size_t p = 0; p < m; ++p) WORK.theta[p] += column[p] * eta;
+  }
+  const double tabs = GLOR.TABS;
+  for (std::size_t p = 0; p < m; ++p) {
+    const std::int32_t i = WORK.node[p];
+    const double t = WORK.theta[p] - tabs;
+    gar_thermalnodetemps(i) = t;
+    if (runaway(t)) fatal_node_message(kRunawayText, i, "S8CTMP");
+  }
+}
+
+void S8GSUM(std::int32_t I, double& A, double& B, double& RS, double& RQ) {
+  const std::int32_t nnode = FLAGS(flagw::NNODE);
+  const double stefan = GLOR.STEFAN, tabs = GLOR.TABS;
+  A = B = RS = RQ = 0.0;
+  for_each_entry(I, [&](std::int32_t kind, std::int32_t cond, std::int32_t j) {
+    const double tj = other_theta(j, nnode, tabs);
+    if (kind == 2) {
+      if (!active(gar_radiativecondacts, cond)) return;
+      const double g = stefan * gar_radiativeconds(cond);
+      const double tj2 = tj * tj;
+      RS += g;
+      RQ += g * tj2 * tj2;
+      return;
+    }
+    double g = 0.0;
+    if (kind == 1) {
+      if (active(gar_linearcondacts, cond)) g = gar_linearconds(cond);
+    } else if (cond > 0 && active(gar_fluidiccondacts, cond)) {
+      g = gar_fluidicconds(cond);
+    }
+    A += g;
+    B += g * tj;
+  });
+}
+
+void S8ARTH(const ModalWork& WORK) {
+  const std::int32_t nnode = FLAGS(flagw::NNODE);
+  const double tabs = GLOR.TABS;
+  for (std::int32_t s = 1;; ++s) {
+    GLOI.LOOPCT = s;
+    GLOR.RELXCC = 0.0;
+    for (std::int32_t i = 1; i <= nnode; ++i) {
+      if (gar_thermalnodestatuses(i)[0] != 'D' || WORK.index[at(i)] != 0) continue;
+      double a = 0.0, b = 0.0, rs = 0.0, rq = 0.0;
+      S8GSUM(i, a, b, rs, rq);
+      const double q = node_heat_load(i);
+      const double t = gar_thermalnodetemps(i);
+      double next = t;
+      if (SMINRL(a) && SMINRL(rs)) {
+        if (!SMINRL(q)) next = t + 1.0e20;
+      } else if (SMINRL(a)) {
+        next = std::sqrt(std::sqrt((q + rq) / rs)) - tabs;
+      } else if (SMINRL(rs)) {
+        next = (q + b) / a - tabs;
+      } else {
+        const double theta = t + tabs;
+        const double r3 = rs * theta * theta * theta;
+        next = t + (q + b + rq - theta * (a + r3)) / (a + 4.0 * r3);
+      }
+      gar_thermalnodetemps(i) = next;
+      if (runaway(next)) fatal_node_message(kRunawayText, i, "S8ARTH");
+      const double change = std::abs(next - t);
+      if (change > GLOR.RELXCC) {
+        GLOR.RELXCC = change;
+        GLOI.NRLXCC = i;
+      }
+    }
+    if (!(s <= GLOI.NLOOP && GLOR.RELXCC > GLOR.RELXCA)) return;
+  }
+}
+
+bool S8TIME(SolutionFrame& FRAME, ModalWork& WORK, double D, ModalCounts& COUNTS) {
+  const double h = GLOR.DTIMEU;
+  if (D > GLOR.DTPMAX) {
+    if (h > 1.0001 * GLOR.DTMIN) {
+      const double next = retry_step(0.95 * h * GLOR.DTPMAX / D, h);
+      GLOR.DTIMEU = next;
+      GLOR.TIMEN = GLOR.TIMEO + next;
+      GLOR.TIMEM = GLOR.TIMEO + 0.5 * next;
+      FRAME.require_positive_step(GLOR.TIMEN - GLOR.TIMEO);
+      std::copy(WORK.t_old.begin(), WORK.t_old.end(), gar_thermalnodetemps.data());
+      std::copy(WORK.eta_saved.begin(), WORK.eta_saved.end(), WORK.eta.begin());
+      return false;
+    }
+    ++COUNTS.dtpmax;
+  }
+  WORK.step_taken = h;
+  FRAME.accept_tail();
+  if (GLOR.RELXCC > GLOR.RELXCA) ++COUNTS.relxca;
+  if (GLOR.TIMEN >= GLOR.TIMEND) {
+    WORK.done = true;
+    return true;
+  }
+  GLOR.TIMEO = GLOR.TIMEN;
+  FRAME.place_step(clamp_step(GLOR.DTIMEI));
+  GLOR.TIMEM = 0.5 * (GLOR.TIMEO + GLOR.TIMEN);
+  return true;
+}
+
+void S8RHSV(ModalWork& WORK) {
+  call_variables1_block();
+  gather_theta(WORK);
+  for (std::size_t p = 0; p < WORK.node.size(); ++p) {
+    double cnew = 0.0, qnew = 0.0, dc = 0.0;
+    const auto index = static_cast<std::int32_t>(p + 1);
+    S8RCLC(WORK, WORK.node[p], WORK.row, cnew, qnew);
+    S8LCFM(WORK, index, cnew, WORK.row, dc);
+    WORK.load[p] = S8CFFN(WORK, index, qnew, dc, WORK.row);
+  }
+  S8PMLT(WORK);
+}
+
+void S8LCFM(const ModalWork& WORK, std::int32_t P, double CNEW, std::span<double> ROW, double& DC) {
+  const auto m = static_cast<std::size_t>(WORK.m);
+  const double* old_row = WORK.K.data() + at(P) * m;
+  DC = CNEW - WORK.cap[at(P)];
+  for (std::size_t j = 0; j < m; ++j) ROW[j] -= old_row[j];
+}
+
+double S8CFFN(const ModalWork& WORK, std::int32_t P, double QNEW, double DC, std::span<const double> DROW) {
+  const std::int32_t i = WORK.node[at(P)];
+  // The capacitance change times the rate over the step just taken.
+  double q = QNEW - DC * (gar_thermalnodetemps(i) - WORK.t_old[at(i)]) / WORK.step_taken;
+  double sum = 0.0;
+  for (std::size_t j = 0; j < DROW.size(); ++j) sum += DROW[j] * WORK.theta[j];
+  return q - sum;
+}
