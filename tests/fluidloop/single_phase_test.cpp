@@ -140,5 +140,104 @@ INSTANTIATE_TEST_SUITE_P(Cases, SinglePhaseEnd,
                                            EndCase{"FLTNTS negative time", &FLTNTS, -40.0, -10.0, 3}),
                          CaseName{});
 
+
+// Water enters from fluid node 10 (fixed state), is heated in node 20 by
+// wall node 1 through GL 1 20 and leaves through node 30 at fixed pressure.
+constexpr const char* kChannel =
+    "model CHANNEL dystor=5000\n"
+    "node 1 T=20 C=20 QI=100\n"
+    "fluidnode 10 status=R P=1.02e5 T=20 FLA=1e-4 FD=0.01 FL=0.1\n"
+    "fluidnode 20 P=1.01e5 T=20 FLA=1e-4 FD=0.01 FL=0.1\n"
+    "fluidnode 30 status=J P=1e5 T=20 FLA=1e-4 FD=0.01 FL=0.1\n"
+    "GL 1 20 10.0\n"
+    "link 10 20 0.01 GP=0.6\nlink 20 30 0.01 GP=0.6\n";
+
+struct ChannelCase {
+  const char* what;
+  Routine routine;
+  double dtimei;
+};
+
+class SinglePhaseChannel : public ::testing::TestWithParam<ChannelCase> {};
+
+// Steady state by hand: the flow takes the wall's heat, m cp (T2 - T1) = Q
+// with cp the mean of the two ends, and the wall sits Q / GL above node 20.
+TEST_P(SinglePhaseChannel, ReachesTheSteadyStateSolvedByHand) {
+  const ChannelCase& c = GetParam();
+  TempDir dir;
+  load_description(kChannel, dir);
+  FINITS(" ", 1);
+  fluid_run_constants();
+  GLOR.TIMEND = 400.0;
+  GLOR.OUTINT = 400.0;
+  GLOR.DTIMEI = c.dtimei;
+  GLOR.DTMAX = 5.0;
+  std::vector<Message> msgs;
+  ASSERT_EQ(run(c.routine, msgs), 0);
+  const double m1 = gar_massflowlinkflowrates(1), m2 = gar_massflowlinkflowrates(2);
+  ASSERT_GT(m1, 0.0);
+  ASSERT_FALSE(trace().timen.empty());
+  EXPECT_DOUBLE_EQ(trace().timen.back(), 400.0);
+  // The wall has warmed well above the inlet.
+  EXPECT_GT(gar_thermalnodetemps(1) - 20.0, 10.0);
+  EXPECT_NEAR(m2, m1, 1e-9 * m1);
+  const double t1 = gar_fluidnodetemps(1), t2 = gar_fluidnodetemps(2), p = gar_fluidnodepressures(2);
+  const double cp = (XCP(gar_fluidnodepressures(1), t1, 0.0, 2, 4) + XCP(p, t2, 0.0, 2, 4)) / 2.0;
+  EXPECT_DOUBLE_EQ(t1, 20.0);
+  EXPECT_NEAR(m1 * cp * (t2 - t1), 100.0, 1e-3);
+  EXPECT_NEAR(gar_thermalnodetemps(1) - t2, 100.0 / 10.0, 1e-4);
+  // The outlet takes the temperature of what flows into it.
+  EXPECT_NEAR(gar_fluidnodetemps(3), t2, 1e-4);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, SinglePhaseChannel,
+                         ::testing::Values(ChannelCase{"FLTNTF", &FLTNTF, 1.0}, ChannelCase{"FLTNTS", &FLTNTS, 1.0},
+                                           ChannelCase{"FLTMTS", &FLTMTS, 1.0}),
+                         CaseName{});
+
+// A closed water loop driven by a pump on link 1: node 20 takes 50 W as its
+// heat source, node 30 rejects heat to boundary node 1 at 0 degrees, node 10
+// holds the loop pressure.
+constexpr const char* kPumpedLoop =
+    "model PUMPED dystor=5000\n"
+    "node 1 T=0 status=B\n"
+    "fluidnode 10 status=J P=1e5 T=20 FLA=1e-4 FD=0.01 FL=0.1\n"
+    "fluidnode 20 P=1e5 T=20 FQ=50 FLA=1e-4 FD=0.01 FL=0.1\n"
+    "fluidnode 30 P=1e5 T=20 FLA=1e-4 FD=0.01 FL=0.1\n"
+    "GL 1 30 2.0\n"
+    "link 10 20 0.01 GP=0.6\nlink 20 30 0.01 GP=0.6\nlink 30 10 0.01 GP=0.6\n";
+
+class SinglePhasePumped : public ::testing::TestWithParam<ChannelCase> {};
+
+// At steady state the heat put in equals the heat rejected, and the flow is
+// the same in every link.
+TEST_P(SinglePhasePumped, ConservesEnergyAtSteadyState) {
+  const ChannelCase& c = GetParam();
+  TempDir dir;
+  load_description(kPumpedLoop, dir);
+  FINITS(" ", 1);
+  gar_massflowlinkpressuresources(1) = 2000.0;
+  fluid_run_constants();
+  // About 25 time constants of the loop's heat capacity over GL.
+  GLOR.TIMEND = 1500.0;
+  GLOR.OUTINT = 1500.0;
+  GLOR.DTIMEI = c.dtimei;
+  GLOR.DTMAX = 5.0;
+  std::vector<Message> msgs;
+  ASSERT_EQ(run(c.routine, msgs), 0);
+  const double m = gar_massflowlinkflowrates(1);
+  ASSERT_GT(m, 0.0);
+  for (std::int32_t l = 2; l <= 3; ++l) EXPECT_NEAR(gar_massflowlinkflowrates(l), m, 1e-9 * m) << l;
+  const double rejected = 2.0 * (gar_fluidnodetemps(3) - 0.0);
+  EXPECT_NEAR(rejected, 50.0, 50.0 * 1e-6);
+  // The heater node is the warmest, the radiator passes its heat on.
+  EXPECT_GT(gar_fluidnodetemps(2), gar_fluidnodetemps(1));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, SinglePhasePumped,
+                         ::testing::Values(ChannelCase{"FLTNTF", &FLTNTF, 1.0}, ChannelCase{"FLTNTS", &FLTNTS, 1.0},
+                                           ChannelCase{"FLTMTS", &FLTMTS, 1.0}),
+                         CaseName{});
+
 }  // namespace
 }  // namespace kalvir::test
