@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "runtime/control/control_constants.h"
@@ -237,6 +238,41 @@ TEST_P(SinglePhasePumped, ConservesEnergyAtSteadyState) {
 INSTANTIATE_TEST_SUITE_P(Cases, SinglePhasePumped,
                          ::testing::Values(ChannelCase{"FLTNTF", &FLTNTF, 1.0}, ChannelCase{"FLTNTS", &FLTNTS, 1.0},
                                            ChannelCase{"FLTMTS", &FLTMTS, 1.0}),
+                         CaseName{});
+
+class SinglePhaseRejection : public ::testing::TestWithParam<ChannelCase> {};
+
+// Steps rejected on DTPMAX are solved again from their start: the volume that
+// grows at a fixed rate ends at its start value plus rate x time, however many
+// steps were rejected, and no rejected step reaches the variables 2 block.
+TEST_P(SinglePhaseRejection, RejectedStepsLeaveNoTrace) {
+  const ChannelCase& c = GetParam();
+  TempDir dir;
+  std::string text = kChannel;
+  text.replace(text.find("fluidnode 20 "), 13, "fluidnode 20 VOL=1e-5 VDT=1e-8 ");
+  load_description(text, dir);
+  FINITS(" ", 1);
+  fluid_run_constants();
+  const double v0 = gar_fluidnodevolumes(2);
+  GLOR.TIMEND = 20.0;
+  GLOR.OUTINT = 20.0;
+  GLOR.DTIMEI = c.dtimei;
+  GLOR.DTMAX = 5.0;
+  GLOR.DTPMAX = 0.02;
+  gar_fluidnodetemps(2) = 60.0;
+  std::vector<Message> msgs;
+  ASSERT_EQ(run(c.routine, msgs), 0);
+  EXPECT_NEAR(gar_fluidnodevolumes(2), v0 + 1e-8 * 20.0, 1e-15);
+  double t = 0.0;
+  for (std::size_t k = 0; k < trace().timen.size(); ++k) {
+    EXPECT_NEAR(trace().timen[k] - trace().step[k], t, 1e-9) << k;
+    t = trace().timen[k];
+  }
+  EXPECT_DOUBLE_EQ(t, 20.0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, SinglePhaseRejection,
+                         ::testing::Values(ChannelCase{"FLTNTS", &FLTNTS, 2.0}, ChannelCase{"FLTMTS", &FLTMTS, 2.0}),
                          CaseName{});
 
 }  // namespace
