@@ -1,0 +1,84 @@
+// Humid air in the single-phase transients: a humid-air channel past a cold
+// wall condenses at the rate that the wall's vapour-pressure difference gives
+// by hand, and the vapour balance of the channel node closes on it.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "runtime/control/control_constants.h"
+#include "runtime/control/flags.h"
+#include "runtime/control/startup.h"
+#include "runtime/fluidloop/humid_air.h"
+#include "runtime/fluidloop/single_phase.h"
+#include "runtime/fluids/interface/fluid_names.h"
+#include "runtime/fluids/interface/properties.h"
+#include "tests/fluidloop/fluid_test_support.h"
+#include "tests/support/message_frames.h"
+#include "tests/support/network_fixture.h"
+
+namespace kalvir::test {
+namespace {
+
+// Humid air enters at node 10, passes node 20 beside wall node 1 held at 5
+// degrees, and leaves through node 30.
+constexpr const char* kHumidChannel =
+    "model HUMID dystor=5000\n"
+    "node 1 T=5 status=B\n"
+    "fluidnode 10 fluid=AIRW status=R P=1.0002e5 T=30 PHI=0 FLA=1e-4 FD=0.01 FL=0.1\n"
+    "fluidnode 20 fluid=AIRW P=1.0001e5 T=30 PHI=0 FLA=1e-4 FD=0.01 FL=0.1\n"
+    "fluidnode 30 fluid=AIRW status=J P=1e5 T=30 PHI=0 FLA=1e-4 FD=0.01 FL=0.1\n"
+    "GL 1 20 0.05\n"
+    "link 10 20 1e-4 GP=0.6\nlink 20 30 1e-4 GP=0.6\n";
+
+struct HumidCase {
+  const char* what;
+  void (*routine)();
+  double dtimei;
+};
+
+class HumidAir : public ::testing::TestWithParam<HumidCase> {};
+
+TEST_P(HumidAir, ChannelCondensesAtTheRateOfTheWallsVapourPressureDifference) {
+  const HumidCase& c = GetParam();
+  TempDir dir;
+  load_description(kHumidChannel, dir);
+  FINITS(" ", 1);
+  set_transient_constants();
+  hydraulic_constants();
+  GLOR.FRLXCA = 1.0e-9;
+  GLOR.RLCOUR = 1.0;
+  GLOI.NLOOPT = 0;
+  GLOI.FSTEPS = 1;
+  GLOR.TIMEND = 200.0;
+  GLOR.OUTINT = 200.0;
+  GLOR.DTIMEI = c.dtimei;
+  // The start-up states are dry; the run starts from 60 % relative humidity.
+  for (std::int32_t n = 1; n <= 3; ++n) gar_fluidnoderelhumidities(n) = 0.6;
+  std::vector<Message> msgs;
+  ASSERT_EQ(run_capturing([&c] { c.routine(); }, msgs), 0);
+
+  const std::int32_t node = FLAGS(flagw::NNODE) + 2;
+  const double p = gar_fluidnodepressures(2), t = gar_fluidnodetemps(2), x = gar_fluidnodespechumidities(2);
+  const double pv = p * x / (x + fluidloop::kMolarRatio);
+  ASSERT_GT(XTEMPS(pv, fluids::kWater, node), 5.0);
+  const double cp = XCP(p, t, x, fluids::kHumidAir, node);
+  const double by_hand = (pv - XPRESS(5.0, fluids::kWater, node)) * 0.05 / (p * cp);
+  ASSERT_GT(by_hand, 0.0);
+  // Vapour in minus vapour out of node 20 is what condensed.
+  const double xin = gar_fluidnodespechumidities(1);
+  const double in = xin / (xin + 1.0) * gar_massflowlinkflowrates(1);
+  const double out = x / (x + 1.0) * gar_massflowlinkflowrates(2);
+  EXPECT_NEAR(in - out, by_hand, 1e-4 * by_hand);
+  // The vapour quality of humid air carries its humidity ratio.
+  EXPECT_DOUBLE_EQ(gar_fluidnodevapourqualities(2), x);
+  EXPECT_LT(x, xin);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, HumidAir,
+                         ::testing::Values(HumidCase{"FLTNTS", &FLTNTS, 0.5}, HumidCase{"FLTMTS", &FLTMTS, 0.5},
+                                           HumidCase{"FLTNTF", &FLTNTF, 0.5}),
+                         CaseName{});
+
+}  // namespace
+}  // namespace kalvir::test
