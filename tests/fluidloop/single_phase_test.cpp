@@ -275,5 +275,59 @@ INSTANTIATE_TEST_SUITE_P(Cases, SinglePhaseRejection,
                          ::testing::Values(ChannelCase{"FLTNTS", &FLTNTS, 2.0}, ChannelCase{"FLTMTS", &FLTMTS, 2.0}),
                          CaseName{});
 
+class SinglePhaseDelayed : public ::testing::TestWithParam<ChannelCase> {};
+
+// Delayed inflow temperatures (TIMELA "YES") change the way there, not the
+// steady state: the channel still carries the wall's heat away.
+TEST_P(SinglePhaseDelayed, ReachesTheSameSteadyState) {
+  const ChannelCase& c = GetParam();
+  TempDir dir;
+  load_description(kChannel, dir);
+  FINITS(" ", 1);
+  fluid_run_constants();
+  assign_padded(GLOC.TIMELA.span(), "YES");
+  GLOR.TIMEND = 400.0;
+  GLOR.OUTINT = 400.0;
+  GLOR.DTIMEI = c.dtimei;
+  GLOR.DTMAX = 5.0;
+  const std::int32_t real = FLAGS(flagw::NEXTREAL);
+  std::vector<Message> msgs;
+  ASSERT_EQ(run(c.routine, msgs), 0);
+  EXPECT_EQ(FLAGS(flagw::NEXTREAL), real);
+  const double m = gar_massflowlinkflowrates(1), t1 = gar_fluidnodetemps(1), t2 = gar_fluidnodetemps(2);
+  const double cp = (XCP(gar_fluidnodepressures(1), t1, 0.0, 2, 4) + XCP(gar_fluidnodepressures(2), t2, 0.0, 2, 4)) / 2.0;
+  EXPECT_NEAR(m * cp * (t2 - t1), 100.0, 1e-3);
+  EXPECT_NEAR(gar_thermalnodetemps(1) - t2, 10.0, 1e-4);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, SinglePhaseDelayed,
+                         ::testing::Values(ChannelCase{"FLTNTF", &FLTNTF, 1.0}, ChannelCase{"FLTNTS", &FLTNTS, 1.0},
+                                           ChannelCase{"FLTMTS", &FLTMTS, 1.0}),
+                         CaseName{});
+
+class SinglePhaseArithmetic : public ::testing::TestWithParam<ChannelCase> {};
+
+// A node without capacitance that only radiates to a boundary at 0 deg C
+// settles where Q = STEFAN GR (T^4 - Tb^4), in kelvin.
+TEST_P(SinglePhaseArithmetic, RadiatingNodeTakesTheFourthRoot) {
+  const ChannelCase& c = GetParam();
+  TempDir dir;
+  load_description("model RAD dystor=600\nnode 1 T=20 C=0 QI=100\nnode 2 T=0 status=B\n"
+                   "node 3 T=50 C=10\nGR 1 2 2.0\nGL 2 3 1.0\n",
+                   dir);
+  fluid_run_constants();
+  GLOR.TIMEND = 10.0;
+  GLOR.DTIMEI = c.dtimei;
+  std::vector<Message> msgs;
+  ASSERT_EQ(run(c.routine, msgs), 0);
+  const double tb = 273.15, expected = std::pow(100.0 / (GLOR.STEFAN * 2.0) + std::pow(tb, 4), 0.25) - tb;
+  EXPECT_NEAR(gar_thermalnodetemps(1), expected, 1e-6);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, SinglePhaseArithmetic,
+                         ::testing::Values(ChannelCase{"FLTNTF", &FLTNTF, 1.0}, ChannelCase{"FLTNTS", &FLTNTS, 1.0},
+                                           ChannelCase{"FLTMTS", &FLTMTS, 1.0}),
+                         CaseName{});
+
 }  // namespace
 }  // namespace kalvir::test
