@@ -37,6 +37,17 @@ double clamp_to_limits(double h) { return std::max(std::min(h, GLOR.DTMAX), GLOR
 // in negative time ends as well.
 bool run_over(double step) { return GLOR.TIMEO + 0.1 * step >= GLOR.TIMEND; }
 
+// Slices of the step vectors.
+struct Carver {
+  std::span<double> area;
+  std::size_t at = 0;
+  std::span<double> take(std::int32_t n) {
+    const std::span<double> s = area.subspan(at, static_cast<std::size_t>(n));
+    at += static_cast<std::size_t>(n);
+    return s;
+  }
+};
+
 // The work arrays and the common parts of the three time loops.
 class Loop {
  public:
@@ -51,6 +62,12 @@ class Loop {
   void humid_after(bool explicit_form) const;
   // Acceptance of a step of FLTNTF or FLTNTS (FSTIME).
   Outcome fstime(double change, const Copies& c);
+  // The step vectors of the explicit or implicit method, carved from the
+  // step area, with the copies the acceptance works on.
+  StepVectors step_vectors(Copies& copies);
+  // A rejected step: step H from TIMEO again, from the start copies and the
+  // start volumes.
+  void reject(double h, const Copies& c);
   // Puts back the volumes that a rejected step changed.
   void undo_volumes();
   void restore(const Copies& c) const;
@@ -173,6 +190,38 @@ void Loop::humid_after(bool explicit_form) const {
     if (fluid_slot(n) == fluids::kHumidAir) gar_fluidnodevapourqualities(n) = gar_fluidnodespechumidities(n);
 }
 
+StepVectors Loop::step_vectors(Copies& copies) {
+  Carver carve{steps};
+  const bool implicit = method == Method::Implicit;
+  StepVectors v;
+  v.t0 = carve.take(nnode);
+  if (implicit) v.f0 = carve.take(nnode);
+  v.t = carve.take(nnode);
+  v.tf0 = carve.take(nf);
+  if (implicit) v.f0f = carve.take(nf);
+  v.tf = carve.take(nf);
+  v.t_end = v.t;
+  v.rho = rho;
+  v.cp = cp;
+  v.vdot = vdot;
+  v.condensation = frame.condensation_loads();
+  if (implicit) {
+    v.frozen_t = frozen.first(static_cast<std::size_t>(nnode));
+    v.frozen_f = frozen.subspan(static_cast<std::size_t>(nnode));
+  }
+  v.history = &ring;
+  copies = {v.t0, v.t, v.tf0, v.tf};
+  return v;
+}
+
+void Loop::reject(double h, const Copies& c) {
+  GLOR.DTIMEU = h;
+  GLOR.TIMEN = GLOR.TIMEO + h;
+  GLOR.TIMEM = GLOR.TIMEO + h / 2.0;
+  restore(c);
+  undo_volumes();
+}
+
 void Loop::undo_volumes() {
   if (volume_step != 0.0 && nf > 0) CVOLST(nf, -volume_step, vdot);
   volume_step = 0.0;
@@ -193,12 +242,7 @@ Outcome Loop::fstime(double change, const Copies& c) {
   const double step = GLOR.DTIMEU;
   const DtpmaxVerdict verdict = dtpmax_verdict(change, proposal);
   if (verdict == DtpmaxVerdict::Reject) {
-    const double h = clamp_to_limits(proposal);
-    GLOR.DTIMEU = h;
-    GLOR.TIMEN = GLOR.TIMEO + h;
-    GLOR.TIMEM = GLOR.TIMEO + h / 2.0;
-    restore(c);
-    undo_volumes();
+    reject(clamp_to_limits(proposal), c);
     return Outcome::Rejected;
   }
   volume_step = 0.0;
@@ -211,34 +255,12 @@ Outcome Loop::fstime(double change, const Copies& c) {
   return Outcome::Accepted;
 }
 
-// Slices of the step vectors.
-struct Carver {
-  std::span<double> area;
-  std::size_t at = 0;
-  std::span<double> take(std::int32_t n) {
-    const std::span<double> s = area.subspan(at, static_cast<std::size_t>(n));
-    at += static_cast<std::size_t>(n);
-    return s;
-  }
-};
-
 // --- FLTNTF -------------------------------------------------------------------
 
 void FLTFIT(FluidFrame& frame) {
   Loop loop(frame, Method::Explicit);
-  Carver carve{loop.steps};
-  StepVectors v;
-  v.t0 = carve.take(loop.nnode);
-  v.t = carve.take(loop.nnode);
-  v.tf0 = carve.take(loop.nf);
-  v.tf = carve.take(loop.nf);
-  v.t_end = v.t;
-  v.rho = loop.rho;
-  v.cp = loop.cp;
-  v.vdot = loop.vdot;
-  v.condensation = frame.condensation_loads();
-  v.history = &loop.ring;
-  const Copies copies{v.t0, v.t, v.tf0, v.tf};
+  Copies copies;
+  const StepVectors v = loop.step_vectors(copies);
   loop.humid_start();
   // Without links nothing has given the Courant limit a value.
   if (!loop.links) GLOR.DTCOUR = 1.0e38;
@@ -274,23 +296,8 @@ void FLTFIT(FluidFrame& frame) {
 
 void FLTSIT(FluidFrame& frame) {
   Loop loop(frame, Method::Implicit);
-  Carver carve{loop.steps};
-  StepVectors v;
-  v.t0 = carve.take(loop.nnode);
-  v.f0 = carve.take(loop.nnode);
-  v.t = carve.take(loop.nnode);
-  v.tf0 = carve.take(loop.nf);
-  v.f0f = carve.take(loop.nf);
-  v.tf = carve.take(loop.nf);
-  v.t_end = v.t;
-  v.rho = loop.rho;
-  v.cp = loop.cp;
-  v.vdot = loop.vdot;
-  v.condensation = frame.condensation_loads();
-  v.frozen_t = loop.frozen.first(static_cast<std::size_t>(loop.nnode));
-  v.frozen_f = loop.frozen.subspan(static_cast<std::size_t>(loop.nnode));
-  v.history = &loop.ring;
-  const Copies copies{v.t0, v.t, v.tf0, v.tf};
+  Copies copies;
+  const StepVectors v = loop.step_vectors(copies);
   loop.humid_start();
   for (;;) {
     GLOI.SUMTHL = 0;
@@ -345,12 +352,7 @@ SubStep FMTIME(Loop& loop, double change, const Copies& c) {
   const double step = GLOR.DTIMEU;
   const DtpmaxVerdict verdict = dtpmax_verdict(change, proposal);
   if (verdict == DtpmaxVerdict::Reject) {
-    const double h = std::min(std::max(proposal, GLOR.DTMIN), GLOR.DTMAX);
-    GLOR.DTIMEU = h;
-    GLOR.TIMEN = GLOR.TIMEO + h;
-    GLOR.TIMEM = GLOR.TIMEO + h / 2.0;
-    loop.restore(c);
-    loop.undo_volumes();
+    loop.reject(std::min(std::max(proposal, GLOR.DTMIN), GLOR.DTMAX), c);
     return r;
   }
   r.accepted = true;
