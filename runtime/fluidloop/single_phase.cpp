@@ -132,11 +132,11 @@ Loop::Loop(FluidFrame& f, Method m)
   } else {
     steps = frame.take_real(need);
   }
-  if (frame.humid_air()) {
-    const std::span<double> w = frame.take_real(2 * nf);
-    humid.w0 = w.first(static_cast<std::size_t>(nf));
-    humid.w = w.subspan(static_cast<std::size_t>(nf));
-  }
+  // The vapour fractions of the humid-air transport use the viscosities and
+  // the enthalpy states: the transport runs after the step, and the next
+  // step's hydraulics and enthalpies fill both afresh.
+  humid.w0 = visc;
+  humid.w = state;
   humid.rho = rho;
   humid.vdot = vdot;
   humid.rates = frame.condensation_rates();
