@@ -329,5 +329,36 @@ INSTANTIATE_TEST_SUITE_P(Cases, SinglePhaseArithmetic,
                                            ChannelCase{"FLTMTS", &FLTMTS, 1.0}),
                          CaseName{});
 
+struct RunawayCase {
+  const char* what;
+  Routine routine;
+  const char* routine_name;
+};
+
+class SinglePhaseRunaway : public ::testing::TestWithParam<RunawayCase> {};
+
+// A node without capacitance or conductors but with a heat load has no
+// balance: it jumps by 1.0E20 and the run ends naming the node.
+TEST_P(SinglePhaseRunaway, UnbalancedArithmeticNodeEndsTheRun) {
+  const RunawayCase& c = GetParam();
+  TempDir dir;
+  load_description("model LOOSE dystor=600\nnode 1 T=20 C=0 QI=5\nnode 2 T=0 status=B\nnode 3 T=20 C=10\n"
+                   "GL 2 3 1.0\n",
+                   dir);
+  fluid_run_constants();
+  std::vector<Message> msgs;
+  EXPECT_EQ(run(c.routine, msgs), 1);
+  ASSERT_FALSE(msgs.empty());
+  EXPECT_EQ(msgs.back().severity, "FATAL ERROR");
+  EXPECT_EQ(msgs.back().routine, c.routine_name);
+  EXPECT_EQ(msgs.back().text.rfind("Temperature > 1.0D10 detected", 0), 0u) << msgs.back().text;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, SinglePhaseRunaway,
+                         ::testing::Values(RunawayCase{"FLTNTF", &FLTNTF, "FSTARH"},
+                                           RunawayCase{"FLTNTS", &FLTNTS, "STSTAB"},
+                                           RunawayCase{"FLTMTS", &FLTMTS, "S4TCLC"}),
+                         CaseName{});
+
 }  // namespace
 }  // namespace kalvir::test
