@@ -30,7 +30,9 @@ inline constexpr std::string_view kDescription =
     "control LENGTH 60\n"
     "control WIDTH 132\n"
     "control MLEVEL 1\n"
-    "control MODEL 1\n";
+    "control MODEL 1\n"
+    "control STEPCT 0\n"
+    "control LOOPCT 0\n";
 inline constexpr std::array<std::int32_t, 41> kFlags{
     2, 2, 0, 0, 0, 0, 0, 0, 0, 0,      //  1-10
     2, 0, 49, 25, 16, 0, 92, 0, 0, 0,    // 11-20
