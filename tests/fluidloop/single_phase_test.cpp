@@ -14,6 +14,7 @@
 #include "runtime/control/model_blocks.h"
 #include "runtime/control/startup.h"
 #include "runtime/fluidloop/single_phase.h"
+#include "runtime/fluidloop/step_kernels.h"
 #include "runtime/fluids/interface/properties.h"
 #include "tests/fluidloop/fluid_test_support.h"
 #include "tests/support/message_frames.h"
@@ -359,6 +360,47 @@ INSTANTIATE_TEST_SUITE_P(Cases, SinglePhaseRunaway,
                                            RunawayCase{"FLTNTS", &FLTNTS, "STSTAB"},
                                            RunawayCase{"FLTMTS", &FLTMTS, "S4TCLC"}),
                          CaseName{});
+
+// With one sub-step per window, FLTMTS places its steps as FLTNTS does: a
+// remainder of 15 to the output is split into two windows of 7.5.
+TEST(SinglePhase, MixedStepsEndWhereTheImplicitStepsEnd) {
+  TempDir dir;
+  load_description(kOneNode, dir);
+  fluid_run_constants();
+  GLOR.DTIMEI = 10.0;
+  GLOR.OUTINT = 15.0;
+  GLOR.TIMEND = 30.0;
+  std::vector<Message> msgs;
+  ASSERT_EQ(run(&FLTMTS, msgs), 0);
+  EXPECT_EQ(trace().timen, (std::vector<double>{7.5, 15.0, 22.5, 30.0}));
+  EXPECT_EQ(block_log().out_timen, (std::vector<double>{0.0, 15.0, 30.0}));
+}
+
+// The delayed inflow temperature is interpolated between the two levels that
+// bracket the delayed time; a history too short or a delay reaching before
+// the start gives the newest value.
+TEST(SinglePhase, DelayedLevelsInterpolateInTheRing) {
+  TempDir dir;
+  load_description(kChannel, dir);
+  std::vector<double> table(4 * 100, 0.0);
+  fluidloop::HistoryRing ring{table, 100, 0.0, 1};
+  // Levels 1 to 4 at times 0, 10, 20, 30; node 2 holds 300, 310, 330, 360 K.
+  const double times[] = {0.0, 10.0, 20.0, 30.0}, values[] = {300.0, 310.0, 330.0, 360.0};
+  for (int k = 0; k < 4; ++k) {
+    ring.at(4, k + 1) = times[k];
+    ring.at(2, k + 1) = values[k];
+  }
+  ring.level = 4;
+  std::int32_t found = -1;
+  EXPECT_DOUBLE_EQ(SGTDEL(ring, 30.0, 2, 15.0, found), 320.0);
+  EXPECT_EQ(found, 0);
+  EXPECT_DOUBLE_EQ(SGTDEL(ring, 30.0, 2, 40.0, found), 360.0);
+  EXPECT_EQ(found, 0);
+  // Nothing stored before the delayed time: the history is too short.
+  for (int k = 5; k <= 100; ++k) ring.at(4, k) = 1.0e9;
+  EXPECT_DOUBLE_EQ(SGTDEL(ring, 30.0, 2, 30.0, found), 360.0);
+  EXPECT_EQ(found, 100);
+}
 
 }  // namespace
 }  // namespace kalvir::test
