@@ -140,14 +140,17 @@ void CNDNSE(const HumidVectors& V) {
   }
 }
 
-void SFMCON(std::int32_t MODE, std::span<const double> RATES) {
+void SFMCON(std::int32_t MODE, std::span<const double> RATES, std::span<double> SAVED) {
   const std::int32_t nf = FLAGS(flagw::NF);
   for (std::int32_t n = 1; n <= nf; ++n) {
     if (!humid_node(n)) continue;
-    const double lost = at(RATES, n) + gar_fluidnodewatervapoursinkrates(n);
+    double& source = gar_fluidnodemassflowsources(n);
     if (MODE != 3) gar_fluidnodevapourqualities(n) = gar_fluidnodespechumidities(n);
-    if (MODE == 2) gar_fluidnodemassflowsources(n) -= lost;
-    if (MODE == 3) gar_fluidnodemassflowsources(n) += lost;
+    if (MODE == 2) {
+      at(SAVED, n) = source;
+      source -= at(RATES, n) + gar_fluidnodewatervapoursinkrates(n);
+    }
+    if (MODE == 3) source = at(SAVED, n);
   }
 }
 

@@ -21,6 +21,7 @@ struct HumidVectors {
   std::span<const double> rho, vdot;  // fluid density and volume change rate (NF)
   std::span<double> rates;            // condensation rate per fluid node (NF), relaxed between calls
   std::span<double> loads;            // condensation heat per thermal node (NNODE)
+  std::span<double> saved_sources;    // mass sources while the hydraulics run (NF)
 };
 
 // Humidity ratio x at which a vapour fraction of 1 or more is held.
@@ -46,9 +47,11 @@ void WVMCON(std::int32_t FORM, const kalvir::fluidloop::HumidVectors& V);
 // DAMPM) and the heat they give each thermal node.
 void CNDNSE(const kalvir::fluidloop::HumidVectors& V);
 
-// AIRW nodes: MODE 1 vapour quality := humidity ratio; MODE 2 the same and
-// the condensed and sunk water taken from the mass source; MODE 3 given back.
-void SFMCON(std::int32_t MODE, std::span<const double> RATES);
+// AIRW nodes: MODE 1 vapour quality := humidity ratio; MODE 2 the same, the
+// mass sources kept in SAVED and the condensed and sunk water taken from
+// them; MODE 3 the mass sources put back from SAVED, so that what the model's
+// blocks change in between cannot make them drift.
+void SFMCON(std::int32_t MODE, std::span<const double> RATES, std::span<double> SAVED);
 
 // Transport after a forward-backward or implicit step, iterated until the sum
 // of the vapour fractions settles (at most NLOOPT passes).

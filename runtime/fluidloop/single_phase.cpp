@@ -137,6 +137,7 @@ Loop::Loop(FluidFrame& f, Method m)
   // step's hydraulics and enthalpies fill both afresh.
   humid.w0 = visc;
   humid.w = state;
+  if (frame.humid_air() && links) humid.saved_sources = frame.take_real(nf);
   humid.rho = rho;
   humid.vdot = vdot;
   humid.rates = frame.condensation_rates();
@@ -149,7 +150,7 @@ Loop::Loop(FluidFrame& f, Method m)
 void Loop::humid_start() const {
   if (!frame.humid_air()) return;
   HUMRSP(1);
-  SFMCON(1, humid.rates);
+  SFMCON(1, humid.rates, humid.saved_sources);
   if (nnode > 0) CNDNSE(humid);
 }
 
@@ -160,7 +161,7 @@ void Loop::fluid_state(bool assign_count) {
   const bool humid_links = links && frame.humid_air();
   if (humid_links) {
     HUMRSP(1);
-    SFMCON(2, humid.rates);
+    SFMCON(2, humid.rates, humid.saved_sources);
   }
   CVOLST(nf, GLOR.DTIMEU, vdot);
   volume_step = GLOR.DTIMEU;
@@ -169,7 +170,7 @@ void Loop::fluid_state(bool assign_count) {
     FLHYSL(hw, 1, converged, iterations, status);
     hydraulics_ran = true;
     GLOI.SUMFLL = assign_count ? iterations : GLOI.SUMFLL + iterations;
-    if (humid_links) SFMCON(3, humid.rates);
+    if (humid_links) SFMCON(3, humid.rates, humid.saved_sources);
   }
   // Density and specific heat of every fluid node, linked or not: the
   // kernels and the humid-air balance read them for all nodes.

@@ -80,5 +80,30 @@ INSTANTIATE_TEST_SUITE_P(Cases, HumidAir,
                                            HumidCase{"FLTNTF", &FLTNTF, 0.5}),
                          CaseName{});
 
+// The hydraulics see the condensed and sunk water leave node 20's mass
+// source, and the source is put back as it was, even when the variables 1
+// block changes the sink rate while the hydraulics run.
+TEST(HumidAirSources, MassSourceComesBackUnchanged) {
+  TempDir dir;
+  load_description(kHumidChannel, dir);
+  FINITS(" ", 1);
+  set_transient_constants();
+  hydraulic_constants();
+  GLOR.FRLXCA = 1.0e-9;
+  GLOI.NLOOPT = 0;
+  GLOR.TIMEND = 5.0;
+  GLOR.OUTINT = 5.0;
+  GLOR.DTIMEI = 0.5;
+  for (std::int32_t n = 1; n <= 3; ++n) gar_fluidnoderelhumidities(n) = 0.6;
+  gar_fluidnodemassflowsources(2) = 2.0e-6;
+  block_log().on_v1 = [] {
+    if (GLOC.SOLTYP.view().substr(0, 5) == "FLUID") gar_fluidnodewatervapoursinkrates(2) += 1.0e-8;
+  };
+  std::vector<Message> msgs;
+  ASSERT_EQ(run_capturing([] { FLTNTS(); }, msgs), 0);
+  EXPECT_GT(gar_fluidnodewatervapoursinkrates(2), 0.0);
+  EXPECT_EQ(gar_fluidnodemassflowsources(2), 2.0e-6);
+}
+
 }  // namespace
 }  // namespace kalvir::test
