@@ -105,5 +105,40 @@ TEST(HumidAirSources, MassSourceComesBackUnchanged) {
   EXPECT_EQ(gar_fluidnodemassflowsources(2), 2.0e-6);
 }
 
+// The condensed water gives its latent heat to the wall: at steady state the
+// wall, joined to a sink at 0 degrees, balances what the air gives it by
+// conduction and by condensation, while its own heat sources stay as loaded.
+TEST(HumidAirLatentHeat, WallBalancesConductionAndCondensation) {
+  TempDir dir;
+  std::string text(kHumidChannel);
+  text.replace(text.find("node 1 T=5 status=B"), 19, "node 1 T=5 C=5\nnode 2 T=0 status=B");
+  text += "GL 1 2 0.2\n";
+  load_description(text, dir);
+  FINITS(" ", 1);
+  set_transient_constants();
+  hydraulic_constants();
+  GLOR.FRLXCA = 1.0e-9;
+  GLOI.NLOOPT = 0;
+  GLOR.TIMEND = 400.0;
+  GLOR.OUTINT = 400.0;
+  GLOR.DTIMEI = 1.0;
+  for (std::int32_t n = 1; n <= 3; ++n) gar_fluidnoderelhumidities(n) = 0.6;
+  std::vector<Message> msgs;
+  ASSERT_EQ(run_capturing([] { FLTNTS(); }, msgs), 0);
+  EXPECT_EQ(gar_thermalnodeheatsourcesother(1), 0.0);
+
+  const std::int32_t node = FLAGS(flagw::NNODE) + 2;
+  const double p = gar_fluidnodepressures(2), t = gar_fluidnodetemps(2), x = gar_fluidnodespechumidities(2);
+  const double xin = gar_fluidnodespechumidities(1);
+  const double rate = xin / (xin + 1.0) * gar_massflowlinkflowrates(1) - x / (x + 1.0) * gar_massflowlinkflowrates(2);
+  ASSERT_GT(rate, 0.0);
+  const double pv = p * x / (x + fluidloop::kMolarRatio);
+  const double latent = XENTHS(pv, t, 1.0, fluids::kWater, node) - XENTHS(pv, t, 0.0, fluids::kWater, node);
+  const double tw = gar_thermalnodetemps(1);
+  const double in = 0.05 * (t - tw) + latent * rate, out = 0.2 * tw;
+  EXPECT_NEAR(in, out, 1e-4 * out);
+  EXPECT_GT(latent * rate, 0.05 * out);
+}
+
 }  // namespace
 }  // namespace kalvir::test
