@@ -197,6 +197,13 @@ std::span<double> FluidFrame::take_real(std::int32_t words) {
   return {gar_dynamiccorereal.data() + (first - 1), static_cast<std::size_t>(words)};
 }
 
+std::span<std::int32_t> FluidFrame::take_int(std::int32_t words) {
+  const std::int32_t first = mark_.take_int(words);
+  if (first < 1 || static_cast<std::int64_t>(first) - 1 + words > gar_dynamiccoreint.size())
+    internal_stop(text_of(row_.name, ": work area outside the integer dynamic core"));
+  return {gar_dynamiccoreint.data() + (first - 1), static_cast<std::size_t>(words)};
+}
+
 HydraulicWork FluidFrame::take_hydraulic_work(std::span<double> viscosity, std::span<double> density,
                                               std::span<double> volume_rate) {
   const std::int32_t nf = FLAGS(flagw::NF), nm = FLAGS(flagw::NM);

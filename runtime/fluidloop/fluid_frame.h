@@ -96,6 +96,8 @@ class FluidFrame {
   // The loop's work arrays: consecutive slices of the real core, given back
   // at the exit.
   std::span<double> take_real(std::int32_t words);
+  // The same from the integer core (the implicit method's frozen flags).
+  std::span<std::int32_t> take_int(std::int32_t words);
   // The hydraulic blocks of the loop (FHDYAR: matrix, new pressures, head
   // terms, link conductances, right-hand side) over the loop's node vectors,
   // with the frame's profile index table and link codes.

@@ -10,6 +10,7 @@
 #include "runtime/control/messages.h"
 #include "runtime/control/model_blocks.h"
 #include "runtime/control/run_end.h"
+#include "runtime/fluidloop/single_phase.h"
 #include "runtime/fluidloop/support.h"
 #include "runtime/fluids/interface/properties.h"
 #include "runtime/modeldata/node_groups.h"
@@ -33,9 +34,9 @@ constexpr std::array<CyclicRoutine, 10> kRoutines{{
     {"SLGEAR", "CYTH", &SLGEAR},
     {"SLGRDJ", "CYTH", &SLGRDJ},
     {"SLMODE", "CYTH", &SLMODE},
-    {"FLTNTS", "CYFL1P", nullptr},
-    {"FLTMTS", "CYFL1P", nullptr},
-    {"FLTNTF", "CYFL1P", nullptr},
+    {"FLTNTS", "CYFL1P", &FLTNTS},
+    {"FLTMTS", "CYFL1P", &FLTMTS},
+    {"FLTNTF", "CYFL1P", &FLTNTF},
     {"FGENFI", "CYFL2P", nullptr},
 }};
 

@@ -1,0 +1,144 @@
+// Humid air in the single-phase transients: a humid-air channel past a cold
+// wall condenses at the rate that the wall's vapour-pressure difference gives
+// by hand, and the vapour balance of the channel node closes on it.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "runtime/control/control_constants.h"
+#include "runtime/control/flags.h"
+#include "runtime/control/startup.h"
+#include "runtime/fluidloop/humid_air.h"
+#include "runtime/fluidloop/single_phase.h"
+#include "runtime/fluids/interface/fluid_names.h"
+#include "runtime/fluids/interface/properties.h"
+#include "tests/fluidloop/fluid_test_support.h"
+#include "tests/support/message_frames.h"
+#include "tests/support/network_fixture.h"
+
+namespace kalvir::test {
+namespace {
+
+// Humid air enters at node 10, passes node 20 beside wall node 1 held at 5
+// degrees, and leaves through node 30.
+constexpr const char* kHumidChannel =
+    "model HUMID dystor=5000\n"
+    "node 1 T=5 status=B\n"
+    "fluidnode 10 fluid=AIRW status=R P=1.0002e5 T=30 PHI=0 FLA=1e-4 FD=0.01 FL=0.1\n"
+    "fluidnode 20 fluid=AIRW P=1.0001e5 T=30 PHI=0 FLA=1e-4 FD=0.01 FL=0.1\n"
+    "fluidnode 30 fluid=AIRW status=J P=1e5 T=30 PHI=0 FLA=1e-4 FD=0.01 FL=0.1\n"
+    "GL 1 20 0.05\n"
+    "link 10 20 1e-4 GP=0.6\nlink 20 30 1e-4 GP=0.6\n";
+
+struct HumidCase {
+  const char* what;
+  void (*routine)();
+  double dtimei;
+};
+
+class HumidAir : public ::testing::TestWithParam<HumidCase> {};
+
+TEST_P(HumidAir, ChannelCondensesAtTheRateOfTheWallsVapourPressureDifference) {
+  const HumidCase& c = GetParam();
+  TempDir dir;
+  load_description(kHumidChannel, dir);
+  FINITS(" ", 1);
+  set_transient_constants();
+  hydraulic_constants();
+  GLOR.FRLXCA = 1.0e-9;
+  GLOR.RLCOUR = 1.0;
+  GLOI.NLOOPT = 0;
+  GLOI.FSTEPS = 1;
+  GLOR.TIMEND = 200.0;
+  GLOR.OUTINT = 200.0;
+  GLOR.DTIMEI = c.dtimei;
+  // The start-up states are dry; the run starts from 60 % relative humidity.
+  for (std::int32_t n = 1; n <= 3; ++n) gar_fluidnoderelhumidities(n) = 0.6;
+  std::vector<Message> msgs;
+  ASSERT_EQ(run_capturing([&c] { c.routine(); }, msgs), 0);
+
+  const std::int32_t node = FLAGS(flagw::NNODE) + 2;
+  const double p = gar_fluidnodepressures(2), t = gar_fluidnodetemps(2), x = gar_fluidnodespechumidities(2);
+  const double pv = p * x / (x + fluidloop::kMolarRatio);
+  ASSERT_GT(XTEMPS(pv, fluids::kWater, node), 5.0);
+  const double cp = XCP(p, t, x, fluids::kHumidAir, node);
+  const double by_hand = (pv - XPRESS(5.0, fluids::kWater, node)) * 0.05 / (p * cp);
+  ASSERT_GT(by_hand, 0.0);
+  // Vapour in minus vapour out of node 20 is what condensed.
+  const double xin = gar_fluidnodespechumidities(1);
+  const double in = xin / (xin + 1.0) * gar_massflowlinkflowrates(1);
+  const double out = x / (x + 1.0) * gar_massflowlinkflowrates(2);
+  EXPECT_NEAR(in - out, by_hand, 1e-4 * by_hand);
+  // The vapour quality of humid air carries its humidity ratio.
+  EXPECT_DOUBLE_EQ(gar_fluidnodevapourqualities(2), x);
+  EXPECT_LT(x, xin);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, HumidAir,
+                         ::testing::Values(HumidCase{"FLTNTS", &FLTNTS, 0.5}, HumidCase{"FLTMTS", &FLTMTS, 0.5},
+                                           HumidCase{"FLTNTF", &FLTNTF, 0.5}),
+                         CaseName{});
+
+// The hydraulics see the condensed and sunk water leave node 20's mass
+// source, and the source is put back as it was, even when the variables 1
+// block changes the sink rate while the hydraulics run.
+TEST(HumidAirSources, MassSourceComesBackUnchanged) {
+  TempDir dir;
+  load_description(kHumidChannel, dir);
+  FINITS(" ", 1);
+  set_transient_constants();
+  hydraulic_constants();
+  GLOR.FRLXCA = 1.0e-9;
+  GLOI.NLOOPT = 0;
+  GLOR.TIMEND = 5.0;
+  GLOR.OUTINT = 5.0;
+  GLOR.DTIMEI = 0.5;
+  for (std::int32_t n = 1; n <= 3; ++n) gar_fluidnoderelhumidities(n) = 0.6;
+  gar_fluidnodemassflowsources(2) = 2.0e-6;
+  block_log().on_v1 = [] {
+    if (GLOC.SOLTYP.view().substr(0, 5) == "FLUID") gar_fluidnodewatervapoursinkrates(2) += 1.0e-8;
+  };
+  std::vector<Message> msgs;
+  ASSERT_EQ(run_capturing([] { FLTNTS(); }, msgs), 0);
+  EXPECT_GT(gar_fluidnodewatervapoursinkrates(2), 0.0);
+  EXPECT_EQ(gar_fluidnodemassflowsources(2), 2.0e-6);
+}
+
+// The condensed water gives its latent heat to the wall: at steady state the
+// wall, joined to a sink at 0 degrees, balances what the air gives it by
+// conduction and by condensation, while its own heat sources stay as loaded.
+TEST(HumidAirLatentHeat, WallBalancesConductionAndCondensation) {
+  TempDir dir;
+  std::string text(kHumidChannel);
+  text.replace(text.find("node 1 T=5 status=B"), 19, "node 1 T=5 C=5\nnode 2 T=0 status=B");
+  text += "GL 1 2 0.2\n";
+  load_description(text, dir);
+  FINITS(" ", 1);
+  set_transient_constants();
+  hydraulic_constants();
+  GLOR.FRLXCA = 1.0e-9;
+  GLOI.NLOOPT = 0;
+  GLOR.TIMEND = 400.0;
+  GLOR.OUTINT = 400.0;
+  GLOR.DTIMEI = 1.0;
+  for (std::int32_t n = 1; n <= 3; ++n) gar_fluidnoderelhumidities(n) = 0.6;
+  std::vector<Message> msgs;
+  ASSERT_EQ(run_capturing([] { FLTNTS(); }, msgs), 0);
+  EXPECT_EQ(gar_thermalnodeheatsourcesother(1), 0.0);
+
+  const std::int32_t node = FLAGS(flagw::NNODE) + 2;
+  const double p = gar_fluidnodepressures(2), t = gar_fluidnodetemps(2), x = gar_fluidnodespechumidities(2);
+  const double xin = gar_fluidnodespechumidities(1);
+  const double rate = xin / (xin + 1.0) * gar_massflowlinkflowrates(1) - x / (x + 1.0) * gar_massflowlinkflowrates(2);
+  ASSERT_GT(rate, 0.0);
+  const double pv = p * x / (x + fluidloop::kMolarRatio);
+  const double latent = XENTHS(pv, t, 1.0, fluids::kWater, node) - XENTHS(pv, t, 0.0, fluids::kWater, node);
+  const double tw = gar_thermalnodetemps(1);
+  const double in = 0.05 * (t - tw) + latent * rate, out = 0.2 * tw;
+  EXPECT_NEAR(in, out, 1e-4 * out);
+  EXPECT_GT(latent * rate, 0.05 * out);
+}
+
+}  // namespace
+}  // namespace kalvir::test
