@@ -1,0 +1,110 @@
+// The two-phase fluid-loop transient FGENFI run whole on loaded models: an
+// open boiling ammonia channel against its energy balance and the vapour
+// quality by hand, the step sequence and output times, and the start-up
+// checks.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "runtime/control/control_constants.h"
+#include "runtime/control/flags.h"
+#include "runtime/control/status.h"
+#include "runtime/fluidloop/phase_separation.h"
+#include "runtime/fluidloop/two_phase.h"
+#include "runtime/fluids/interface/properties.h"
+#include "runtime/platform/fixed_string.h"
+#include "tests/fluidloop/fluid_test_support.h"
+#include "tests/support/message_frames.h"
+#include "tests/support/network_fixture.h"
+
+namespace kalvir::test {
+namespace {
+
+// Saturated liquid ammonia held at 8 bar flows through a heated node into a
+// node held at 7.98 bar.
+constexpr const char* kChannel =
+    "model CHANNEL dystor=2000\n"
+    "fluidnode 1 fluid=AMMONIA FST=P&VQ P=8.0e5 VQ=0 status=R FLA=1e-4 FD=0.01 FL=0.1\n"
+    "fluidnode 2 fluid=AMMONIA FST=P&VQ P=7.99e5 VQ=0 FLA=1e-4 FD=0.01 FL=0.1\n"
+    "fluidnode 3 fluid=AMMONIA FST=P&VQ P=7.98e5 VQ=0 status=J FLA=1e-4 FD=0.01 FL=0.1\n"
+    "link 1 2 0.01 GP=0.01\nlink 2 3 0.01 GP=0.01\n";
+
+void two_phase_constants() {
+  set_transient_constants();
+  GLOR.TABS = kTabs;
+  GLOR.PABS = kPabs;
+  GLOI.NLOOP = 60;
+  GLOR.FRLXCA = 1.0e-6;
+  GLOR.RELXMA = 1.0e-6;
+  GLOR.MINDP = 1.0e-3;
+  GLOR.MINFLO = 1.0e-9;
+  GLOR.GRAVZ = 0.0;
+  GLOR.RLCOUR = 1.0;
+  GLOI.NLOOPH = 0;
+  GLOI.NLOOPT = 0;
+  assign_padded(GLOC.QTRSOL.span(), "YES");
+  assign_padded(GLOC.SOLVER.span(), "");
+  register_logging_blocks();
+}
+
+void load_channel(const TempDir& dir, const char* text = kChannel) {
+  load_description(text, dir);
+  two_phase_constants();
+  for (std::int32_t l = 1; l <= FLAGS(flagw::NM); ++l) gar_massflowlinktypes(l) = fluidloop::kMomentumLink;
+  for (std::int32_t n = 1; n <= FLAGS(flagw::NF); ++n) gar_fluidnodecompliances(n) = 0.0;
+}
+
+TEST(TwoPhaseSolution, OpenBoilingChannelBalancesHeatAndQuality) {
+  TempDir dir;
+  load_channel(dir);
+  gar_fluidnodeheatsources(2) = 400.0;
+  GLOR.TIMEND = 60.0;
+  GLOR.DTIMEI = 0.5;
+  GLOR.DTMAX = 0.5;
+  GLOR.OUTINT = 30.0;
+  std::vector<Message> messages;
+  ASSERT_EQ(run_capturing([] { FGENFI(); }, messages), 0);
+  const double w = gar_massflowlinkflowrates(1);
+  ASSERT_GT(w, 0.0);
+  EXPECT_NEAR(gar_massflowlinkflowrates(2), w, 1e-6 * w);
+  const double h1 = gar_fluidnodespecenthalpies(1), h2 = gar_fluidnodespecenthalpies(2);
+  EXPECT_NEAR(h2, h1 + 400.0 / w, 1e-4 * (400.0 / w));
+  const std::int32_t slot = fluidloop::fluid_slot(2), node = fluidloop::internal_index(2);
+  const double p2 = gar_fluidnodepressures(2), tsat = XTEMPS(p2, slot, node);
+  const double hl = XENTHS(p2, tsat, 0.0, slot, node), hv = XENTHS(p2, tsat, 1.0, slot, node);
+  const double x = (h2 - hl) / (hv - hl);
+  ASSERT_GT(x, 0.0);
+  ASSERT_LT(x, 1.0);
+  EXPECT_NEAR(gar_fluidnodevapourqualities(2), x, 1e-6);
+  EXPECT_NEAR(gar_fluidnodetemps(2), tsat, 1e-9);
+  EXPECT_EQ(gar_fluidnodeflowregimes(2), "HEM ");
+  // The held nodes keep their pressures; the free one lies between them.
+  EXPECT_DOUBLE_EQ(gar_fluidnodepressures(1), 8.0e5);
+  EXPECT_DOUBLE_EQ(gar_fluidnodepressures(3), 7.98e5);
+  EXPECT_GT(p2, 7.98e5);
+  EXPECT_LT(p2, 8.0e5);
+  EXPECT_DOUBLE_EQ(GLOR.TIMEO, 60.0);
+  EXPECT_EQ(GLOC.SOLVER.view(), "      ");
+}
+
+TEST(TwoPhaseSolution, StepSequenceAndOutputs) {
+  TempDir dir;
+  load_channel(dir);
+  GLOR.TIMEND = 2.5;
+  GLOR.DTIMEI = 1.0;
+  GLOR.DTMAX = 1.0;
+  GLOR.OUTINT = undefined_real();
+  std::vector<Message> messages;
+  ASSERT_EQ(run_capturing([] { FGENFI(); }, messages), 0);
+  // 1.5 s left after the first step: two steps of 0.75 s.
+  EXPECT_EQ(block_log().v2_timen, (std::vector<double>{1.0, 1.75, 2.5}));
+  EXPECT_EQ(block_log().out_timen, (std::vector<double>{0.0, 2.5}));
+  ASSERT_FALSE(messages.empty());
+  EXPECT_EQ(messages[0].code, 6);
+  EXPECT_EQ(messages[0].routine, "FGENFI");
+}
+
+}  // namespace
+}  // namespace kalvir::test
