@@ -28,6 +28,7 @@
 // Solution routines.
 #include "runtime/thermal/crank_nicolson.h"
 #include "runtime/thermal/cyclic.h"
+#include "runtime/fluidloop/two_phase.h"
 
 // Results output, analysis-case data and heaters, parameter-case output.
 #include "runtime/casedata/acd_solution.h"

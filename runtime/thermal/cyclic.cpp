@@ -11,6 +11,7 @@
 #include "runtime/control/model_blocks.h"
 #include "runtime/control/run_end.h"
 #include "runtime/fluidloop/support.h"
+#include "runtime/fluidloop/two_phase.h"
 #include "runtime/fluids/interface/properties.h"
 #include "runtime/modeldata/node_groups.h"
 #include "runtime/platform/fixed_string.h"
@@ -32,7 +33,7 @@ constexpr std::array<CyclicRoutine, 10> kRoutines{{
     {"FLTNTS", "CYFL1P", nullptr},
     {"FLTMTS", "CYFL1P", nullptr},
     {"FLTNTF", "CYFL1P", nullptr},
-    {"FGENFI", "CYFL2P", nullptr},
+    {"FGENFI", "CYFL2P", &FGENFI},
 }};
 
 constexpr double kRateOff = 1.0e10;
