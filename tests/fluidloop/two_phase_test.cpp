@@ -11,11 +11,13 @@
 #include "runtime/control/control_constants.h"
 #include "runtime/control/flags.h"
 #include "runtime/control/model_blocks.h"
+#include "runtime/control/startup.h"
 #include "runtime/control/status.h"
 #include "runtime/fluidloop/phase_separation.h"
 #include "runtime/fluidloop/two_phase.h"
 #include "runtime/fluids/interface/properties.h"
 #include "runtime/platform/fixed_string.h"
+#include "runtime/thermal/cyclic.h"
 #include "tests/fluidloop/fluid_test_support.h"
 #include "tests/support/message_frames.h"
 #include "tests/support/network_fixture.h"
@@ -141,6 +143,47 @@ TEST(TwoPhaseSolution, ClosedRingKeepsItsMassAndBalancesItsHeat) {
   const double w = gar_massflowlinkflowrates(1);
   ASSERT_GT(w, 0.0);
   for (std::int32_t l = 2; l <= 4; ++l) EXPECT_NEAR(gar_massflowlinkflowrates(l), w, 1e-4 * w) << l;
+}
+
+// The ring under an evaporator load that swings with a period of 40 s,
+// through the cyclic analysis until its cycles repeat.
+// A liquid ammonia channel whose heated node follows a load with a period of
+// 40 s, through the cyclic analysis until its cycles repeat.
+TEST(TwoPhaseSolution, CyclicAnalysisOfAChannelUnderAPeriodicLoad) {
+  TempDir dir;
+  load_channel(dir,
+               "model LIQUID dystor=2000\n"
+               "fluidnode 1 fluid=AMMONIA FST=P&T P=8.0e5 T=0 status=R FLA=1e-4 FD=0.01 FL=0.1 VOL=1e-5\n"
+               "fluidnode 2 fluid=AMMONIA FST=P&T P=7.99e5 T=0 FLA=1e-4 FD=0.01 FL=0.1 VOL=1e-5\n"
+               "fluidnode 3 fluid=AMMONIA FST=P&T P=7.98e5 T=0 status=J FLA=1e-4 FD=0.01 FL=0.1 VOL=1e-5\n"
+               "link 1 2 0.004 GP=0.01\nlink 2 3 0.004 GP=0.01\n");
+  FINITS(" ", 1);
+  two_phase_constants();
+  GLOR.FRLXCA = 1.0e-4;
+  GLOR.RELXMA = 1.0e-4;
+  GLOR.TIMEND = 0.0;
+  GLOR.DTIMEI = 2.0;
+  GLOR.DTMAX = 2.0;
+  GLOR.OUTINT = 40.0;
+  static std::string solver_seen;
+  solver_seen.clear();
+  block_log().on_v1 = [] {
+    gar_fluidnodeheatsources(2) = 20.0 + 10.0 * std::sin(2.0 * 3.14159265358979 * GLOR.TIMEM / 40.0);
+    solver_seen = std::string(GLOC.SOLVER.view());
+  };
+  std::string out;
+  int status = -1;
+  {
+    Unit6Capture capture;
+    status = platform::run_program([] { SOLCYC("FGENFI", 0.05, 1.0e-3, 40.0, 60, " ", "NONE"); });
+    out = capture.finish();
+  }
+  EXPECT_EQ(status, 0) << out;
+  EXPECT_EQ(out.find("not available"), std::string::npos) << out;
+  EXPECT_EQ(out.find("Failed to converge"), std::string::npos) << out;
+  EXPECT_NE(out.find("SOLCYC cycle number: 2"), std::string::npos) << out;
+  EXPECT_EQ(solver_seen, "CYFL2P");
+  EXPECT_EQ(GLOC.SOLVER.view(), "      ");
 }
 
 TEST(TwoPhaseSolution, StepSequenceAndOutputs) {
