@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -202,6 +203,77 @@ TEST(TwoPhaseSolution, StepSequenceAndOutputs) {
   EXPECT_EQ(messages[0].code, 6);
   EXPECT_EQ(messages[0].routine, "FGENFI");
 }
+
+struct StartCase {
+  const char* what;
+  const char* model;
+  std::function<void()> damage;
+  std::int32_t code;
+  const char* severity;
+  int status;
+  const char* text;
+};
+
+class TwoPhaseStart : public ::testing::TestWithParam<StartCase> {};
+
+TEST_P(TwoPhaseStart, MessageAndOutcome) {
+  const StartCase& c = GetParam();
+  TempDir dir;
+  load_channel(dir, c.model);
+  c.damage();
+  const std::int32_t real = FLAGS(flagw::NEXTREAL), ints = FLAGS(flagw::NEXTINT);
+  const double timeo = GLOR.TIMEO;
+  std::vector<Message> msgs;
+  EXPECT_EQ(run_capturing([] { FGENFI(); }, msgs), c.status);
+  ASSERT_FALSE(msgs.empty());
+  const Message& m = msgs.front();
+  EXPECT_EQ(m.code, c.code);
+  EXPECT_EQ(m.severity, c.severity);
+  EXPECT_EQ(m.routine, "FGENFI");
+  EXPECT_EQ(m.text, c.text);
+  EXPECT_EQ(FLAGS(flagw::NEXTREAL), real);
+  EXPECT_EQ(FLAGS(flagw::NEXTINT), ints);
+  if (c.status == 0) {
+    // Nothing solved: no block called, no time advanced.
+    EXPECT_DOUBLE_EQ(GLOR.TIMEO, timeo);
+    EXPECT_TRUE(block_log().v1_timem.empty());
+    EXPECT_TRUE(block_log().out_timen.empty());
+  }
+}
+
+constexpr const char* kThermalOnly = "model DRY dystor=2000\nnode 1 T=20 C=10\nnode 2 T=0 status=B\nGL 1 2 1.0\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, TwoPhaseStart,
+    ::testing::Values(
+        StartCase{"nloop", kChannel, [] { GLOI.NLOOP = SKUNDF(); }, 1, "FATAL ERROR", 1,
+                  "FGENFI: Control constant nloop not specifiedSee User Manual description of Fgenfi for a list of "
+                  "required control constants"},
+        StartCase{"relxca with thermal nodes", kThermalOnly, [] { GLOR.RELXCA = undefined_real(); }, 2, "FATAL ERROR",
+                  1,
+                  "FGENFI: Control constant relxca not specifiedSee User Manual description of Fgenfi for a list of "
+                  "required control constants"},
+        StartCase{"frlxca", kChannel, [] { GLOR.FRLXCA = undefined_real(); }, 3, "FATAL ERROR", 1,
+                  "FGENFI: Control constant frlxca not specifiedSee User Manual description of Fgenfi for a list of "
+                  "required control constants"},
+        StartCase{"relxma", kChannel, [] { GLOR.RELXMA = undefined_real(); }, 4, "FATAL ERROR", 1,
+                  "FGENFI: Control constant relxma not specifiedSee User Manual description of Fgenfi for a list of "
+                  "required control constants"},
+        StartCase{"timend not after timeo", kChannel, [] { GLOR.TIMEND = GLOR.TIMEO; }, 5, "FAILURE", 0,
+                  "FGENFI: timend is not greater than TIMEOSee Engineering Manual for control constant definitions"},
+        StartCase{"integer work space", kChannel,
+                  [] { FLAGS(flagw::NEXTINT) = FLAGS(flagw::DYSTOR) - 7 * 3 - 2 + 1; }, 7, "FATAL ERROR", 1,
+                  "FGENFI: Insufficient work spaceAn extra         1 words needed, increase DYSTOR on $EXECUTION "
+                  "record, see User Manual description of $EXECUTION block"},
+        // 17 x 3 node words, one loop, a profile of 8 and 6 x 2 link words.
+        StartCase{"real work space", kChannel, [] { FLAGS(flagw::NEXTREAL) = FLAGS(flagw::DYSTOR); }, 8,
+                  "FATAL ERROR", 1,
+                  "FGENFI: Insufficient work spaceAn extra        72 words needed: increase DYSTOR on $EXECUTION "
+                  "record. See User Manual description of $EXECUTION block"},
+        StartCase{"thermal nodes without fluid nodes", kThermalOnly, [] {}, 9, "FAILURE", 0,
+                  "FGENFI: No fluid nodes in the modelUse a thermal solution routine for a model without fluid "
+                  "loops"}),
+    CaseName{});
 
 }  // namespace
 }  // namespace kalvir::test
