@@ -1,6 +1,7 @@
 #include "runtime/fluidloop/two_phase.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -68,48 +69,44 @@ std::span<double> model_span(gar::R64& a, std::int32_t n) {
   return {a.data(), static_cast<std::size_t>(std::max(n, 0))};
 }
 
-void save_state(TwoPhaseRun& r) {
+// One model array and its start-of-step copy; RESTORED says whether a
+// rejected step puts it back.
+struct Saved {
+  std::span<double> model, copy;
+  bool restored;
+};
+
+// The start-of-step state. The geometry goes back with the volumes: the
+// step's volume changes moved lengths and hydraulic diameters as well as
+// flow areas. The flow areas follow from them, and the saved mass sources
+// stay the start-of-step values that the equations read.
+std::array<Saved, 15> saved_state(const TwoPhaseRun& r) {
   const std::int32_t nf = FLAGS(flagw::NF), nm = FLAGS(flagw::NM), nnode = FLAGS(flagw::NNODE);
-  const auto save = [](std::span<double> to, gar::R64& from, std::int32_t n) {
-    std::copy_n(from.data(), std::max(n, 0), to.begin());
-  };
-  save(r.start.pressure, gar_fluidnodepressures, nf);
-  save(r.start.enthalpy, gar_fluidnodespecenthalpies, nf);
-  save(r.start.temperature, gar_fluidnodetemps, nf);
-  save(r.start.quality, gar_fluidnodevapourqualities, nf);
-  save(r.start.volume, gar_fluidnodevolumes, nf);
-  save(r.start.area, gar_fluidnodeflowareas, nf);
-  save(r.start.source, gar_fluidnodemassflowsources, nf);
-  save(r.start.length, gar_fluidnodelengths, nf);
-  save(r.start.diameter, gar_fluidnodehydraulicdiameters, nf);
-  save(r.start.flow, gar_massflowlinkflowrates, nm);
-  save(r.start.link_enthalpy, gar_massflowlinkenthalpies, nm);
-  save(r.start.thermal, gar_thermalnodetemps, nnode);
-  std::copy(r.props.rho.begin(), r.props.rho.end(), r.start.properties.rho.begin());
-  std::copy(r.props.drho_dp.begin(), r.props.drho_dp.end(), r.start.properties.drho_dp.begin());
-  std::copy(r.props.drho_dh.begin(), r.props.drho_dh.end(), r.start.properties.drho_dh.begin());
+  return {{{model_span(gar_fluidnodepressures, nf), r.start.pressure, true},
+           {model_span(gar_fluidnodespecenthalpies, nf), r.start.enthalpy, true},
+           {model_span(gar_fluidnodetemps, nf), r.start.temperature, true},
+           {model_span(gar_fluidnodevapourqualities, nf), r.start.quality, true},
+           {model_span(gar_fluidnodevolumes, nf), r.start.volume, true},
+           {model_span(gar_fluidnodelengths, nf), r.start.length, true},
+           {model_span(gar_fluidnodehydraulicdiameters, nf), r.start.diameter, true},
+           {model_span(gar_fluidnodeflowareas, nf), r.start.area, false},
+           {model_span(gar_fluidnodemassflowsources, nf), r.start.source, false},
+           {model_span(gar_massflowlinkflowrates, nm), r.start.flow, true},
+           {model_span(gar_massflowlinkenthalpies, nm), r.start.link_enthalpy, true},
+           {model_span(gar_thermalnodetemps, nnode), r.start.thermal, true},
+           {r.props.rho, r.start.properties.rho, true},
+           {r.props.drho_dp, r.start.properties.drho_dp, true},
+           {r.props.drho_dh, r.start.properties.drho_dh, true}}};
 }
 
-void restore_state(TwoPhaseRun& r) {
-  const std::int32_t nf = FLAGS(flagw::NF), nm = FLAGS(flagw::NM), nnode = FLAGS(flagw::NNODE);
-  const auto put = [](gar::R64& to, std::span<const double> from, std::int32_t n) {
-    std::copy_n(from.begin(), std::max(n, 0), to.data());
-  };
-  put(gar_fluidnodepressures, r.start.pressure, nf);
-  put(gar_fluidnodespecenthalpies, r.start.enthalpy, nf);
-  put(gar_fluidnodetemps, r.start.temperature, nf);
-  put(gar_fluidnodevapourqualities, r.start.quality, nf);
-  put(gar_fluidnodevolumes, r.start.volume, nf);
-  // The geometry goes back with the volumes: the step's volume changes moved
-  // lengths and hydraulic diameters as well as flow areas.
-  put(gar_fluidnodelengths, r.start.length, nf);
-  put(gar_fluidnodehydraulicdiameters, r.start.diameter, nf);
-  put(gar_massflowlinkflowrates, r.start.flow, nm);
-  put(gar_massflowlinkenthalpies, r.start.link_enthalpy, nm);
-  put(gar_thermalnodetemps, r.start.thermal, nnode);
-  std::copy(r.start.properties.rho.begin(), r.start.properties.rho.end(), r.props.rho.begin());
-  std::copy(r.start.properties.drho_dp.begin(), r.start.properties.drho_dp.end(), r.props.drho_dp.begin());
-  std::copy(r.start.properties.drho_dh.begin(), r.start.properties.drho_dh.end(), r.props.drho_dh.begin());
+void save_state(const TwoPhaseRun& r) {
+  for (const Saved& s : saved_state(r)) std::copy(s.model.begin(), s.model.end(), s.copy.begin());
+}
+
+void restore_state(const TwoPhaseRun& r) {
+  const std::int32_t nf = FLAGS(flagw::NF);
+  for (const Saved& s : saved_state(r))
+    if (s.restored) std::copy(s.copy.begin(), s.copy.begin() + static_cast<std::ptrdiff_t>(s.model.size()), s.model.begin());
   for (std::int32_t n = 1; n <= nf; ++n) {
     const char flag = gar_fluidnodevolumecontrolflags(n)[0];
     const double v = gar_fluidnodevolumes(n);

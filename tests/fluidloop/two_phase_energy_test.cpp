@@ -32,11 +32,7 @@ struct EnergyChannel {
   fluidloop::ProfileSystem system;
 
   EnergyChannel(const char* statuses, const std::string& links) : nf(static_cast<std::int32_t>(std::strlen(statuses))) {
-    std::string text = "model ENERGY\n";
-    for (std::int32_t n = 1; n <= nf; ++n)
-      text += "fluidnode " + std::to_string(n) + " fluid=AMMONIA FST=P&VQ P=8e5 VQ=0.0 FLA=0.01 FL=1 VOL=0.01 status=" +
-              std::string(1, statuses[n - 1]) + "\n";
-    load_description(text + links, dir);
+    load_description(ammonia_nodes("ENERGY", statuses) + links, dir);
     GLOR.GRAVZ = 9.81;
     const std::int32_t nm = FLAGS(flagw::NM);
     for (std::int32_t l = 1; l <= nm; ++l) gar_massflowlinktypes(l) = fluidloop::kMomentumLink;

@@ -29,11 +29,7 @@ struct PressureModel {
   fluidloop::ProfileSystem system;
 
   PressureModel(const char* statuses, const std::string& links) : nf(static_cast<std::int32_t>(std::strlen(statuses))) {
-    std::string text = "model PRESSURE\n";
-    for (std::int32_t n = 1; n <= nf; ++n)
-      text += "fluidnode " + std::to_string(n) + " fluid=AMMONIA FST=P&VQ P=8e5 VQ=0.0 FLA=0.01 FL=1 VOL=0.01 status=" +
-              std::string(1, statuses[n - 1]) + "\n";
-    load_description(text + links, dir);
+    load_description(ammonia_nodes("PRESSURE", statuses) + links, dir);
     nm = FLAGS(flagw::NM);
     for (std::int32_t l = 1; l <= nm; ++l) gar_massflowlinktypes(l) = fluidloop::kMomentumLink;
     for (std::int32_t n = 1; n <= nf; ++n) gar_fluidnodecompliances(n) = 0.0;
