@@ -30,9 +30,9 @@ namespace {
 // node held at 7.98 bar.
 constexpr const char* kChannel =
     "model CHANNEL dystor=2000\n"
-    "fluidnode 1 fluid=AMMONIA FST=P&VQ P=8.0e5 VQ=0 status=R FLA=1e-4 FD=0.01 FL=0.1\n"
-    "fluidnode 2 fluid=AMMONIA FST=P&VQ P=7.99e5 VQ=0 FLA=1e-4 FD=0.01 FL=0.1\n"
-    "fluidnode 3 fluid=AMMONIA FST=P&VQ P=7.98e5 VQ=0 status=J FLA=1e-4 FD=0.01 FL=0.1\n"
+    "fluidnode 1 fluid=AMMONIA FST=P&VQ P=8.0e5 VQ=0 status=R FLA=1e-4 FD=0.01 FL=0.1 VOL=1e-5\n"
+    "fluidnode 2 fluid=AMMONIA FST=P&VQ P=7.99e5 VQ=0 FLA=1e-4 FD=0.01 FL=0.1 VOL=1e-5\n"
+    "fluidnode 3 fluid=AMMONIA FST=P&VQ P=7.98e5 VQ=0 status=J FLA=1e-4 FD=0.01 FL=0.1 VOL=1e-5\n"
     "link 1 2 0.01 GP=0.01\nlink 2 3 0.01 GP=0.01\n";
 
 void two_phase_constants() {
@@ -202,6 +202,33 @@ TEST(TwoPhaseSolution, StepSequenceAndOutputs) {
   ASSERT_FALSE(messages.empty());
   EXPECT_EQ(messages[0].code, 6);
   EXPECT_EQ(messages[0].routine, "FGENFI");
+}
+
+// One iteration per step never settles a heated channel: each step is
+// halved down to DTMIN, accepted there with a warning, and the next step
+// grows by at most 1.5 times before it is rejected again.
+TEST(TwoPhaseSolution, UnconvergedStepsHalveToTheMinimumAndGoOn) {
+  TempDir dir;
+  load_channel(dir);
+  gar_fluidnodeheatsources(2) = 400.0;
+  GLOI.NLOOP = 1;
+  GLOR.FRLXCA = 1.0e-12;
+  GLOR.RELXMA = 1.0e-12;
+  GLOR.TIMEND = 1.0;
+  GLOR.DTIMEI = 1.0;
+  GLOR.DTMAX = 1.0;
+  GLOR.DTMIN = 0.25;
+  GLOR.OUTINT = 1.0;
+  std::vector<Message> messages;
+  ASSERT_EQ(run_capturing([] { FGENFI(); }, messages), 0) << (messages.empty() ? "" : messages.back().routine + " " + messages.back().text);
+  EXPECT_EQ(block_log().v2_timen, (std::vector<double>{0.25, 0.5, 0.75, 1.0}));
+  ASSERT_EQ(messages.size(), 4U);
+  for (const Message& m : messages) {
+    EXPECT_EQ(m.routine, "FFITST");
+    EXPECT_EQ(m.code, 1);
+    EXPECT_EQ(m.text, "Non-convergence in FGENFITimestep at minimum, solution cannot converge within NLOOP iterations");
+  }
+  EXPECT_DOUBLE_EQ(GLOR.TIMEO, 1.0);
 }
 
 struct StartCase {
