@@ -33,6 +33,7 @@
 #include "runtime/thermal/gear.h"
 #include "runtime/thermal/modal.h"
 #include "runtime/fluidloop/single_phase.h"
+#include "runtime/fluidloop/two_phase.h"
 
 // Results output, analysis-case data and heaters, parameter-case output.
 #include "runtime/casedata/acd_solution.h"

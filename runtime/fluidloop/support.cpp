@@ -17,19 +17,6 @@ using namespace kalvir::fluidloop;
 
 namespace {
 
-// Walks fluid node n's list (SFUNPK, mode 0: conductors to thermal nodes of
-// status X passed over) and calls f(kind, conductor or link, neighbour) for
-// each entry; f returns false to stop the walk.
-template <class F>
-void walk_fluid_list(std::int32_t n, F&& f) {
-  std::int32_t kind = 0, pos = 0, cond = 0, neighb = 0;
-  for (;;) {
-    SFUNPK(0, n, gar_thermalnodestatuses, gar_pcsfluid.span(), gar_pcsptrsfluid.span(), kind, pos, cond, neighb);
-    if (kind > 4) return;
-    if (!f(kind, cond, neighb)) return;
-  }
-}
-
 // The geometry that follows a volume change dv of node n (volume v after
 // the change): flag 'A' keeps the length, flag 'L' the flow area.
 void follow_volume(std::int32_t n, double v, double dv, std::string_view routine) {

@@ -18,6 +18,7 @@
 
 #include "runtime/control/flags.h"
 #include "runtime/control/global_arrays.h"
+#include "runtime/modeldata/fpcs.h"
 #include "runtime/fluidloop/profile_solver.h"
 #include "runtime/fluids/interface/fluid_names.h"
 
@@ -41,6 +42,20 @@ inline std::int32_t internal_index(std::int32_t n) { return FLAGS(flagw::NNODE) 
 inline bool fixed_pressure(std::int32_t n) {
   const char c = gar_fluidnodestatuses(n)[0];
   return c == 'J' || c == 'R';
+}
+
+// Walks fluid node n's list (SFUNPK, mode 0: conductors to thermal nodes of
+// status X passed over) and calls f(kind, conductor or link, neighbour) for
+// each entry: kind 1 mass-flow link, 2 linear, 3 radiative, 4 fluidic
+// conductor; f returns false to stop the walk.
+template <class F>
+void walk_fluid_list(std::int32_t n, F&& f) {
+  std::int32_t kind = 0, pos = 0, cond = 0, neighb = 0;
+  for (;;) {
+    SFUNPK(0, n, gar_thermalnodestatuses, gar_pcsfluid.span(), gar_pcsptrsfluid.span(), kind, pos, cond, neighb);
+    if (kind > 4) return;
+    if (!f(kind, cond, neighb)) return;
+  }
 }
 
 }  // namespace kalvir::fluidloop

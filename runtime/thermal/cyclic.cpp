@@ -12,6 +12,7 @@
 #include "runtime/control/run_end.h"
 #include "runtime/fluidloop/single_phase.h"
 #include "runtime/fluidloop/support.h"
+#include "runtime/fluidloop/two_phase.h"
 #include "runtime/fluids/interface/properties.h"
 #include "runtime/modeldata/node_groups.h"
 #include "runtime/platform/fixed_string.h"
@@ -37,7 +38,7 @@ constexpr std::array<CyclicRoutine, 10> kRoutines{{
     {"FLTNTS", "CYFL1P", &FLTNTS},
     {"FLTMTS", "CYFL1P", &FLTMTS},
     {"FLTNTF", "CYFL1P", &FLTNTF},
-    {"FGENFI", "CYFL2P", nullptr},
+    {"FGENFI", "CYFL2P", &FGENFI},
 }};
 
 constexpr double kRateOff = 1.0e10;
@@ -207,12 +208,6 @@ void SOLCYC(std::string_view ROUTINE, double TOLT, double TOLR, double PERIOD, s
     if (routine == nullptr)
       SETERX("SOLCYC: Solver name incorrect@ Only transient solver can be used for cycle analysis with SOLCYC", 4, 2,
              "SOLCYC");
-    if (routine->run == nullptr) {
-      std::string text = "SOLCYC: Solution routine ";
-      text += routine->name;
-      text += " is not available@It is not part of this build of the analyser";
-      SETERX(text, 4, 7, "SOLCYC");
-    }
     assign_padded(GLOC.SOLVER.span(), routine->tag);
     routine->run();
 

@@ -68,4 +68,14 @@ inline void hydraulic_constants() {
 }
 
 
+// Model text of saturated liquid ammonia nodes 1, 2, ... at 8 bar, one per
+// status letter of STATUSES, each 1 m long with a flow area of 0.01 m2.
+inline std::string ammonia_nodes(const char* model, const std::string& statuses) {
+  std::string text = std::string("model ") + model + "\n";
+  for (std::size_t n = 1; n <= statuses.size(); ++n)
+    text += "fluidnode " + std::to_string(n) + " fluid=AMMONIA FST=P&VQ P=8e5 VQ=0.0 FLA=0.01 FL=1 VOL=0.01 status=" +
+            statuses[n - 1] + "\n";
+  return text;
+}
+
 }  // namespace kalvir::test

@@ -1,0 +1,16 @@
+// The fluid energy equation of the two-phase solution (FCNGTK): one row per
+// fluid node for its new specific enthalpy, the node's energy balance over
+// the step in upwind, non-conservative form. Storage of the node's mass,
+// enthalpy carried in by inflowing links and sources, enthalpy drawn out by
+// a phase separator at another quality, heat from the thermal network, the
+// node's heat source, the pressure change, and the gravity and kinetic
+// energy of the link flows. On the way every outflowing link takes the
+// enthalpy and quality it carries.
+#pragma once
+
+#include "runtime/fluidloop/two_phase_state.h"
+
+// Assembles the rows into SYSTEM (whose matrix is zero on entry) for a step
+// DT with the iteration's properties PROPS and the start of the step START.
+void FCNGTK(double DT, const kalvir::fluidloop::NodeProperties& PROPS, const kalvir::fluidloop::StepStart& START,
+            const kalvir::fluidloop::ProfileSystem& SYSTEM);
