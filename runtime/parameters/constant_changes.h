@@ -4,8 +4,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string_view>
+
+#include "runtime/platform/fixed_string.h"
 
 namespace kalvir::parameters {
 
@@ -24,6 +27,20 @@ struct ControlConstant {
 // The 90 changeable control constants: the real ones but ENBNDM and INBNDM,
 // all integer and character ones, then NODES and NODESM.
 std::span<const ControlConstant> changeable_control_constants();
+
+// A user constant of a submodel: its kind (real, integer or character) and
+// where its value lies: the 1-based position in the real or integer value
+// store, or the stream position of its text in the packed character store.
+struct UserConstant {
+  ConstantKind kind;
+  std::int64_t position;
+};
+// The user constant NAME18 (18 characters) of submodel SUB: the real names
+// first, then the integer and the character ones; none for an unknown name.
+std::optional<UserConstant> find_user_constant(std::int32_t sub, std::string_view name18);
+// TEXT, LEN := the stored text at stream position START; 0, or non-zero when
+// it cannot be read.
+std::int32_t read_user_text(std::int64_t start, kalvir::Chars<256>& text, std::int32_t& len);
 
 }  // namespace kalvir::parameters
 
