@@ -174,4 +174,17 @@ TEST(ParameterOutput, ACsvFileThatCannotBeWrittenEndsTheRunWithStatus1) {
   EXPECT_NE(r.out.find("Error writing to csv file"), std::string::npos) << r.out;
 }
 
+TEST(ParameterOutput, TheReadmeExampleRuns) {
+  kalvir::test::TempDir dir;
+  const CaseRun r =
+      run_cases(dir.path(), kalvir::test::read_file(fs::path(KALVIR_SOURCE_DIR) / "tools/examples/ORVIK_TE.PAR"));
+  ASSERT_EQ(r.status, 0) << r.out;
+  const auto csv = lines_of(dir.path() / "ORVIK_TE_PAR.csv");
+  ASSERT_GT(csv.size(), 3u);
+  EXPECT_EQ(csv[2], "Parameter case number,Parameter case name,Time,TIMEN,SOLVER,T4,T101,T301,\"GL(4,101)\"");
+  EXPECT_EQ(csv.back().rfind("3,MORE RADIATION,", 0), 0u) << csv.back();
+  EXPECT_TRUE(fs::exists(dir.path() / "ORVIK_TE_PAR0002_WARM-INTERFACE.GFF"));
+  EXPECT_TRUE(fs::exists(dir.path() / "ORVIK_TE_PAR0003_MORE-RADIATION.TMD"));
+}
+
 }  // namespace
