@@ -20,6 +20,9 @@
 namespace kalvir::parameters {
 namespace {
 
+// Node entity codes 1 to 36 (and the user attributes) have values to write.
+constexpr std::int32_t kLastValueCode = 36;
+
 std::int32_t nnode() { return FLAGS(flagw::NNODE); }
 std::int32_t nfluid() { return FLAGS(flagw::NF); }
 
@@ -145,6 +148,17 @@ void PRHNOD(std::string_view ENTITY, std::string_view REF, std::int32_t ISUB, st
   std::int32_t thermal = 0, fluid = 0;
   ENTNTP(ENTITY, thermal, fluid, IERR);
   if (IERR != 0) return;
+  // A column that no row could fill (a status letter, a code without node
+  // values) is refused here, so that the header stops where the rows would.
+  std::int32_t code = 0, length = 0;
+  kalvir::Chars<18> matched;
+  ENTFND(kalvir::trim_right(ENTITY), matched.span(), code, length);
+  if (code == 0 || code > kp::kLastValueCode) {
+    IERR = 1;
+    kp::report("Invalid or unrecognised entity type@" + std::string(kalvir::trim_right(ENTITY)), 300, 3, 1,
+               "PRHNOD");
+    return;
+  }
   const std::string_view name = kalvir::trim_right(ENTITY);
   // Every label is written; the first failed write is the one returned.
   for (std::int32_t k = 0; k < n; ++k) {

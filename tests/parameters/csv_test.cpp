@@ -151,6 +151,8 @@ INSTANTIATE_TEST_SUITE_P(
         ListCase{"fluidic_conductor", "(GF(2,3))", ",\"GF(2,3)\"", ", 2.500000E+00"},
         ListCase{"link_flow_rate", "(M(101,102))", ",\"M(101,102)\"", ", 1.250000E-01"},
         ListCase{"not_a_conductor", "(T(3),T1)", "", "", 3, "PRHCND", 2, "PRCCND", 1},
+        ListCase{"status_column_refused_in_the_header", "(D:*-ONLY,T1)", "", "", 3, "PRHNOD", 1, "PRCNOD", 2},
+        ListCase{"missing_parallel_gv", "(GV(1,2,3),T1)", "", "", 3, "PRHCND", 2, "PRCCND", 3},
         ListCase{"unknown_constant", "(NOSUCH,T1)", "", "", 3, "PRHCST", 4, "PRCCCT", 1},
         ListCase{"failing_item_ends_row_only", "(T1,T99,T2)", ",T1", ", 2.940000E+02", 3, "PARHDC", 3, "PARNDS",
                  3}),
