@@ -90,6 +90,30 @@ void undefined_warning(std::string_view name, std::string_view routine) {
 
 std::span<const ControlConstant> changeable_control_constants() { return kTable; }
 
+const ControlConstant* control_constant(std::string_view name18) {
+  const std::string_view name = kalvir::trim_right(name18);
+  for (const ControlConstant& c : kTable)
+    if (c.name == name) return &c;
+  return nullptr;
+}
+
+std::int32_t* local_integer(const ControlConstant& c, std::int32_t isub) {
+  const std::int64_t word = (std::int64_t{isub} - 1) * FLAGS(11) + c.index;
+  if (isub < 1 || isub > FLAGS(flagw::NSUB) || c.index > FLAGS(11) || word < 1 || word > LOCI.size()) return nullptr;
+  return &LOCI(word);
+}
+
+bool constant_name(std::string_view item, std::int32_t isub, std::int32_t& sub, std::string& name18) {
+  const std::string_view text = kalvir::trim_right(item);
+  std::int32_t colon = 0;
+  SQNDEX(text, ":", colon);
+  sub = isub;
+  std::string_view name = text;
+  if (colon != 0 && leading_path(text, text.size(), isub, false, sub, name) != 0) return false;
+  name18 = kalvir::padded(name.substr(0, std::min(name.size(), kNameLength)), kNameLength);
+  return true;
+}
+
 std::optional<UserConstant> find_user_constant(std::int32_t sub, std::string_view name18) {
   if (sub < 1 || sub > FLAGS(flagw::NSUB)) return std::nullopt;
   const auto dir = [sub](int row, std::int32_t col) { return gar_modeldirectory(row, col); };
@@ -172,21 +196,18 @@ void PARCCZ(std::string_view KEYWORD, std::string_view /*NAME18*/, std::string_v
 void PARCCT(std::string_view KEYWORD, std::string_view NAME18, std::string_view VALUE, std::int32_t ISUB,
             std::int32_t& IERR) {
   IERR = 0;
-  const std::string_view name = kalvir::trim_right(NAME18);
-  for (const kp::ControlConstant& c : kp::changeable_control_constants()) {
-    if (c.name != name) continue;
-    switch (c.kind) {
-      case kp::ConstantKind::kReal: PARCCR(KEYWORD, NAME18, VALUE, GLOR(c.index), IERR); return;
-      case kp::ConstantKind::kInteger: PARCCI(KEYWORD, NAME18, VALUE, GLOI(c.index), IERR); return;
-      case kp::ConstantKind::kCharacter: PARCCZ(KEYWORD, NAME18, VALUE, GLOC.field(c.index), IERR); return;
-      case kp::ConstantKind::kLocalInteger: {
-        const std::int64_t word = (std::int64_t{ISUB} - 1) * FLAGS(11) + c.index;
-        if (ISUB < 1 || ISUB > FLAGS(flagw::NSUB) || c.index > FLAGS(11) || word < 1 || word > LOCI.size()) break;
-        PARCCI(KEYWORD, NAME18, VALUE, LOCI(word), IERR);
-        return;
-      }
+  if (const kp::ControlConstant* c = kp::control_constant(NAME18)) {
+    switch (c->kind) {
+      case kp::ConstantKind::kReal: PARCCR(KEYWORD, NAME18, VALUE, GLOR(c->index), IERR); return;
+      case kp::ConstantKind::kInteger: PARCCI(KEYWORD, NAME18, VALUE, GLOI(c->index), IERR); return;
+      case kp::ConstantKind::kCharacter: PARCCZ(KEYWORD, NAME18, VALUE, GLOC.field(c->index), IERR); return;
+      case kp::ConstantKind::kLocalInteger:
+        if (std::int32_t* word = kp::local_integer(*c, ISUB)) {
+          PARCCI(KEYWORD, NAME18, VALUE, *word, IERR);
+          return;
+        }
+        break;
     }
-    break;
   }
   IERR = 1;
   kp::report("Unrecognised entity reference@" + kalvir::padded(NAME18, kp::kNameLength), 300, 3, 1, "PARCCT");
@@ -195,17 +216,13 @@ void PARCCT(std::string_view KEYWORD, std::string_view NAME18, std::string_view 
 void PARCST(std::string_view KEYWORD, std::string_view NAME, std::string_view VALUE, std::int32_t ISUB,
             std::int32_t& IERR) {
   IERR = 0;
-  const std::string_view lhs = kalvir::trim_right(NAME);
-  std::int32_t colon = 0;
-  SQNDEX(lhs, ":", colon);
-  std::int32_t sub = ISUB;
-  std::string_view name = lhs;
-  if (colon != 0 && kp::leading_path(lhs, lhs.size(), ISUB, false, sub, name) != 0) {
+  std::int32_t sub = 0;
+  std::string name18;
+  if (!kp::constant_name(NAME, ISUB, sub, name18)) {
     IERR = 1;
-    kp::report("Unrecognised submodel name@" + std::string(lhs), 300, 3, 1, "PARCST");
+    kp::report("Unrecognised submodel name@" + std::string(kalvir::trim_right(NAME)), 300, 3, 1, "PARCST");
     return;
   }
-  const std::string name18 = kalvir::padded(name.substr(0, std::min(name.size(), kp::kNameLength)), kp::kNameLength);
   if (const auto c = kp::find_user_constant(sub, name18)) {
     switch (c->kind) {
       case kp::ConstantKind::kReal: PARCCR(KEYWORD, name18, VALUE, gar_userconstvaluesreal(c->position), IERR); return;

@@ -75,26 +75,6 @@ std::string node_label(std::string_view name, std::int32_t node) {
 
 std::string constant_path_error(std::string_view item) { return "Unrecognised submodel name@" + std::string(item); }
 
-// The submodel and name proper of a constant item; false when its path does
-// not resolve.
-bool constant_target(std::string_view item, std::int32_t isub, std::int32_t& sub, std::string& name18) {
-  const std::string_view text = kalvir::trim_right(item);
-  std::int32_t colon = 0;
-  SQNDEX(text, ":", colon);
-  sub = isub;
-  std::string_view name = text;
-  if (colon != 0 && leading_path(text, text.size(), isub, false, sub, name) != 0) return false;
-  name18 = kalvir::padded(name.substr(0, std::min<std::size_t>(name.size(), 18)), 18);
-  return true;
-}
-
-const ControlConstant* control_constant(std::string_view name18) {
-  const std::string_view name = kalvir::trim_right(name18);
-  for (const ControlConstant& c : changeable_control_constants())
-    if (c.name == name) return &c;
-  return nullptr;
-}
-
 }  // namespace
 }  // namespace kalvir::parameters
 
@@ -257,7 +237,7 @@ void PRHCST(std::string_view NAME, std::int32_t ISUB, std::int32_t UNIT, std::in
   IERR = 0;
   std::int32_t sub = 0;
   std::string name18;
-  if (!kp::constant_target(NAME, ISUB, sub, name18)) {
+  if (!kp::constant_name(NAME, ISUB, sub, name18)) {
     IERR = 1;
     kp::report(kp::constant_path_error(kalvir::trim_right(NAME)), 300, 3, 1, "PRHCST");
     return;
@@ -285,11 +265,9 @@ void PRCCCT(std::string_view NAME18, std::int32_t ISUB, std::int32_t UNIT, std::
       case kp::ConstantKind::kReal: return PRCCCR(GLOR(c->index), UNIT, IERR);
       case kp::ConstantKind::kInteger: return PRCCCI(GLOI(c->index), UNIT, IERR);
       case kp::ConstantKind::kCharacter: return PRCCCZ(std::as_const(GLOC).field(c->index), UNIT, IERR);
-      case kp::ConstantKind::kLocalInteger: {
-        const std::int64_t word = (std::int64_t{ISUB} - 1) * FLAGS(11) + c->index;
-        if (ISUB < 1 || ISUB > FLAGS(flagw::NSUB) || c->index > FLAGS(11) || word < 1 || word > LOCI.size()) break;
-        return PRCCCI(LOCI(word), UNIT, IERR);
-      }
+      case kp::ConstantKind::kLocalInteger:
+        if (const std::int32_t* word = kp::local_integer(*c, ISUB)) return PRCCCI(*word, UNIT, IERR);
+        break;
     }
   }
   IERR = 1;
@@ -300,7 +278,7 @@ void PRCCST(std::string_view NAME, std::int32_t ISUB, std::int32_t UNIT, std::in
   IERR = 0;
   std::int32_t sub = 0;
   std::string name18;
-  if (!kp::constant_target(NAME, ISUB, sub, name18)) {
+  if (!kp::constant_name(NAME, ISUB, sub, name18)) {
     IERR = 1;
     kp::report(kp::constant_path_error(kalvir::trim_right(NAME)), 300, 3, 1, "PRCCST");
     return;
