@@ -174,6 +174,16 @@ TEST(ParameterOutput, ACsvFileThatCannotBeWrittenEndsTheRunWithStatus1) {
   EXPECT_NE(r.out.find("Error writing to csv file"), std::string::npos) << r.out;
 }
 
+TEST(ParameterOutput, TheFailureTextOfACaseRunGoesToStandardOutput) {
+  kalvir::test::TempDir dir;
+  const CaseRun r = run_cases(dir.path(), "$PARAMETERS, OUTPUT=MULTIPLE\n!INITIAL = 'B'\nCHANGE T99999 = 1\n");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.out.find("*** PROGRAM FAILS IN READING PARAMETERS FILE ***"), std::string::npos) << r.out;
+  const std::string case1 = kalvir::test::read_file(dir.path() / "ORVIK_TE_PAR0001_B.out");
+  EXPECT_NE(case1.find("(PARNDS,   3)"), std::string::npos) << "the statement's message stays with its case";
+  EXPECT_EQ(case1.find("PROGRAM FAILS"), std::string::npos);
+}
+
 TEST(ParameterOutput, TheReadmeExampleRuns) {
   kalvir::test::TempDir dir;
   const CaseRun r =
