@@ -42,7 +42,7 @@
 #include "runtime/output/print/node_table.h"
 #include "runtime/output/print/page_layout.h"
 #include "runtime/output/tmd/tmd_requests.h"
-#include "runtime/parameters/parwrt_minimal.h"
+#include "runtime/parameters/case_files.h"
 
 // Fluid properties and fluid names.
 #include "runtime/fluids/interface/fluid_names.h"

@@ -15,7 +15,7 @@
 #include "runtime/parameters/case_file.h"
 #include "runtime/parameters/case_statements.h"
 #include "runtime/parameters/case_values.h"
-#include "runtime/parameters/parwrt_minimal.h"
+#include "runtime/parameters/case_files.h"
 #include "runtime/platform/fixed_string.h"
 #include "runtime/platform/units.h"
 
@@ -83,6 +83,18 @@ void print_banner(int unit, std::int32_t number, std::string_view type) {
   io::write_line(unit, "");
 }
 
+// Gives standard output back when the cases printed into their own files,
+// so that what the run prints after its cases is not left in the last one.
+class CasePrintScope {
+ public:
+  CasePrintScope() = default;
+  CasePrintScope(const CasePrintScope&) = delete;
+  CasePrintScope& operator=(const CasePrintScope&) = delete;
+  ~CasePrintScope() {
+    if (PARNUM(6) != 0) io::unit_close(io::kStdoutUnit);
+  }
+};
+
 }  // namespace
 
 void PARAMX(std::int32_t IPARAM, std::string_view MODELNAME, std::int32_t& STATUS, std::int32_t DUMPUNIT,
@@ -102,6 +114,7 @@ void PARAMX(std::int32_t IPARAM, std::string_view MODELNAME, std::int32_t& STATU
   std::int32_t endflag = 0;
   const std::int32_t print_unit = PRTINF(3);
   CaseFile file(PARUNIT);
+  const CasePrintScope print_scope;
 
   if (IPARAM == 1) {
     if (const int s = file.next(); s != 0) {

@@ -19,21 +19,9 @@ namespace {
 constexpr std::size_t kElementLength = 133;
 constexpr std::int32_t kMaxString = 256;
 
-std::int64_t linear_index(const ArrayDims& d, std::int32_t i, std::int32_t j, std::int32_t k) {
-  return i + std::int64_t{d[0]} * (j - 1) + std::int64_t{d[0]} * d[1] * (k - 1);
-}
+}  // namespace
 
-// Calls F(linear index) for each element in the ranges, first index fastest.
-template <class F>
-void each_in_ranges(const ArrayDims& d, const IndexRanges& r, F f) {
-  for (std::int32_t k = r[2][0]; k <= r[2][1]; ++k)
-    for (std::int32_t j = r[1][0]; j <= r[1][1]; ++j)
-      for (std::int32_t i = r[0][0]; i <= r[0][1]; ++i) f(linear_index(d, i, j, k));
-}
-
-// The length of the string at stream position POS (without its NUL), or -1
-// when it has no terminator within the store or is longer than 256.
-std::int32_t string_length(PackedRowsMut store, std::int32_t nrows, std::int64_t pos) {
+std::int32_t string_length(PackedRows store, std::int32_t nrows, std::int64_t pos) {
   const std::int64_t end = std::min<std::int64_t>(nrows, store.rows()) * store.width();
   for (std::int32_t n = 0; n <= kMaxString; ++n) {
     const std::int64_t p = pos + n;
@@ -42,6 +30,34 @@ std::int32_t string_length(PackedRowsMut store, std::int32_t nrows, std::int64_t
   }
   return -1;
 }
+
+std::int32_t find_array(std::string_view lhs, std::int32_t isub, std::int32_t& array, std::string_view& ref) {
+  array = 0;
+  std::int32_t sub = isub;
+  ref = lhs;
+  std::int32_t colon = 0;
+  SQNDEX(lhs, ":", colon);
+  if (colon != 0) {
+    const std::size_t paren = lhs.find('(');
+    if (leading_path(lhs, paren == std::string_view::npos ? lhs.size() : paren, isub, false, sub, ref) != 0) return 1;
+  }
+  const std::size_t paren = ref.find('(');
+  if (paren == std::string_view::npos) return 2;
+  const std::string_view name = ref.substr(0, std::min<std::size_t>(paren, 18));
+  if (sub >= 1 && sub <= FLAGS(flagw::NSUB)) {
+    const std::int32_t before = gar_modeldirectory(14, sub);
+    const std::int32_t count = gar_modeldirectory(14, sub + 1) - before;
+    if (count >= 1 && before >= 0 && std::int64_t{before} + count <= gar_arraynames.size()) {
+      const kalvir::CharRows names(gar_arraynames.data() + static_cast<std::size_t>(before) * 18, 18, count);
+      std::int32_t st = 0, found = 0, pos = 0;
+      SRFNDZ(names, count, name, st, found, pos);
+      if (st == 0 && found == 1 && paren <= 18) array = before + pos;
+    }
+  }
+  return array == 0 ? 3 : 0;
+}
+
+namespace {
 
 // Writes VALUE over the string at POS (cut or padded to its length); the
 // position after its terminator, or 0 when it cannot be read.
@@ -93,7 +109,7 @@ namespace kp = kalvir::parameters;
 void PARRAR(std::string_view KEYWORD, const kp::ArrayDims& DIMS, const kp::IndexRanges& RANGES, double VALUE,
             std::span<double> ELEMENTS) {
   const bool change = kp::is_change(KEYWORD);
-  kp::each_in_ranges(DIMS, RANGES, [&](std::int64_t l) {
+  kp::each_in_ranges(DIMS, RANGES, [&](std::int32_t, std::int32_t, std::int32_t, std::int64_t l) {
     if (l < 1 || l > static_cast<std::int64_t>(ELEMENTS.size())) return;
     double& x = ELEMENTS[static_cast<std::size_t>(l - 1)];
     x = change ? VALUE : x * VALUE;
@@ -102,7 +118,7 @@ void PARRAR(std::string_view KEYWORD, const kp::ArrayDims& DIMS, const kp::Index
 
 void PARIAR(const kp::ArrayDims& DIMS, const kp::IndexRanges& RANGES, std::int32_t VALUE,
             std::span<std::int32_t> ELEMENTS) {
-  kp::each_in_ranges(DIMS, RANGES, [&](std::int64_t l) {
+  kp::each_in_ranges(DIMS, RANGES, [&](std::int32_t, std::int32_t, std::int32_t, std::int64_t l) {
     if (l >= 1 && l <= static_cast<std::int64_t>(ELEMENTS.size())) ELEMENTS[static_cast<std::size_t>(l - 1)] = VALUE;
   });
 }
@@ -192,31 +208,15 @@ void PARARR(std::string_view KEYWORD, std::string_view LHS, std::string_view VAL
   IERR = 0;
   const std::string_view lhs = kalvir::trim_right(LHS);
   const bool change = kp::is_change(KEYWORD);
-  std::int32_t sub = ISUB;
-  std::string_view ref = lhs;
-  std::int32_t colon = 0;
-  SQNDEX(lhs, ":", colon);
-  if (colon != 0) {
-    const std::size_t paren = lhs.find('(');
-    if (kp::leading_path(lhs, paren == std::string_view::npos ? lhs.size() : paren, ISUB, false, sub, ref) != 0)
-      return kp::array_failure(1, "Unrecognised submodel name@" + std::string(lhs), IERR);
+  std::int32_t array = 0;
+  std::string_view ref;
+  switch (kp::find_array(lhs, ISUB, array, ref)) {
+    case 1: return kp::array_failure(1, "Unrecognised submodel name@" + std::string(lhs), IERR);
+    case 2: return kp::array_failure(2, "Invalid entity reference syntax@" + std::string(ref), IERR);
+    case 3: return kp::array_failure(3, "Unrecognised entity name@" + std::string(lhs), IERR);
+    default: break;
   }
   const std::size_t paren = ref.find('(');
-  if (paren == std::string_view::npos)
-    return kp::array_failure(2, "Invalid entity reference syntax@" + std::string(ref), IERR);
-  const std::string_view name = ref.substr(0, std::min<std::size_t>(paren, 18));
-  std::int32_t array = 0;
-  if (sub >= 1 && sub <= FLAGS(flagw::NSUB)) {
-    const std::int32_t before = gar_modeldirectory(14, sub);
-    const std::int32_t count = gar_modeldirectory(14, sub + 1) - before;
-    if (count >= 1 && before >= 0 && std::int64_t{before} + count <= gar_arraynames.size()) {
-      const kalvir::CharRows names(gar_arraynames.data() + static_cast<std::size_t>(before) * 18, 18, count);
-      std::int32_t st = 0, found = 0, pos = 0;
-      SRFNDZ(names, count, name, st, found, pos);
-      if (st == 0 && found == 1 && paren <= 18) array = before + pos;
-    }
-  }
-  if (array == 0) return kp::array_failure(3, "Unrecognised entity name@" + std::string(lhs), IERR);
 
   std::int32_t start = 0, kind = 0, ndim = 0, ranged = 0;
   kp::ArrayDims dims{};

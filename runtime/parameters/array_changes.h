@@ -14,6 +14,28 @@
 namespace kalvir::parameters {
 using ArrayDims = std::array<std::int32_t, 3>;                   // N1, N2, N3 (missing ones 1)
 using IndexRanges = std::array<std::array<std::int32_t, 2>, 3>;  // (low, high) per dimension
+
+inline std::int64_t linear_index(const ArrayDims& d, std::int32_t i, std::int32_t j, std::int32_t k) {
+  return i + std::int64_t{d[0]} * (j - 1) + std::int64_t{d[0]} * d[1] * (k - 1);
+}
+
+// Calls F(i, j, k, linear index) for each element in the ranges, first index
+// fastest.
+template <class F>
+void each_in_ranges(const ArrayDims& d, const IndexRanges& r, F f) {
+  for (std::int32_t k = r[2][0]; k <= r[2][1]; ++k)
+    for (std::int32_t j = r[1][0]; j <= r[1][1]; ++j)
+      for (std::int32_t i = r[0][0]; i <= r[0][1]; ++i) f(i, j, k, linear_index(d, i, j, k));
+}
+
+// The ARRAY named by LHS ([path:]NAME(indices)) among submodel ISUB's (or the
+// path's, relative to ISUB): ARRAY its number and REF the text after the
+// path. 0, or 1 unknown submodel, 2 no "(", 3 no such ARRAY.
+std::int32_t find_array(std::string_view lhs, std::int32_t isub, std::int32_t& array, std::string_view& ref);
+// The length of the string at stream position POS of a packed store
+// (without its NUL), or -1 when it has no terminator within the store's NROWS
+// rows or is longer than 256.
+std::int32_t string_length(kalvir::PackedRows store, std::int32_t nrows, std::int64_t pos);
 }  // namespace kalvir::parameters
 
 // The statement with left-hand side LHS ([path:]NAME(indices)) and value text

@@ -18,10 +18,12 @@
 
 namespace kalvir::parameters {
 
-void MatchList::add(std::int32_t c) {
-  // A conductor found from both of its ends, or through two walks, is changed once.
-  if (std::find(room_.begin(), room_.begin() + n_, c) != room_.begin() + n_) return;
-  if (n_ < static_cast<std::int32_t>(room_.size())) room_[static_cast<std::size_t>(n_++)] = c;
+void MatchList::add(const Taken& t) {
+  // A conductor found from both of its ends, or through two walks, is taken once.
+  if (std::find(room_.begin(), room_.begin() + n_, t.conductor) != room_.begin() + n_) return;
+  if (n_ >= static_cast<std::int32_t>(room_.size())) return;
+  room_[static_cast<std::size_t>(n_++)] = t.conductor;
+  if (hook_) hook_(t);
 }
 
 namespace {
@@ -46,22 +48,6 @@ std::size_t unquoted(std::string_view text, std::string_view what, std::size_t f
   return pos == 0 ? std::string_view::npos : from + static_cast<std::size_t>(pos - 1);
 }
 
-// A conductor kind: its model-directory row, the walks that find it and the
-// arrays that a statement changes.
-struct ConductorKind {
-  std::int32_t code;
-  std::int32_t row;
-  std::int32_t record_rows;  // PARGNP row pair, 0 no thermal walk
-  std::int32_t packed_kind;  // PARGFP kind, 0 no fluid walk
-  bool walks_second;         // GF walks the second list, the first is the other end
-  bool gv;
-  kalvir::gar::R64* values;
-  kalvir::gar::C1* letters;  // null: ON and OFF are refused with `letter_code`
-  std::int32_t letter_code;
-  std::int32_t capacity_per;  // match-list words per conductor
-  int count_flag;             // FLAGS word of the number of conductors
-};
-
 const std::array<ConductorKind, 6> kKinds{{
     {42, 4, 1, 2, false, false, &gar_linearconds, &gar_linearcondacts, 0, 2, flagw::NGL},
     {43, 6, 3, 3, false, false, &gar_radiativeconds, &gar_radiativecondacts, 0, 2, flagw::NGR},
@@ -77,6 +63,38 @@ void conductor_failure(std::int32_t code, std::string_view text, std::int32_t& i
 }
 
 }  // namespace
+
+const ConductorKind* conductor_kind(std::int32_t code) {
+  const auto kind = std::find_if(kKinds.begin(), kKinds.end(), [code](const ConductorKind& k) { return k.code == code; });
+  return kind == kKinds.end() ? nullptr : &*kind;
+}
+
+std::int64_t match_capacity(const ConductorKind& kind) {
+  return std::int64_t{kind.capacity_per} * FLAGS(kind.count_flag);
+}
+
+void collect_matches(const ConductorKind& kind, const ConductorReference& r, MatchList& matches, std::int32_t& st) {
+  st = 0;
+  const auto row = [&](std::int32_t col) { return gar_modeldirectory(kind.row, col); };
+  const std::int32_t cfirst = row(r.first_sub) + 1;
+  const std::int32_t clast = row(r.last_sub + 1);
+  if (kind.gv) {
+    // The GV pairs are sorted within each submodel only: search each one.
+    bool searched = false;
+    for (std::int32_t s = r.first_sub; s <= r.last_sub; ++s) {
+      if (row(s + 1) <= row(s)) continue;
+      PARGGV(r.first, r.second, r.sequence, row(s) + 1, row(s + 1), matches, st);
+      searched = true;
+    }
+    if (!searched) PARGGV(r.first, r.second, r.sequence, cfirst, clast, matches, st);
+    return;
+  }
+  const std::span<const std::int32_t> walked = kind.walks_second ? r.second : r.first;
+  const std::span<const std::int32_t> other = kind.walks_second ? r.first : r.second;
+  if (kind.record_rows != 0) PARGNP(walked, other, r.sequence, cfirst, clast, kind.record_rows, matches);
+  if (kind.packed_kind != 0) PARGFP(walked, other, r.sequence, cfirst, clast, kind.packed_kind, kind.row, matches);
+}
+
 }  // namespace kalvir::parameters
 
 namespace kp = kalvir::parameters;
@@ -167,7 +185,7 @@ void PARGNP(std::span<const std::int32_t> W, std::span<const std::int32_t> O, st
       // The same conductor is taken from its other end.
       if (!fluidic && y < x && kp::holds(W, y) && x_in_o) continue;
       ++parallel;
-      if (SEQ == 0 || SEQ == parallel) M.add(c);
+      if (SEQ == 0 || SEQ == parallel) M.add({c, x, y, parallel});
     }
   }
 }
@@ -202,7 +220,7 @@ void PARGFP(std::span<const std::int32_t> W, std::span<const std::int32_t> O, st
       SUBMDE(c, ROW, s);
       parallel = s == previous_sub ? parallel + 1 : 1;
       previous_sub = s;
-      if (SEQ == 0 || SEQ == parallel) M.add(c);
+      if (SEQ == 0 || SEQ == parallel) M.add({c, x, y, parallel});
     }
   }
 }
@@ -233,10 +251,10 @@ void PARGGV(std::span<const std::int32_t> V1, std::span<const std::int32_t> V2, 
       const std::int32_t i = CFIRST + pos - 1;
       if (SEQ > 0) {
         const std::int32_t t = i + SEQ - 1;
-        if (t <= CLAST && pair_is(t, a, b)) M.add(t);
+        if (t <= CLAST && pair_is(t, a, b)) M.add({t, a, b, SEQ});
         continue;
       }
-      for (std::int32_t t = i; t <= CLAST && pair_is(t, a, b); ++t) M.add(t);
+      for (std::int32_t t = i; t <= CLAST && pair_is(t, a, b); ++t) M.add({t, a, b, t - i + 1});
     }
 }
 
@@ -244,16 +262,15 @@ void PARCND(std::string_view KEYWORD, std::int32_t CODE, std::string_view REF, s
             std::int32_t ISUB, std::int32_t& IERR) {
   IERR = 0;
   DynamicCoreMark mark;
-  const auto kind = std::find_if(kp::kKinds.begin(), kp::kKinds.end(),
-                                 [CODE](const kp::ConductorKind& k) { return k.code == CODE; });
-  if (kind == kp::kKinds.end()) return kp::conductor_failure(1, "Invalid entity type - not a conductor", IERR);
+  const kp::ConductorKind* kind = kp::conductor_kind(CODE);
+  if (kind == nullptr) return kp::conductor_failure(1, "Invalid entity type - not a conductor", IERR);
 
   kp::ConductorReference r;
   PARCNP(REF, ISUB, mark, r, IERR);
   if (IERR != 0) return;
 
   // One word left free, then the match list.
-  const std::int64_t capacity = std::int64_t{kind->capacity_per} * FLAGS(kind->count_flag);
+  const std::int64_t capacity = kp::match_capacity(*kind);
   const std::span<std::int32_t> core = kp::take_core(mark, 1 + capacity);
   if (core.empty()) return kp::conductor_failure(8, "Insufficient dynamic core@Increase DYSTOR", IERR);
   kp::MatchList matches(core.subspan(1));
@@ -266,25 +283,8 @@ void PARCND(std::string_view KEYWORD, std::int32_t CODE, std::string_view REF, s
     if (IERR != 0) return;
   }
 
-  const auto row = [&](std::int32_t col) { return gar_modeldirectory(kind->row, col); };
-  const std::int32_t cfirst = row(r.first_sub) + 1;
-  const std::int32_t clast = row(r.last_sub + 1);
-  if (kind->gv) {
-    // The GV pairs are sorted within each submodel only: search each one.
-    bool searched = false;
-    std::int32_t st = 0;
-    for (std::int32_t s = r.first_sub; s <= r.last_sub; ++s) {
-      if (row(s + 1) <= row(s)) continue;
-      PARGGV(r.first, r.second, r.sequence, row(s) + 1, row(s + 1), matches, st);
-      searched = true;
-    }
-    if (!searched) PARGGV(r.first, r.second, r.sequence, cfirst, clast, matches, st);
-  } else {
-    const std::span<const std::int32_t> walked = kind->walks_second ? r.second : r.first;
-    const std::span<const std::int32_t> other = kind->walks_second ? r.first : r.second;
-    if (kind->record_rows != 0) PARGNP(walked, other, r.sequence, cfirst, clast, kind->record_rows, matches);
-    if (kind->packed_kind != 0) PARGFP(walked, other, r.sequence, cfirst, clast, kind->packed_kind, kind->row, matches);
-  }
+  std::int32_t st = 0;
+  kp::collect_matches(*kind, r, matches, st);
 
   if (switching && kind->letters == nullptr)
     return kp::conductor_failure(kind->letter_code,

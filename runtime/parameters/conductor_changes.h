@@ -9,6 +9,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <utility>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -25,18 +27,51 @@ struct ConductorReference {
   std::int32_t first_sub = 0, last_sub = 0;
 };
 
-// Conductor numbers in the order found, each at most once.
+// A conductor as a walk takes it: the node it was reached from, the node at
+// its other end and its count among the parallel conductors between them.
+struct Taken {
+  std::int32_t conductor, walked, other, parallel;
+};
+
+// Conductor numbers in the order found, each at most once. HOOK, when given,
+// sees each conductor as it is taken (the CSV header labels them).
 class MatchList {
  public:
-  explicit MatchList(std::span<std::int32_t> room) : room_(room) {}
-  void add(std::int32_t c);
+  using Hook = std::function<void(const Taken&)>;
+  explicit MatchList(std::span<std::int32_t> room, Hook hook = {}) : room_(room), hook_(std::move(hook)) {}
+  void add(const Taken& t);
   std::span<const std::int32_t> items() const { return room_.first(static_cast<std::size_t>(n_)); }
   std::int32_t size() const { return n_; }
 
  private:
   std::span<std::int32_t> room_;
+  Hook hook_;
   std::int32_t n_ = 0;
 };
+
+// A conductor kind: its model-directory row, the walks that find it and the
+// arrays that a statement changes.
+struct ConductorKind {
+  std::int32_t code;
+  std::int32_t row;
+  std::int32_t record_rows;  // PARGNP row pair, 0 no thermal walk
+  std::int32_t packed_kind;  // PARGFP kind, 0 no fluid walk
+  bool walks_second;         // GF walks the second list, the first is the other end
+  bool gv;
+  kalvir::gar::R64* values;
+  kalvir::gar::C1* letters;  // null: ON and OFF are refused with `letter_code`
+  std::int32_t letter_code;
+  std::int32_t capacity_per;  // match-list words per conductor
+  int count_flag;             // FLAGS word of the number of conductors
+};
+// The kind of entity CODE (42 GL to 47 GP), or null.
+const ConductorKind* conductor_kind(std::int32_t code);
+// The words a match list of KIND may need.
+std::int64_t match_capacity(const ConductorKind& kind);
+// Runs the walks of KIND over the reference R into M; ST the status of the
+// last GV search (1 failed, reported).
+struct ConductorReference;
+void collect_matches(const ConductorKind& kind, const ConductorReference& r, MatchList& m, std::int32_t& st);
 
 }  // namespace kalvir::parameters
 

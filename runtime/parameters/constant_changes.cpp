@@ -90,6 +90,56 @@ void undefined_warning(std::string_view name, std::string_view routine) {
 
 std::span<const ControlConstant> changeable_control_constants() { return kTable; }
 
+const ControlConstant* control_constant(std::string_view name18) {
+  const std::string_view name = kalvir::trim_right(name18);
+  for (const ControlConstant& c : kTable)
+    if (c.name == name) return &c;
+  return nullptr;
+}
+
+std::int32_t* local_integer(const ControlConstant& c, std::int32_t isub) {
+  const std::int64_t word = (std::int64_t{isub} - 1) * FLAGS(11) + c.index;
+  if (isub < 1 || isub > FLAGS(flagw::NSUB) || c.index > FLAGS(11) || word < 1 || word > LOCI.size()) return nullptr;
+  return &LOCI(word);
+}
+
+bool constant_name(std::string_view item, std::int32_t isub, std::int32_t& sub, std::string& name18) {
+  const std::string_view text = kalvir::trim_right(item);
+  std::int32_t colon = 0;
+  SQNDEX(text, ":", colon);
+  sub = isub;
+  std::string_view name = text;
+  if (colon != 0 && leading_path(text, text.size(), isub, false, sub, name) != 0) return false;
+  name18 = kalvir::padded(name.substr(0, std::min(name.size(), kNameLength)), kNameLength);
+  return true;
+}
+
+std::optional<UserConstant> find_user_constant(std::int32_t sub, std::string_view name18) {
+  if (sub < 1 || sub > FLAGS(flagw::NSUB)) return std::nullopt;
+  const auto dir = [sub](int row, std::int32_t col) { return gar_modeldirectory(row, col); };
+  if (const std::int32_t j = find_user_constant(dir(11, sub), dir(8, sub + 1) - dir(8, sub), name18); j > 0)
+    return UserConstant{ConstantKind::kReal, dir(8, sub) + j};
+  if (const std::int32_t j = find_user_constant(dir(12, sub), dir(9, sub + 1) - dir(9, sub), name18); j > 0)
+    return UserConstant{ConstantKind::kInteger, dir(9, sub) + j};
+  if (const std::int32_t j = find_user_constant(dir(13, sub), dir(11, sub + 1) - dir(13, sub), name18); j > 0)
+    return UserConstant{ConstantKind::kCharacter, std::int64_t{133} * dir(15, sub) + gar_userconstpointerschar(dir(10, sub) + j)};
+  return std::nullopt;
+}
+
+std::int32_t read_user_text(std::int64_t start, kalvir::Chars<256>& text, std::int32_t& len) {
+  const kalvir::PackedRowsMut store(gar_userconstvalueschar);
+  const auto rows = static_cast<std::int32_t>(gar_userconstvalueschar.size());
+  const std::int64_t end = std::int64_t{133} * rows;
+  len = 0;
+  text = "";
+  if (start < 1 || start > end) return -1;
+  // An empty value is its terminator alone.
+  if (gar_userconstvalueschar.stream()[static_cast<std::size_t>(start - 1)] == '\0') return 0;
+  std::int32_t status = -1;
+  DBFZPK(store, rows, static_cast<std::int32_t>(end), static_cast<std::int32_t>(start), len, text.span(), status);
+  return status;
+}
+
 }  // namespace kalvir::parameters
 
 namespace kp = kalvir::parameters;
@@ -146,21 +196,18 @@ void PARCCZ(std::string_view KEYWORD, std::string_view /*NAME18*/, std::string_v
 void PARCCT(std::string_view KEYWORD, std::string_view NAME18, std::string_view VALUE, std::int32_t ISUB,
             std::int32_t& IERR) {
   IERR = 0;
-  const std::string_view name = kalvir::trim_right(NAME18);
-  for (const kp::ControlConstant& c : kp::changeable_control_constants()) {
-    if (c.name != name) continue;
-    switch (c.kind) {
-      case kp::ConstantKind::kReal: PARCCR(KEYWORD, NAME18, VALUE, GLOR(c.index), IERR); return;
-      case kp::ConstantKind::kInteger: PARCCI(KEYWORD, NAME18, VALUE, GLOI(c.index), IERR); return;
-      case kp::ConstantKind::kCharacter: PARCCZ(KEYWORD, NAME18, VALUE, GLOC.field(c.index), IERR); return;
-      case kp::ConstantKind::kLocalInteger: {
-        const std::int64_t word = (std::int64_t{ISUB} - 1) * FLAGS(11) + c.index;
-        if (ISUB < 1 || ISUB > FLAGS(flagw::NSUB) || c.index > FLAGS(11) || word < 1 || word > LOCI.size()) break;
-        PARCCI(KEYWORD, NAME18, VALUE, LOCI(word), IERR);
-        return;
-      }
+  if (const kp::ControlConstant* c = kp::control_constant(NAME18)) {
+    switch (c->kind) {
+      case kp::ConstantKind::kReal: PARCCR(KEYWORD, NAME18, VALUE, GLOR(c->index), IERR); return;
+      case kp::ConstantKind::kInteger: PARCCI(KEYWORD, NAME18, VALUE, GLOI(c->index), IERR); return;
+      case kp::ConstantKind::kCharacter: PARCCZ(KEYWORD, NAME18, VALUE, GLOC.field(c->index), IERR); return;
+      case kp::ConstantKind::kLocalInteger:
+        if (std::int32_t* word = kp::local_integer(*c, ISUB)) {
+          PARCCI(KEYWORD, NAME18, VALUE, *word, IERR);
+          return;
+        }
+        break;
     }
-    break;
   }
   IERR = 1;
   kp::report("Unrecognised entity reference@" + kalvir::padded(NAME18, kp::kNameLength), 300, 3, 1, "PARCCT");
@@ -169,59 +216,35 @@ void PARCCT(std::string_view KEYWORD, std::string_view NAME18, std::string_view 
 void PARCST(std::string_view KEYWORD, std::string_view NAME, std::string_view VALUE, std::int32_t ISUB,
             std::int32_t& IERR) {
   IERR = 0;
-  const std::string_view lhs = kalvir::trim_right(NAME);
-  std::int32_t colon = 0;
-  SQNDEX(lhs, ":", colon);
-  std::int32_t sub = ISUB;
-  std::string_view name = lhs;
-  if (colon != 0 && kp::leading_path(lhs, lhs.size(), ISUB, false, sub, name) != 0) {
+  std::int32_t sub = 0;
+  std::string name18;
+  if (!kp::constant_name(NAME, ISUB, sub, name18)) {
     IERR = 1;
-    kp::report("Unrecognised submodel name@" + std::string(lhs), 300, 3, 1, "PARCST");
+    kp::report("Unrecognised submodel name@" + std::string(kalvir::trim_right(NAME)), 300, 3, 1, "PARCST");
     return;
   }
-  const std::string name18 = kalvir::padded(name.substr(0, std::min(name.size(), kp::kNameLength)), kp::kNameLength);
-  const auto dir = [sub](int row, std::int32_t col) { return gar_modeldirectory(row, col); };
-  if (sub >= 1 && sub <= FLAGS(flagw::NSUB)) {
-    if (const std::int32_t j = kp::find_user_constant(dir(11, sub), dir(8, sub + 1) - dir(8, sub), name18); j > 0) {
-      PARCCR(KEYWORD, name18, VALUE, gar_userconstvaluesreal(dir(8, sub) + j), IERR);
+  if (const auto c = kp::find_user_constant(sub, name18)) {
+    switch (c->kind) {
+      case kp::ConstantKind::kReal: PARCCR(KEYWORD, name18, VALUE, gar_userconstvaluesreal(c->position), IERR); return;
+      case kp::ConstantKind::kInteger: PARCCI(KEYWORD, name18, VALUE, gar_userconstvaluesint(c->position), IERR); return;
+      default: break;
+    }
+    // Read the stored text, change it with its stored length and write it
+    // back over the old one: the terminator stays where it is.
+    kalvir::Chars<256> text;
+    std::int32_t len = 0;
+    if (kp::read_user_text(c->position, text, len) != 0) {
+      IERR = 2;
+      kp::report("Error retrieving user constant from store@Contact Central Support", 300, 3, 2, "PARCST");
       return;
     }
-    if (const std::int32_t j = kp::find_user_constant(dir(12, sub), dir(9, sub + 1) - dir(9, sub), name18); j > 0) {
-      PARCCI(KEYWORD, name18, VALUE, gar_userconstvaluesint(dir(9, sub) + j), IERR);
-      return;
-    }
-    if (const std::int32_t j = kp::find_user_constant(dir(13, sub), dir(11, sub + 1) - dir(13, sub), name18); j > 0) {
-      // Read the stored text, change it with its stored length and write it
-      // back over the old one: the terminator stays where it is.
-      const std::int64_t start =
-          std::int64_t{133} * dir(15, sub) + gar_userconstpointerschar(dir(10, sub) + j);
-      const kalvir::PackedRowsMut store(gar_userconstvalueschar);
-      const auto rows = static_cast<std::int32_t>(gar_userconstvalueschar.size());
-      const std::int64_t end = std::int64_t{133} * rows;
-      std::int32_t len = 0;
-      std::int32_t status = -1;
-      kalvir::Chars<256> text;
-      if (start >= 1 && start <= end) {
-        // An empty value is its terminator alone.
-        if (gar_userconstvalueschar.stream()[static_cast<std::size_t>(start - 1)] == '\0') {
-          status = 0;
-        } else {
-          DBFZPK(store, rows, static_cast<std::int32_t>(end), static_cast<std::int32_t>(start), len, text.span(),
-                 status);
-        }
-      }
-      if (status != 0) {
-        IERR = 2;
-        kp::report("Error retrieving user constant from store@Contact Central Support", 300, 3, 2, "PARCST");
-        return;
-      }
-      PARCCZ(KEYWORD, name18, VALUE, text.span().subspan(0, static_cast<std::size_t>(len)), IERR);
-      if (IERR != 0) return;
-      std::int32_t col = static_cast<std::int32_t>((start - 1) % 133) + 1;
-      std::int32_t row = static_cast<std::int32_t>((start - 1) / 133) + 1;
-      SMOVVA(text.view().substr(0, static_cast<std::size_t>(len)), len, col, row, store);
-      return;
-    }
+    PARCCZ(KEYWORD, name18, VALUE, text.span().subspan(0, static_cast<std::size_t>(len)), IERR);
+    if (IERR != 0) return;
+    std::int32_t col = static_cast<std::int32_t>((c->position - 1) % 133) + 1;
+    std::int32_t row = static_cast<std::int32_t>((c->position - 1) / 133) + 1;
+    const kalvir::PackedRowsMut store(gar_userconstvalueschar);
+    SMOVVA(text.view().substr(0, static_cast<std::size_t>(len)), len, col, row, store);
+    return;
   }
   PARCCT(KEYWORD, name18, VALUE, sub, IERR);
 }

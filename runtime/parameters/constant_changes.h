@@ -4,8 +4,12 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <span>
 #include <string_view>
+
+#include "runtime/platform/fixed_string.h"
 
 namespace kalvir::parameters {
 
@@ -24,6 +28,30 @@ struct ControlConstant {
 // The 90 changeable control constants: the real ones but ENBNDM and INBNDM,
 // all integer and character ones, then NODES and NODESM.
 std::span<const ControlConstant> changeable_control_constants();
+
+// The changeable control constant NAME18 (18 characters), or null.
+const ControlConstant* control_constant(std::string_view name18);
+// The LOCI word of a local integer C of submodel ISUB, or null when ISUB has
+// none.
+std::int32_t* local_integer(const ControlConstant& c, std::int32_t isub);
+// The submodel SUB (ISUB, or ITEM's path relative to ISUB) and the name
+// proper NAME18 (cut or padded to 18) of a constant item; false when its path
+// does not resolve.
+bool constant_name(std::string_view item, std::int32_t isub, std::int32_t& sub, std::string& name18);
+
+// A user constant of a submodel: its kind (real, integer or character) and
+// where its value lies: the 1-based position in the real or integer value
+// store, or the stream position of its text in the packed character store.
+struct UserConstant {
+  ConstantKind kind;
+  std::int64_t position;
+};
+// The user constant NAME18 (18 characters) of submodel SUB: the real names
+// first, then the integer and the character ones; none for an unknown name.
+std::optional<UserConstant> find_user_constant(std::int32_t sub, std::string_view name18);
+// TEXT, LEN := the stored text at stream position START; 0, or non-zero when
+// it cannot be read.
+std::int32_t read_user_text(std::int64_t start, kalvir::Chars<256>& text, std::int32_t& len);
 
 }  // namespace kalvir::parameters
 

@@ -325,20 +325,6 @@ void PARCNS(std::span<const std::int32_t> LIST, std::int32_t N, std::string_view
 namespace kalvir::parameters {
 namespace {
 
-enum class EntityKind { kNone, kReal, kText, kStatus };
-
-// One node entity: its arrays for thermal and for fluid nodes (null where the
-// entity does not exist for that kind) and the code that refuses a SCALE of
-// a text.
-struct NodeEntity {
-  EntityKind kind;
-  kalvir::gar::R64* thermal;
-  kalvir::gar::R64* fluid;
-  kalvir::CharRowsMut (*thermal_text)();
-  kalvir::CharRowsMut (*fluid_text)();
-  std::int32_t scale_code;
-};
-
 template <auto& A>
 kalvir::CharRowsMut rows() {
   return A;
@@ -393,22 +379,21 @@ const std::array<NodeEntity, 37> kEntities{{
 }};
 constexpr std::int32_t kFirstStatus = 49, kLastStatus = 58;
 
+}  // namespace
+
 std::span<double> values(kalvir::gar::R64* a) { return a == nullptr ? std::span<double>{} : a->span(); }
 
-// A block of attribute k (1-based within its kind) of `per` nodes.
-template <class T>
-std::span<T> block(std::span<T> all, std::int32_t k, std::int32_t per) {
-  const std::int64_t first = std::int64_t{k - 1} * per;
-  if (per < 1 || first + per > static_cast<std::int64_t>(all.size())) return {};
-  return all.subspan(static_cast<std::size_t>(first), static_cast<std::size_t>(per));
+const NodeEntity* node_entity(std::int32_t code) {
+  if (code < 1 || code >= static_cast<std::int32_t>(kEntities.size())) return nullptr;
+  return &kEntities[static_cast<std::size_t>(code)];
 }
+
 kalvir::CharRowsMut text_block(kalvir::gar::C24& all, std::int32_t k, std::int32_t per) {
   const std::int64_t first = std::int64_t{k - 1} * per;
-  if (per < 1 || first + per > all.size()) return {all.data(), 24, 0};
+  if (per < 1 || k < 1 || first + per > all.size()) return {all.data(), 24, 0};
   return {all.data() + static_cast<std::size_t>(first) * 24, 24, per};
 }
 
-}  // namespace
 }  // namespace kalvir::parameters
 
 void PARUDE(std::string_view KEYWORD, std::int32_t CODE, std::span<const std::int32_t> LIST, std::int32_t N,

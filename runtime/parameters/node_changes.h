@@ -15,6 +15,33 @@
 #include "runtime/modeldata/search_sort.h"
 
 namespace kalvir::parameters {
+// One node entity (codes 1 to 36): its arrays for thermal and for fluid
+// nodes (null where the entity does not exist for that kind of node) and the
+// code that refuses a SCALE of a text. The changes and the CSV columns read
+// the same table, so they always reach the same arrays.
+enum class EntityKind { kNone, kReal, kText, kStatus };
+struct NodeEntity {
+  EntityKind kind;
+  kalvir::gar::R64* thermal;
+  kalvir::gar::R64* fluid;
+  kalvir::CharRowsMut (*thermal_text)();
+  kalvir::CharRowsMut (*fluid_text)();
+  std::int32_t scale_code;
+};
+// The row of CODE, or null for a code outside 1 to 36.
+const NodeEntity* node_entity(std::int32_t code);
+std::span<double> values(kalvir::gar::R64* a);
+
+// A block of user attribute k (1-based within its kind) of `per` nodes: empty
+// when it lies outside the store.
+template <class T>
+std::span<T> block(std::span<T> all, std::int32_t k, std::int32_t per) {
+  const std::int64_t first = std::int64_t{k - 1} * per;
+  if (per < 1 || k < 1 || first + per > static_cast<std::int64_t>(all.size())) return {};
+  return all.subspan(static_cast<std::size_t>(first), static_cast<std::size_t>(per));
+}
+kalvir::CharRowsMut text_block(kalvir::gar::C24& all, std::int32_t k, std::int32_t per);
+
 // The integer work space of a statement: `words` words taken from the integer
 // dynamic core behind MARK's next-free word, or an empty span (nothing
 // taken) when they do not fit below DYSTOR.

@@ -1,7 +1,9 @@
 // Constant and ARRAY statements on a model written to an MDB file and loaded.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <sstream>
+#include <vector>
 #include <string>
 
 #include "runtime/control/control_constants.h"
@@ -10,6 +12,9 @@
 #include "runtime/control/status.h"
 #include "runtime/modeldata/model_tree.h"
 #include "runtime/parameters/constant_changes.h"
+#include "runtime/parameters/csv_file.h"
+#include "runtime/platform/units.h"
+#include "tests/support/message_frames.h"
 #include "tests/parameters/statement_fixture.h"
 #include "tests/support/mdb_fixtures.h"
 #include "tests/support/test_support.h"
@@ -225,6 +230,40 @@ TEST(CharacterArrays, AnElementThatCrossesARowOfTheStore) {
   EXPECT_EQ(store.substr(0, 130), "R" + std::string(128, ' ') + std::string(1, '\0'));
   EXPECT_EQ(store.substr(130, 11), std::string_view("R       \0R\0", 11));
   kalvir::model_tree_reset_for_tests();
+}
+
+}  // namespace
+
+namespace {
+
+// The CSV columns of constants and ARRAY elements: labels and values of one
+// header and one row.
+TEST_F(ConstantsAndArrays, CsvColumnsOfConstantsAndArrays) {
+  namespace io = kalvir::platform;
+  constexpr std::int32_t kUnit = 11;
+  const std::string path = dir_.file("out.csv");
+  ASSERT_EQ(io::unit_open(kUnit, path, io::Form::Formatted, io::OpenStatus::Replace), 0);
+  const std::string list = kalvir::padded(
+      "(SUB1:K,K,TAG,EMPTY,VALS(*),IDX(*,2),NAMES(*),NAMES(2),CUBE(2,1,2),SUB1:VALS(2),NODES,SUB1:NODES)", 256);
+  std::int32_t header = -1, row = -1;
+  const auto messages = kalvir::test::capture_messages([&] {
+    PARHDC(list, 1, kUnit, header);
+    PARCSV(list, 0, 1, kUnit, row);
+  });
+  io::unit_close(kUnit);
+  std::ifstream in(path);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  ASSERT_EQ(lines.size(), 4u);
+  EXPECT_TRUE(messages.empty()) << messages.front().text;
+  EXPECT_EQ(header, 0);
+  EXPECT_EQ(row, 0);
+  EXPECT_EQ(lines[2].substr(lines[2].find(",Time") + 5),
+            ",SUB1:K,K,TAG,EMPTY,\"VALS(1)\",\"VALS(2)\",\"VALS(3)\",\"IDX(1,2)\",\"IDX(2,2)\",\"NAMES(1)\","
+            "\"NAMES(2)\",\"NAMES(3)\",\"NAMES(2)\",\"CUBE(2,1,2)\",\"SUB1:VALS(2)\",NODES,SUB1:NODES");
+  EXPECT_EQ(lines[3].substr(lines[3].find_first_of(',', lines[3].find(',') + 1) + 12),
+            ", 5.000000E+00, 2.000000E+00,\"ABCDEF\",\"\", 1.000000E+00, 2.000000E+00, 3.000000E+00,         3,"
+            "         4,\"A\",\"ABCD\",\"XYZ\",\"ABCD\", 6.000000E+00, 2.000000E+01,         5,         7");
 }
 
 }  // namespace

@@ -1,0 +1,238 @@
+#include "runtime/parameters/csv_file.h"
+
+#include <cerrno>
+#include <map>
+#include <vector>
+
+#include "runtime/control/control_constants.h"
+#include "runtime/control/messages.h"
+#include "runtime/control/shared_blocks.h"
+#include "runtime/control/status.h"
+#include "runtime/modeldata/entity_values.h"
+#include "runtime/modeldata/text_utils.h"
+#include "runtime/parameters/case_values.h"
+#include "runtime/parameters/csv_columns.h"
+#include "runtime/parameters/csv_conductors.h"
+#include "runtime/platform/fixed_string.h"
+#include "runtime/platform/format.h"
+#include "runtime/platform/units.h"
+
+namespace kalvir::parameters {
+namespace {
+
+namespace io = kalvir::platform;
+
+// The lines under construction, one per unit.
+std::map<std::int32_t, std::string>& lines() {
+  static std::map<std::int32_t, std::string> open_lines;
+  return open_lines;
+}
+
+enum class ItemKind { kNode, kConstant, kArray, kConductor };
+
+// One CSV item and the writer it goes to. The header and the rows classify
+// with this one function, so they cannot choose different writers.
+struct CsvItem {
+  ItemKind kind = ItemKind::kConstant;
+  std::int32_t code = 0;
+  std::string entity;         // matched name, 18 characters
+  std::string_view reference;  // node or conductor reference
+  std::string_view name_part;  // conductor item up to its first "("
+};
+
+CsvItem classify(std::string_view item) {
+  CsvItem c;
+  std::int32_t p = 0;
+  SQNDEX(item, "(", p);
+  const std::size_t colon = item.find(':');
+  const auto c_pos = colon == std::string_view::npos ? std::int64_t{0} : static_cast<std::int64_t>(colon) + 1;
+  kalvir::Chars<18> name;
+  std::int32_t length = 0;
+  if (p == 0) {
+    ENTFND(item, name.span(), c.code, length);
+    c.entity = std::string(name.view());
+    if (c.code == 0) return c;
+    if (c_pos == length + 1) {
+      c.kind = ItemKind::kNode;
+      c.reference = item.substr(static_cast<std::size_t>(c_pos));
+      return c;
+    }
+    const std::string_view rest = item.substr(static_cast<std::size_t>(length));
+    std::int32_t digits = 0;
+    IINTCH(rest, static_cast<std::int32_t>(rest.size()), digits);
+    if (digits == 1) {
+      c.kind = ItemKind::kNode;
+      c.reference = rest;
+    }
+    return c;
+  }
+  const std::string_view head = item.substr(0, std::min<std::size_t>(static_cast<std::size_t>(p - 1), 18));
+  ENTFND(head, name.span(), c.code, length);
+  c.entity = std::string(name.view());
+  if (c.code < 1 || (c_pos != length + 1 && p != length + 1)) {
+    c.kind = ItemKind::kArray;
+    return c;
+  }
+  c.kind = ItemKind::kConductor;
+  const std::int64_t from = c_pos == 0 ? p : std::min<std::int64_t>(c_pos + 1, p);
+  c.reference = item.substr(static_cast<std::size_t>(from - 1));
+  c.name_part = item.substr(0, static_cast<std::size_t>(p - 1));
+  return c;
+}
+
+// The items of a bracketed entity list, blank ones skipped; false when the
+// list is not enclosed in brackets.
+bool split_list(std::string_view list, std::vector<std::string_view>& items) {
+  items.clear();
+  const std::string_view text = kalvir::trim_right(list);
+  if (text.size() < 2 || text.front() != '(' || text.back() != ')') return false;
+  const std::size_t n = text.size();
+  std::size_t start = 1;
+  while (start < n) {
+    std::int32_t comma = 0;
+    const std::string_view rest = text.substr(start, n - start);
+    SBQNDX(rest, ",", comma);
+    const std::size_t end = comma == 0 ? n - 1 : start + static_cast<std::size_t>(comma) - 1;
+    const std::string_view item = text.substr(start, end - start);
+    if (!kalvir::trim_right(item).empty()) items.push_back(item);
+    start = end + 1;
+  }
+  return true;
+}
+
+void write_failure(std::int32_t status, std::string_view routine, std::int32_t& ierr) {
+  ierr = 2;
+  report(write_error(status, false), 300, 3, 2, routine);
+}
+
+}  // namespace
+
+int end_csv_line(std::int32_t unit) {
+  auto& open = lines();
+  const auto it = open.find(unit);
+  const std::string line = it == open.end() ? std::string() : std::move(it->second);
+  if (it != open.end()) open.erase(it);
+  if (const int s = io::write_line(unit, line); s != 0) return s;
+  return io::unit_flush(unit);
+}
+
+void discard_csv_line(std::int32_t unit) { lines().erase(unit); }
+
+std::string real_field(double value) {
+  if (SLUNDF(value)) return ",U";
+  return "," + io::edit_e(value, 13, 6, 0, 1);
+}
+
+std::string int_field(std::int32_t value) {
+  if (value == SKUNDF()) return ",U";
+  return "," + io::edit_i(value, 10);
+}
+
+std::string text_field(std::string_view text) {
+  std::string f = ",\"";
+  for (const char ch : kalvir::trim_right(text)) {
+    if (ch == '"') f += '"';
+    f += ch;
+  }
+  return f + '"';
+}
+
+std::string csv_text(std::string_view text) {
+  if (text.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(text);
+  return text_field(text).substr(1);
+}
+
+std::string write_error(std::int32_t status, bool value_writer) {
+  std::string text = "Error writing to csv file@Fortran I/O error code" + kalvir::int_field(status, 10) + " returned";
+  if (value_writer) text += ". Possible causes are network error, disc full, or record being written is too long.";
+  return text;
+}
+
+}  // namespace kalvir::parameters
+
+namespace kp = kalvir::parameters;
+
+void WRITEH(std::int32_t UNIT, std::string_view TEXT, std::int32_t& IOSTAT) {
+  if (!kalvir::platform::unit_is_open(UNIT)) {
+    IOSTAT = EBADF;
+    return;
+  }
+  IOSTAT = 0;
+  kp::lines()[UNIT] += TEXT;
+}
+
+void PARHDC(std::string_view CSVLIST, std::int32_t ISUB, std::int32_t UNIT, std::int32_t& IERR) {
+  IERR = 0;
+  namespace io = kalvir::platform;
+  kp::discard_csv_line(UNIT);
+  const auto part = [](const auto& field) { return std::string(kalvir::trim_right(field.view())); };
+  // The first failing write is the one reported: a header that was not
+  // written whole is never reported as written.
+  std::int32_t status = io::write_line(
+      UNIT, "KALVIR 2020;  MODEL " + part(JOBINF.model) + ";  TIME " + part(JOBINF.date) + "  " + part(JOBINF.time));
+  if (status == 0) status = io::write_line(UNIT, "");
+  if (status != 0) return kp::write_failure(status, "PARHDC", IERR);
+
+  std::vector<std::string_view> items;
+  if (!kp::split_list(CSVLIST, items)) {
+    IERR = 1;
+    kp::report("Entity list must be enclosed in brackets", 300, 3, 1, "PARHDC");
+    io::unit_flush(UNIT);
+    return;
+  }
+  WRITEH(UNIT, "Parameter case number,Parameter case name,Time", status);
+  if (status != 0) return kp::write_failure(status, "PARHDC", IERR);
+  for (const std::string_view item : items) {
+    const kp::CsvItem c = kp::classify(item);
+    std::int32_t ierr = 0;
+    switch (c.kind) {
+      case kp::ItemKind::kNode: PRHNOD(c.entity, c.reference, ISUB, UNIT, ierr); break;
+      case kp::ItemKind::kConstant: PRHCST(item, ISUB, UNIT, ierr); break;
+      case kp::ItemKind::kArray: PRHARR(item, ISUB, UNIT, ierr); break;
+      case kp::ItemKind::kConductor: PRHCND(c.code, c.reference, c.name_part, ISUB, UNIT, ierr); break;
+    }
+    if (ierr != 0) {
+      IERR = 3;
+      kp::report("Error processing CSV_ENTITIES at @" + std::string(item), 300, 3, 3, "PARHDC");
+      break;
+    }
+  }
+  if (const int s = kp::end_csv_line(UNIT); s != 0) kp::write_failure(s, "PARHDC", IERR);
+}
+
+void PARCSV(std::string_view CSVLIST, std::int32_t NCASE, std::int32_t ISUB, std::int32_t UNIT, std::int32_t& IERR) {
+  IERR = 0;
+  kp::discard_csv_line(UNIT);
+  std::vector<std::string_view> items;
+  if (!kp::split_list(CSVLIST, items)) {
+    IERR = 1;
+    const std::string_view list = kalvir::trim_right(CSVLIST);
+    kp::report("Entity list must be enclosed in brackets@" + std::string(list), 300, 3, 1, "PARCSV");
+    return;
+  }
+  if (NCASE < 0 || NCASE > 9999) {
+    kp::report("No more than 9999 GFF files allowed", 300, 4, 2, "PARCSV");
+    IERR = 2;
+    return;
+  }
+  const std::string fixed = std::to_string(NCASE) + "," + kp::csv_text(kalvir::trim_right(GLOC.PARNAM.view())) +
+                            "," + kalvir::platform::edit_e(GLOR.TIMEN, 11, 4, 0, 1);
+  std::int32_t status = 0;
+  WRITEH(UNIT, fixed, status);
+  if (status != 0) return kp::write_failure(status, "PARCSV", IERR);
+  // An item that fails ends the row: its writer has reported why.
+  for (const std::string_view item : items) {
+    const kp::CsvItem c = kp::classify(item);
+    std::int32_t ierr = 0;
+    switch (c.kind) {
+      case kp::ItemKind::kNode: PRCNOD(c.code, c.reference, item, ISUB, UNIT, ierr); break;
+      case kp::ItemKind::kConstant: PRCCST(item, ISUB, UNIT, ierr); break;
+      case kp::ItemKind::kArray: PRCARR(item, ISUB, UNIT, ierr); break;
+      case kp::ItemKind::kConductor: PRCCND(c.code, c.reference, item, ISUB, UNIT, ierr); break;
+    }
+    if (ierr != 0) break;
+  }
+  // The row is written whole or not at all; a row that cannot be written
+  // ends the run through the caller.
+  if (const int s = kp::end_csv_line(UNIT); s != 0) kp::write_failure(s, "PARCSV", IERR);
+}
