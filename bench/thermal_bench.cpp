@@ -142,30 +142,28 @@ void BM_NetworkBalanceEvaluation(benchmark::State& state) {
   work.in_network = std::span<std::int32_t>(flags.data() + FLAGS(flagw::NGL) + FLAGS(flagw::NGR), n);
   work.T = gar_thermalnodetemps.span();
   work.C = gar_thermalnodecapacitances.span();
-  work.pos.build(nnode, FLAGS(flagw::NGL), FLAGS(flagw::NGR), 0);
-  work.pos.copy_all_values();
+  work.size_node_arrays();
   work.rebuild_flags();
-  work.pos.refresh(work.gl_active, work.gr_active, true);
+  work.view.build(work.flags());
   S9LOP1(work);
-  const kalvir::thermal::NetworkFlags f = work.flags();
   std::int64_t nodes = 0, lin = 0, rad = 0;
   for (std::int32_t i = 1; i <= nnode; ++i) {
     const auto ii = static_cast<std::size_t>(i - 1);
-    if (work.pos.diffusion[ii] == 0 || work.pos.arith[ii] != 0) continue;
+    if (work.diffusion[ii] == 0 || work.arith[ii] != 0) continue;
     ++nodes;
-    lin += work.pos.lin_begin[ii + 1] - work.pos.lin_begin[ii];
-    rad += work.pos.rad_begin[ii + 1] - work.pos.rad_begin[ii];
+    lin += work.view.lin.begin[ii + 1] - work.view.lin.begin[ii];
+    rad += work.view.rad.begin[ii + 1] - work.view.rad.begin[ii];
   }
   const double stefan = GLOR.STEFAN, tabs = GLOR.TABS, h = GLOR.DTIMEU;
   for (auto _ : state) {
     std::int32_t hot = 0;
     for (std::int32_t i = 1; i <= nnode; ++i) {
       const auto ii = static_cast<std::size_t>(i - 1);
-      if (work.pos.diffusion[ii] == 0 || work.pos.arith[ii] != 0) continue;
+      if (work.diffusion[ii] == 0 || work.arith[ii] != 0) continue;
       double glf = 0.0, glft = 0.0, gr = 0.0, grt4 = 0.0;
-      SCondSumsAbsTempGrT4(work.pos, f, i, stefan, work.T, tabs, glf, glft, gr, grt4);
-      S9TCLC(nnode, work.C, 1.0, h, i, work.pos.load, glf, glft, gr, grt4, tabs, work.t0, work.r0, hot, GLOR.DTROCC,
-             GLOI.NDTROC, GLOI.NRLXCC, GLOR.RELXCC, work.T, work.pos.cube, work.pos.fourth);
+      SCondSumsAbsTempGrT4(work.view, i, stefan, work.T, tabs, glf, glft, gr, grt4);
+      S9TCLC(nnode, work.C, 1.0, h, i, work.load, glf, glft, gr, grt4, tabs, work.t0, work.r0, hot, GLOR.DTROCC,
+             GLOI.NDTROC, GLOI.NRLXCC, GLOR.RELXCC, work.T, work.view.cube, work.view.fourth);
     }
     benchmark::DoNotOptimize(work.T.data());
   }

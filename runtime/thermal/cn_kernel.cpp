@@ -21,211 +21,132 @@ constexpr std::string_view kRunawayText = "SLCRNC: Temperature > 1.0D10 detected
 
 inline std::size_t at(std::int32_t i) noexcept { return static_cast<std::size_t>(i - 1); }
 
-[[noreturn]] void corrupt_list() {
-  internal_stop("SLCRNC: connection list entry names a node or conductor outside the model");
+// The temperatures of a view entry's neighbour: thermal neighbours from the
+// arrays the caller passes, fluid ones computed from the fluid node's.
+// Nodes without fluid neighbours take the first form only (Fluid false), so
+// their walk has no test per conductor.
+template <bool Fluid>
+inline bool is_thermal(std::int32_t o, std::int32_t nnode) noexcept {
+  return !Fluid || o < nnode;
 }
 
-// Positions of one kind, from the record-form runs of that kind.
-void build_kind(std::int32_t nnode, int kind, std::int32_t nconductors, std::vector<std::int32_t>& begin,
-                std::vector<std::int32_t>& other, std::vector<std::int32_t>& cond,
-                std::vector<std::int32_t>* cond_begin, std::vector<std::int32_t>* cond_pos) {
-  const std::int32_t nmax = nnode + FLAGS(flagw::NF);
-  const std::int64_t words = gar_pcsthermal.size();
-  begin.assign(static_cast<std::size_t>(nnode) + 1, 0);
-  std::size_t total = 0;
-  for (std::int32_t i = 1; i <= nnode; ++i) {
-    const std::int32_t start = gar_pcsptrsthermal(2 * kind - 1, i);
-    const std::int32_t count = gar_pcsptrsthermal(2 * kind, i);
-    if (count < 0 || (count > 0 && (start < 1 || start - 1 + 2LL * count > words))) corrupt_list();
-    total += static_cast<std::size_t>(count);
-    begin[static_cast<std::size_t>(i)] = static_cast<std::int32_t>(total);
-  }
-  other.resize(total);
-  cond.resize(total);
-  std::size_t p = 0;
-  for (std::int32_t i = 1; i <= nnode; ++i) {
-    const std::int32_t start = gar_pcsptrsthermal(2 * kind - 1, i);
-    const std::int32_t count = gar_pcsptrsthermal(2 * kind, i);
-    for (std::int32_t e = 0; e < count; ++e, ++p) {
-      const std::int32_t j = gar_pcsthermal(start + 2LL * e);
-      const std::int32_t k = gar_pcsthermal(start + 2LL * e + 1);
-      if (j < 1 || j > nmax || k == 0 || std::abs(static_cast<std::int64_t>(k)) > nconductors) corrupt_list();
-      if (kind != 3 && k < 0) corrupt_list();
-      other[p] = j;
-      cond[p] = k;
-    }
-  }
-  if (cond_begin == nullptr) return;
-  // Conductor -> its positions, in position order.
-  cond_begin->assign(static_cast<std::size_t>(nconductors) + 1, 0);
-  for (std::int32_t k : cond) ++(*cond_begin)[static_cast<std::size_t>(k)];
-  for (std::size_t k = 1; k < cond_begin->size(); ++k) (*cond_begin)[k] += (*cond_begin)[k - 1];
-  cond_pos->resize(total);
-  std::vector<std::int32_t> fill(cond_begin->begin(), cond_begin->end() - 1);
-  for (std::size_t q = 0; q < total; ++q) {
-    const auto k = static_cast<std::size_t>(cond[q] - 1);
-    (*cond_pos)[static_cast<std::size_t>(fill[k]++)] = static_cast<std::int32_t>(q);
-  }
-}
-
-// Calls term(q, sum, weighted) for each radiative position q of node i, in
-// position order.
-template <class Term>
-void radiative_walk(const PositionStore& pos, std::int32_t i, Term term, double& sum, double& weighted) {
-  const auto last = static_cast<std::size_t>(pos.rad_begin[at(i) + 1]);
-  for (auto q = static_cast<std::size_t>(pos.rad_begin[at(i)]); q < last; ++q) term(q, sum, weighted);
-}
-
-// S4GSUM of node i on the start-of-step temperatures T0, read from the
-// position store: the same terms in the same order (radiative, linear, then
-// fluidic entries whose other node is in the network; an inactive conductor
-// adds zero), with each node's absolute temperature and its square taken
-// once per step (ABS, SQUARE) instead of at every conductor end.
-void start_sums(const PositionStore& pos, const NetworkFlags& flags, std::int32_t i, double stefan,
-                std::span<const double> T0, double tabs, std::span<const double> abs, std::span<const double> square,
-                double& sg, double& sgt) {
-  const std::int32_t nnode = pos.nnode;
+// S4GSUM of node i on the start-of-step temperatures T0, from the view: the
+// same terms in the same order (radiative, linear, then fluidic entries),
+// with each node's absolute temperature and its square taken once per step
+// (ABS, SQUARE) instead of at every conductor end.
+template <bool Fluid>
+void start_sums(const ConductorView& view, std::int32_t i, double stefan, std::span<const double> T0, double tabs,
+                std::span<const double> abs, std::span<const double> square, double& sg, double& sgt) {
+  const std::int32_t nnode = view.nnode;
   const double ti = abs[at(i)];
   const double ti2 = square[at(i)];
   double g_sum = 0.0, gt_sum = 0.0;
-  // As in SCondSumsAbsTempGrT4: plain pointers and a local copy of the flags.
-  const NetworkFlags local_flags = flags;
-  const std::int32_t* const rad_other = pos.rad_other.data();
-  const std::int32_t* const rad_active = pos.rad_active.data();
-  const double* const rad_value = pos.rad_value.data();
-  auto rad_term = [=](std::size_t q, double& g_part, double& gt_part) {
-    const std::int32_t j = rad_other[q];
-    if (!neighbour_in_network(local_flags, j, nnode)) return;
+  const std::int32_t* const rad_other = view.rad.other.data();
+  const double* const rad_g = view.rad.g.data();
+  for (std::size_t e = view.rad.first(i), last = view.rad.end(i); e < last; ++e) {
+    const std::int32_t o = rad_other[e];
     double tj_rel, tj, tj2;
-    if (j <= nnode) {
-      tj_rel = T0[at(j)];
-      tj = abs[at(j)];
-      tj2 = square[at(j)];
+    if (is_thermal<Fluid>(o, nnode)) {
+      tj_rel = T0[static_cast<std::size_t>(o)];
+      tj = abs[static_cast<std::size_t>(o)];
+      tj2 = square[static_cast<std::size_t>(o)];
     } else {
-      tj_rel = neighbour_temperature(T0, j, nnode);
+      tj_rel = view_temperature(T0, o, nnode);
       tj = tj_rel + tabs;
       tj2 = tj * tj;
     }
-    const double g = rad_active[q] != 0 ? stefan * rad_value[q] * (ti2 + tj2) * (ti + tj) : 0.0;
-    g_part += g;
-    gt_part += g * tj_rel;
-  };
-  radiative_walk(pos, i, rad_term, g_sum, gt_sum);
-  for (std::int32_t p = pos.lin_begin[at(i)]; p < pos.lin_begin[at(i) + 1]; ++p) {
-    const auto q = static_cast<std::size_t>(p);
-    const std::int32_t j = pos.lin_other[q];
-    if (!neighbour_in_network(flags, j, nnode)) continue;
-    const double g = pos.lin_active[q] != 0 ? pos.lin_value[q] : 0.0;
+    const double g = stefan * rad_g[e] * (ti2 + tj2) * (ti + tj);
     g_sum += g;
-    gt_sum += g * neighbour_temperature(T0, j, nnode);
+    gt_sum += g * tj_rel;
   }
-  for (std::int32_t p = pos.flu_begin[at(i)]; p < pos.flu_begin[at(i) + 1]; ++p) {
-    const auto q = static_cast<std::size_t>(p);
-    const std::int32_t j = pos.flu_other[q];
-    if (!neighbour_in_network(flags, j, nnode)) continue;
-    const std::int32_t k = pos.flu_cond[q];
-    const double g = k > 0 && flags.gf_active[at(k)] != 0 ? gar_fluidicconds(k) : 0.0;
-    g_sum += g;
-    gt_sum += g * neighbour_temperature(T0, j, nnode);
+  for (const ConductorView::Kind* kind : {&view.lin, &view.flu}) {
+    const std::int32_t* const other = kind->other.data();
+    const double* const value = kind->g.data();
+    for (std::size_t e = kind->first(i), last = kind->end(i); e < last; ++e) {
+      const std::int32_t o = other[e];
+      const double tj = is_thermal<Fluid>(o, nnode) ? T0[static_cast<std::size_t>(o)] : view_temperature(T0, o, nnode);
+      g_sum += value[e];
+      gt_sum += value[e] * tj;
+    }
   }
   sg = g_sum;
   sgt = gt_sum;
 }
 
+// The four sums of SCondSumsAbsTempGrT4; GLF and GR are the view's kept sums.
+template <bool Fluid>
+inline void abs_sums(const ConductorView& view, std::int32_t i, double stefan, std::span<const double> T, double tabs,
+                     double& glf, double& glft, double& gr, double& grt4) {
+  const std::int32_t nnode = view.nnode;
+  double lf_t = 0.0, r_t4 = 0.0;
+  auto conductive = [&](const ConductorView::Kind& kind) {
+    const std::int32_t* const other = kind.other.data();
+    const double* const value = kind.g.data();
+    for (std::size_t e = kind.first(i), last = kind.end(i); e < last; ++e) {
+      const std::int32_t o = other[e];
+      const double tj = is_thermal<Fluid>(o, nnode) ? T[static_cast<std::size_t>(o)] : view_temperature(T, o, nnode);
+      lf_t += value[e] * (tj + tabs);
+    }
+  };
+  conductive(view.lin);
+  const std::int32_t* const rad_other = view.rad.other.data();
+  const double* const rad_g = view.rad.g.data();
+  const double* const fourth = view.fourth.data();
+  for (std::size_t e = view.rad.first(i), last = view.rad.end(i); e < last; ++e) {
+    const std::int32_t o = rad_other[e];
+    double tj4;
+    if (is_thermal<Fluid>(o, nnode)) {
+      tj4 = fourth[static_cast<std::size_t>(o)];
+    } else {
+      const double tj = view_temperature(T, o, nnode) + tabs;
+      tj4 = (tj * tj) * (tj * tj);
+    }
+    r_t4 += rad_g[e] * tj4;
+  }
+  conductive(view.flu);
+  glf = view.glf[at(i)];
+  glft = lf_t;
+  gr = stefan * view.gr[at(i)];
+  grt4 = stefan * r_t4;
+}
+
 // Kept powers of the nodes that the sweeps do not update but read.
 void refresh_boundary_powers(CnWork& w) {
   const double tabs = GLOR.TABS;
-  for (std::int32_t i = 1; i <= w.pos.nnode; ++i)
-    if (w.in_network[at(i)] != 0 && w.pos.diffusion[at(i)] == 0) w.pos.set_powers(i, w.T[at(i)], tabs);
+  for (std::int32_t i = 1; i <= w.view.nnode; ++i)
+    if (w.in_network[at(i)] != 0 && w.diffusion[at(i)] == 0) w.view.set_powers(i, w.T[at(i)], tabs);
 }
 
 void refresh_all_powers(CnWork& w) {
   const double tabs = GLOR.TABS;
-  for (std::int32_t i = 1; i <= w.pos.nnode; ++i) w.pos.set_powers(i, w.T[at(i)], tabs);
+  for (std::int32_t i = 1; i <= w.view.nnode; ++i) w.view.set_powers(i, w.T[at(i)], tabs);
 }
 
 // Extrapolation moves temperatures behind the kept powers' back.
 void extrapolate(CnWork& w, std::int32_t k, std::span<double> s1, std::span<double> s2) {
-  S9EXTR(4, 1, k, w.pos.nnode, GLOR.RELXCA, s1, s2, w.T);
+  S9EXTR(4, 1, k, w.view.nnode, GLOR.RELXCA, s1, s2, w.T);
   if (k % 4 == 0) refresh_all_powers(w);
 }
 
 }  // namespace
 
-void PositionStore::build(std::int32_t NNODE, std::int32_t NGL, std::int32_t NGR, std::int32_t NGF) {
-  nnode = NNODE;
-  std::vector<std::int32_t> lin_cond, rad_cond;
-  build_kind(NNODE, 1, NGL, lin_begin, lin_other, lin_cond, &lin_cond_begin, &lin_cond_pos);
-  build_kind(NNODE, 2, NGR, rad_begin, rad_other, rad_cond, &rad_cond_begin, &rad_cond_pos);
-  build_kind(NNODE, 3, NGF, flu_begin, flu_other, flu_cond, nullptr, nullptr);
-  lin_value.assign(lin_other.size(), 0.0);
-  lin_active.assign(lin_other.size(), 0);
-  rad_value.assign(rad_other.size(), 0.0);
-  rad_active.assign(rad_other.size(), 0);
-  rad_last.assign(static_cast<std::size_t>(NGR), 0.0);
-  const auto n = static_cast<std::size_t>(NNODE);
-  cube.assign(n, 0.0);
-  fourth.assign(n, 0.0);
+void CnWork::size_node_arrays() {
+  const std::size_t n = in_network.size();
   load.assign(n, 0.0);
   diffusion.assign(n, 0);
   arith.assign(n, 0);
-}
-
-void PositionStore::copy_all_values() {
-  const auto ngl = static_cast<std::int32_t>(lin_cond_begin.size()) - 1;
-  const auto ngr = static_cast<std::int32_t>(rad_cond_begin.size()) - 1;
-  for (std::int32_t k = 1; k <= ngl; ++k) {
-    const double v = gar_linearconds(k);
-    for (std::int32_t q = lin_cond_begin[at(k)]; q < lin_cond_begin[at(k) + 1]; ++q)
-      lin_value[static_cast<std::size_t>(lin_cond_pos[static_cast<std::size_t>(q)])] = v;
-  }
-  for (std::int32_t k = 1; k <= ngr; ++k) {
-    const double v = gar_radiativeconds(k);
-    rad_last[at(k)] = v;
-    for (std::int32_t q = rad_cond_begin[at(k)]; q < rad_cond_begin[at(k) + 1]; ++q)
-      rad_value[static_cast<std::size_t>(rad_cond_pos[static_cast<std::size_t>(q)])] = v;
-  }
-}
-
-void PositionStore::refresh(std::span<const std::int32_t> gl_active, std::span<const std::int32_t> gr_active,
-                            bool with_flags) {
-  const auto ngl = static_cast<std::int32_t>(lin_cond_begin.size()) - 1;
-  const auto ngr = static_cast<std::int32_t>(rad_cond_begin.size()) - 1;
-  // Radiative conductors seldom change: when every value is bit for bit the
-  // one last copied and no flag is to be copied, there is nothing to do.
-  const bool rad_unchanged =
-      !with_flags && ngr > 0 && ngr <= gar_radiativeconds.size() &&
-      std::memcmp(gar_radiativeconds.data(), rad_last.data(), static_cast<std::size_t>(ngr) * sizeof(double)) == 0;
-  for (std::int32_t k = 1; k <= (rad_unchanged ? 0 : ngr); ++k) {
-    const auto first = static_cast<std::size_t>(rad_cond_begin[at(k)]);
-    const auto last = static_cast<std::size_t>(rad_cond_begin[at(k) + 1]);
-    if (with_flags)
-      for (std::size_t q = first; q < last; ++q) rad_active[static_cast<std::size_t>(rad_cond_pos[q])] = gr_active[at(k)];
-    const double v = gar_radiativeconds(k);
-    if (!(v == rad_last[at(k)])) {  // changed, or either is not a number
-      rad_last[at(k)] = v;
-      for (std::size_t q = first; q < last; ++q) rad_value[static_cast<std::size_t>(rad_cond_pos[q])] = v;
-    }
-  }
-  for (std::int32_t k = 1; k <= ngl; ++k) {
-    const auto first = static_cast<std::size_t>(lin_cond_begin[at(k)]);
-    const auto last = static_cast<std::size_t>(lin_cond_begin[at(k) + 1]);
-    const double v = gar_linearconds(k);
-    for (std::size_t q = first; q < last; ++q) {
-      lin_value[static_cast<std::size_t>(lin_cond_pos[q])] = v;
-      if (with_flags) lin_active[static_cast<std::size_t>(lin_cond_pos[q])] = gl_active[at(k)];
-    }
-  }
+  start_abs.assign(n, 0.0);
+  start_square.assign(n, 0.0);
 }
 
 void CnWork::rebuild_flags() {
-  SLOGST2(FLAGS(flagw::NGF), FLAGS(flagw::NGL), FLAGS(flagw::NGR), pos.nnode, gar_fluidiccondacts,
-          gar_linearcondacts, gar_radiativecondacts, gar_thermalnodestatuses, pos.diffusion, gf_active, gl_active,
-          gr_active, in_network);
+  SLOGST2(FLAGS(flagw::NGF), FLAGS(flagw::NGL), FLAGS(flagw::NGR), static_cast<std::int32_t>(in_network.size()),
+          gar_fluidiccondacts, gar_linearcondacts, gar_radiativecondacts, gar_thermalnodestatuses, diffusion,
+          gf_active, gl_active, gr_active, in_network);
 }
 
-void load_heat_loads(PositionStore& pos) {
-  for (std::int32_t i = 1; i <= pos.nnode; ++i) pos.load[at(i)] = node_heat_load(i);
+void load_heat_loads(CnWork& WORK) {
+  for (std::int32_t i = 1; i <= WORK.view.nnode; ++i) WORK.load[at(i)] = node_heat_load(i);
 }
 
 }  // namespace kalvir::thermal
@@ -233,52 +154,12 @@ void load_heat_loads(PositionStore& pos) {
 using namespace kalvir::thermal;
 using kalvir::thermal::at;
 
-void SCondSumsAbsTempGrT4(const PositionStore& POS, const NetworkFlags& FLAGSET, std::int32_t I, double STEFAN,
-                          std::span<const double> T, double TABS, double& GLF, double& GLFT, double& GR,
-                          double& GRT4) {
-  const std::int32_t nnode = POS.nnode;
-  double glf = 0.0, glft = 0.0, gr = 0.0, grt4 = 0.0;
-  for (std::int32_t p = POS.lin_begin[at(I)]; p < POS.lin_begin[at(I) + 1]; ++p) {
-    const auto q = static_cast<std::size_t>(p);
-    const std::int32_t j = POS.lin_other[q];
-    if (POS.lin_active[q] == 0 || !neighbour_in_network(FLAGSET, j, nnode)) continue;
-    glf += POS.lin_value[q];
-    glft += POS.lin_value[q] * (neighbour_temperature(T, j, nnode) + TABS);
-  }
-  // The arrays as plain pointers and the flags as a local copy, so that the
-  // walk keeps them in registers.
-  const NetworkFlags flags = FLAGSET;
-  const std::int32_t* const rad_other = POS.rad_other.data();
-  const std::int32_t* const rad_active = POS.rad_active.data();
-  const double* const rad_value = POS.rad_value.data();
-  const double* const fourth = POS.fourth.data();
-  auto rad_term = [=](std::size_t q, double& g_sum, double& gt_sum) {
-    const std::int32_t j = rad_other[q];
-    if (rad_active[q] == 0 || !neighbour_in_network(flags, j, nnode)) return;
-    double tj4;
-    if (j <= nnode) {
-      tj4 = fourth[at(j)];
-    } else {
-      const double tj = neighbour_temperature(T, j, nnode) + TABS;
-      tj4 = (tj * tj) * (tj * tj);
-    }
-    g_sum += rad_value[q];
-    gt_sum += rad_value[q] * tj4;
-  };
-  radiative_walk(POS, I, rad_term, gr, grt4);
-  for (std::int32_t p = POS.flu_begin[at(I)]; p < POS.flu_begin[at(I) + 1]; ++p) {
-    const auto q = static_cast<std::size_t>(p);
-    const std::int32_t k = POS.flu_cond[q];
-    const std::int32_t j = POS.flu_other[q];
-    if (k <= 0 || FLAGSET.gf_active[at(k)] == 0 || !neighbour_in_network(FLAGSET, j, nnode)) continue;
-    const double g = gar_fluidicconds(k);
-    glf += g;
-    glft += g * (neighbour_temperature(T, j, nnode) + TABS);
-  }
-  GLF = glf;
-  GLFT = glft;
-  GR = STEFAN * gr;
-  GRT4 = STEFAN * grt4;
+void SCondSumsAbsTempGrT4(const ConductorView& VIEW, std::int32_t I, double STEFAN, std::span<const double> T,
+                          double TABS, double& GLF, double& GLFT, double& GR, double& GRT4) {
+  if (VIEW.fluid_end[at(I)] != 0)
+    abs_sums<true>(VIEW, I, STEFAN, T, TABS, GLF, GLFT, GR, GRT4);
+  else
+    abs_sums<false>(VIEW, I, STEFAN, T, TABS, GLF, GLFT, GR, GRT4);
 }
 
 void S9TCLC(std::int32_t /*NNODE*/, std::span<const double> C, double DAMPT, double DTIMEU, std::int32_t I,
@@ -341,9 +222,8 @@ void S9EXTR(std::int32_t K1, std::int32_t K2, std::int32_t K, std::int32_t NNODE
 }
 
 void S9ARTH(CnWork& WORK) {
-  PositionStore& pos = WORK.pos;
-  const std::int32_t nnode = pos.nnode;
-  const NetworkFlags flags = WORK.flags();
+  ConductorView& view = WORK.view;
+  const std::int32_t nnode = view.nnode;
   const double relxca = GLOR.RELXCA, dampt = GLOR.DAMPT, tabs = GLOR.TABS, stefan = GLOR.STEFAN;
   const double h = GLOR.DTIMEU;
   std::span<double> T = WORK.T;
@@ -351,7 +231,7 @@ void S9ARTH(CnWork& WORK) {
   // changes are written afresh before every pass that reads them).
   bool any = false;
   for (std::size_t ii = 0; ii < static_cast<std::size_t>(nnode) && !any; ++ii)
-    any = pos.diffusion[ii] != 0 && pos.arith[ii] != 0;
+    any = WORK.diffusion[ii] != 0 && WORK.arith[ii] != 0;
   if (!any) return;
   std::fill(WORK.change.begin(), WORK.change.end(), 1.0 + relxca);
   std::copy(T.begin(), T.end(), WORK.arith_start.begin());
@@ -361,13 +241,13 @@ void S9ARTH(CnWork& WORK) {
     double max_change = 0.0;
     for (std::int32_t i = 1; i <= nnode; ++i) {
       const std::size_t ii = at(i);
-      if (!(WORK.change[ii] > relxca) || pos.diffusion[ii] == 0 || pos.arith[ii] == 0) {
+      if (!(WORK.change[ii] > relxca) || WORK.diffusion[ii] == 0 || WORK.arith[ii] == 0) {
         WORK.change[ii] = 0.0;
         continue;
       }
       double glf = 0.0, glft = 0.0, gr = 0.0, grt4 = 0.0;
-      SCondSumsAbsTempGrT4(pos, flags, i, stefan, T, tabs, glf, glft, gr, grt4);
-      const double q = pos.load[ii];
+      SCondSumsAbsTempGrT4(view, i, stefan, T, tabs, glf, glft, gr, grt4);
+      const double q = WORK.load[ii];
       const bool no_lf = std::abs(glf) < kTiny;
       const bool no_r = std::abs(gr) < kTiny;
       double r;
@@ -383,13 +263,13 @@ void S9ARTH(CnWork& WORK) {
         } else if (no_r) {
           r = (q + glft) / glf - tabs - T[ii];
         } else {
-          const double v = gr * pos.cube[ii];
+          const double v = gr * view.cube[ii];
           r = (q + glft + grt4 - (T[ii] + tabs) * (glf + v)) / (glf + 4.0 * v);
         }
         WORK.change[ii] = std::abs(r);
       }
       T[ii] += dampt * r;
-      pos.set_powers(i, T[ii], tabs);
+      view.set_powers(i, T[ii], tabs);
       WORK.r0[ii] = (T[ii] - WORK.t0[ii]) / h;
       max_change = std::max(max_change, WORK.change[ii]);
       if (runaway(T[ii])) fatal_node_message(kRunawayText, i, "S9Arth");
@@ -407,21 +287,23 @@ void S9ARTH(CnWork& WORK) {
 }
 
 void S9LOP1(CnWork& WORK) {
-  PositionStore& pos = WORK.pos;
-  const std::int32_t nnode = pos.nnode;
-  const NetworkFlags flags = WORK.flags();
+  ConductorView& view = WORK.view;
   const double h = GLOR.DTIMEU, tabs = GLOR.TABS, stefan = GLOR.STEFAN;
   GLOR.CSGMIN = kHuge;
-  const bool changed = stat_getstatst() != 0;
-  pos.refresh(WORK.gl_active, WORK.gr_active, changed);
-  if (changed) stat_setstatst(0);
+  // After a status change the step loop has rebuilt the flags; the view
+  // follows them.
+  if (stat_getstatst() != 0) {
+    view.build(WORK.flags());
+    stat_setstatst(0);
+  } else {
+    view.refresh_values();
+  }
+  const std::int32_t nnode = view.nnode;
   std::span<double> T = WORK.T;
   std::copy(T.begin(), T.end(), WORK.t0.begin());
   std::fill(WORK.r0.begin(), WORK.r0.end(), 0.0);
   std::fill(WORK.tau.begin(), WORK.tau.end(), 0.0);
   const double arith_limit = GLOR.ARITH * h;
-  WORK.start_abs.resize(static_cast<std::size_t>(nnode));
-  WORK.start_square.resize(static_cast<std::size_t>(nnode));
   for (std::size_t ii = 0; ii < static_cast<std::size_t>(nnode); ++ii) {
     WORK.start_abs[ii] = WORK.t0[ii] + tabs;
     WORK.start_square[ii] = WORK.start_abs[ii] * WORK.start_abs[ii];
@@ -429,7 +311,10 @@ void S9LOP1(CnWork& WORK) {
   for (std::int32_t i = 1; i <= nnode; ++i) {
     const std::size_t ii = at(i);
     double g = 0.0, gt = 0.0;
-    start_sums(pos, flags, i, stefan, WORK.t0, tabs, WORK.start_abs, WORK.start_square, g, gt);
+    if (view.fluid_end[ii] != 0)
+      start_sums<true>(view, i, stefan, WORK.t0, tabs, WORK.start_abs, WORK.start_square, g, gt);
+    else
+      start_sums<false>(view, i, stefan, WORK.t0, tabs, WORK.start_abs, WORK.start_square, g, gt);
     const double c = WORK.C[ii];
     const bool no_capacity = std::abs(c) < kTiny;
     if (no_capacity) {
@@ -444,25 +329,24 @@ void S9LOP1(CnWork& WORK) {
       }
     }
     const double q = node_heat_load(i);
-    pos.load[ii] = q;
+    WORK.load[ii] = q;
     // A node without capacitance has no time constant to compare: it is
     // arithmetic whatever ARITH holds, or the implicit guess divides by zero.
-    pos.arith[ii] = no_capacity || WORK.tau[ii] <= arith_limit;
-    if (pos.diffusion[ii] != 0 && pos.arith[ii] == 0) {
+    WORK.arith[ii] = no_capacity || WORK.tau[ii] <= arith_limit;
+    if (WORK.diffusion[ii] != 0 && WORK.arith[ii] == 0) {
       const double a = c / h;
       T[ii] = (a * WORK.t0[ii] + q + gt) / (a + g);
       WORK.r0[ii] = (q + gt - g * WORK.t0[ii]) / c;
       if (runaway(T[ii])) fatal_node_message(kRunawayText, i, "S9Lop1");
     }
-    pos.set_powers(i, T[ii], tabs);
+    view.set_powers(i, T[ii], tabs);
   }
   S9ARTH(WORK);
 }
 
 void S9NEWT(CnWork& WORK) {
-  PositionStore& pos = WORK.pos;
-  const std::int32_t nnode = pos.nnode;
-  const NetworkFlags flags = WORK.flags();
+  ConductorView& view = WORK.view;
+  const std::int32_t nnode = view.nnode;
   std::span<double> T = WORK.T;
   std::int32_t changed = 0;
   const bool every_iteration = MTDTST(2);
@@ -475,12 +359,12 @@ void S9NEWT(CnWork& WORK) {
       if (stat_getstatst() != 0) {
         changed = 1;
         WORK.rebuild_flags();
-        pos.refresh(WORK.gl_active, WORK.gr_active, true);
+        view.build(WORK.flags());
         stat_setstatst(0);
       } else {
-        pos.refresh(WORK.gl_active, WORK.gr_active, false);
+        view.refresh_values();
       }
-      load_heat_loads(pos);
+      load_heat_loads(WORK);
       refresh_boundary_powers(WORK);
     }
     GLOR.RELXCC = 0.0;
@@ -489,11 +373,11 @@ void S9NEWT(CnWork& WORK) {
     std::int32_t hot = 0;
     for (std::int32_t i = 1; i <= nnode; ++i) {
       const std::size_t ii = at(i);
-      if (pos.diffusion[ii] == 0 || pos.arith[ii] != 0) continue;
+      if (WORK.diffusion[ii] == 0 || WORK.arith[ii] != 0) continue;
       double glf = 0.0, glft = 0.0, gr = 0.0, grt4 = 0.0;
-      SCondSumsAbsTempGrT4(pos, flags, i, stefan, T, tabs, glf, glft, gr, grt4);
-      S9TCLC(nnode, WORK.C, dampt, h, i, pos.load, glf, glft, gr, grt4, tabs, WORK.t0, WORK.r0, hot, GLOR.DTROCC,
-             GLOI.NDTROC, GLOI.NRLXCC, GLOR.RELXCC, T, pos.cube, pos.fourth);
+      SCondSumsAbsTempGrT4(view, i, stefan, T, tabs, glf, glft, gr, grt4);
+      S9TCLC(nnode, WORK.C, dampt, h, i, WORK.load, glf, glft, gr, grt4, tabs, WORK.t0, WORK.r0, hot, GLOR.DTROCC,
+             GLOI.NDTROC, GLOI.NRLXCC, GLOR.RELXCC, T, view.cube, view.fourth);
     }
     S9ARTH(WORK);
     bool ended = true;

@@ -20,8 +20,8 @@ namespace {
 double largest_change(const CnWork& w) {
   double d = std::numeric_limits<double>::lowest();
   const double limit = GLOR.DTIMEU * GLOR.ARITH;
-  for (std::size_t i = 0; i < static_cast<std::size_t>(w.pos.nnode); ++i)
-    if (w.pos.diffusion[i] != 0 && w.tau[i] > limit) d = std::max(d, std::abs(w.T[i] - w.t0[i]));
+  for (std::size_t i = 0; i < w.diffusion.size(); ++i)
+    if (w.diffusion[i] != 0 && w.tau[i] > limit) d = std::max(d, std::abs(w.T[i] - w.t0[i]));
   return d;
 }
 
@@ -61,20 +61,20 @@ void SLCRNC() {
 }
 
 void S9SLVE(SolutionFrame& FRAME, CnWork& WORK, CnCounts& COUNTS) {
-  const std::int32_t nnode = FLAGS(flagw::NNODE);
   WORK.T = gar_thermalnodetemps.span();
   WORK.C = gar_thermalnodecapacitances.span();
   try {
-    WORK.pos.build(nnode, FLAGS(flagw::NGL), FLAGS(flagw::NGR), FLAGS(flagw::NGF));
+    WORK.size_node_arrays();
   } catch (const std::bad_alloc&) {
     internal_stop("Allocation would exceed memory limit");
   } catch (const std::length_error&) {
     internal_stop("Allocation would exceed memory limit");
   }
-  WORK.pos.copy_all_values();
+  // With the status-change flag set, the first step's predictor builds the
+  // view from the flags rebuilt after its V10001.
   if (stat_getstatst() == 0) {
     WORK.rebuild_flags();
-    WORK.pos.refresh(WORK.gl_active, WORK.gr_active, true);
+    WORK.view.build(WORK.flags());
   }
   while (GLOR.TIMEO < GLOR.TIMEND) {
     ++COUNTS.steps;
@@ -127,10 +127,10 @@ Attempt S9TIME(SolutionFrame& FRAME, CnWork& WORK, double D, CnCounts& COUNTS) {
     FRAME.require_positive_step(GLOR.TIMEN - GLOR.TIMEO);
     const double r = next / h;
     const double tabs = GLOR.TABS;
-    for (std::int32_t i = 1; i <= WORK.pos.nnode; ++i) {
+    for (std::int32_t i = 1; i <= WORK.view.nnode; ++i) {
       const auto ii = static_cast<std::size_t>(i - 1);
       WORK.T[ii] = WORK.T[ii] * r + WORK.t0[ii] * (1.0 - r);
-      WORK.pos.set_powers(i, WORK.T[ii], tabs);
+      WORK.view.set_powers(i, WORK.T[ii], tabs);
     }
     return Attempt::Rejected;
   }

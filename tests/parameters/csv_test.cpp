@@ -134,9 +134,15 @@ TEST_P(CsvLists, LabelsAndFieldsAgree) {
   EXPECT_EQ(w.lines[3], std::string("12,ORIGINAL,-1.0000E+02") + c.fields);
   EXPECT_EQ(w.header_status, c.header_status);
   EXPECT_EQ(w.row_status, 0) << "an item's failure never fails the row";
-  if (c.header_routine != nullptr) EXPECT_NE(message(w, c.header_routine, c.header_code), nullptr);
-  if (c.row_routine != nullptr) EXPECT_NE(message(w, c.row_routine, c.row_code), nullptr);
-  if (c.header_routine == nullptr && c.row_routine == nullptr) EXPECT_TRUE(w.messages.empty());
+  if (c.header_routine != nullptr) {
+    EXPECT_NE(message(w, c.header_routine, c.header_code), nullptr);
+  }
+  if (c.row_routine != nullptr) {
+    EXPECT_NE(message(w, c.row_routine, c.row_code), nullptr);
+  }
+  if (c.header_routine == nullptr && c.row_routine == nullptr) {
+    EXPECT_TRUE(w.messages.empty());
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -54,6 +54,7 @@ TEST(CnKernel, AitkenExtrapolatesRisingIteratesOnly) {
 // One node at T (start T0) for S9TIME, in a frame of its own.
 struct StepControl {
   std::vector<double> t{4.0}, t0{0.0}, tau{1.0};
+  std::vector<std::int32_t> in_network{0};
   CnWork work;
   CnCounts counts;
   StepControl() {
@@ -61,7 +62,10 @@ struct StepControl {
     spec.nodes = {{0.0, 1.0, 'D', 0.0}};
     build_network(spec);
     register_logging_blocks();
-    work.pos.build(1, 0, 0, 0);
+    work.in_network = in_network;
+    work.size_node_arrays();
+    work.rebuild_flags();
+    work.view.build(work.flags());
     work.T = t;
     work.t0 = t0;
     work.tau = tau;
@@ -88,7 +92,7 @@ TEST(CnKernel, RejectedAttemptShrinksTheStepAndMovesTemperaturesBack) {
   EXPECT_DOUBLE_EQ(GLOR.TIMEN, 0.475);
   EXPECT_DOUBLE_EQ(sc.t[0], 4.0 * 0.2375);
   // The kept powers follow the moved temperature.
-  EXPECT_DOUBLE_EQ(sc.work.pos.fourth[0], std::pow(0.95 + GLOR.TABS, 4));
+  EXPECT_DOUBLE_EQ(sc.work.view.fourth[0], std::pow(0.95 + GLOR.TABS, 4));
   EXPECT_TRUE(block_log().v2_timen.empty());
 }
 
@@ -326,6 +330,58 @@ TEST(CnKernel, ConductorValuesChangedByTheModelReachEveryPosition) {
   EXPECT_NEAR(one_run, gar_thermalnodetemps(1), 1.0e-8);
 }
 
+// A radiating network with every kind of node and conductor end the sweeps
+// meet (boundary, X status, arithmetic, fluid neighbours, inactive
+// conductors), run by SLCRNC
+// with the variables 1 block changing a conductance with temperature in
+// every iteration and switching a radiative conductor off at 60 s.
+void run_pinned_network() {
+  NetworkSpec spec;
+  spec.nodes = {{80.0, 400.0, 'D', 12.0}, {20.0, 900.0, 'D', 0.0},  {-40.0, 150.0, 'D', 0.0},
+                {10.0, 0.0, 'D', 3.0},    {-5.0, 60.0, 'D', 0.0},   {-270.0, 0.0, 'B', 0.0},
+                {15.0, 0.0, 'B', 0.0},    {300.0, 20.0, 'X', 0.0},  {45.0, 2500.0, 'D', 40.0}};
+  spec.fluid_temps = {35.0};
+  spec.gl = {{1, 2, 1.5}, {2, 3, 0.8}, {3, 4, 0.6}, {4, 5, 0.9}, {5, 7, 0.3}, {1, 8, 1.0},
+             {9, 1, 2.5}, {9, 10, 0.7}, {2, 9, 0.1, 'I'}};
+  spec.gr = {{1, 6, 0.05},  {2, 6, 0.12},  {3, 6, 0.4},    {5, 6, 0.08},  {9, 6, 0.3},   {1, 3, 0.02},
+             {2, 5, 0.03},  {3, 9, 0.01},  {4, 6, 0.02},   {1, 2, 0.04, 'I'}, {5, 10, 0.05}, {1, 5, 0.013},
+             {1, 9, 0.021}, {2, 3, 0.017}, {2, 9, 0.0093}, {3, 5, 0.029}, {5, 9, 0.011},  {1, 2, 0.0071},
+             {3, 4, 0.015}, {2, 4, 0.006}, {9, 10, 0.019}, {1, 10, 0.008}};
+  build_network(spec);
+  register_logging_blocks();
+  GLOR.TIMEND = 300.0;
+  GLOR.OUTINT = 50.0;
+  GLOR.DTIMEI = 4.0;
+  GLOR.DTMAX = 20.0;
+  GLOR.RELXCA = 1.0e-3;
+  GLOR.DAMPT = 0.9;
+  GLOR.ARITH = 0.0;
+  block_log().on_v1 = [] {
+    gar_linearconds(3) = 0.6 * (1.0 + 0.004 * (0.5 * (gar_thermalnodetemps(3) + gar_thermalnodetemps(4))));
+    if (GLOR.TIMEM >= 60.0 && gar_radiativecondacts(3)[0] == 'A') {
+      gar_radiativecondacts.set(3, "I");
+      stat_setstatst(1);
+    }
+  };
+  SLCRNC();
+}
+
+// The temperatures, steps and call-backs of this run are those the sweeps
+// gave before they read the compact view of the network: the view must add
+// the same terms in the same order, so that no convergence test can fall
+// the other way.
+TEST(CnKernel, SweepsReproduceTheListWalkBitForBit) {
+  run_pinned_network();
+  const double pinned[] = {24.265442554723911, 9.1441331754877364, 3.7770767145113497,
+                           -2.2749484944586631, -3.7068995115247985, -270.0,
+                           15.0,                300.0,               30.403222738756849};
+  for (std::int32_t i = 1; i <= 9; ++i) EXPECT_EQ(gar_thermalnodetemps(i), pinned[i - 1]) << "node " << i;
+  EXPECT_EQ(block_log().v1_timem.size(), 235U);
+  EXPECT_EQ(block_log().v2_timen.size(), 78U);
+  EXPECT_EQ(block_log().out_timen.size(), 7U);
+  EXPECT_EQ(gar_radiativecondacts(3)[0], 'I');
+}
+
 TEST(CnKernel, IterateBeyondTheLimitPrintsTheWarningPageAndEndsTheRun) {
   build_cooling_node(0.0, 1.0, 1.0);
   block_log().on_v1 = [] {
@@ -439,10 +495,9 @@ TEST(CnKernel, PredictorGuessesFromTheSumsOfS4gsum) {
   work.in_network = std::span<std::int32_t>(flags.data() + spec.gl.size() + spec.gr.size(), 4);
   work.T = gar_thermalnodetemps.span();
   work.C = gar_thermalnodecapacitances.span();
-  work.pos.build(4, 3, 5, 0);
-  work.pos.copy_all_values();
+  work.size_node_arrays();
   work.rebuild_flags();
-  work.pos.refresh(work.gl_active, work.gr_active, true);
+  work.view.build(work.flags());
   const std::vector<double> t0(work.T.begin(), work.T.end());
 
   S9LOP1(work);

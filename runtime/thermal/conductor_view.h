@@ -1,0 +1,84 @@
+// The compact view of the network that the solution sweeps read. For every
+// thermal node and each kind of conductor (linear, radiative, fluidic) it
+// holds the conductors that take part in the node's sums, as (neighbour,
+// conductance) pairs in the order of the record-form connection list.
+// Inactive conductors, fluidic entries whose conductor index is not positive
+// and neighbours outside the network are left out when the view is built, so
+// that a sweep reads two contiguous arrays per kind without a test per
+// conductor.
+//
+// build() makes the view from the flags of SLOGST2; a method calls it at
+// entry and again only after a status change. Between builds,
+// refresh_values() copies the values of the conductors that changed since
+// the last copy and recomputes the temperature-independent sums of their
+// nodes. Those sums are kept per node in list order (linear then fluidic
+// conductances, and the radiative values), so the sweeps reproduce, bit for
+// bit, what a walk of the connection list adds up.
+//
+// The view also keeps the cube and fourth power of each node's absolute
+// temperature, which a method stores when it moves a temperature, so that a
+// radiative sum takes no powers of the neighbours.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "runtime/thermal/network_sums.h"
+
+namespace kalvir::thermal {
+
+struct ConductorView {
+  // One kind's entries. Node i's entries are begin[i - 1] .. begin[i] - 1.
+  struct Kind {
+    std::vector<std::int32_t> begin;
+    // Neighbour j - 1: a thermal node's index into T, or NNODE + k - 1 for
+    // fluid node k.
+    std::vector<std::int32_t> other;
+    std::vector<double> g;  // the conductor's value as last copied
+    // Conductor k's entries: entry[cond_begin[k - 1] .. cond_begin[k] - 1];
+    // node[e] is the node (1-based) entry e belongs to.
+    std::vector<std::int32_t> cond_begin, entry, node;
+    std::vector<double> last;  // per conductor, the value last copied
+
+    std::size_t first(std::int32_t i) const noexcept { return static_cast<std::size_t>(begin[static_cast<std::size_t>(i - 1)]); }
+    std::size_t end(std::int32_t i) const noexcept { return static_cast<std::size_t>(begin[static_cast<std::size_t>(i)]); }
+  };
+
+  std::int32_t nnode = 0;
+  Kind lin, rad, flu;
+  // Per node: sum of the linear then fluidic conductances, sum of the
+  // radiative values (without STEFAN), and whether some entry's neighbour
+  // is a fluid node (such nodes take the general path of the sweeps).
+  std::vector<double> glf, gr;
+  std::vector<std::uint8_t> fluid_end;
+  // Per node: kept powers of T + TABS.
+  std::vector<double> cube, fourth;
+
+  // Builds the view from the record-form connection list and the flags; an
+  // entry that names a node or conductor outside the model stops the run.
+  void build(const NetworkFlags& flags);
+  // Copies the values of the conductors that changed since the last copy.
+  void refresh_values();
+
+  void set_powers(std::int32_t i, double t, double tabs) noexcept {
+    const double ta = t + tabs;
+    const double ta2 = ta * ta;
+    cube[static_cast<std::size_t>(i - 1)] = ta2 * ta;
+    fourth[static_cast<std::size_t>(i - 1)] = ta2 * ta2;
+  }
+
+ private:
+  // Nodes whose linear or fluidic, or radiative, values changed.
+  std::vector<std::uint8_t> dirty_lf_, dirty_r_;
+  double linear_fluidic_sum(std::int32_t i) const noexcept;
+  double radiative_sum(std::int32_t i) const noexcept;
+};
+
+// Temperature of entry neighbour o (ConductorView::Kind::other) as T holds
+// it: thermal node o + 1 of T, or fluid node o + 1 - NNODE.
+inline double view_temperature(std::span<const double> T, std::int32_t o, std::int32_t nnode) noexcept {
+  return o < nnode ? T[static_cast<std::size_t>(o)] : gar_fluidnodetemps(o + 1 - nnode);
+}
+
+}  // namespace kalvir::thermal
