@@ -73,6 +73,19 @@ void start_sums(const ConductorView& view, std::int32_t i, double stefan, std::s
   sgt = gt_sum;
 }
 
+// Walks entries [ea, la) of lane 0 and [eb, lb) of lane 1 in lockstep, so
+// that the additions of two independent nodes advance together instead of
+// one node's waiting on each other; each lane keeps its own order.
+template <class Term>
+inline void walk_two(std::size_t ea, std::size_t la, std::size_t eb, std::size_t lb, Term term) {
+  for (; ea < la && eb < lb; ++ea, ++eb) {
+    term(0, ea);
+    term(1, eb);
+  }
+  for (; ea < la; ++ea) term(0, ea);
+  for (; eb < lb; ++eb) term(1, eb);
+}
+
 // The four sums of SCondSumsAbsTempGrT4; GLF and GR are the view's kept sums.
 template <bool Fluid>
 inline void abs_sums(const ConductorView& view, std::int32_t i, double stefan, std::span<const double> T, double tabs,
@@ -108,6 +121,42 @@ inline void abs_sums(const ConductorView& view, std::int32_t i, double stefan, s
   glft = lf_t;
   gr = stefan * view.gr[at(i)];
   grt4 = stefan * r_t4;
+}
+
+// Makes WORK.plan again when the view was rebuilt or the set of swept nodes
+// changed since it was made.
+void plan_sweep(CnWork& w) {
+  SweepPlan& p = w.plan;
+  const ConductorView& v = w.view;
+  const auto n = static_cast<std::size_t>(v.nnode);
+  bool same = p.generation == v.generation && p.state.size() == n;
+  for (std::size_t ii = 0; same && ii < n; ++ii)
+    same = p.state[ii] == static_cast<std::uint8_t>(w.diffusion[ii] != 0 && w.arith[ii] == 0);
+  if (same) return;
+  p.generation = v.generation;
+  p.state.assign(n, 0);
+  p.nodes.clear();
+  p.lin_split.clear();
+  p.rad_split.clear();
+  p.early.clear();
+  std::int32_t previous = 0;
+  for (std::int32_t i = 1; i <= v.nnode; ++i) {
+    const std::size_t ii = at(i);
+    if (w.diffusion[ii] == 0 || w.arith[ii] != 0) continue;
+    p.state[ii] = 1;
+    const bool early = v.fluid_end[ii] == 0 && v.flu.first(i) == v.flu.end(i);
+    auto split = [&](const ConductorView::Kind& k) {
+      std::size_t e = k.first(i);
+      if (early)
+        while (e < k.end(i) && k.other[e] != previous - 1) ++e;
+      return e;
+    };
+    p.nodes.push_back(i);
+    p.lin_split.push_back(split(v.lin));
+    p.rad_split.push_back(split(v.rad));
+    p.early.push_back(early);
+    previous = i;
+  }
 }
 
 // Kept powers of the nodes that the sweeps do not update but read.
@@ -371,11 +420,55 @@ void S9NEWT(CnWork& WORK) {
     GLOR.DTROCC = 0.0;
     const double stefan = GLOR.STEFAN, tabs = GLOR.TABS, dampt = GLOR.DAMPT, h = GLOR.DTIMEU;
     std::int32_t hot = 0;
-    for (std::int32_t i = 1; i <= nnode; ++i) {
+    // The sweep in the order of the plan. While a node's sums are finished,
+    // the next node's early part (the entries before its first one to this
+    // node) is added up beside them, so the two nodes' chains of additions
+    // advance together; every sum still takes its terms in list order, as
+    // SCondSumsAbsTempGrT4 does.
+    plan_sweep(WORK);
+    const SweepPlan& plan = WORK.plan;
+    const std::int32_t* const lin_other = view.lin.other.data();
+    const double* const lin_g = view.lin.g.data();
+    const std::int32_t* const rad_other = view.rad.other.data();
+    const double* const rad_g = view.rad.g.data();
+    const double* const fourth = view.fourth.data();
+    const double* const temps = T.data();
+    double lf[2] = {0.0, 0.0}, rt[2] = {0.0, 0.0};  // lane 0: this node, lane 1: the next
+    auto lin_term = [&](int lane, std::size_t e) {
+      lf[lane] += lin_g[e] * (temps[static_cast<std::size_t>(lin_other[e])] + tabs);
+    };
+    auto rad_term = [&](int lane, std::size_t e) { rt[lane] += rad_g[e] * fourth[static_cast<std::size_t>(rad_other[e])]; };
+    const std::size_t m = plan.nodes.size();
+    if (m > 0 && plan.early[0] != 0) {
+      const std::int32_t first = plan.nodes[0];
+      walk_two(0, 0, view.lin.first(first), plan.lin_split[0], lin_term);
+      walk_two(0, 0, view.rad.first(first), plan.rad_split[0], rad_term);
+    }
+    for (std::size_t k = 0; k < m; ++k) {
+      const std::int32_t i = plan.nodes[k];
       const std::size_t ii = at(i);
-      if (WORK.diffusion[ii] == 0 || WORK.arith[ii] != 0) continue;
-      double glf = 0.0, glft = 0.0, gr = 0.0, grt4 = 0.0;
-      SCondSumsAbsTempGrT4(view, i, stefan, T, tabs, glf, glft, gr, grt4);
+      lf[0] = lf[1];
+      rt[0] = rt[1];
+      lf[1] = rt[1] = 0.0;
+      const bool next_early = k + 1 < m && plan.early[k + 1] != 0;
+      const std::int32_t next = next_early ? plan.nodes[k + 1] : 0;
+      const std::size_t next_lin = next_early ? view.lin.first(next) : 0;
+      const std::size_t next_rad = next_early ? view.rad.first(next) : 0;
+      const std::size_t next_lin_split = next_early ? plan.lin_split[k + 1] : 0;
+      const std::size_t next_rad_split = next_early ? plan.rad_split[k + 1] : 0;
+      double glf, glft, gr, grt4;
+      if (plan.early[k] != 0) {
+        walk_two(plan.lin_split[k], view.lin.end(i), next_lin, next_lin_split, lin_term);
+        walk_two(plan.rad_split[k], view.rad.end(i), next_rad, next_rad_split, rad_term);
+        glf = view.glf[ii];
+        glft = lf[0];
+        gr = stefan * view.gr[ii];
+        grt4 = stefan * rt[0];
+      } else {
+        walk_two(0, 0, next_lin, next_lin_split, lin_term);
+        walk_two(0, 0, next_rad, next_rad_split, rad_term);
+        SCondSumsAbsTempGrT4(view, i, stefan, T, tabs, glf, glft, gr, grt4);
+      }
       S9TCLC(nnode, WORK.C, dampt, h, i, WORK.load, glf, glft, gr, grt4, tabs, WORK.t0, WORK.r0, hot, GLOR.DTROCC,
              GLOI.NDTROC, GLOI.NRLXCC, GLOR.RELXCC, T, view.cube, view.fourth);
     }

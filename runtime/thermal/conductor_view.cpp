@@ -110,6 +110,7 @@ void refresh_kind(int kind, ConductorView::Kind& v, std::vector<std::uint8_t>& d
 
 void ConductorView::build(const NetworkFlags& flags) {
   nnode = FLAGS(flagw::NNODE);
+  ++generation;
   try {
     build_kind(nnode, kLinear, flags.gl_active, flags, lin);
     build_kind(nnode, kRadiative, flags.gr_active, flags, rad);

@@ -54,6 +54,9 @@ struct ConductorView {
   std::vector<std::uint8_t> fluid_end;
   // Per node: kept powers of T + TABS.
   std::vector<double> cube, fourth;
+  // Counts the builds, so that what a method derives from the view's
+  // layout can tell when to derive it again.
+  std::uint64_t generation = 0;
 
   // Builds the view from the record-form connection list and the flags; an
   // entry that names a node or conductor outside the model stops the run.
