@@ -86,18 +86,19 @@ inline void walk_two(std::size_t ea, std::size_t la, std::size_t eb, std::size_t
   for (; eb < lb; ++eb) term(1, eb);
 }
 
-// The four sums of SCondSumsAbsTempGrT4; GLF and GR are the view's kept sums.
+// The four sums of SCondSumsAbsTempGrT4; GR is the view's kept sum.
 template <bool Fluid>
 inline void abs_sums(const ConductorView& view, std::int32_t i, double stefan, std::span<const double> T, double tabs,
                      double& glf, double& glft, double& gr, double& grt4) {
   const std::int32_t nnode = view.nnode;
-  double lf_t = 0.0, r_t4 = 0.0;
+  double lf = 0.0, lf_t = 0.0, r_t4 = 0.0;
   auto conductive = [&](const ConductorView::Kind& kind) {
     const std::int32_t* const other = kind.other.data();
     const double* const value = kind.g.data();
     for (std::size_t e = kind.first(i), last = kind.end(i); e < last; ++e) {
       const std::int32_t o = other[e];
       const double tj = is_thermal<Fluid>(o, nnode) ? T[static_cast<std::size_t>(o)] : view_temperature(T, o, nnode);
+      lf += value[e];
       lf_t += value[e] * (tj + tabs);
     }
   };
@@ -117,7 +118,7 @@ inline void abs_sums(const ConductorView& view, std::int32_t i, double stefan, s
     r_t4 += rad_g[e] * tj4;
   }
   conductive(view.flu);
-  glf = view.glf[at(i)];
+  glf = lf;
   glft = lf_t;
   gr = stefan * view.gr[at(i)];
   grt4 = stefan * r_t4;
@@ -433,9 +434,11 @@ void S9NEWT(CnWork& WORK) {
     const double* const rad_g = view.rad.g.data();
     const double* const fourth = view.fourth.data();
     const double* const temps = T.data();
-    double lf[2] = {0.0, 0.0}, rt[2] = {0.0, 0.0};  // lane 0: this node, lane 1: the next
+    // Lane 0: the node being finished, lane 1: the next.
+    double lf[2] = {0.0, 0.0}, lf_t[2] = {0.0, 0.0}, rt[2] = {0.0, 0.0};
     auto lin_term = [&](int lane, std::size_t e) {
-      lf[lane] += lin_g[e] * (temps[static_cast<std::size_t>(lin_other[e])] + tabs);
+      lf[lane] += lin_g[e];
+      lf_t[lane] += lin_g[e] * (temps[static_cast<std::size_t>(lin_other[e])] + tabs);
     };
     auto rad_term = [&](int lane, std::size_t e) { rt[lane] += rad_g[e] * fourth[static_cast<std::size_t>(rad_other[e])]; };
     const std::size_t m = plan.nodes.size();
@@ -448,8 +451,9 @@ void S9NEWT(CnWork& WORK) {
       const std::int32_t i = plan.nodes[k];
       const std::size_t ii = at(i);
       lf[0] = lf[1];
+      lf_t[0] = lf_t[1];
       rt[0] = rt[1];
-      lf[1] = rt[1] = 0.0;
+      lf[1] = lf_t[1] = rt[1] = 0.0;
       const bool next_early = k + 1 < m && plan.early[k + 1] != 0;
       const std::int32_t next = next_early ? plan.nodes[k + 1] : 0;
       const std::size_t next_lin = next_early ? view.lin.first(next) : 0;
@@ -460,8 +464,8 @@ void S9NEWT(CnWork& WORK) {
       if (plan.early[k] != 0) {
         walk_two(plan.lin_split[k], view.lin.end(i), next_lin, next_lin_split, lin_term);
         walk_two(plan.rad_split[k], view.rad.end(i), next_rad, next_rad_split, rad_term);
-        glf = view.glf[ii];
-        glft = lf[0];
+        glf = lf[0];
+        glft = lf_t[0];
         gr = stefan * view.gr[ii];
         grt4 = stefan * rt[0];
       } else {

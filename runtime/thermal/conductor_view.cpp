@@ -79,10 +79,10 @@ void build_kind(std::int32_t nnode, int kind, std::span<const std::int32_t> acti
   out.last.assign(src.values, src.values + std::min<std::int32_t>(src.count, nconductors));
 }
 
-// Copies the values of kind's conductors whose bits changed and marks their
-// entries' nodes in dirty. Most calls find nothing (one memcmp) or a few
+// Copies the values of kind's conductors whose bits changed and, with
+// dirty, marks their entries' nodes. Most calls find nothing (one memcmp) or a few
 // runs of changed conductors, so the scan compares blocks of values.
-void refresh_kind(int kind, ConductorView::Kind& v, std::vector<std::uint8_t>& dirty) {
+void refresh_kind(int kind, ConductorView::Kind& v, std::vector<std::uint8_t>* dirty) {
   const Source src = source_of(kind);
   const auto n = static_cast<std::size_t>(std::min<std::int64_t>(src.count, static_cast<std::int64_t>(v.last.size())));
   if (n == 0 || std::memcmp(src.values, v.last.data(), n * sizeof(double)) == 0) return;
@@ -100,7 +100,7 @@ void refresh_kind(int kind, ConductorView::Kind& v, std::vector<std::uint8_t>& d
       for (auto q = static_cast<std::size_t>(v.cond_begin[k]); q < static_cast<std::size_t>(v.cond_begin[k + 1]); ++q) {
         const auto e = static_cast<std::size_t>(v.entry[q]);
         v.g[e] = value;
-        dirty[at(v.node[e])] = 1;
+        if (dirty != nullptr) (*dirty)[at(v.node[e])] = 1;
       }
     }
   }
@@ -116,13 +116,11 @@ void ConductorView::build(const NetworkFlags& flags) {
     build_kind(nnode, kRadiative, flags.gr_active, flags, rad);
     build_kind(nnode, kFluidic, flags.gf_active, flags, flu);
     const auto n = static_cast<std::size_t>(nnode);
-    glf.assign(n, 0.0);
     gr.assign(n, 0.0);
     fluid_end.assign(n, 0);
     cube.resize(n, 0.0);
     fourth.resize(n, 0.0);
-    dirty_lf_.assign(n, 0);
-    dirty_r_.assign(n, 0);
+    dirty_.assign(n, 0);
   } catch (const std::bad_alloc&) {
     internal_stop("Allocation would exceed memory limit");
   } catch (const std::length_error&) {
@@ -133,22 +131,18 @@ void ConductorView::build(const NetworkFlags& flags) {
     for (const Kind* k : {&lin, &rad, &flu})
       for (std::size_t e = k->first(i); e < k->end(i); ++e) fluid = fluid || k->other[e] >= nnode;
     fluid_end[at(i)] = fluid;
-    glf[at(i)] = linear_fluidic_sum(i);
     gr[at(i)] = radiative_sum(i);
   }
 }
 
 void ConductorView::refresh_values() {
-  // Bit 1: a linear or fluidic value of the node changed; bit 2: a radiative one.
-  refresh_kind(kLinear, lin, dirty_lf_);
-  refresh_kind(kFluidic, flu, dirty_lf_);
-  refresh_kind(kRadiative, rad, dirty_r_);
-  for (std::size_t ii = 0; ii < dirty_lf_.size(); ++ii) {
-    if ((dirty_lf_[ii] | dirty_r_[ii]) == 0) continue;
-    const auto i = static_cast<std::int32_t>(ii + 1);
-    if (dirty_lf_[ii] != 0) glf[ii] = linear_fluidic_sum(i);
-    if (dirty_r_[ii] != 0) gr[ii] = radiative_sum(i);
-    dirty_lf_[ii] = dirty_r_[ii] = 0;
+  refresh_kind(kLinear, lin, nullptr);
+  refresh_kind(kFluidic, flu, nullptr);
+  refresh_kind(kRadiative, rad, &dirty_);
+  for (std::size_t ii = 0; ii < dirty_.size(); ++ii) {
+    if (dirty_[ii] == 0) continue;
+    dirty_[ii] = 0;
+    gr[ii] = radiative_sum(static_cast<std::int32_t>(ii + 1));
   }
 }
 

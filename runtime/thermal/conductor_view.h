@@ -10,10 +10,10 @@
 // build() makes the view from the flags of SLOGST2; a method calls it at
 // entry and again only after a status change. Between builds,
 // refresh_values() copies the values of the conductors that changed since
-// the last copy and recomputes the temperature-independent sums of their
-// nodes. Those sums are kept per node in list order (linear then fluidic
-// conductances, and the radiative values), so the sweeps reproduce, bit for
-// bit, what a walk of the connection list adds up.
+// the last copy. Each node keeps the sum of its radiative values in list
+// order (they seldom change, and the sweeps reproduce bit for bit what a
+// walk of the connection list adds up); the linear values change with
+// temperature in many models, so their sums are taken where they are used.
 //
 // The view also keeps the cube and fourth power of each node's absolute
 // temperature, which a method stores when it moves a temperature, so that a
@@ -47,10 +47,10 @@ struct ConductorView {
 
   std::int32_t nnode = 0;
   Kind lin, rad, flu;
-  // Per node: sum of the linear then fluidic conductances, sum of the
-  // radiative values (without STEFAN), and whether some entry's neighbour
-  // is a fluid node (such nodes take the general path of the sweeps).
-  std::vector<double> glf, gr;
+  // Per node: sum of the radiative values (without STEFAN), and whether
+  // some entry's neighbour is a fluid node (such nodes take the general path
+  // of the sweeps).
+  std::vector<double> gr;
   std::vector<std::uint8_t> fluid_end;
   // Per node: kept powers of T + TABS.
   std::vector<double> cube, fourth;
@@ -63,6 +63,8 @@ struct ConductorView {
   void build(const NetworkFlags& flags);
   // Copies the values of the conductors that changed since the last copy.
   void refresh_values();
+  // Sum of node i's linear then fluidic values, in list order.
+  double linear_fluidic_sum(std::int32_t i) const noexcept;
 
   void set_powers(std::int32_t i, double t, double tabs) noexcept {
     const double ta = t + tabs;
@@ -72,9 +74,7 @@ struct ConductorView {
   }
 
  private:
-  // Nodes whose linear or fluidic, or radiative, values changed.
-  std::vector<std::uint8_t> dirty_lf_, dirty_r_;
-  double linear_fluidic_sum(std::int32_t i) const noexcept;
+  std::vector<std::uint8_t> dirty_;  // nodes whose radiative values changed
   double radiative_sum(std::int32_t i) const noexcept;
 };
 
