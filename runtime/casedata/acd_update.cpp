@@ -1,8 +1,8 @@
 // ACD time-dependent update: at every variables 1 call the heat fluxes and
 // radiative conductors of every model group with time-dependent data are
 // interpolated at the current solution time. The rows of the two time points
-// around that time are cached per model group, so that the file is read only
-// when the time moves into another interval.
+// around that time are held per model group and changed only when the time
+// moves into another interval; each row comes from the file once (RowCache).
 #include <algorithm>
 #include <cmath>
 #include <string>
@@ -71,28 +71,42 @@ TimeSlice GetTimeInterpParams(const ModelNode& node) {
   internal_stop(routine);
 }
 
-void Load2DDatasetRowDble(const acdio::Handle& dataset, std::int32_t row, std::vector<double>& values) {
-  if (values.empty()) return;
-  if (!acdio::read_row(dataset.get(), static_cast<hsize_t>(row), values))
-    row_read_failed(dataset.get(), "(acds)Load2DDatasetRowDble");
+// Both loaders take the row from the kept rows when it was read before, and
+// otherwise read it from the file and keep it.
+bool take_kept(const RowCache& kept, std::int32_t row, std::vector<double>& values) {
+  const std::vector<double>* found = kept.find(row);
+  if (found == nullptr || found->size() != values.size()) return false;
+  std::copy(found->begin(), found->end(), values.begin());
+  return true;
 }
 
-void load3ddatasetrowdble(const acdio::Handle& dataset, std::int32_t row, std::int32_t nr, std::int32_t nwb,
+void Load2DDatasetRowDble(const acdio::Handle& dataset, RowCache& kept, std::int32_t row,
                           std::vector<double>& values) {
-  if (nr < 1 || nwb < 1) return;
+  if (values.empty() || take_kept(kept, row, values)) return;
+  if (!acdio::read_row(dataset.get(), static_cast<hsize_t>(row), values))
+    row_read_failed(dataset.get(), "(acds)Load2DDatasetRowDble");
+  kept.keep(row, values);
+}
+
+void load3ddatasetrowdble(const acdio::Handle& dataset, RowCache& kept, std::int32_t row, std::int32_t nr,
+                          std::int32_t nwb, std::vector<double>& values) {
+  if (nr < 1 || nwb < 1 || take_kept(kept, row, values)) return;
   if (!acdio::read_row_3d(dataset.get(), static_cast<hsize_t>(row), static_cast<hsize_t>(nr),
                           static_cast<hsize_t>(nwb), values))
     row_read_failed(dataset.get(), "(acds)Load3DTdDatasetRowDble");
+  kept.keep(row, values);
 }
 
-// Reads time row ROW of every kind into the previous (NEXT false) or next rows.
+// Loads time row ROW of every kind into the previous (NEXT false) or next rows.
 void read_rows(ModelNode& node, std::int32_t row, bool next) {
-  for (TimeFluxes& flux : node.flux) Load2DDatasetRowDble(flux.values, row, next ? flux.next : flux.prev);
+  for (TimeFluxes& flux : node.flux)
+    Load2DDatasetRowDble(flux.values, flux.kept, row, next ? flux.next : flux.prev);
   std::vector<double>& conductors = next ? node.conductor_next : node.conductor_prev;
   if (node.analysis_case_type == 4)
-    load3ddatasetrowdble(node.conductor_values, row, node.conductor_count, node.number_of_wavebands, conductors);
+    load3ddatasetrowdble(node.conductor_values, node.conductor_kept, row, node.conductor_count,
+                         node.number_of_wavebands, conductors);
   else
-    Load2DDatasetRowDble(node.conductor_values, row, conductors);
+    Load2DDatasetRowDble(node.conductor_values, node.conductor_kept, row, conductors);
 }
 
 void swap_rows(ModelNode& node) {
