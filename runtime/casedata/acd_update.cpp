@@ -5,6 +5,7 @@
 // moves into another interval; each row comes from the file once (RowCache).
 #include <algorithm>
 #include <cmath>
+#include <span>
 #include <string>
 #include <utility>
 
@@ -131,6 +132,18 @@ void LoadTimeSlices(std::int32_t slice, ModelNode& node) {
   node.loaded_slice = slice;
 }
 
+// target(map[k]) = (next[k] - prev[k]) * w + prev[k] for every entry whose
+// index (from 1) lies in the array. This runs at every variables 1 call, so
+// the rows and the array are walked through local spans.
+void interpolate_into(std::span<double> target, std::span<const std::int32_t> map, std::span<const double> prev,
+                      std::span<const double> next, double w) {
+  const auto n = static_cast<std::int64_t>(target.size());
+  for (std::size_t k = 0; k < map.size(); ++k) {
+    const std::int64_t i = map[k];
+    if (i >= 1 && i <= n) target[static_cast<std::size_t>(i - 1)] = (next[k] - prev[k]) * w + prev[k];
+  }
+}
+
 void DynamicUpdateTree(ModelNode& node, bool steady) {
   const std::int32_t type = node.analysis_case_type;
   if (steady) {
@@ -148,19 +161,12 @@ void DynamicUpdateTree(ModelNode& node, bool steady) {
     const auto arrays = flux_arrays();
     for (std::size_t kind = 0; kind < kFluxKinds; ++kind) {
       const TimeFluxes& flux = node.flux[kind];
-      gar::R64& target = *arrays[kind];
-      for (std::size_t k = 0; k < flux.map.size(); ++k) {
-        const std::int32_t i = flux.map[k];
-        if (i >= 1 && i <= target.size()) target(i) = (flux.next[k] - flux.prev[k]) * w + flux.prev[k];
-      }
+      interpolate_into(arrays[kind]->span(), flux.map, flux.prev, flux.next, w);
     }
-    if (type == 4) {
+    if (type == 4)
       updateradcondstimedepwavedep(node, w);
-    } else {
-      for (std::size_t k = 0; k < node.conductor_map.size(); ++k)
-        gar_radiativeconds(node.conductor_map[k]) =
-            (node.conductor_next[k] - node.conductor_prev[k]) * w + node.conductor_prev[k];
-    }
+    else
+      interpolate_into(gar_radiativeconds.span(), node.conductor_map, node.conductor_prev, node.conductor_next, w);
   }
   for (const auto& child : node.children) DynamicUpdateTree(*child, steady);
 }
