@@ -320,28 +320,29 @@ std::vector<std::vector<double>> columns(std::initializer_list<const Series*> of
   return rows;
 }
 
+acd::ModelGroup periodic_group(const char* name, const std::vector<double>& times, double period) {
+  acd::ModelGroup g;
+  g.name = name;
+  g.analysisCaseType = 2;
+  g.times = times;
+  g.period = period;
+  return g;
+}
+
 TEST_F(AcdSolution, KeptRowsGiveTheFileValuesAcrossPeriodsAndGroups) {
   const std::vector<double> t1{0.0, 2.0, 5.0, 9.0}, t2{1.0, 6.0};
   const Series albedo = series(t1, 12.0, 10.0), planet = series(t1, 12.0, 20.0),
                remainder = series(t1, 12.0, 30.0), solar = series(t1, 12.0, 40.0),
                solar4 = series(t1, 12.0, 45.0), gr5 = series(t1, 12.0, 1.0), gr6 = series(t1, 12.0, 2.0),
                sub2_solar = series(t2, 8.0, 70.0), gr7 = series(t2, 8.0, 5.0);
-  acd::ModelGroup sub1;
-  sub1.name = "SUB1";
-  sub1.analysisCaseType = 2;
-  sub1.times = t1;
-  sub1.period = 12.0;
+  acd::ModelGroup sub1 = periodic_group("SUB1", t1, 12.0);
   sub1.albedo = {{2}, columns({&albedo}), {}};
   sub1.planet = {{2}, columns({&planet}), {}};
   sub1.remainder = {{2}, columns({&remainder}), {}};
   sub1.solar = {{2, 4}, columns({&solar, &solar4}), {}};
   sub1.pairs = {{"", 1, "", 2}, {"", 3, "", 4}};
   sub1.conductorValues = columns({&gr5, &gr6});
-  acd::ModelGroup sub2;
-  sub2.name = "SUB2";
-  sub2.analysisCaseType = 2;
-  sub2.times = t2;
-  sub2.period = 8.0;
+  acd::ModelGroup sub2 = periodic_group("SUB2", t2, 8.0);
   sub2.solar = {{3}, columns({&sub2_solar}), {}};
   sub2.pairs = {{"", 1, "", 2}};
   sub2.conductorValues = columns({&gr7});
@@ -350,6 +351,23 @@ TEST_F(AcdSolution, KeptRowsGiveTheFileValuesAcrossPeriodsAndGroups) {
   main.submodels = {sub1};
   write(main);
   acds_open("MAIN");
+  // Where each series lands in the model.
+  const struct {
+    const char* what;
+    kalvir::gar::R64& array;
+    int index;
+    const Series& series;
+  } targets[] = {
+      {"SUB1 albedo", gar_thermalnodeheatsourcesalbedo, kSub1Node2, albedo},
+      {"SUB1 planet", gar_thermalnodeheatsourcesplanet, kSub1Node2, planet},
+      {"SUB1 remainder", gar_thermalnodeheatsourcesother, kSub1Node2, remainder},
+      {"SUB1 solar node 2", gar_thermalnodeheatsourcessolar, kSub1Node2, solar},
+      {"SUB1 solar node 4", gar_thermalnodeheatsourcessolar, kSub1Node2 + 2, solar4},
+      {"SUB1 GR 5", gar_radiativeconds, 5, gr5},
+      {"SUB1 GR 6", gar_radiativeconds, 6, gr6},
+      {"SUB2 solar", gar_thermalnodeheatsourcessolar, kSub2Node3, sub2_solar},
+      {"SUB2 GR 7", gar_radiativeconds, 7, gr7},
+  };
 
   // Forward through four periods of SUB1 and six of SUB2 (both wrap many
   // times, and sit in the first and the last slice), then back and forth as
@@ -359,17 +377,8 @@ TEST_F(AcdSolution, KeptRowsGiveTheFileValuesAcrossPeriodsAndGroups) {
   for (double t : {35.15, 17.9, -2.6, 4.4, 4.3, 100.05, -99.95}) times.push_back(t);
   std::int64_t reads = 0;
   for (const double t : times) {
-    SCOPED_TRACE(t);
     reads += update_at(t);
-    EXPECT_NEAR(gar_thermalnodeheatsourcesalbedo(kSub1Node2), value_at(albedo, t), 1e-9);
-    EXPECT_NEAR(gar_thermalnodeheatsourcesplanet(kSub1Node2), value_at(planet, t), 1e-9);
-    EXPECT_NEAR(gar_thermalnodeheatsourcesother(kSub1Node2), value_at(remainder, t), 1e-9);
-    EXPECT_NEAR(gar_thermalnodeheatsourcessolar(kSub1Node2), value_at(solar, t), 1e-9);
-    EXPECT_NEAR(gar_thermalnodeheatsourcessolar(kSub1Node2 + 2), value_at(solar4, t), 1e-9);
-    EXPECT_NEAR(gar_radiativeconds(5), value_at(gr5, t), 1e-9);
-    EXPECT_NEAR(gar_radiativeconds(6), value_at(gr6, t), 1e-9);
-    EXPECT_NEAR(gar_thermalnodeheatsourcessolar(kSub2Node3), value_at(sub2_solar, t), 1e-9);
-    EXPECT_NEAR(gar_radiativeconds(7), value_at(gr7, t), 1e-9);
+    for (const auto& c : targets) EXPECT_NEAR(c.array(c.index), value_at(c.series, t), 1e-9) << c.what << " at " << t;
   }
   // Each row of each dataset once: SUB1 4 rows of 5 datasets, SUB2 2 rows of 2.
   EXPECT_EQ(reads, 4 * 5 + 2 * 2);
