@@ -47,6 +47,8 @@ class RowCache {
  public:
   static constexpr std::size_t kMostKeptBytes = std::size_t{64} << 20;
 
+  explicit RowCache(std::size_t most_bytes = kMostKeptBytes) : most_bytes_(most_bytes) {}
+
   // The kept values of `row`, or null when the row has not been kept.
   const std::vector<double>* find(std::int32_t row) const {
     if (row < 0 || static_cast<std::size_t>(row) >= rows_.size() || rows_[static_cast<std::size_t>(row)].empty())
@@ -55,7 +57,7 @@ class RowCache {
   }
   void keep(std::int32_t row, const std::vector<double>& values) {
     const std::size_t bytes = values.size() * sizeof(double);
-    if (row < 0 || values.empty() || bytes > kMostKeptBytes - kept_bytes_) return;
+    if (row < 0 || values.empty() || bytes > most_bytes_ - kept_bytes_) return;
     if (static_cast<std::size_t>(row) >= rows_.size()) rows_.resize(static_cast<std::size_t>(row) + 1);
     if (!rows_[static_cast<std::size_t>(row)].empty()) return;
     rows_[static_cast<std::size_t>(row)] = values;
@@ -64,6 +66,7 @@ class RowCache {
 
  private:
   std::vector<std::vector<double>> rows_;
+  std::size_t most_bytes_;
   std::size_t kept_bytes_ = 0;
 };
 

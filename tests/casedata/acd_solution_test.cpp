@@ -384,6 +384,25 @@ TEST_F(AcdSolution, KeptRowsGiveTheFileValuesAcrossPeriodsAndGroups) {
   EXPECT_EQ(reads, 4 * 5 + 2 * 2);
 }
 
+TEST(AcdRowCache, KeepsRowsUpToItsBudgetAndNeverReplacesOne) {
+  kalvir::acds::RowCache kept(5 * sizeof(double));
+  kept.keep(2, {1.0, 2.0});
+  kept.keep(0, {3.0, 4.0});
+  kept.keep(1, {5.0, 6.0});  // two more values would pass the budget of five
+  kept.keep(3, {7.0});       // the fifth value fits
+  kept.keep(0, {8.0, 9.0});  // row 0 is kept already
+  kept.keep(-1, {1.0});
+  using Row = std::vector<double>;
+  ASSERT_NE(kept.find(2), nullptr);
+  EXPECT_EQ(*kept.find(2), (Row{1.0, 2.0}));
+  ASSERT_NE(kept.find(0), nullptr);
+  EXPECT_EQ(*kept.find(0), (Row{3.0, 4.0}));
+  EXPECT_EQ(kept.find(1), nullptr);
+  ASSERT_NE(kept.find(3), nullptr);
+  EXPECT_EQ(*kept.find(3), Row{7.0});
+  for (const int row : {-1, 4, 1000}) EXPECT_EQ(kept.find(row), nullptr) << row;
+}
+
 TEST_F(AcdSolution, RowThatFailsAfterKeptRowsStillEndsTheRun) {
   // SUB1's solar values from a dataset that holds only the first two rows, as
   // a file damaged part-way would: the slices on those rows run, also after
