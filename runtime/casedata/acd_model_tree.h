@@ -1,7 +1,7 @@
 // The solution reader's mirror of the ACD file: one node per model group,
 // with the mission data, the maps from the file's node lists and node pairs
 // to the model's internal node indices and radiative conductors, the
-// datasets kept open for the run and the cached time rows.
+// datasets kept open for the run and the time rows read so far.
 #pragma once
 
 #include <array>
@@ -36,12 +36,47 @@ inline constexpr std::array<FluxNames, kFluxKinds> kFluxNames{{
 // The heat-source array that a kind writes (QA, QE, QR, QS).
 std::array<gar::R64*, kFluxKinds> flux_arrays();
 
+// The rows of one time-dependent dataset read so far, by time row (counted
+// from 0). A periodic or orbital case passes through the same rows on every
+// period, and a run has thousands of updates, so each row is read from the
+// file only the first time a slice needs it; a row that cannot be read still
+// ends the run at the update that first needs it. Rows are kept while the
+// dataset's kept values stay within kMostKeptBytes; a row past that is read
+// again whenever it is needed, as every row once was.
+class RowCache {
+ public:
+  static constexpr std::size_t kMostKeptBytes = std::size_t{64} << 20;
+
+  explicit RowCache(std::size_t most_bytes = kMostKeptBytes) : most_bytes_(most_bytes) {}
+
+  // The kept values of `row`, or null when the row has not been kept.
+  const std::vector<double>* find(std::int32_t row) const {
+    if (row < 0 || static_cast<std::size_t>(row) >= rows_.size() || rows_[static_cast<std::size_t>(row)].empty())
+      return nullptr;
+    return &rows_[static_cast<std::size_t>(row)];
+  }
+  void keep(std::int32_t row, const std::vector<double>& values) {
+    const std::size_t bytes = values.size() * sizeof(double);
+    if (row < 0 || values.empty() || bytes > most_bytes_ - kept_bytes_) return;
+    if (static_cast<std::size_t>(row) >= rows_.size()) rows_.resize(static_cast<std::size_t>(row) + 1);
+    if (!rows_[static_cast<std::size_t>(row)].empty()) return;
+    rows_[static_cast<std::size_t>(row)] = values;
+    kept_bytes_ += bytes;
+  }
+
+ private:
+  std::vector<std::vector<double>> rows_;
+  std::size_t most_bytes_;
+  std::size_t kept_bytes_ = 0;
+};
+
 // Time-dependent data of one flux kind.
 struct TimeFluxes {
   std::int32_t count = 0;
   std::vector<std::int32_t> map;     // internal node index per entry; 0: skipped
   acdio::Handle values;              // the "Values" dataset, open when count >= 1
   std::vector<double> prev, next;    // rows at T(i) and T(i + 1)
+  RowCache kept;                     // the rows of values read so far
 };
 
 struct ModelNode {
@@ -68,6 +103,7 @@ struct ModelNode {
   std::vector<std::int32_t> node_i_map, node_j_map;
   // Types 2 and 3: NR values per row; type 4: NWB x NR, band fastest.
   std::vector<double> conductor_prev, conductor_next;
+  RowCache conductor_kept;  // the rows of conductor_values read so far
   std::vector<double> band_work;  // type 4: the NWB band values of one conductor
 
   std::vector<std::unique_ptr<ModelNode>> children;  // in ascending name order

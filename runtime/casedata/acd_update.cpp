@@ -1,10 +1,11 @@
 // ACD time-dependent update: at every variables 1 call the heat fluxes and
 // radiative conductors of every model group with time-dependent data are
 // interpolated at the current solution time. The rows of the two time points
-// around that time are cached per model group, so that the file is read only
-// when the time moves into another interval.
+// around that time are held per model group and changed only when the time
+// moves into another interval; each row comes from the file once (RowCache).
 #include <algorithm>
 #include <cmath>
+#include <span>
 #include <string>
 #include <utility>
 
@@ -71,28 +72,42 @@ TimeSlice GetTimeInterpParams(const ModelNode& node) {
   internal_stop(routine);
 }
 
-void Load2DDatasetRowDble(const acdio::Handle& dataset, std::int32_t row, std::vector<double>& values) {
-  if (values.empty()) return;
-  if (!acdio::read_row(dataset.get(), static_cast<hsize_t>(row), values))
-    row_read_failed(dataset.get(), "(acds)Load2DDatasetRowDble");
+// Both loaders take the row from the kept rows when it was read before, and
+// otherwise read it from the file and keep it.
+bool take_kept(const RowCache& kept, std::int32_t row, std::vector<double>& values) {
+  const std::vector<double>* found = kept.find(row);
+  if (found == nullptr || found->size() != values.size()) return false;
+  std::copy(found->begin(), found->end(), values.begin());
+  return true;
 }
 
-void load3ddatasetrowdble(const acdio::Handle& dataset, std::int32_t row, std::int32_t nr, std::int32_t nwb,
+void Load2DDatasetRowDble(const acdio::Handle& dataset, RowCache& kept, std::int32_t row,
                           std::vector<double>& values) {
-  if (nr < 1 || nwb < 1) return;
+  if (values.empty() || take_kept(kept, row, values)) return;
+  if (!acdio::read_row(dataset.get(), static_cast<hsize_t>(row), values))
+    row_read_failed(dataset.get(), "(acds)Load2DDatasetRowDble");
+  kept.keep(row, values);
+}
+
+void load3ddatasetrowdble(const acdio::Handle& dataset, RowCache& kept, std::int32_t row, std::int32_t nr,
+                          std::int32_t nwb, std::vector<double>& values) {
+  if (nr < 1 || nwb < 1 || take_kept(kept, row, values)) return;
   if (!acdio::read_row_3d(dataset.get(), static_cast<hsize_t>(row), static_cast<hsize_t>(nr),
                           static_cast<hsize_t>(nwb), values))
     row_read_failed(dataset.get(), "(acds)Load3DTdDatasetRowDble");
+  kept.keep(row, values);
 }
 
-// Reads time row ROW of every kind into the previous (NEXT false) or next rows.
+// Loads time row ROW of every kind into the previous (NEXT false) or next rows.
 void read_rows(ModelNode& node, std::int32_t row, bool next) {
-  for (TimeFluxes& flux : node.flux) Load2DDatasetRowDble(flux.values, row, next ? flux.next : flux.prev);
+  for (TimeFluxes& flux : node.flux)
+    Load2DDatasetRowDble(flux.values, flux.kept, row, next ? flux.next : flux.prev);
   std::vector<double>& conductors = next ? node.conductor_next : node.conductor_prev;
   if (node.analysis_case_type == 4)
-    load3ddatasetrowdble(node.conductor_values, row, node.conductor_count, node.number_of_wavebands, conductors);
+    load3ddatasetrowdble(node.conductor_values, node.conductor_kept, row, node.conductor_count,
+                         node.number_of_wavebands, conductors);
   else
-    Load2DDatasetRowDble(node.conductor_values, row, conductors);
+    Load2DDatasetRowDble(node.conductor_values, node.conductor_kept, row, conductors);
 }
 
 void swap_rows(ModelNode& node) {
@@ -117,6 +132,18 @@ void LoadTimeSlices(std::int32_t slice, ModelNode& node) {
   node.loaded_slice = slice;
 }
 
+// target(map[k]) = (next[k] - prev[k]) * w + prev[k] for every entry whose
+// index (from 1) lies in the array. This runs at every variables 1 call, so
+// the rows and the array are walked through local spans.
+void interpolate_into(std::span<double> target, std::span<const std::int32_t> map, std::span<const double> prev,
+                      std::span<const double> next, double w) {
+  const auto n = static_cast<std::int64_t>(target.size());
+  for (std::size_t k = 0; k < map.size(); ++k) {
+    const std::int64_t i = map[k];
+    if (i >= 1 && i <= n) target[static_cast<std::size_t>(i - 1)] = (next[k] - prev[k]) * w + prev[k];
+  }
+}
+
 void DynamicUpdateTree(ModelNode& node, bool steady) {
   const std::int32_t type = node.analysis_case_type;
   if (steady) {
@@ -134,19 +161,12 @@ void DynamicUpdateTree(ModelNode& node, bool steady) {
     const auto arrays = flux_arrays();
     for (std::size_t kind = 0; kind < kFluxKinds; ++kind) {
       const TimeFluxes& flux = node.flux[kind];
-      gar::R64& target = *arrays[kind];
-      for (std::size_t k = 0; k < flux.map.size(); ++k) {
-        const std::int32_t i = flux.map[k];
-        if (i >= 1 && i <= target.size()) target(i) = (flux.next[k] - flux.prev[k]) * w + flux.prev[k];
-      }
+      interpolate_into(arrays[kind]->span(), flux.map, flux.prev, flux.next, w);
     }
-    if (type == 4) {
+    if (type == 4)
       updateradcondstimedepwavedep(node, w);
-    } else {
-      for (std::size_t k = 0; k < node.conductor_map.size(); ++k)
-        gar_radiativeconds(node.conductor_map[k]) =
-            (node.conductor_next[k] - node.conductor_prev[k]) * w + node.conductor_prev[k];
-    }
+    else
+      interpolate_into(gar_radiativeconds.span(), node.conductor_map, node.conductor_prev, node.conductor_next, w);
   }
   for (const auto& child : node.children) DynamicUpdateTree(*child, steady);
 }
