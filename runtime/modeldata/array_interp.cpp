@@ -39,10 +39,74 @@ struct Decoded {
   std::array<std::int32_t, kMaxDims> dims{};
 };
 
+// Where x lies against a doublet list.
+enum class Reach { kInside, kBelow, kAbove };
+
+// LS1INT's interpolation over the first n points at p, without its messages.
+// The interval is that of the first point from the second on whose abscissa
+// is not below x; an undefined abscissa ends the data.
+inline Reach linear_in_doublets(const double* p, std::int64_t n, double x, double& result) {
+  if (n < 1 || undefined_abscissa(p[0]) || x < p[0]) {
+    result = n >= 1 ? p[1] : 0.0;
+    return Reach::kBelow;
+  }
+  if (x == p[0]) {
+    result = p[1];
+    return Reach::kInside;
+  }
+  const double* const end = p + 2 * n;
+  for (const double* q = p + 2; q != end; q += 2) {
+    const double xk = q[0];
+    if (undefined_abscissa(xk)) {
+      result = q[-1];
+      return Reach::kAbove;
+    }
+    if (!(xk < x)) {
+      const double xl = q[-2];
+      if (std::fabs(xk - xl) < kTiny) {
+        result = q[-1];
+      } else {
+        const double yk = q[1];
+        result = yk - (xk - x) * (yk - q[-1]) / (xk - xl);
+      }
+      return Reach::kInside;
+    }
+  }
+  result = end[-1];
+  return Reach::kAbove;
+}
+
+// A linear lookup in a curve whose entry and value fit the common case: a
+// real ARRAY of dimensions (2, n) whose entry decodes cleanly, and x inside
+// its data. The conductor evaluation makes such a lookup for every
+// conductor at every iteration, so it reads only the entry words it needs
+// and makes only the checks of APARS and INTRP1 that this shape can fail.
+// False for anything else: the caller then goes the whole way from the
+// start, with the same result and whatever messages belong.
+inline bool linear_curve_value(std::int32_t iarray, bool declared_points, double x, double& result) {
+  const auto& pointers = gar_arrayinfopointers;
+  if (iarray < 1 || iarray > FLAGS(19) || iarray > pointers.size()) return false;
+  const std::int64_t p = pointers(iarray);
+  const auto& list = gar_arrayinfolist;
+  if (p < 1 || p + 5 > list.size()) return false;
+  // Form, number of values, start, number of dimensions, the dimensions.
+  const std::int32_t* const entry = &list(p);
+  if (entry[0] != form::kReal || entry[3] != 2 || entry[4] != 2) return false;
+  const std::int64_t nval = entry[1];
+  const std::int64_t start = entry[2];
+  const std::int64_t extent = entry[5];
+  if (extent < 1 || 2 * extent > nval || start < 1 || start + nval - 1 > gar_arrayvaluesreal.size()) {
+    return false;
+  }
+  const std::int64_t n = declared_points ? extent : nval / 2;
+  return linear_in_doublets(&gar_arrayvaluesreal(start), n, x, result) == Reach::kInside;
+}
+
 // INTRP1 and INTCY1 differ only in their name and in how many points of a
-// curve they read.
-double interpolate_curve(std::string_view routine, double x, std::int32_t iarray,
-                         std::int32_t norder, bool declared_points) {
+// curve they read. Kept out of line, so that the common case above stays a
+// short leaf.
+[[gnu::noinline]] double interpolate_any(std::string_view routine, double x, std::int32_t iarray,
+                                         std::int32_t norder, bool declared_points) {
   Decoded d;
   std::int32_t status = 0;
   APARS(iarray, d.head, d.start, d.ndim, d.dims, d.nval, d.nelem, d.form, status);
@@ -96,6 +160,13 @@ double interpolate_curve(std::string_view routine, double x, std::int32_t iarray
 
   SETERX("Wrong arithmetic type", 3, 8, routine);
   return 0.0;
+}
+
+double interpolate_curve(std::string_view routine, double x, std::int32_t iarray,
+                         std::int32_t norder, bool declared_points) {
+  double result = 0.0;
+  if (norder == 1 && linear_curve_value(iarray, declared_points, x, result)) [[likely]] return result;
+  return interpolate_any(routine, x, iarray, norder, declared_points);
 }
 
 }  // namespace
@@ -275,39 +346,10 @@ double CNDFN1(double T1, double T2, std::int32_t IARRAY, std::int32_t NORDER) {
 
 void LS1INT(std::span<const double> POINTS, std::int32_t N, double X, double& RESULT,
             std::int32_t& IERR) {
-  RESULT = 0.0;
   IERR = 0;
   const std::int64_t n = std::clamp<std::int64_t>(N, 0, static_cast<std::int64_t>(POINTS.size() / 2));
-  const auto xs = [&](std::int64_t k) { return POINTS[static_cast<std::size_t>(2 * k - 2)]; };
-  const auto ys = [&](std::int64_t k) { return POINTS[static_cast<std::size_t>(2 * k - 1)]; };
-
-  if (n < 1 || undefined_abscissa(xs(1)) || X < xs(1)) {
-    if (n >= 1) RESULT = ys(1);
-    SETERX("Value out of range of data", 2, 1, "LS1INT");
-    IERR = 204;
-    return;
-  }
-  if (X == xs(1)) {
-    RESULT = ys(1);
-    return;
-  }
-  std::int64_t last = 1;
-  for (std::int64_t k = 2; k <= n; ++k) {
-    const double xk = xs(k);
-    if (undefined_abscissa(xk)) break;
-    last = k;
-    if (!(xk < X)) {
-      const double xl = xs(k - 1);
-      if (std::fabs(xk - xl) < kTiny) {
-        RESULT = ys(k - 1);
-      } else {
-        const double yk = ys(k);
-        RESULT = yk - (xk - X) * (yk - ys(k - 1)) / (xk - xl);
-      }
-      return;
-    }
-  }
-  RESULT = ys(last);
-  SETERX("Value out of range of data", 2, 3, "LS1INT");
+  const Reach reach = linear_in_doublets(POINTS.data(), n, X, RESULT);
+  if (reach == Reach::kInside) return;
+  SETERX("Value out of range of data", 2, reach == Reach::kBelow ? 1 : 3, "LS1INT");
   IERR = 204;
 }

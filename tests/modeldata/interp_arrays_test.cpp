@@ -161,6 +161,49 @@ TEST_F(ArrayInterp, LinearDataIsReproducedExactly) {
   }
 }
 
+// The linear lookup takes the interval of the first point, from the second
+// on, whose abscissa is not below x, whether or not the abscissae ascend; an
+// undefined abscissa ends the data; a spacing below 1.0E-37 gives the
+// ordinate of the lower point.
+TEST_F(ArrayInterp, LinearLookupTakesTheFirstAbscissaNotBelowX) {
+  Arrays a;
+  const auto unsorted = a.doublets({0, 0, 10, 10, 5, 50, 20, 20});
+  const auto tiny = a.doublets({0, 10, 1e-40, 20, 1, 30});
+  const auto cut = a.doublets({0, 10, 10, 20, undefined_real(), 0, 30, 40});
+  a.install();
+  const struct {
+    const char* what;
+    std::int32_t array;
+    double x;
+    double value;
+    int warning;  // reference of "Value out of range of data", 0 for none
+  } cases[] = {{"unsorted, second point", unsorted, 7, 7, 0},
+               {"unsorted, past the lower third point", unsorted, 12, 36, 0},
+               {"spacing below the limit", tiny, 5e-41, 10, 0},
+               {"beside the close pair", tiny, 0.5, 25, 0},
+               {"before the undefined abscissa", cut, 5, 15, 0},
+               {"beyond the undefined abscissa", cut, 25, 20, 3}};
+  for (const auto& c : cases) {
+    double r = -1;
+    const auto msgs = capture_messages([&] { r = INTRP1(c.x, c.array, 1); });
+    EXPECT_EQ(r, c.value) << c.what;
+    if (c.warning == 0) {
+      EXPECT_TRUE(msgs.empty()) << c.what;
+    } else {
+      ASSERT_EQ(msgs.size(), 1U) << c.what;
+      expect_message(msgs, 0, "WARNING", "Value out of range of data", "LS1INT", c.warning);
+    }
+  }
+
+  // ARRAYs beyond the count of FLAGS 19 do not exist, whatever the info list holds.
+  FLAGS(19) = cut - 1;
+  int status = 0;
+  const auto msgs = capture_messages([&] { status = run([&] { INTRP1(5, cut, 1); }); });
+  EXPECT_EQ(status, 1);
+  ASSERT_EQ(msgs.size(), 1U);
+  expect_message(msgs, 0, "FATAL ERROR", "Invalid array", "APARS", 1);
+}
+
 TEST_F(ArrayInterp, HigherOrdersUseTheLagrangeWindow) {
   Arrays a;
   const auto curve = a.doublets({0, 10, 10, 20, 20, 40});
