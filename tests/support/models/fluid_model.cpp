@@ -4,10 +4,9 @@
 #include <cstdio>
 #include <numbers>
 
-#include "runtime/control/model_program.h"
-#include "runtime/platform/process.h"
 #include "runtime/platform/units.h"
 #include "tests/support/models/fluid_model.h"
+#include "tests/support/models/test_model_program.h"
 
 namespace {
 
@@ -55,14 +54,6 @@ void V10001() {
   GLOC.OPBLOK = "";
 }
 
-void V20001() {
-  GLOC.OPBLOK = "VARIABLES2";
-  GLOI.MODEL = 1;
-  GLOI.STEPCT = GLOI.STEPCT + 1;
-  PRMUPD();
-  GLOC.OPBLOK = "";
-}
-
 void OUTPUT() {
   if (GLOC.OUTIME != "ALL") return;
   GLOC.OPBLOK = "OUTPUTS";
@@ -71,21 +62,9 @@ void OUTPUT() {
   GLOC.OPBLOK = "";
 }
 
-void main_routine() {
-  FLAGS.w = fluid_model::kFlags;
-  SVMNAM(fluid_model::kModelName);
-  SPRSIZ.w = fluid_model::kSprsiz;
-  ModelBlocks b;
-  b.execution = EXECTN;
-  b.initial = IN0001;
-  b.variables1 = V10001;
-  b.variables2 = V20001;
-  b.outputs = OUTPUT;
-  register_model_blocks(b);
-  MAINA(fluid_model::kModelName);
-  SUCCES();
-}
-
 }  // namespace
 
-int main() { return kalvir::platform::run_program(main_routine); }
+int main() {
+  return kalvir::test::run_test_model({fluid_model::kFlags, fluid_model::kSprsiz, fluid_model::kModelName,
+                                       {EXECTN, IN0001, V10001, kalvir::test::counting_variables2, OUTPUT}});
+}

@@ -2,10 +2,9 @@
 // kalvir_add_model_program as a preprocessor's output would be.
 #include <cstdio>
 
-#include "runtime/control/model_program.h"
-#include "runtime/platform/process.h"
 #include "runtime/platform/units.h"
 #include "tests/support/models/tiny_model.h"
+#include "tests/support/models/test_model_program.h"
 
 namespace {
 
@@ -31,31 +30,11 @@ void V10001() {
   GLOC.OPBLOK = "";
 }
 
-void V20001() {
-  GLOC.OPBLOK = "VARIABLES2";
-  GLOI.MODEL = 1;
-  GLOI.STEPCT = GLOI.STEPCT + 1;
-  PRMUPD();
-  GLOC.OPBLOK = "";
-}
-
 void OUTPUT() {}
-
-void main_routine() {
-  FLAGS.w = tiny::kFlags;
-  SVMNAM(tiny::kModelName);
-  SPRSIZ.w = tiny::kSprsiz;
-  ModelBlocks b;
-  b.execution = EXECTN;
-  b.initial = IN0001;
-  b.variables1 = V10001;
-  b.variables2 = V20001;
-  b.outputs = OUTPUT;
-  register_model_blocks(b);
-  MAINA(tiny::kModelName);
-  SUCCES();
-}
 
 }  // namespace
 
-int main() { return kalvir::platform::run_program(main_routine); }
+int main() {
+  return kalvir::test::run_test_model({tiny::kFlags, tiny::kSprsiz, tiny::kModelName,
+                                       {EXECTN, IN0001, V10001, kalvir::test::counting_variables2, OUTPUT}});
+}

@@ -4,11 +4,10 @@
 #include <cstdio>
 #include <numbers>
 
-#include "runtime/control/model_program.h"
 #include "runtime/fluidloop/phase_separation.h"
-#include "runtime/platform/process.h"
 #include "runtime/platform/units.h"
 #include "tests/support/models/two_phase_model.h"
+#include "tests/support/models/test_model_program.h"
 
 namespace {
 
@@ -81,14 +80,6 @@ void V10001() {
   GLOC.OPBLOK = "";
 }
 
-void V20001() {
-  GLOC.OPBLOK = "VARIABLES2";
-  GLOI.MODEL = 1;
-  GLOI.STEPCT = GLOI.STEPCT + 1;
-  PRMUPD();
-  GLOC.OPBLOK = "";
-}
-
 void OUTPUT() {
   if (GLOC.OUTIME != "ALL") return;
   GLOC.OPBLOK = "OUTPUTS";
@@ -97,21 +88,9 @@ void OUTPUT() {
   GLOC.OPBLOK = "";
 }
 
-void main_routine() {
-  FLAGS.w = two_phase_model::kFlags;
-  SVMNAM(two_phase_model::kModelName);
-  SPRSIZ.w = two_phase_model::kSprsiz;
-  ModelBlocks b;
-  b.execution = EXECTN;
-  b.initial = IN0001;
-  b.variables1 = V10001;
-  b.variables2 = V20001;
-  b.outputs = OUTPUT;
-  register_model_blocks(b);
-  MAINA(two_phase_model::kModelName);
-  SUCCES();
-}
-
 }  // namespace
 
-int main() { return kalvir::platform::run_program(main_routine); }
+int main() {
+  return kalvir::test::run_test_model({two_phase_model::kFlags, two_phase_model::kSprsiz, two_phase_model::kModelName,
+                                       {EXECTN, IN0001, V10001, kalvir::test::counting_variables2, OUTPUT}});
+}
