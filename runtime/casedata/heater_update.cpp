@@ -16,6 +16,7 @@
 #include "runtime/control/status.h"
 #include "runtime/modeldata/array_interp.h"
 #include "runtime/modeldata/node_groups.h"
+#include "runtime/thermal/network_sums.h"
 
 namespace kalvir::heater {
 namespace {
@@ -290,9 +291,7 @@ double net_heat(std::int32_t n) {
       }
     }
   }
-  const double sources = gar_thermalnodeheatsourcesalbedo(n) + gar_thermalnodeheatsourcesplanet(n) + qi(n) +
-                         gar_thermalnodeheatsourcesother(n) + gar_thermalnodeheatsourcessolar(n);
-  return sources + flow + gcc_getstefan() * radiation;
+  return kalvir::thermal::node_heat_load(n) + flow + gcc_getstefan() * radiation;
 }
 
 double ThermostatSteady(HeaterRecord& h, bool& band_ok) {
