@@ -9,23 +9,12 @@
 #include "runtime/control/status.h"
 #include "runtime/fluids/interface/fluid_names.h"
 #include "runtime/fluids/interface/properties.h"
+#include "runtime/modeldata/state_descriptors.h"
 #include "runtime/platform/fixed_string.h"
 
 using namespace kalvir;
 
 namespace {
-
-// Accepted descriptors, blanks removed, with their canonical forms.
-constexpr std::array<std::pair<std::string_view, std::string_view>, 8> kDescriptors{{
-    {"P&FE", "P&FE"},
-    {"FE&P", "P&FE"},
-    {"P&T", "P&T"},
-    {"T&P", "P&T"},
-    {"P&VQ", "P&VQ"},
-    {"VQ&P", "P&VQ"},
-    {"T&VQ", "T&VQ"},
-    {"VQ&T", "T&VQ"},
-}};
 
 enum class State { PT, PFE, PVQ, TVQ, None };
 
@@ -56,13 +45,9 @@ void STCHEK(std::span<char> TEXT, std::int32_t& OK) {
   std::string buffer;
   for (char c : TEXT)
     if (c != ' ' && buffer.size() < 24) buffer += c;
-  OK = 0;
-  for (const auto& [given, canonical] : kDescriptors) {
-    if (buffer != given) continue;
-    assign_padded(TEXT, canonical);
-    OK = 1;
-    return;
-  }
+  const std::string_view canonical = canonical_state_descriptor(buffer);
+  OK = canonical.empty() ? 0 : 1;
+  if (OK != 0) assign_padded(TEXT, canonical);
 }
 
 void FGEIND(double& HYDDIAM, double& MASSSOURCE, std::span<char> STATE, std::span<char> FLUID, double& LENGTH,

@@ -16,6 +16,7 @@
 #include "runtime/modeldata/fpcs.h"
 #include "runtime/modeldata/mdb_records.h"
 #include "runtime/modeldata/model_links.h"
+#include "runtime/modeldata/state_descriptors.h"
 #include "runtime/modeldata/pcs.h"
 #include "runtime/modeldata/search_sort.h"
 
@@ -109,11 +110,10 @@ constexpr std::string_view kActivityLetters = "AI";
 // A state descriptor names one of four pairs of known properties, either way
 // round; blanks inside it do not count.
 bool known_descriptor(std::string_view text) {
-  static constexpr std::string_view kPairs[] = {"P&T", "T&P", "P&FE", "FE&P", "P&VQ", "VQ&P", "T&VQ", "VQ&T"};
   std::string packed;
   for (const char c : text)
     if (c != ' ') packed += c;
-  return std::ranges::find(kPairs, std::string_view(packed)) != std::end(kPairs);
+  return !canonical_state_descriptor(packed).empty();
 }
 
 bool known_letter(std::string_view valid, std::string_view letter) {
