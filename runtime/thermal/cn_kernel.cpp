@@ -279,10 +279,10 @@ void S9ARTH(CnWork& WORK) {
   std::span<double> T = WORK.T;
   // Without arithmetic diffusion nodes the pass would move nothing (and the
   // changes are written afresh before every pass that reads them).
-  bool any = false;
-  for (std::size_t ii = 0; ii < static_cast<std::size_t>(nnode) && !any; ++ii)
-    any = WORK.diffusion[ii] != 0 && WORK.arith[ii] != 0;
-  if (!any) return;
+  // (The flags are 0 or 1: the test runs over all nodes without a branch.)
+  std::int32_t any = 0;
+  for (std::size_t ii = 0; ii < static_cast<std::size_t>(nnode); ++ii) any |= WORK.diffusion[ii] & WORK.arith[ii];
+  if (any == 0) return;
   std::fill(WORK.change.begin(), WORK.change.end(), 1.0 + relxca);
   std::copy(T.begin(), T.end(), WORK.arith_start.begin());
   kalvir::LoopGuard guard("S9ARTH");
