@@ -292,8 +292,9 @@ void S5OUTP(GearWork& WORK, double TOUT) {
   }
   GLOR.TIMEN = TOUT;
   call_variables1_block();
-  S5CSGM(gar_thermalnodecapacitances.span(), WORK.nnode, gar_thermalnodestatuses, GLOR.CSGMIN, GLOI.NCSGMN,
-         GLOR.STEFAN, WORK.T, GLOR.TABS);
+  WORK.network.follow();
+  view_s5csgm(WORK.network.view(), gar_thermalnodecapacitances.span(), GLOR.CSGMIN, GLOI.NCSGMN, GLOR.STEFAN,
+              WORK.T, GLOR.TABS);
   call_outputs_block();
   if (TOUT < GLOR.TIMEND)
     WORK.frame->output_served(TOUT);

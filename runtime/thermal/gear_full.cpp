@@ -23,6 +23,7 @@ void S5CORR(GearWork& WORK) {
   for (std::int32_t n = 1;; ++n) {
     GLOI.LOOPCT = n;
     call_variables1_block();
+    WORK.network.follow();
     if (!S5JINT(WORK)) {
       WORK.error = true;
       return;
@@ -59,6 +60,9 @@ bool S5JINT(GearWork& WORK) {
 }
 
 void S5JCLC(GearWork& WORK) {
+  // The corrector follows the network after each variables 1 call; a caller
+  // of its own gets the network as it stands.
+  if (!WORK.network.built()) WORK.network.follow();
   const auto nd = WORK.diffusion.size();
   const auto n = static_cast<std::size_t>(WORK.nnode);
   const std::span<double> residual = WORK.correction();
