@@ -93,6 +93,7 @@ inline double view_temperature(std::span<const double> T, std::int32_t o, std::i
 class LetterView {
  public:
   const ConductorView& view() const noexcept { return view_; }
+  ConductorView& view() noexcept { return view_; }  // for its kept powers
   bool built() const noexcept { return view_.generation != 0; }
   void follow();
 

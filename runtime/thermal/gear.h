@@ -126,13 +126,30 @@ GearConvergence gear_convergence(GearWork& work, std::string_view routine);
 
 // Calls, for each active conductor of thermal node I whose other node is in
 // the network (from the view, in the order of the packed list),
-// CONDUCTIVE(j, g, yj) for a linear or positive fluidic one and
-// RADIATIVE(j, STEFAN x GR, yj) for a radiative one, yj the neighbour's
-// absolute temperature (a fluid node's for j above NNODE).
+// CONDUCTIVE(j, g, yj) for a linear or positive fluidic one, yj the
+// neighbour's absolute temperature (a fluid node's for j above NNODE), and
+// RADIATIVE(j, STEFAN x GR, yj^3, yj^4) for a radiative one, the powers of a
+// thermal neighbour those the view keeps (see gear_take_powers).
 template <class Conductive, class Radiative>
 void for_each_gear_conductor(const GearWork& work, std::int32_t I, Conductive conductive, Radiative radiative) {
-  for_each_view_conductor(work.network.view(), I, work.T, GLOR.TABS, GLOR.STEFAN, conductive, radiative);
+  const ConductorView& v = work.network.view();
+  const double tabs = GLOR.TABS, sigma = GLOR.STEFAN;
+  for_each_view_entry(v, I, [&](int kind, std::int32_t j, double value) {
+    if (kind != 2) {
+      conductive(j, value, view_temperature(work.T, j - 1, v.nnode) + tabs);
+    } else if (j <= v.nnode) {
+      radiative(j, sigma * value, v.cube[at(j)], v.fourth[at(j)]);
+    } else {
+      const double yj = gar_fluidnodetemps(j - v.nnode) + tabs;
+      const double yj2 = yj * yj;
+      radiative(j, sigma * value, yj2 * yj, yj2 * yj2);
+    }
+  });
 }
+
+// The view's kept cube and fourth power of every node's absolute
+// temperature, taken once per Jacobian: T does not move while it is built.
+void gear_take_powers(GearWork& work);
 
 // A zero or non-finite pivot of the Jacobian ends the run (severity 4).
 void require_pivot(const GearWork& work, double pivot, std::int32_t node, std::string_view routine);
