@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -9,6 +10,7 @@
 
 #include "runtime/control/flags.h"
 #include "runtime/control/run_end.h"
+#include "runtime/modeldata/search_sort.h"
 
 namespace kalvir::thermal {
 namespace {
@@ -157,6 +159,104 @@ double ConductorView::radiative_sum(std::int32_t i) const noexcept {
   double sum = 0.0;
   for (std::size_t e = rad.first(i); e < rad.end(i); ++e) sum += rad.g[e];
   return sum;
+}
+
+void LetterView::follow() {
+  const auto n = static_cast<std::size_t>(FLAGS(flagw::NNODE));
+  const auto size = [](std::int32_t count) { return static_cast<std::size_t>(std::max(count, 1)); };
+  try {
+    next_gf_.resize(size(FLAGS(flagw::NGF)));
+    next_gl_.resize(size(FLAGS(flagw::NGL)));
+    next_gr_.resize(size(FLAGS(flagw::NGR)));
+    next_in_network_.resize(n);
+  } catch (const std::bad_alloc&) {
+    internal_stop("Allocation would exceed memory limit");
+  } catch (const std::length_error&) {
+    internal_stop("Allocation would exceed memory limit");
+  }
+  SLOGST2(FLAGS(flagw::NGF), FLAGS(flagw::NGL), FLAGS(flagw::NGR), FLAGS(flagw::NNODE), gar_fluidiccondacts,
+          gar_linearcondacts, gar_radiativecondacts, gar_thermalnodestatuses, {}, next_gf_, next_gl_, next_gr_,
+          next_in_network_);
+  if (view_.generation != 0 && next_gf_ == gf_ && next_gl_ == gl_ && next_gr_ == gr_ &&
+      next_in_network_ == in_network_) {
+    view_.refresh_values();
+    return;
+  }
+  gf_.swap(next_gf_);
+  gl_.swap(next_gl_);
+  gr_.swap(next_gr_);
+  in_network_.swap(next_in_network_);
+  view_.build({gf_, gl_, gr_, in_network_});
+}
+
+void view_s4gsum(const ConductorView& view, std::int32_t i, double stefan, std::span<const double> T, double tabs,
+                 double& sg, double& sgt) noexcept {
+  const std::int32_t nnode = view.nnode;
+  const double ti = T[at(i)] + tabs;
+  double g_sum = 0.0, gt_sum = 0.0;
+  for (std::size_t e = view.rad.first(i), last = view.rad.end(i); e < last; ++e) {
+    const double tj_rel = view_temperature(T, view.rad.other[e], nnode);
+    const double tj = tj_rel + tabs;
+    const double g = stefan * view.rad.g[e] * (ti * ti + tj * tj) * (ti + tj);
+    g_sum += g;
+    gt_sum += g * tj_rel;
+  }
+  for (const ConductorView::Kind* kind : {&view.lin, &view.flu}) {
+    for (std::size_t e = kind->first(i), last = kind->end(i); e < last; ++e) {
+      const double g = kind->g[e];
+      g_sum += g;
+      gt_sum += g * view_temperature(T, kind->other[e], nnode);
+    }
+  }
+  sg = g_sum;
+  sgt = gt_sum;
+}
+
+void view_s1gsum(const ConductorView& view, std::int32_t i, double stefan, std::span<const double> T, double tabs,
+                 double& glf, double& glft, double& gr, double& grt4) noexcept {
+  const std::int32_t nnode = view.nnode;
+  double r_t4 = 0.0;
+  for (std::size_t e = view.rad.first(i), last = view.rad.end(i); e < last; ++e) {
+    const double tj = view_temperature(T, view.rad.other[e], nnode) + tabs;
+    r_t4 += view.rad.g[e] * (tj * tj) * (tj * tj);
+  }
+  double lf_t = 0.0;
+  for (const ConductorView::Kind* kind : {&view.lin, &view.flu})
+    for (std::size_t e = kind->first(i), last = kind->end(i); e < last; ++e)
+      lf_t += kind->g[e] * (view_temperature(T, kind->other[e], nnode) + tabs);
+  glf = view.glf[at(i)];
+  glft = lf_t;
+  gr = view.gr[at(i)] * stefan;
+  grt4 = r_t4 * stefan;
+}
+
+double view_sdgsum(const ConductorView& view, std::int32_t i, double stefan, std::span<const double> T,
+                   double tabs) noexcept {
+  const double ti = T[at(i)] + tabs;
+  double sum = 0.0;
+  for_each_view_conductor(
+      view, i, T, tabs, 1.0, [&](std::int32_t, double g, double) { sum += g; },
+      [&](std::int32_t, double g, double tj) { sum += stefan * g * (ti * ti + tj * tj) * (ti + tj); });
+  return sum;
+}
+
+void view_s5csgm(const ConductorView& view, std::span<const double> C, double& csgmin, std::int32_t& ncsgmn,
+                 double stefan, std::span<const double> T, double tabs) {
+  csgmin = kHuge;
+  LoopGuard guard("S5CSGM");
+  for (std::int32_t i = 1; i <= view.nnode; ++i) {
+    guard.tick();
+    if (gar_thermalnodestatuses(i)[0] != 'D') continue;
+    const double c = C[at(i)];
+    if (!(std::abs(c) >= kTiny)) continue;
+    const double g = view_sdgsum(view, i, stefan, T, tabs);
+    if (!(std::abs(g) >= kTiny)) continue;
+    const double r = c / g;
+    if (r < csgmin) {
+      csgmin = r;
+      ncsgmn = i;
+    }
+  }
 }
 
 }  // namespace kalvir::thermal

@@ -84,4 +84,69 @@ inline double view_temperature(std::span<const double> T, std::int32_t o, std::i
   return o < nnode ? T[static_cast<std::size_t>(o)] : gar_fluidnodetemps(o + 1 - nnode);
 }
 
+// A view for a method that reads the letters afresh at every sum instead of
+// keeping flags of its own (the Gear and modal methods): follow() after each
+// call that may have changed letters or values rebuilds the view when the
+// flags the letters give differ from those it was built from, and otherwise
+// copies the changed values. It neither reads nor clears the status-change
+// flag, which those methods leave to the next method.
+class LetterView {
+ public:
+  const ConductorView& view() const noexcept { return view_; }
+  ConductorView& view() noexcept { return view_; }  // for its kept powers
+  bool built() const noexcept { return view_.generation != 0; }
+  void follow();
+
+ private:
+  std::vector<std::int32_t> gf_, gl_, gr_, in_network_;
+  std::vector<std::int32_t> next_gf_, next_gl_, next_gr_, next_in_network_;
+  ConductorView view_;
+};
+
+// The sums of the list walks from the view, term for term in the walks'
+// order (a left-out inactive conductor's term was an exact zero):
+// S4GSUM's SG and SGT (radiative, linear, then fluidic entries, relative
+// temperatures, radiative conductances linearised at T).
+void view_s4gsum(const ConductorView& view, std::int32_t i, double stefan, std::span<const double> T, double tabs,
+                 double& sg, double& sgt) noexcept;
+// S1GSUM's GLF, GLFT, GR and GRT4 (absolute temperatures; the kept sums for
+// GLF and GR, the fourth powers from T).
+void view_s1gsum(const ConductorView& view, std::int32_t i, double stefan, std::span<const double> T, double tabs,
+                 double& glf, double& glft, double& gr, double& grt4) noexcept;
+// SDGSUM's SUMG (linear, radiative linearised at T, then fluidic entries).
+double view_sdgsum(const ConductorView& view, std::int32_t i, double stefan, std::span<const double> T,
+                   double tabs) noexcept;
+// S5CSGM over the view: CSGMIN := the smallest C/G of the diffusion nodes
+// (status D) with C and G not zero, NCSGMN its node.
+void view_s5csgm(const ConductorView& view, std::span<const double> C, double& csgmin, std::int32_t& ncsgmn,
+                 double stefan, std::span<const double> T, double tabs);
+
+// Calls fn(kind, j, value) for each of node i's entries in the order of the
+// packed walk: linear (kind 1), radiative (2), then fluidic (3) entries; j is
+// the 1-based neighbour (a fluid node above NNODE), value the conductor's.
+template <class Fn>
+void for_each_view_entry(const ConductorView& view, std::int32_t i, Fn fn) {
+  int kind = 1;
+  for (const ConductorView::Kind* k : {&view.lin, &view.rad, &view.flu}) {
+    for (std::size_t e = k->first(i), last = k->end(i); e < last; ++e) fn(kind, k->other[e] + 1, k->g[e]);
+    ++kind;
+  }
+}
+
+// Calls conductive(j, g, yj) for node i's linear and fluidic entries and
+// radiative(j, STEFAN x GR, yj) for its radiative ones, in the order of the
+// packed walk; yj is the neighbour's absolute temperature.
+template <class Conductive, class Radiative>
+void for_each_view_conductor(const ConductorView& view, std::int32_t i, std::span<const double> T, double tabs,
+                             double stefan, Conductive conductive, Radiative radiative) {
+  const std::int32_t nnode = view.nnode;
+  for_each_view_entry(view, i, [&](int kind, std::int32_t j, double value) {
+    const double yj = view_temperature(T, j - 1, nnode) + tabs;
+    if (kind == 2)
+      radiative(j, stefan * value, yj);
+    else
+      conductive(j, value, yj);
+  });
+}
+
 }  // namespace kalvir::thermal

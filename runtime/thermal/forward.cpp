@@ -69,7 +69,7 @@ void S7SLVE(SolutionFrame& FRAME, ForwardWork& WORK, ForwardCounts& COUNTS) {
   while (GLOR.TIMEO < GLOR.TIMEND) {
     call_variables1_block();
     ++COUNTS.steps;
-    WORK.flags.follow_status_change();
+    WORK.flags.follow_variables1();
     S7NEWT(WORK);
     GLOR.DTIMEI = 0.95 * GLOR.CSGMIN;
     S7TIME(FRAME, WORK, COUNTS);
@@ -91,7 +91,7 @@ void S7NEWT(ForwardWork& WORK) {
 
 void S7DIFF(ForwardWork& WORK) {
   const std::int32_t nnode = FLAGS(flagw::NNODE);
-  const NetworkFlags flags = WORK.flags.view();
+  const ConductorView& network = WORK.flags.network;
   const double h = GLOR.DTIMEU, stefan = GLOR.STEFAN, tabs = GLOR.TABS;
   GLOR.CSGMIN = kHuge;
   for (std::int32_t i = 1; i <= nnode; ++i) {
@@ -102,7 +102,7 @@ void S7DIFF(ForwardWork& WORK) {
     WORK.zero_capacity[ii] = std::abs(c) < kTiny;
     if (WORK.flags.diffusion[ii] == 0 || WORK.zero_capacity[ii] != 0) continue;
     double g = 0.0, gt = 0.0;
-    S4GSUM(flags, i, stefan, WORK.t0, tabs, g, gt);
+    view_s4gsum(network, i, stefan, WORK.t0, tabs, g, gt);
     const double a = c / h;
     WORK.T[ii] = ((a - g) * WORK.t0[ii] + q + gt) / a;
     if (runaway(WORK.T[ii])) fatal_node_message("SLFRWD: Temperature > 1.0E10 detected@", i, "S7DIFF");
@@ -115,13 +115,13 @@ void S7DIFF(ForwardWork& WORK) {
 
 void S7ARTH(ForwardWork& WORK) {
   const std::int32_t nnode = FLAGS(flagw::NNODE);
-  const NetworkFlags flags = WORK.flags.view();
+  const ConductorView& network = WORK.flags.network;
   const double tabs = GLOR.TABS;
   GLOR.RELXCC = 0.0;
   for (std::int32_t i = 1; i <= nnode; ++i) {
     const std::size_t ii = at(i);
     if (WORK.flags.diffusion[ii] == 0 || WORK.zero_capacity[ii] == 0) continue;
-    const NodeSums s = node_sums(flags, i, WORK.T);
+    const NodeSums s = node_sums(network, i, WORK.T);
     const double q = WORK.load[ii];
     const double t = WORK.T[ii];
     double tn = t;

@@ -94,7 +94,7 @@ std::int32_t S4SLVE(SolutionFrame& FRAME, FwbkWork& WORK, FwbkCounts& COUNTS) {
   if (stat_getstatst() == 0) WORK.flags.rebuild();
   while (GLOR.TIMEO < GLOR.TIMEND) {
     call_variables1_block();
-    WORK.flags.follow_status_change();
+    WORK.flags.follow_variables1();
     S4LOP1(WORK);
     S4NEWT(WORK);
     static_cast<void>(S4TIME(FRAME, WORK, largest_change(WORK), COUNTS));
@@ -113,7 +113,7 @@ std::int32_t S4SLVE(SolutionFrame& FRAME, FwbkWork& WORK, FwbkCounts& COUNTS) {
 
 void S4LOP1(FwbkWork& WORK) {
   const std::int32_t nnode = FLAGS(flagw::NNODE);
-  const NetworkFlags flags = WORK.flags.view();
+  const ConductorView& network = WORK.flags.network;
   const double h = GLOR.DTIMEU, stefan = GLOR.STEFAN, tabs = GLOR.TABS;
   GLOI.LOOPCT = 1;
   GLOR.CSGMIN = kHuge;
@@ -127,7 +127,7 @@ void S4LOP1(FwbkWork& WORK) {
     WORK.f_old[ii] = 0.0;
     if (!is_capacitive_diffusion(WORK, ii)) continue;
     double sg = 0.0, sgt = 0.0;
-    S4GSUM(flags, i, stefan, WORK.t_old, tabs, sg, sgt);
+    view_s4gsum(network, i, stefan, WORK.t_old, tabs, sg, sgt);
     WORK.f_old[ii] = sgt - WORK.t_old[ii] * sg;
     const double r = c / h;
     WORK.T[ii] = (sgt + r * WORK.t_old[ii] + q) / (r + sg);
@@ -140,7 +140,7 @@ void S4LOP1(FwbkWork& WORK) {
   for (std::int32_t i = 1; i <= nnode; ++i) {
     const std::size_t ii = at(i);
     if (WORK.flags.diffusion[ii] == 0 || WORK.zero_capacity[ii] == 0) continue;
-    const NodeSums s = node_sums(flags, i, WORK.T);
+    const NodeSums s = node_sums(network, i, WORK.T);
     const double q = WORK.load[ii];
     switch (const Balance kind = balance_kind(s)) {
       case Balance::None:
@@ -177,7 +177,7 @@ void S4NEWT(FwbkWork& WORK) {
 
 void S4TCLC2(FwbkWork& WORK, std::int32_t I) {
   const std::size_t i = at(I);
-  const NodeSums s = node_sums(WORK.flags.view(), I, WORK.T);
+  const NodeSums s = node_sums(WORK.flags.network, I, WORK.T);
   const double q = WORK.load[i];
   const double t = WORK.T[i];
   const double tabs = GLOR.TABS, dampt = GLOR.DAMPT;

@@ -130,6 +130,12 @@ void gear_corrector_formula(GearWork& w) {
   }
 }
 
+void gear_take_powers(GearWork& w) {
+  ConductorView& v = w.network.view();
+  const double tabs = GLOR.TABS;
+  for (std::int32_t i = 1; i <= v.nnode; ++i) v.set_powers(i, w.T[at(i)], tabs);
+}
+
 void require_pivot(const GearWork& w, double pivot, std::int32_t node, std::string_view routine) {
   if (std::abs(pivot) >= kTiny && std::isfinite(pivot)) return;
   std::string text(w.name);
@@ -292,8 +298,9 @@ void S5OUTP(GearWork& WORK, double TOUT) {
   }
   GLOR.TIMEN = TOUT;
   call_variables1_block();
-  S5CSGM(gar_thermalnodecapacitances.span(), WORK.nnode, gar_thermalnodestatuses, GLOR.CSGMIN, GLOI.NCSGMN,
-         GLOR.STEFAN, WORK.T, GLOR.TABS);
+  WORK.network.follow();
+  view_s5csgm(WORK.network.view(), gar_thermalnodecapacitances.span(), GLOR.CSGMIN, GLOI.NCSGMN, GLOR.STEFAN,
+              WORK.T, GLOR.TABS);
   call_outputs_block();
   if (TOUT < GLOR.TIMEND)
     WORK.frame->output_served(TOUT);

@@ -26,6 +26,7 @@
 
 #include "runtime/control/control_constants.h"
 #include "runtime/control/global_arrays.h"
+#include "runtime/thermal/conductor_view.h"
 #include "runtime/thermal/network_sums.h"
 #include "runtime/thermal/solution_frame.h"
 
@@ -69,6 +70,9 @@ struct GearWork {
   std::vector<std::int32_t> diffusion;
   std::vector<double> scratch;  // one column of the factorisation
   std::vector<std::int32_t> envelope;  // first entry of each row and column of the Jacobian
+  // The network's conductors, followed after every call of the variables 1
+  // block.
+  LetterView network;
 
   std::int64_t accepted = 0;  // accepted steps of the run
   std::int64_t attempts = 0;  // corrector runs of the run
@@ -120,33 +124,32 @@ enum class GearConvergence { Converged, Iterate, Failed };
 // NLOOP. A correction that is not a number never converges.
 GearConvergence gear_convergence(GearWork& work, std::string_view routine);
 
-// Walks the packed connection list of thermal node I (neighbours of status X
-// or C passed over) and calls, for each active conductor, CONDUCTIVE(j, g, yj)
-// for a linear or positive fluidic one and RADIATIVE(j, STEFAN x GR, yj) for a
-// radiative one, yj the neighbour's absolute temperature (a fluid node's for
-// j above NNODE).
+// Calls, for each active conductor of thermal node I whose other node is in
+// the network (from the view, in the order of the packed list),
+// CONDUCTIVE(j, g, yj) for a linear or positive fluidic one, yj the
+// neighbour's absolute temperature (a fluid node's for j above NNODE), and
+// RADIATIVE(j, STEFAN x GR, yj^3, yj^4) for a radiative one, the powers of a
+// thermal neighbour those the view keeps (see gear_take_powers).
 template <class Conductive, class Radiative>
 void for_each_gear_conductor(const GearWork& work, std::int32_t I, Conductive conductive, Radiative radiative) {
+  const ConductorView& v = work.network.view();
   const double tabs = GLOR.TABS, sigma = GLOR.STEFAN;
-  std::int32_t kind = 1, pos = 0, cond = 0, other = 0;
-  for (;;) {
-    SUNPAK(0, I, gar_thermalnodestatuses, gar_pcsthermalold.span(), gar_pcsptrsthermalold.span(), kind, pos, cond,
-           other);
-    if (kind > 3) return;
-    const double yj = neighbour_temperature(work.T, other, work.nnode) + tabs;
-    switch (kind) {
-      case 1:
-        if (gar_linearcondacts(cond)[0] == 'A') conductive(other, gar_linearconds(cond), yj);
-        break;
-      case 2:
-        if (gar_radiativecondacts(cond)[0] == 'A') radiative(other, sigma * gar_radiativeconds(cond), yj);
-        break;
-      default:
-        if (cond > 0 && gar_fluidiccondacts(cond)[0] == 'A') conductive(other, gar_fluidicconds(cond), yj);
-        break;
+  for_each_view_entry(v, I, [&](int kind, std::int32_t j, double value) {
+    if (kind != 2) {
+      conductive(j, value, view_temperature(work.T, j - 1, v.nnode) + tabs);
+    } else if (j <= v.nnode) {
+      radiative(j, sigma * value, v.cube[at(j)], v.fourth[at(j)]);
+    } else {
+      const double yj = gar_fluidnodetemps(j - v.nnode) + tabs;
+      const double yj2 = yj * yj;
+      radiative(j, sigma * value, yj2 * yj, yj2 * yj2);
     }
-  }
+  });
 }
+
+// The view's kept cube and fourth power of every node's absolute
+// temperature, taken once per Jacobian: T does not move while it is built.
+void gear_take_powers(GearWork& work);
 
 // A zero or non-finite pivot of the Jacobian ends the run (severity 4).
 void require_pivot(const GearWork& work, double pivot, std::int32_t node, std::string_view routine);

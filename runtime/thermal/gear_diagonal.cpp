@@ -35,6 +35,7 @@ void S6CORR(GearWork& WORK) {
   for (std::int32_t n = 1;; ++n) {
     GLOI.LOOPCT = n;
     call_variables1_block();
+    WORK.network.follow();
     S6JINT(WORK);
     S6JCLC(WORK);
     for (std::int32_t i : WORK.diffusion) {
@@ -63,6 +64,10 @@ void S6JINT(GearWork& WORK) {
 }
 
 void S6JCLC(GearWork& WORK) {
+  // The corrector follows the network after each variables 1 call; a caller
+  // of its own gets the network as it stands.
+  if (!WORK.network.built()) WORK.network.follow();
+  gear_take_powers(WORK);
   const std::int32_t nnode = WORK.nnode;
   const double tabs = GLOR.TABS, beta = WORK.beta;
   const std::span<const double> T = WORK.T, base = WORK.base();
@@ -82,10 +87,10 @@ void S6JCLC(GearWork& WORK) {
           sum_g += g;
           sum_gy += g * yj;
         },
-        [&](std::int32_t, double sg, double yj) {
+        [&](std::int32_t, double sg, double, double yj4) {
           diag += 4.0 * sg * (yi * yi * yi);
           sum_sg += sg;
-          sum_sgy4 += sg * ((yj * yj) * (yj * yj));
+          sum_sgy4 += sg * yj4;
         });
     res += sum_gy - sum_g * yi + sum_sgy4 - ((yi * yi) * (yi * yi)) * sum_sg;
     diagonal[at(i)] = diag;

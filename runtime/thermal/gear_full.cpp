@@ -23,6 +23,7 @@ void S5CORR(GearWork& WORK) {
   for (std::int32_t n = 1;; ++n) {
     GLOI.LOOPCT = n;
     call_variables1_block();
+    WORK.network.follow();
     if (!S5JINT(WORK)) {
       WORK.error = true;
       return;
@@ -59,6 +60,10 @@ bool S5JINT(GearWork& WORK) {
 }
 
 void S5JCLC(GearWork& WORK) {
+  // The corrector follows the network after each variables 1 call; a caller
+  // of its own gets the network as it stands.
+  if (!WORK.network.built()) WORK.network.follow();
+  gear_take_powers(WORK);
   const auto nd = WORK.diffusion.size();
   const auto n = static_cast<std::size_t>(WORK.nnode);
   const std::span<double> residual = WORK.correction();
@@ -89,10 +94,10 @@ void S5JROW(const GearWork& WORK, std::int32_t I, std::span<double> ROW, double&
         diagonal += g;
         RESIDUAL += g * yj - g * yi;
       },
-      [&](std::int32_t j, double sg, double yj) {
-        column(j, 4.0 * sg * (yj * yj * yj));
+      [&](std::int32_t j, double sg, double yj3, double yj4) {
+        column(j, 4.0 * sg * yj3);
         diagonal += 4.0 * sg * (yi * yi * yi);
-        RESIDUAL += sg * ((yj * yj) * (yj * yj)) - sg * ((yi * yi) * (yi * yi));
+        RESIDUAL += sg * yj4 - sg * ((yi * yi) * (yi * yi));
       });
 }
 

@@ -22,7 +22,7 @@ bool S5JINT(kalvir::thermal::GearWork& WORK);
 // Jacobian rows and residuals of all diffusion nodes.
 void S5JCLC(kalvir::thermal::GearWork& WORK);
 // Row of diffusion node I, indexed by node (ROW holds NNODE words), and its
-// residual.
+// residual, with the view's kept powers of T (which S5JCLC takes).
 void S5JROW(const kalvir::thermal::GearWork& WORK, std::int32_t I, std::span<double> ROW, double& RESIDUAL);
 // Crout factorisation in place of the ND x ND matrix A (row-major): lower
 // factor with its diagonal, unit upper factor. A zero or non-finite pivot

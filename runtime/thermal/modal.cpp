@@ -45,6 +45,29 @@ double other_theta(std::int32_t j, std::int32_t nnode, double tabs) {
   return neighbour_temperature(gar_thermalnodetemps.span(), j, nnode) + tabs;
 }
 
+// S8GSUM's four sums over the entries that walk(fn) gives as fn(kind,
+// active, conductor value, other node), in the packed list's order.
+template <class Walk>
+void arith_sums(Walk walk, double& A, double& B, double& RS, double& RQ) {
+  const std::int32_t nnode = FLAGS(flagw::NNODE);
+  const double stefan = GLOR.STEFAN, tabs = GLOR.TABS;
+  A = B = RS = RQ = 0.0;
+  walk([&](int kind, bool on, double value, std::int32_t j) {
+    const double tj = other_theta(j, nnode, tabs);
+    if (kind == 2) {
+      if (!on) return;
+      const double g = stefan * value;
+      const double tj2 = tj * tj;
+      RS += g;
+      RQ += g * tj2 * tj2;
+      return;
+    }
+    const double g = on ? value : 0.0;
+    A += g;
+    B += g * tj;
+  });
+}
+
 // The step loop's storage, outside the dynamic cores: the node of each
 // modal index and the vectors of a step.
 void allocate_loop_storage(ModalWork& w, std::int32_t nnode) {
@@ -103,6 +126,7 @@ void SLMODE() {
 void S8SLVE(SolutionFrame& FRAME, ModalWork& WORK) {
   const std::int32_t nnode = FLAGS(flagw::NNODE);
   call_variables1_block();
+  WORK.network.follow();
   S8PTST(WORK.index, WORK.m);
   const std::int32_t m = WORK.m;
   const auto mm = static_cast<std::size_t>(m) * static_cast<std::size_t>(m);
@@ -160,17 +184,9 @@ void S8RCLC(const ModalWork& WORK, std::int32_t I, std::span<double> ROW, double
   Szerod(WORK.m, ROW, ierr);
   CP = gar_thermalnodecapacitances(I);
   QP = node_heat_load(I);
-  for_each_entry(I, [&](std::int32_t kind, std::int32_t cond, std::int32_t j) {
+  for_each_view_entry(WORK.network.view(), I, [&](int kind, std::int32_t j, double value) {
     const double tj = other_theta(j, nnode, tabs);
-    double g = 0.0;
-    if (kind == 1) {
-      if (active(gar_linearcondacts, cond)) g = gar_linearconds(cond);
-    } else if (kind == 2) {
-      if (active(gar_radiativecondacts, cond))
-        g = stefan * gar_radiativeconds(cond) * (ti * ti + tj * tj) * (tj + ti);
-    } else if (cond > 0 && active(gar_fluidiccondacts, cond)) {
-      g = gar_fluidicconds(cond);
-    }
+    const double g = kind == 2 ? stefan * value * (ti * ti + tj * tj) * (tj + ti) : value;
     ROW[at(p)] += g;
     const std::int32_t q = j <= nnode ? WORK.index[at(j)] : 0;
     if (q > 0 && kind != 3)
@@ -220,8 +236,10 @@ void S8TMST(SolutionFrame& FRAME, ModalWork& WORK, ModalCounts& COUNTS) {
       SRCOMP(gar_thermalnodetemps.span(), WORK.t_old, nnode, d);
       if (S8TIME(FRAME, WORK, d, COUNTS)) break;
     }
-    S5CSGM(gar_thermalnodecapacitances.span(), nnode, gar_thermalnodestatuses, GLOR.CSGMIN, GLOI.NCSGMN,
-           GLOR.STEFAN, gar_thermalnodetemps.span(), GLOR.TABS);
+    // The outputs of the step may have changed letters or values.
+    WORK.network.follow();
+    view_s5csgm(WORK.network.view(), gar_thermalnodecapacitances.span(), GLOR.CSGMIN, GLOI.NCSGMN, GLOR.STEFAN,
+                gar_thermalnodetemps.span(), GLOR.TABS);
     ++COUNTS.steps;
     S8RHSV(WORK);
   }
@@ -256,28 +274,20 @@ void S8CTMP(ModalWork& WORK, double DT) {
 }
 
 void S8GSUM(std::int32_t I, double& A, double& B, double& RS, double& RQ) {
-  const std::int32_t nnode = FLAGS(flagw::NNODE);
-  const double stefan = GLOR.STEFAN, tabs = GLOR.TABS;
-  A = B = RS = RQ = 0.0;
-  for_each_entry(I, [&](std::int32_t kind, std::int32_t cond, std::int32_t j) {
-    const double tj = other_theta(j, nnode, tabs);
-    if (kind == 2) {
-      if (!active(gar_radiativecondacts, cond)) return;
-      const double g = stefan * gar_radiativeconds(cond);
-      const double tj2 = tj * tj;
-      RS += g;
-      RQ += g * tj2 * tj2;
-      return;
-    }
-    double g = 0.0;
-    if (kind == 1) {
-      if (active(gar_linearcondacts, cond)) g = gar_linearconds(cond);
-    } else if (cond > 0 && active(gar_fluidiccondacts, cond)) {
-      g = gar_fluidicconds(cond);
-    }
-    A += g;
-    B += g * tj;
-  });
+  arith_sums(
+      [&](auto&& fn) {
+        for_each_entry(I, [&](std::int32_t kind, std::int32_t cond, std::int32_t j) {
+          const bool on = kind == 1   ? active(gar_linearcondacts, cond)
+                          : kind == 2 ? active(gar_radiativecondacts, cond)
+                                      : cond > 0 && active(gar_fluidiccondacts, cond);
+          const double value = !on        ? 0.0
+                               : kind == 1 ? gar_linearconds(cond)
+                               : kind == 2 ? gar_radiativeconds(cond)
+                                           : gar_fluidicconds(cond);
+          fn(kind, on, value, j);
+        });
+      },
+      A, B, RS, RQ);
 }
 
 void S8ARTH(const ModalWork& WORK) {
@@ -289,7 +299,13 @@ void S8ARTH(const ModalWork& WORK) {
     for (std::int32_t i = 1; i <= nnode; ++i) {
       if (gar_thermalnodestatuses(i)[0] != 'D' || WORK.index[at(i)] != 0) continue;
       double a = 0.0, b = 0.0, rs = 0.0, rq = 0.0;
-      S8GSUM(i, a, b, rs, rq);
+      // S8GSUM's sums, from the view.
+      arith_sums(
+          [&](auto&& fn) {
+            for_each_view_entry(WORK.network.view(), i,
+                                [&](int kind, std::int32_t j, double value) { fn(kind, true, value, j); });
+          },
+          a, b, rs, rq);
       const double q = node_heat_load(i);
       const double t = gar_thermalnodetemps(i);
       double next = t;
@@ -346,6 +362,7 @@ bool S8TIME(SolutionFrame& FRAME, ModalWork& WORK, double D, ModalCounts& COUNTS
 
 void S8RHSV(ModalWork& WORK) {
   call_variables1_block();
+  WORK.network.follow();
   gather_theta(WORK);
   for (std::size_t p = 0; p < WORK.node.size(); ++p) {
     double cnew = 0.0, qnew = 0.0, dc = 0.0;

@@ -20,6 +20,7 @@
 #include <span>
 #include <vector>
 
+#include "runtime/thermal/conductor_view.h"
 #include "runtime/thermal/solution_frame.h"
 
 namespace kalvir::thermal {
@@ -40,6 +41,7 @@ struct ModalWork {
   std::vector<double> t_old;          // all node temperatures at the step's start
   std::vector<double> theta;          // absolute temperatures of the modal nodes
   std::vector<double> row;            // a row of K at the current state; scratch
+  LetterView network;                 // followed after every variables 1 call
   double step_taken = 0.0;            // the step just accepted
   bool done = false;
 

@@ -33,17 +33,21 @@ void MethodFlags::rebuild() {
   SLOGST2(FLAGS(flagw::NGF), FLAGS(flagw::NGL), FLAGS(flagw::NGR), FLAGS(flagw::NNODE), gar_fluidiccondacts,
           gar_linearcondacts, gar_radiativecondacts, gar_thermalnodestatuses, diffusion, gf_active, gl_active,
           gr_active, in_network);
+  network.build(view());
 }
 
-void MethodFlags::follow_status_change() {
-  if (stat_getstatst() == 0) return;
-  rebuild();
-  stat_setstatst(0);
+void MethodFlags::follow_variables1() {
+  if (stat_getstatst() != 0) {
+    rebuild();
+    stat_setstatst(0);
+  } else {
+    network.refresh_values();
+  }
 }
 
-NodeSums node_sums(const NetworkFlags& flags, std::int32_t i, std::span<const double> T) {
+NodeSums node_sums(const ConductorView& network, std::int32_t i, std::span<const double> T) {
   NodeSums s;
-  S1GSUM(flags, i, GLOR.STEFAN, T, GLOR.TABS, s.glf, s.glft, s.gr, s.grt4);
+  view_s1gsum(network, i, GLOR.STEFAN, T, GLOR.TABS, s.glf, s.glft, s.gr, s.grt4);
   return s;
 }
 

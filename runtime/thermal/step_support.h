@@ -1,14 +1,16 @@
 // What the forward and forward-backward differencing methods share: their
 // activity and node flags (the conductor and network flags live in the
-// integer core, the diffusion flag beside them for the run), the heat load of
-// a node, and the balance of a node without capacitance with its neighbours
-// held, in the four forms its conductance allows.
+// integer core, the diffusion flag beside them for the run) with the compact
+// view of the network built from them, the heat load of a node, and the
+// balance of a node without capacitance with its neighbours held, in the four
+// forms its conductance allows.
 #pragma once
 
 #include <cstdint>
 #include <span>
 #include <vector>
 
+#include "runtime/thermal/conductor_view.h"
 #include "runtime/thermal/network_sums.h"
 #include "runtime/thermal/solution_frame.h"
 
@@ -28,22 +30,24 @@ void check_flag_space(const SolutionFrame& frame, const FlagSizes& sizes, std::i
 struct MethodFlags {
   std::span<std::int32_t> gf_active, gl_active, gr_active, in_network;
   std::vector<std::int32_t> diffusion;  // status D
+  ConductorView network;                // built from the flags
 
   // The four areas, in the order fluidic, linear, radiative, nodes.
   void take(SolutionFrame& frame, const FlagSizes& sizes);
   NetworkFlags view() const noexcept { return {gf_active, gl_active, gr_active, in_network}; }
-  // SLOGST2 into these flags.
+  // SLOGST2 into these flags, and the view from them.
   void rebuild();
   // After a variables 1 call: when the status-change flag is set, rebuild
-  // and clear it.
-  void follow_status_change();
+  // and clear it; otherwise copy the conductor values that changed into the
+  // view.
+  void follow_variables1();
 };
 
-// The four sums of S1GSUM for one node.
+// The four sums of S1GSUM for one node, from the view.
 struct NodeSums {
   double glf = 0.0, glft = 0.0, gr = 0.0, grt4 = 0.0;
 };
-NodeSums node_sums(const NetworkFlags& flags, std::int32_t i, std::span<const double> T);
+NodeSums node_sums(const ConductorView& network, std::int32_t i, std::span<const double> T);
 
 // Which conductances a node without capacitance has.
 enum class Balance { None, RadiationOnly, ConductionOnly, Both };

@@ -1,0 +1,75 @@
+// The methods other than Crank-Nicolson read their node sums from the compact
+// view of the network. Each run below is pinned, bit for bit, to what the
+// methods gave while they walked the connection lists: the view must add the
+// same terms in the same order, or a convergence test may fall the other way.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdint>
+#include <ostream>
+
+#include "runtime/thermal/forward.h"
+#include "runtime/thermal/forward_backward.h"
+#include "runtime/thermal/gear_diagonal.h"
+#include "runtime/thermal/gear_full.h"
+#include "runtime/thermal/modal.h"
+#include "tests/support/test_support.h"
+#include "tests/thermal/thermal_test_support.h"
+
+namespace kalvir::test {
+namespace {
+
+// The pinned network with fluidic conductors as well: into a diffusion node
+// without capacitance, from the fluid node, and one off from the start.
+void build_network_with_fluidic() { build_pinned_network({{2, 4, 0.25}, {10, 5, 0.15}, {3, 1, 0.05, 'I'}}); }
+
+struct PinnedCase {
+  const char* what;
+  void (*method)();
+  std::array<double, 9> temps;
+  std::size_t v1_calls, v2_calls, outputs;
+};
+void PrintTo(const PinnedCase& c, std::ostream* os) { *os << c.what; }
+
+class PinnedRun : public ::testing::TestWithParam<PinnedCase> {};
+
+TEST_P(PinnedRun, ReproducesTheListWalkBitForBit) {
+  const PinnedCase& c = GetParam();
+  build_network_with_fluidic();
+  c.method();
+  for (std::int32_t i = 1; i <= 9; ++i)
+    EXPECT_EQ(gar_thermalnodetemps(i), c.temps[static_cast<std::size_t>(i - 1)]) << "node " << i;
+  EXPECT_EQ(block_log().v1_timem.size(), c.v1_calls);
+  EXPECT_EQ(block_log().v2_timen.size(), c.v2_calls);
+  EXPECT_EQ(block_log().out_timen.size(), c.outputs);
+  EXPECT_EQ(gar_radiativecondacts(3)[0], 'I');
+}
+
+// The values of the list walk.
+INSTANTIATE_TEST_SUITE_P(
+    Methods, PinnedRun,
+    ::testing::Values(
+        PinnedCase{"SLFWBK", &SLFWBK,
+                   {24.563280480081463, 9.8123303909051245, 6.3968326054968569, 2.3771625339893476,
+                    0.94435068585936166, -270.0, 15.0, 300.0, 30.471701108880978},
+                   79, 78, 7},
+        PinnedCase{"SLFRWD", &SLFRWD,
+                   {24.262409542970545, 10.137957781218072, 8.0231824055002132, 3.2574950444035302,
+                    1.5017994696313708, -270.0, 15.0, 300.0, 30.362528131812226},
+                   19, 18, 7},
+        PinnedCase{"SLGRDJ", &SLGRDJ,
+                   {24.343770298980871, 9.3332549717766256, 5.3522993855733034, 1.7529264656528767,
+                    0.54050767178244996, -270.0, 15.0, 300.0, 30.450888143909424},
+                   113, 19, 7},
+        PinnedCase{"SLGEAR", &SLGEAR,
+                   {24.343769685576035, 9.333253823479879, 5.3523559768258337, 1.75311183180321,
+                    0.54061549067114356, -270.0, 15.0, 300.0, 30.450886974425146},
+                   58, 19, 7},
+        PinnedCase{"SLMODE", &SLMODE,
+                   {24.612845923073223, 10.05311070271614, 6.7759398055588917, 2.5954618028316485,
+                    1.0532362840660312, -270.0, 15.0, 300.0, 30.423648951425321},
+                   20, 18, 7}),
+    CaseName{});
+
+}  // namespace
+}  // namespace kalvir::test
