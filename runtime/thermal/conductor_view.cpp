@@ -220,11 +220,13 @@ void view_s1gsum(const ConductorView& view, std::int32_t i, double stefan, std::
     const double tj = view_temperature(T, view.rad.other[e], nnode) + tabs;
     r_t4 += view.rad.g[e] * (tj * tj) * (tj * tj);
   }
-  double lf_t = 0.0;
+  double lf = 0.0, lf_t = 0.0;
   for (const ConductorView::Kind* kind : {&view.lin, &view.flu})
-    for (std::size_t e = kind->first(i), last = kind->end(i); e < last; ++e)
+    for (std::size_t e = kind->first(i), last = kind->end(i); e < last; ++e) {
+      lf += kind->g[e];
       lf_t += kind->g[e] * (view_temperature(T, kind->other[e], nnode) + tabs);
-  glf = view.glf[at(i)];
+    }
+  glf = lf;
   glft = lf_t;
   gr = view.gr[at(i)] * stefan;
   grt4 = r_t4 * stefan;

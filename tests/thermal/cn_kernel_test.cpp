@@ -330,48 +330,13 @@ TEST(CnKernel, ConductorValuesChangedByTheModelReachEveryPosition) {
   EXPECT_NEAR(one_run, gar_thermalnodetemps(1), 1.0e-8);
 }
 
-// A radiating network with every kind of node and conductor end the sweeps
-// meet (boundary, X status, arithmetic, fluid neighbours, inactive
-// conductors), run by SLCRNC
-// with the variables 1 block changing a conductance with temperature in
-// every iteration and switching a radiative conductor off at 60 s.
-void run_pinned_network() {
-  NetworkSpec spec;
-  spec.nodes = {{80.0, 400.0, 'D', 12.0}, {20.0, 900.0, 'D', 0.0},  {-40.0, 150.0, 'D', 0.0},
-                {10.0, 0.0, 'D', 3.0},    {-5.0, 60.0, 'D', 0.0},   {-270.0, 0.0, 'B', 0.0},
-                {15.0, 0.0, 'B', 0.0},    {300.0, 20.0, 'X', 0.0},  {45.0, 2500.0, 'D', 40.0}};
-  spec.fluid_temps = {35.0};
-  spec.gl = {{1, 2, 1.5}, {2, 3, 0.8}, {3, 4, 0.6}, {4, 5, 0.9}, {5, 7, 0.3}, {1, 8, 1.0},
-             {9, 1, 2.5}, {9, 10, 0.7}, {2, 9, 0.1, 'I'}};
-  spec.gr = {{1, 6, 0.05},  {2, 6, 0.12},  {3, 6, 0.4},    {5, 6, 0.08},  {9, 6, 0.3},   {1, 3, 0.02},
-             {2, 5, 0.03},  {3, 9, 0.01},  {4, 6, 0.02},   {1, 2, 0.04, 'I'}, {5, 10, 0.05}, {1, 5, 0.013},
-             {1, 9, 0.021}, {2, 3, 0.017}, {2, 9, 0.0093}, {3, 5, 0.029}, {5, 9, 0.011},  {1, 2, 0.0071},
-             {3, 4, 0.015}, {2, 4, 0.006}, {9, 10, 0.019}, {1, 10, 0.008}};
-  build_network(spec);
-  register_logging_blocks();
-  GLOR.TIMEND = 300.0;
-  GLOR.OUTINT = 50.0;
-  GLOR.DTIMEI = 4.0;
-  GLOR.DTMAX = 20.0;
-  GLOR.RELXCA = 1.0e-3;
-  GLOR.DAMPT = 0.9;
-  GLOR.ARITH = 0.0;
-  block_log().on_v1 = [] {
-    gar_linearconds(3) = 0.6 * (1.0 + 0.004 * (0.5 * (gar_thermalnodetemps(3) + gar_thermalnodetemps(4))));
-    if (GLOR.TIMEM >= 60.0 && gar_radiativecondacts(3)[0] == 'A') {
-      gar_radiativecondacts.set(3, "I");
-      stat_setstatst(1);
-    }
-  };
-  SLCRNC();
-}
-
 // The temperatures, steps and call-backs of this run are those the sweeps
 // gave before they read the compact view of the network: the view must add
 // the same terms in the same order, so that no convergence test can fall
 // the other way.
 TEST(CnKernel, SweepsReproduceTheListWalkBitForBit) {
-  run_pinned_network();
+  build_pinned_network();
+  SLCRNC();
   const double pinned[] = {24.265442554723911, 9.1441331754877364, 3.7770767145113497,
                            -2.2749484944586631, -3.7068995115247985, -270.0,
                            15.0,                300.0,               30.403222738756849};
