@@ -74,8 +74,9 @@ void start_sums(const ConductorView& view, std::int32_t i, double stefan, std::s
 }
 
 // Walks entries [ea, la) of lane 0 and [eb, lb) of lane 1 in lockstep, so
-// that the additions of two independent nodes advance together instead of
-// one node's waiting on each other; each lane keeps its own order.
+// that two nodes' chains of additions advance together instead of one after
+// the other; each lane keeps its own order. An empty range walks the other
+// lane alone.
 template <class Term>
 inline void walk_two(std::size_t ea, std::size_t la, std::size_t eb, std::size_t lb, Term term) {
   for (; ea < la && eb < lb; ++ea, ++eb) {

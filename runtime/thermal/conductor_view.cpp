@@ -148,13 +148,6 @@ void ConductorView::refresh_values() {
   }
 }
 
-double ConductorView::linear_fluidic_sum(std::int32_t i) const noexcept {
-  double sum = 0.0;
-  for (std::size_t e = lin.first(i); e < lin.end(i); ++e) sum += lin.g[e];
-  for (std::size_t e = flu.first(i); e < flu.end(i); ++e) sum += flu.g[e];
-  return sum;
-}
-
 double ConductorView::radiative_sum(std::int32_t i) const noexcept {
   double sum = 0.0;
   for (std::size_t e = rad.first(i); e < rad.end(i); ++e) sum += rad.g[e];

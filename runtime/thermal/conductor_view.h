@@ -63,8 +63,6 @@ struct ConductorView {
   void build(const NetworkFlags& flags);
   // Copies the values of the conductors that changed since the last copy.
   void refresh_values();
-  // Sum of node i's linear then fluidic values, in list order.
-  double linear_fluidic_sum(std::int32_t i) const noexcept;
 
   void set_powers(std::int32_t i, double t, double tabs) noexcept {
     const double ta = t + tabs;
@@ -109,8 +107,8 @@ class LetterView {
 // temperatures, radiative conductances linearised at T).
 void view_s4gsum(const ConductorView& view, std::int32_t i, double stefan, std::span<const double> T, double tabs,
                  double& sg, double& sgt) noexcept;
-// S1GSUM's GLF, GLFT, GR and GRT4 (absolute temperatures; the kept sums for
-// GLF and GR, the fourth powers from T).
+// S1GSUM's GLF, GLFT, GR and GRT4 (absolute temperatures; the kept sum for
+// GR, the fourth powers from T).
 void view_s1gsum(const ConductorView& view, std::int32_t i, double stefan, std::span<const double> T, double tabs,
                  double& glf, double& glft, double& gr, double& grt4) noexcept;
 // SDGSUM's SUMG (linear, radiative linearised at T, then fluidic entries).
