@@ -259,7 +259,9 @@ void LOADB(std::span<char> MODELNAME, std::int32_t NROW, std::int32_t IUNIT, std
   IERR = 0;
   LoadContext ctx;
   ctx.unit = IUNIT;
-  std::fill(gar_dynamiccoreint.begin(), gar_dynamiccoreint.end(), 0);
+  // The load starts from a zero integer core. A fresh zeroed block gives it
+  // without writing the pages that the load never touches (most of them).
+  gar_dynamiccoreint.allocate(gar_dynamiccoreint.size());
   if (const std::int64_t shortfall = set_core_layout(); shortfall > 0) {
     IERR = 7;
     SETERX(dystor_message("Loading the model database", shortfall), 4, 1, "LOADB ");
