@@ -1,7 +1,5 @@
 #include "runtime/control/global_arrays.h"
 
-#include <new>
-#include <stdexcept>
 #include <string>
 
 #include "runtime/control/flags.h"
@@ -21,13 +19,7 @@ void allocate_one(A& array, const char* name, Extents... extents) {
   if (((static_cast<long long>(extents) < 0) || ...)) {
     internal_stop(std::string("Corrupt model size: negative extent for '") + name + "'");
   }
-  try {
-    array.allocate(static_cast<long long>(extents)...);
-  } catch (const std::bad_alloc&) {
-    internal_stop("Allocation would exceed memory limit");
-  } catch (const std::length_error&) {
-    internal_stop("Allocation would exceed memory limit");
-  }
+  allocate_or_stop([&] { array.allocate(static_cast<long long>(extents)...); });
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <new>
+#include <stdexcept>
 #include <string_view>
 
 [[noreturn]] void SUCCES();
@@ -28,3 +30,16 @@ void CHKTRM();
 // closed as FAILUR closes them (once, even when the close itself stops again),
 // and exit status 1.
 [[noreturn]] void internal_stop(std::string_view text);
+
+// Runs allocate(), which sizes work storage of the run; memory that cannot
+// be had is an internal stop with "Allocation would exceed memory limit".
+template <class Allocate>
+void allocate_or_stop(Allocate&& allocate) {
+  try {
+    allocate();
+  } catch (const std::bad_alloc&) {
+    internal_stop("Allocation would exceed memory limit");
+  } catch (const std::length_error&) {
+    internal_stop("Allocation would exceed memory limit");
+  }
+}

@@ -5,8 +5,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <new>
-#include <stdexcept>
 
 #include "runtime/control/flags.h"
 #include "runtime/control/run_end.h"
@@ -113,7 +111,7 @@ void refresh_kind(int kind, ConductorView::Kind& v, std::vector<std::uint8_t>* d
 void ConductorView::build(const NetworkFlags& flags) {
   nnode = FLAGS(flagw::NNODE);
   ++generation;
-  try {
+  allocate_or_stop([&] {
     build_kind(nnode, kLinear, flags.gl_active, flags, lin);
     build_kind(nnode, kRadiative, flags.gr_active, flags, rad);
     build_kind(nnode, kFluidic, flags.gf_active, flags, flu);
@@ -123,11 +121,7 @@ void ConductorView::build(const NetworkFlags& flags) {
     cube.resize(n, 0.0);
     fourth.resize(n, 0.0);
     dirty_.assign(n, 0);
-  } catch (const std::bad_alloc&) {
-    internal_stop("Allocation would exceed memory limit");
-  } catch (const std::length_error&) {
-    internal_stop("Allocation would exceed memory limit");
-  }
+  });
   for (std::int32_t i = 1; i <= nnode; ++i) {
     bool fluid = false;
     for (const Kind* k : {&lin, &rad, &flu})
@@ -157,16 +151,12 @@ double ConductorView::radiative_sum(std::int32_t i) const noexcept {
 void LetterView::follow() {
   const auto n = static_cast<std::size_t>(FLAGS(flagw::NNODE));
   const auto size = [](std::int32_t count) { return static_cast<std::size_t>(std::max(count, 1)); };
-  try {
+  allocate_or_stop([&] {
     next_gf_.resize(size(FLAGS(flagw::NGF)));
     next_gl_.resize(size(FLAGS(flagw::NGL)));
     next_gr_.resize(size(FLAGS(flagw::NGR)));
     next_in_network_.resize(n);
-  } catch (const std::bad_alloc&) {
-    internal_stop("Allocation would exceed memory limit");
-  } catch (const std::length_error&) {
-    internal_stop("Allocation would exceed memory limit");
-  }
+  });
   SLOGST2(FLAGS(flagw::NGF), FLAGS(flagw::NGL), FLAGS(flagw::NGR), FLAGS(flagw::NNODE), gar_fluidiccondacts,
           gar_linearcondacts, gar_radiativecondacts, gar_thermalnodestatuses, {}, next_gf_, next_gl_, next_gr_,
           next_in_network_);

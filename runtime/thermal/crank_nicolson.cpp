@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <new>
-#include <stdexcept>
 
 #include "runtime/control/control_constants.h"
 #include "runtime/control/flags.h"
@@ -63,13 +61,9 @@ void SLCRNC() {
 void S9SLVE(SolutionFrame& FRAME, CnWork& WORK, CnCounts& COUNTS) {
   WORK.T = gar_thermalnodetemps.span();
   WORK.C = gar_thermalnodecapacitances.span();
-  try {
+  allocate_or_stop([&] {
     WORK.size_node_arrays();
-  } catch (const std::bad_alloc&) {
-    internal_stop("Allocation would exceed memory limit");
-  } catch (const std::length_error&) {
-    internal_stop("Allocation would exceed memory limit");
-  }
+  });
   // With the status-change flag set, the first step's predictor builds the
   // view from the flags rebuilt after its V10001.
   if (stat_getstatst() == 0) {

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <new>
-#include <stdexcept>
 #include <string>
 
 #include "runtime/control/control_constants.h"
@@ -61,15 +59,11 @@ void run_gear(std::string_view name, void (*step_loop)(GearWork&)) {
   work.above = work.units.subspan(twelve);
   work.units = work.units.first(twelve);
   work.T = gar_thermalnodetemps.span();
-  try {
+  allocate_or_stop([&] {
     work.diffusion.reserve(static_cast<std::size_t>(nnode));
     work.scratch.assign(static_cast<std::size_t>(nnode), 0.0);
     work.envelope.assign(2 * static_cast<std::size_t>(nnode), 0);
-  } catch (const std::bad_alloc&) {
-    internal_stop("Allocation would exceed memory limit");
-  } catch (const std::length_error&) {
-    internal_stop("Allocation would exceed memory limit");
-  }
+  });
 
   GLOR.TIMEN = GLOR.TIMEM = GLOR.TIMEO;
   frame.start_callbacks();

@@ -2,9 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <new>
 #include <utility>
-#include <stdexcept>
 
 #include "runtime/control/control_constants.h"
 #include "runtime/control/flags.h"
@@ -72,7 +70,7 @@ void arith_sums(Walk walk, double& A, double& B, double& RS, double& RQ) {
 // modal index and the vectors of a step.
 void allocate_loop_storage(ModalWork& w, std::int32_t nnode) {
   const auto m = static_cast<std::size_t>(w.m);
-  try {
+  allocate_or_stop([&] {
     w.node.clear();
     w.node.reserve(m);
     for (std::int32_t i = 1; i <= nnode; ++i)
@@ -81,11 +79,7 @@ void allocate_loop_storage(ModalWork& w, std::int32_t nnode) {
     w.t_old.assign(static_cast<std::size_t>(nnode), 0.0);
     w.theta.assign(m, 0.0);
     w.row.assign(m, 0.0);
-  } catch (const std::bad_alloc&) {
-    internal_stop("Allocation would exceed memory limit");
-  } catch (const std::length_error&) {
-    internal_stop("Allocation would exceed memory limit");
-  }
+  });
 }
 
 // The absolute temperatures of the modal nodes into WORK.theta.
