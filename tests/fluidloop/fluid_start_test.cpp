@@ -214,6 +214,8 @@ std::size_t explicit_steps(double drop_at, double from, double timend) {
 TEST(ExplicitStep, RecoversAfterTheFlowDrops) {
   const std::size_t low = explicit_steps(0.0, 0.0, 50.0);
   const std::size_t dropped = explicit_steps(5.0, 5.0, 55.0);
+  RecordProperty("steps_at_low_flow", static_cast<int>(low));
+  RecordProperty("steps_after_the_drop", static_cast<int>(dropped));
   ASSERT_GT(low, 20u);
   EXPECT_LE(static_cast<double>(dropped), 1.5 * static_cast<double>(low)) << low;
 }
