@@ -12,6 +12,7 @@
 #include "runtime/control/run_end.h"
 #include "runtime/control/status.h"
 #include "runtime/fluidloop/conductance_sums.h"
+#include "runtime/fluidloop/geometry_check.h"
 #include "runtime/fluidloop/support.h"
 #include "runtime/platform/fixed_string.h"
 #include "runtime/thermal/solution_frame.h"
@@ -24,6 +25,8 @@ namespace kalvir::fluidloop {
 namespace {
 
 constexpr std::string_view kRequired = " for a list of required control constants";
+// The relaxation report's texts are blank-padded to this.
+constexpr std::size_t kReportWidth = 60;
 // FLTNTF's own wording of two of its checks.
 constexpr std::string_view kConnstants = " for a list of control connstants";
 
@@ -53,15 +56,15 @@ constexpr std::array kImplicitChecks{
 std::int64_t history(const FrameSizes& s, std::int64_t extra) { return s.history ? 100 * (s.nf + 1) + extra : 0; }
 
 const std::array<FluidMethodRow, 3> kFluidMethods{{
-    {"FLTMTS", "FLSITM", 3, "SLFRWD", kMixedChecks, 9, 10, 11, true,
+    {"FLTMTS", "FLSITM", 3, "SLFRWD", kMixedChecks, 9, 10, 11, 12, true,
      [](const FrameSizes& s) {
        return 15 * s.nf + s.profile + 2 * s.nm + 5 * s.nnode + 5 + history(s, 1);
      }},
-    {"FLTNTF", "FLTFIT", 4, "FLTNTF", kExplicitChecks, 7, 8, 0, false,
+    {"FLTNTF", "FLTFIT", 4, "FLTNTF", kExplicitChecks, 7, 8, 0, 9, false,
      [](const FrameSizes& s) {
        return s.profile + 8 * s.nf + std::max(s.nf + 3 * s.nnode + 3, 2 * s.nm + s.nnode) + history(s, 0);
      }},
-    {"FLTNTS", "FLTSIT", 4, "FLTNTS", kImplicitChecks, 8, 9, 0, false,
+    {"FLTNTS", "FLTSIT", 4, "FLTNTS", kImplicitChecks, 8, 9, 0, 10, false,
      [](const FrameSizes& s) {
        return s.profile + history(s, 0) + std::max(4 * s.nnode + 10 * s.nf + 4, s.nnode + 8 * s.nf + 2 * s.nm);
      }},
@@ -130,6 +133,7 @@ FluidFrame::FluidFrame(const FluidMethodRow& row) : row_(row) {
   humid_ = nf > 0 && FTAIRW(nf);
 
   check_constants();
+  FGEOCK(row.name);
   events_ = thermal::take_event_list(mark_, row.name);
   take_work_space();
   if (row.fsteps_code != 0 && GLOI.FSTEPS < 1)
@@ -221,14 +225,14 @@ void FluidFrame::start_outputs() {
 }
 
 void FluidFrame::place_step(double h) {
-  thermal::require_positive_step_of(row_.name, h);
+  thermal::require_positive_step_of(row_.name, h, row_.step_code);
   const double t0 = GLOR.TIMEO;
   const double t1 = thermal::place_step_end(events_, t0, h, output_limit_);
   GLOR.TIMEN = t1;
   GLOR.DTIMEU = t1 - t0;
   GLOR.TIMEM = (t0 + t1) / 2.0;
   // A step that is not positive would stop the clock or run it backwards.
-  thermal::require_positive_step_of(row_.name, GLOR.DTIMEU);
+  thermal::require_positive_step_of(row_.name, GLOR.DTIMEU, row_.step_code);
 }
 
 void FluidFrame::output_at_start() {
@@ -275,10 +279,10 @@ void FluidFrame::count_step(bool relxca_missed, bool frlxca_missed, bool relxma_
 
 void FluidFrame::relaxation_report() const {
   const std::int64_t steps = accepted_ + 1;
-  thermal::exceeded_warning(row_.name, relxca_, steps, "RELXCA", 1, 2, row_.loop);
-  thermal::exceeded_warning(row_.name, frlxca_, steps, "FRLXCA", 3, 4, row_.loop);
-  thermal::exceeded_warning(row_.name, relxma_, steps, "RELXMA", 5, 6, row_.loop);
-  thermal::exceeded_warning(row_.name, dtpmax_, steps, "DTPMAX", 7, 8, row_.loop);
+  thermal::exceeded_warning(row_.name, relxca_, steps, "RELXCA", 1, 2, row_.loop, 0.1, kReportWidth);
+  thermal::exceeded_warning(row_.name, frlxca_, steps, "FRLXCA", 3, 4, row_.loop, 0.1, kReportWidth);
+  thermal::exceeded_warning(row_.name, relxma_, steps, "RELXMA", 5, 6, row_.loop, 0.1, kReportWidth);
+  thermal::exceeded_warning(row_.name, dtpmax_, steps, "DTPMAX", 7, 8, row_.loop, 0.1, kReportWidth);
 }
 
 void FluidFrame::finish() { GLOR.TIMEM = GLOR.TIMEN = GLOR.TIMEO = GLOR.TIMEND; }

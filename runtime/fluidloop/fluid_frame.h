@@ -56,6 +56,7 @@ struct FluidMethodRow {
   std::int32_t int_code;           // integer work space short
   std::int32_t real_code;          // real work space short
   std::int32_t fsteps_code;        // FSTEPS < 1, 0 when not checked
+  std::int32_t step_code;          // a step that is not positive: a code the checks leave free
   bool mixed_sums;                 // CSGHYD (separate fluid minimum) instead of FFCSGM
   std::int64_t (*real_words)(const FrameSizes&);  // the loop's real words
 };

@@ -69,6 +69,7 @@ void FGEIND(double& HYDDIAM, double& MASSSOURCE, std::span<char> STATE, std::spa
   switch (state) {
     case State::PT:
       VAPQUAL = XGXPT(p, TEMP, slot, H);
+      enthalpy();
       break;
     case State::PFE:
       VAPQUAL = XGXPH(p, SPECENTH, slot, H);
@@ -76,9 +77,11 @@ void FGEIND(double& HYDDIAM, double& MASSSOURCE, std::span<char> STATE, std::spa
       break;
     case State::PVQ:
       TEMP = XTEMPS(p, slot, H);
+      enthalpy();
       break;
     case State::TVQ:
       PRESSURE = XPRESS(TEMP, slot, H);
+      enthalpy();
       break;
     case State::None:
       message("Fluid state descriptor not recognised@String given: FST = '", STATE, 3, 5);
@@ -86,9 +89,9 @@ void FGEIND(double& HYDDIAM, double& MASSSOURCE, std::span<char> STATE, std::spa
   }
 
   if (state != State::None) {
-    // A humid-air node's enthalpy is that of its humidity, so the humidity
-    // comes first.
-    bool humidity_known = true;
+    // The humidity replaces the quality only after the enthalpy: the
+    // enthalpy of humid air is taken at the quality of its phase, and a
+    // humidity ratio between 0 and 1 is no phase the properties know.
     if (humid) {
       const double pv = RELHUM * (XPRESS(TEMP, fluids::kWater, H) + PABS);
       const double denominator = PABS + PRESSURE - pv;
@@ -98,10 +101,8 @@ void FGEIND(double& HYDDIAM, double& MASSSOURCE, std::span<char> STATE, std::spa
       } else {
         message("Initialisation of specific humidity failed@Vapour pressure not below the pressure. FST = '", STATE,
                 3, 6);
-        humidity_known = false;
       }
     }
-    if (state != State::PFE && humidity_known) enthalpy();
 
     if (!SDUNDF(MASSSOURCE) && MASSSOURCE > 0.0) {
       switch (state) {

@@ -109,7 +109,10 @@ void CNDNSE(const HumidVectors& V) {
   std::fill(V.loads.begin(), V.loads.end(), 0.0);
   for (std::int32_t n = 1; n <= nf; ++n) {
     double rate = 0.0;
-    if (humid_node(n)) {
+    // Air without vapour has no dew point: the saturation temperature of a
+    // zero vapour pressure is outside the water data and would warn at every
+    // call, while nothing can condense from it.
+    if (humid_node(n) && gar_fluidnodespechumidities(n) > 0.0) {
       const std::int32_t node = internal_index(n);
       const double p = gar_fluidnodepressures(n) + pabs, t = gar_fluidnodetemps(n);
       const double x = gar_fluidnodespechumidities(n);

@@ -163,14 +163,20 @@ void Loop::fluid_state(bool assign_count) {
     HUMRSP(1);
     SFMCON(2, humid.rates, humid.saved_sources);
   }
-  CVOLST(nf, GLOR.DTIMEU, vdot);
-  volume_step = GLOR.DTIMEU;
   if (links) {
+    // Volumes follow their rates only in a network with links: without
+    // links no hydraulics see the change, and a lone node would grow or
+    // shrink with no flow to carry its mass.
+    CVOLST(nf, GLOR.DTIMEU, vdot);
+    volume_step = GLOR.DTIMEU;
     std::int32_t iterations = 0, status = 0;
     FLHYSL(hw, 1, converged, iterations, status);
     hydraulics_ran = true;
     GLOI.SUMFLL = assign_count ? iterations : GLOI.SUMFLL + iterations;
     if (humid_links) SFMCON(3, humid.rates, humid.saved_sources);
+    // The enthalpies that the next variables 1 call sees follow the new
+    // pressures; the implicit method's specific heats then take the array.
+    if (method == Method::Implicit) SNFE(state);
   }
   // Density and specific heat of every fluid node, linked or not: the
   // kernels and the humid-air balance read them for all nodes.
@@ -281,6 +287,9 @@ void FLTFIT(FluidFrame& frame) {
       SNFE(loop.state);
       frame.variables1();
       SGMCAL(loop.nm);
+      // The step's own Courant limit: one carried over from an earlier,
+      // faster flow would hold the step down for the rest of the run.
+      GLOR.DTCOUR = 1.0e38;
       SGCOUR(loop.nm, GLOR.DTCOUR);
     }
     std::int32_t iterations = 0, flag = 0;

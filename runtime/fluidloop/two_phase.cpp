@@ -15,6 +15,7 @@
 #include "runtime/control/run_end.h"
 #include "runtime/control/status.h"
 #include "runtime/fluidloop/fluid_frame.h"
+#include "runtime/fluidloop/geometry_check.h"
 #include "runtime/fluidloop/phase_separation.h"
 #include "runtime/fluidloop/support.h"
 #include "runtime/fluidloop/two_phase_energy.h"
@@ -450,6 +451,7 @@ void FGENFI() {
   }
   if (GLOI.NLOOPH == 0) GLOI.NLOOPH = GLOI.NLOOP;
   if (GLOI.NLOOPT == 0) GLOI.NLOOPT = GLOI.NLOOP;
+  FGEOCK(kName);
 
   TwoPhaseRun run;
   run.events = thermal::take_event_list(mark, kName);

@@ -162,10 +162,10 @@ double place_step_end(std::span<const std::int32_t> events, double t0, double h,
   return tn;
 }
 
-void require_positive_step_of(std::string_view routine, double h) {
+void require_positive_step_of(std::string_view routine, double h, std::int32_t code) {
   if (h > 0.0) return;
   SETERX(cat(routine, ": Time step is not positive@Check that OUTINT, DTIMEI, DTMIN and DTMAX are greater than zero"),
-         4, 7, routine);
+         4, code, routine);
 }
 
 void exceeded_warning(std::string_view routine, std::int64_t count, std::int64_t steps, std::string_view limit,

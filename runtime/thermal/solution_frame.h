@@ -70,8 +70,9 @@ std::span<const std::int32_t> take_event_list(DynamicCoreMark& mark, std::string
 // one and two steps split into two equal steps.
 double place_step_end(std::span<const std::int32_t> events, double t0, double h, double limit);
 
-// Ends the run (severity 4) under ROUTINE's name when a step is not positive.
-void require_positive_step_of(std::string_view routine, double h);
+// Ends the run (severity 4) under ROUTINE's name when a step is not positive;
+// CODE is one that the routine's own checks leave free.
+void require_positive_step_of(std::string_view routine, double h, std::int32_t code = 7);
 
 // End-of-run warning of ROUTINE: COUNT of STEPS steps exceeded LIMIT, "up to
 // 10%" below a tenth, else "more than 10%", written for REPORTER.

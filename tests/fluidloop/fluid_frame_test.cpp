@@ -27,9 +27,9 @@ using fluidloop::fluid_method_row;
 constexpr const char* kModel =
     "model FRAME dystor=600\n"
     "node 1 T=20 C=10\nnode 2 T=0 status=B\nGL 1 2 1.0\n"
-    "fluidnode 10 status=J P=2e5 T=20 FLA=1e-4 FD=0.01 FL=0.1\n"
-    "fluidnode 20 P=1.2e5 T=20 FLA=1e-4 FD=0.01 FL=0.1\n"
-    "fluidnode 30 status=R P=1e5 T=20 FLA=1e-4 FD=0.01 FL=0.1\n"
+    "fluidnode 10 status=J P=2e5 T=20 FLA=1e-4 FD=0.01 FL=0.1 VOL=1e-5\n"
+    "fluidnode 20 P=1.2e5 T=20 FLA=1e-4 FD=0.01 FL=0.1 VOL=1e-5\n"
+    "fluidnode 30 status=R P=1e5 T=20 FLA=1e-4 FD=0.01 FL=0.1 VOL=1e-5\n"
     "link 10 20 0.01 GP=0.6\nlink 20 30 0.01 GP=0.6\n";
 
 void load_frame_model(const TempDir& dir, const char* text = kModel) {
@@ -118,7 +118,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "required control constants"},
         CheckCase{"FLTNTS TIMEND not after TIMEO", "FLTNTS", [] { GLOR.TIMEND = GLOR.TIMEO; }, 1, "FATAL ERROR", 1,
                   "FLTNTS: TIMEND is not greater than TIMEOSee Engineering Manual for control constant definitions"},
-        CheckCase{"FLTNTS step not positive", "FLTNTS", [] { GLOR.DTIMEI = 0.0; }, 7, "FATAL ERROR", 1,
+        CheckCase{"FLTNTS step not positive", "FLTNTS", [] { GLOR.DTIMEI = 0.0; }, 10, "FATAL ERROR", 1,
                   "FLTNTS: Time step is not positiveCheck that OUTINT, DTIMEI, DTMIN and DTMAX are greater than zero"},
         CheckCase{"FLTMTS OUTINT default", "FLTMTS", [] { GLOR.OUTINT = undefined_real(); }, 2, "WARNING", 0,
                   "FLTMTS: Control constant OUTINT not specifiedDefault is TIMEND - TIMEO, see User Manual "

@@ -20,14 +20,15 @@
 namespace kalvir::test {
 namespace {
 
-// Humid air enters at node 10, passes node 20 beside wall node 1 held at 5
-// degrees, and leaves through node 30.
+// Humid air at 60 % relative humidity from the start enters at node 10,
+// passes node 20 beside wall node 1 held at 5 degrees, and leaves through
+// node 30.
 constexpr const char* kHumidChannel =
     "model HUMID dystor=5000\n"
     "node 1 T=5 status=B\n"
-    "fluidnode 10 fluid=AIRW status=R P=1.0002e5 T=30 PHI=0 FLA=1e-4 FD=0.01 FL=0.1\n"
-    "fluidnode 20 fluid=AIRW P=1.0001e5 T=30 PHI=0 FLA=1e-4 FD=0.01 FL=0.1\n"
-    "fluidnode 30 fluid=AIRW status=J P=1e5 T=30 PHI=0 FLA=1e-4 FD=0.01 FL=0.1\n"
+    "fluidnode 10 fluid=AIRW status=R P=1.0002e5 T=30 PHI=0.6 FLA=1e-4 FD=0.01 FL=0.1\n"
+    "fluidnode 20 fluid=AIRW P=1.0001e5 T=30 PHI=0.6 FLA=1e-4 FD=0.01 FL=0.1\n"
+    "fluidnode 30 fluid=AIRW status=J P=1e5 T=30 PHI=0.6 FLA=1e-4 FD=0.01 FL=0.1\n"
     "GL 1 20 0.05\n"
     "link 10 20 1e-4 GP=0.6\nlink 20 30 1e-4 GP=0.6\n";
 
@@ -53,8 +54,6 @@ TEST_P(HumidAir, ChannelCondensesAtTheRateOfTheWallsVapourPressureDifference) {
   GLOR.TIMEND = 200.0;
   GLOR.OUTINT = 200.0;
   GLOR.DTIMEI = c.dtimei;
-  // The start-up states are dry; the run starts from 60 % relative humidity.
-  for (std::int32_t n = 1; n <= 3; ++n) gar_fluidnoderelhumidities(n) = 0.6;
   std::vector<Message> msgs;
   ASSERT_EQ(run_capturing([&c] { c.routine(); }, msgs), 0);
 
@@ -94,7 +93,6 @@ TEST(HumidAirSources, MassSourceComesBackUnchanged) {
   GLOR.TIMEND = 5.0;
   GLOR.OUTINT = 5.0;
   GLOR.DTIMEI = 0.5;
-  for (std::int32_t n = 1; n <= 3; ++n) gar_fluidnoderelhumidities(n) = 0.6;
   gar_fluidnodemassflowsources(2) = 2.0e-6;
   block_log().on_v1 = [] {
     if (GLOC.SOLTYP.view().substr(0, 5) == "FLUID") gar_fluidnodewatervapoursinkrates(2) += 1.0e-8;
@@ -122,7 +120,6 @@ TEST(HumidAirLatentHeat, WallBalancesConductionAndCondensation) {
   GLOR.TIMEND = 400.0;
   GLOR.OUTINT = 400.0;
   GLOR.DTIMEI = 1.0;
-  for (std::int32_t n = 1; n <= 3; ++n) gar_fluidnoderelhumidities(n) = 0.6;
   std::vector<Message> msgs;
   ASSERT_EQ(run_capturing([] { FLTNTS(); }, msgs), 0);
   EXPECT_EQ(gar_thermalnodeheatsourcesother(1), 0.0);

@@ -1,0 +1,290 @@
+// The start of the single-phase fluid-loop transients: humid air that starts
+// humid, the fluid geometry that every fluid-loop routine checks before its
+// first step, the explicit step that follows the flow when it drops, and the
+// volume of a fluid node without links.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "runtime/control/control_constants.h"
+#include "runtime/control/flags.h"
+#include "runtime/control/model_blocks.h"
+#include "runtime/control/startup.h"
+#include "runtime/fluidloop/single_phase.h"
+#include "runtime/fluidloop/two_phase.h"
+#include "runtime/fluids/interface/properties.h"
+#include "runtime/platform/fixed_string.h"
+#include "tests/fluidloop/fluid_test_support.h"
+#include "tests/support/message_frames.h"
+#include "tests/support/network_fixture.h"
+
+namespace kalvir::test {
+namespace {
+
+using Routine = void (*)();
+
+struct RoutineCase {
+  const char* what;
+  Routine routine;
+};
+
+// Constants of a fluid-loop run; the model must be loaded first.
+void fluid_run_constants() {
+  set_transient_constants();
+  hydraulic_constants();
+  GLOR.FRLXCA = 1.0e-9;
+  GLOR.RLCOUR = 1.0;
+  GLOI.FSTEPS = 1;
+  GLOI.NLOOPT = 0;
+}
+
+int warnings(const std::vector<Message>& msgs) {
+  int n = 0;
+  for (const Message& m : msgs) n += m.severity == "WARNING";
+  return n;
+}
+
+// Humid air at 50 % relative humidity enters at node 10, passes node 20
+// beside a wall at 40 degrees (warmer than the air, so nothing condenses)
+// and leaves through node 30; nodes 20 and 30 start at 30 %.
+constexpr const char* kHumidChannel =
+    "model HUMID dystor=5000\n"
+    "node 1 T=40 status=B\n"
+    "fluidnode 10 fluid=AIRW status=R P=1.0002e5 T=30 PHI=0.5 FLA=1e-4 FD=0.01 FL=0.1\n"
+    "fluidnode 20 fluid=AIRW P=1.0001e5 T=30 PHI=0.3 FLA=1e-4 FD=0.01 FL=0.1\n"
+    "fluidnode 30 fluid=AIRW status=J P=1e5 T=30 PHI=0.3 FLA=1e-4 FD=0.01 FL=0.1\n"
+    "GL 1 20 0.05\n"
+    "link 10 20 1e-4 GP=0.6\nlink 20 30 1e-4 GP=0.6\n";
+
+class HumidStart : public ::testing::TestWithParam<RoutineCase> {};
+
+// The inlet's humidity ratio is 0.6221 pv / (P - pv) with pv half the
+// saturation pressure of water at 30 degrees (4246.0 Pa in steam tables); the
+// run carries it through the channel, and at the end dry air and vapour
+// leave node 20 as fast as they enter it.
+TEST_P(HumidStart, HumidChannelStartsHumidAndConservesAirAndVapour) {
+  TempDir dir;
+  load_description(kHumidChannel, dir);
+  std::vector<Message> msgs;
+  ASSERT_EQ(run_capturing([] { FINITS(" ", 1); }, msgs), 0);
+  const double pv = 0.5 * 4246.0, inlet = 0.6221 * pv / (1.0002e5 - pv);
+  EXPECT_NEAR(gar_fluidnodespechumidities(1), inlet, 2e-3 * inlet);
+  EXPECT_DOUBLE_EQ(gar_fluidnodevapourqualities(1), gar_fluidnodespechumidities(1));
+  const double start = gar_fluidnodespechumidities(2);
+  EXPECT_LT(start, 0.7 * inlet);
+
+  fluid_run_constants();
+  register_logging_blocks();
+  GLOR.TIMEND = 100.0;
+  GLOR.OUTINT = 100.0;
+  GLOR.DTIMEI = 0.5;
+  ASSERT_EQ(run_capturing(GetParam().routine, msgs), 0);
+  EXPECT_EQ(warnings(msgs), 0) << (msgs.empty() ? "" : msgs.front().routine + ": " + msgs.front().text);
+
+  const double x1 = gar_fluidnodespechumidities(1), x2 = gar_fluidnodespechumidities(2);
+  const double m1 = gar_massflowlinkflowrates(1), m2 = gar_massflowlinkflowrates(2);
+  ASSERT_GT(m1, 0.0);
+  EXPECT_NEAR(m2 / (1.0 + x2), m1 / (1.0 + x1), 1e-6 * m1);
+  EXPECT_NEAR(m2 * x2 / (1.0 + x2), m1 * x1 / (1.0 + x1), 1e-6 * m1 * x1);
+  EXPECT_NEAR(gar_fluidnodespechumidities(3), x1, 1e-6 * x1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, HumidStart,
+                         ::testing::Values(RoutineCase{"FLTNTS", &FLTNTS}, RoutineCase{"FLTMTS", &FLTMTS},
+                                           RoutineCase{"FLTNTF", &FLTNTF}),
+                         CaseName{});
+
+// A dry humid-air channel runs without a single warning.
+TEST_P(HumidStart, DryChannelRunsWithoutWarnings) {
+  TempDir dir;
+  std::string text(kHumidChannel);
+  for (std::size_t at = text.find("PHI=0."); at != std::string::npos; at = text.find("PHI=0."))
+    text.replace(at, 7, "PHI=0");
+  load_description(text, dir);
+  FINITS(" ", 1);
+  fluid_run_constants();
+  register_logging_blocks();
+  GLOR.TIMEND = 20.0;
+  GLOR.OUTINT = 20.0;
+  GLOR.DTIMEI = 0.5;
+  std::vector<Message> msgs;
+  ASSERT_EQ(run_capturing(GetParam().routine, msgs), 0);
+  EXPECT_EQ(warnings(msgs), 0) << (msgs.empty() ? "" : msgs.front().routine + ": " + msgs.front().text);
+}
+
+// Water through a heated node, as the single-phase tests have it.
+constexpr const char* kChannel =
+    "model CHANNEL dystor=5000\n"
+    "node 1 T=20 C=20 QI=100\n"
+    "fluidnode 10 status=R P=1.02e5 T=20 FLA=1e-4 FD=0.01 FL=0.1\n"
+    "fluidnode 20 P=1.01e5 T=20 FLA=1e-4 FD=0.01 FL=0.1\n"
+    "fluidnode 30 status=J P=1e5 T=20 FLA=1e-4 FD=0.01 FL=0.1\n"
+    "GL 1 20 10.0\n"
+    "link 10 20 0.01 GP=0.6\nlink 20 30 0.01 GP=0.6\n";
+
+struct GeometryCase {
+  const char* what;
+  void (*spoil)();
+  const char* text;   // how the message opens after the routine's name
+  const char* value;  // the value as the message gives it
+  const char* where;  // the node it names
+};
+
+const GeometryCase kGeometryCases[] = {
+    {"NegativeArea", [] { gar_fluidnodeflowareas(2) = -1.0e-4; }, ": Fluid node flow area not greater than zero",
+     "-1.00000E-04", "Node 20"},
+    {"ZeroArea", [] { gar_fluidnodeflowareas(2) = 0.0; }, ": Fluid node flow area not greater than zero",
+     "0.00000E+00", "Node 20"},
+    {"ZeroLength", [] { gar_fluidnodelengths(3) = 0.0; }, ": Fluid node length not greater than zero",
+     "0.00000E+00", "Node 30"},
+    {"ZeroDiameter", [] { gar_fluidnodehydraulicdiameters(1) = 0.0; },
+     ": Fluid node hydraulic diameter not greater than zero", "0.00000E+00", "Node 10"},
+    {"NegativeVolume", [] { gar_fluidnodevolumes(2) = -2.0e-5; }, ": Fluid node volume not greater than zero",
+     "-2.00000E-05", "Node 20"},
+    {"NegativeFitting", [] { gar_massflowlinkfittinglosses(2) = -0.5; },
+     ": Negative fitting factor of mass-flow link 2", "-5.00000E-01", "Node 20"},
+};
+
+const RoutineCase kAllRoutines[] = {
+    {"FLTMTS", &FLTMTS}, {"FLTNTF", &FLTNTF}, {"FLTNTS", &FLTNTS}, {"FGENFI", &FGENFI}};
+
+class BadGeometry : public ::testing::TestWithParam<std::tuple<GeometryCase, RoutineCase>> {};
+
+TEST_P(BadGeometry, EndsTheRunNamingTheNodeAndTheValue) {
+  const auto& [g, r] = GetParam();
+  TempDir dir;
+  load_description(kChannel, dir);
+  FINITS(" ", 1);
+  fluid_run_constants();
+  register_logging_blocks();
+  g.spoil();
+  std::vector<Message> msgs;
+  EXPECT_EQ(run_capturing(r.routine, msgs), 1);
+  ASSERT_FALSE(msgs.empty());
+  const Message& m = msgs.back();
+  EXPECT_EQ(m.severity, "FATAL ERROR");
+  EXPECT_EQ(m.routine, "FGEOCK");
+  EXPECT_EQ(m.text.rfind(std::string(r.what) + g.text, 0), 0u) << m.text;
+  EXPECT_NE(m.text.find(g.value), std::string::npos) << m.text;
+  EXPECT_NE(m.text.find(g.where), std::string::npos) << m.text;
+  // Nothing was solved.
+  EXPECT_TRUE(block_log().v2_timen.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, BadGeometry,
+                         ::testing::Combine(::testing::ValuesIn(kGeometryCases), ::testing::ValuesIn(kAllRoutines)),
+                         [](const ::testing::TestParamInfo<BadGeometry::ParamType>& info) {
+                           return std::string(std::get<0>(info.param).what) + "_" + std::get<1>(info.param).what;
+                         });
+
+// Accepted steps of FLTNTF that end after FROM, with the inlet pressure
+// dropped from DROP_AT on (at once when DROP_AT is 0).
+std::size_t explicit_steps(double drop_at, double from, double timend) {
+  static double switch_time = 0.0;
+  static double after = 0.0;
+  static std::size_t count = 0;
+  switch_time = drop_at;
+  after = from;
+  count = 0;
+  TempDir dir;
+  load_description(kChannel, dir);
+  FINITS(" ", 1);
+  fluid_run_constants();
+  GLOR.TIMEND = timend;
+  GLOR.OUTINT = timend;
+  GLOR.DTMAX = 100.0;
+  ModelBlocks b;
+  // A hundredth of the pressure difference: a tenth of the flow.
+  b.variables1 = [] {
+    if (GLOR.TIMEM >= switch_time) gar_fluidnodepressures(1) = 1.0e5 + 20.0;
+  };
+  b.variables2 = [] { count += GLOR.TIMEN > after; };
+  register_model_blocks(b);
+  std::vector<Message> msgs;
+  EXPECT_EQ(run_capturing(FLTNTF, msgs), 0);
+  return count;
+}
+
+// The explicit step follows the Courant limit of the flow of each step:
+// after the flow has dropped the run needs about as many steps as one that
+// started at the lower flow.
+TEST(ExplicitStep, RecoversAfterTheFlowDrops) {
+  const std::size_t low = explicit_steps(0.0, 0.0, 50.0);
+  const std::size_t dropped = explicit_steps(5.0, 5.0, 55.0);
+  RecordProperty("steps_at_low_flow", static_cast<int>(low));
+  RecordProperty("steps_after_the_drop", static_cast<int>(dropped));
+  ASSERT_GT(low, 20u);
+  EXPECT_LE(static_cast<double>(dropped), 1.5 * static_cast<double>(low)) << low;
+}
+
+// The enthalpies that the variables 1 block sees between the passes of a
+// step (solution type blank) belong to the pressures and temperatures of
+// that moment, also right after the hydraulics have moved the pressures.
+TEST(ImplicitStep, VariablesOneSeesEnthalpiesOfTheNewPressures) {
+  static double worst = 0.0;
+  static int checked = 0;
+  worst = 0.0;
+  checked = 0;
+  TempDir dir;
+  std::string text(kChannel);
+  // A first pressure far from the solved one.
+  text.replace(text.find("P=1.01e5"), 8, "P=1.50e5");
+  load_description(text, dir);
+  FINITS(" ", 1);
+  fluid_run_constants();
+  GLOR.TIMEND = 5.0;
+  GLOR.OUTINT = 5.0;
+  GLOR.DTIMEI = 1.0;
+  ModelBlocks b;
+  b.variables1 = [] {
+    if (!trim_right(GLOC.SOLTYP.view()).empty()) return;
+    ++checked;
+    for (std::int32_t n = 1; n <= FLAGS(flagw::NF); ++n) {
+      const double p = gar_fluidnodepressures(n), t = gar_fluidnodetemps(n), node = FLAGS(flagw::NNODE) + n;
+      const double h = XENTH(p, t, XGXPT(p, t, 2, node), 2, node);
+      worst = std::max(worst, std::abs(gar_fluidnodespecenthalpies(n) - h));
+    }
+  };
+  register_model_blocks(b);
+  std::vector<Message> msgs;
+  ASSERT_EQ(run_capturing(FLTNTS, msgs), 0);
+  EXPECT_GT(checked, 5);
+  EXPECT_LT(worst, 1e-9);
+}
+
+class LinklessVolume : public ::testing::TestWithParam<RoutineCase> {};
+
+// Without links no hydraulics carry a volume change, so the node keeps the
+// volume that its flow area and length give.
+TEST_P(LinklessVolume, LoneFluidNodeKeepsItsVolume) {
+  TempDir dir;
+  load_description("model LONE dystor=2000\nnode 1 T=40 C=10\n"
+                   "fluidnode 10 P=1e5 T=20 FLA=1e-4 FD=0.01 FL=0.1 VDT=1e-7\nGL 1 10 1.0\n",
+                   dir);
+  FINITS(" ", 1);
+  fluid_run_constants();
+  register_logging_blocks();
+  const double v0 = gar_fluidnodevolumes(1);
+  EXPECT_NEAR(v0, 1.0e-5, 1e-18);
+  GLOR.TIMEND = 10.0;
+  GLOR.OUTINT = 10.0;
+  GLOR.DTIMEI = 1.0;
+  std::vector<Message> msgs;
+  ASSERT_EQ(run_capturing(GetParam().routine, msgs), 0);
+  EXPECT_FALSE(block_log().v2_timen.empty());
+  EXPECT_EQ(gar_fluidnodevolumes(1), v0);
+  EXPECT_EQ(gar_fluidnodeflowareas(1), 1.0e-4);
+  // The node still warms towards the wall.
+  EXPECT_GT(gar_fluidnodetemps(1), 20.0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, LinklessVolume,
+                         ::testing::Values(RoutineCase{"FLTNTS", &FLTNTS}, RoutineCase{"FLTMTS", &FLTMTS},
+                                           RoutineCase{"FLTNTF", &FLTNTF}),
+                         CaseName{});
+
+}  // namespace
+}  // namespace kalvir::test
