@@ -151,11 +151,12 @@ bool any_warning(const std::vector<Message>& messages) {
   return false;
 }
 
-TEST(TwoPhaseSolution, ClosedRingKeepsItsMassAndBalancesItsHeat) {
-  TempDir dir;
+// The ring from FINITS under QTRSOL, with its record of masses.
+void run_ring(const TempDir& dir, const char* qtrsol, std::vector<Message>& messages) {
   load_channel(dir, kRing);
   FINITS(" ", 1);
   two_phase_constants();
+  assign_padded(GLOC.QTRSOL.span(), qtrsol);
   gar_fluidnodecompliances(4) = 2.0e-6;
   gar_massflowlinkpressuresources(4) = 500.0;
   gar_fluidnodeheatsources(1) = 150.0;
@@ -169,8 +170,13 @@ TEST(TwoPhaseSolution, ClosedRingKeepsItsMassAndBalancesItsHeat) {
   GLOR.DTMAX = 2.0;
   GLOR.OUTINT = 1600.0;
   record_mass();
-  std::vector<Message> messages;
   ASSERT_EQ(run_capturing([] { FGENFI(); }, messages), 0) << (messages.empty() ? "" : messages.back().text);
+}
+
+TEST(TwoPhaseSolution, ClosedRingKeepsItsMassAndBalancesItsHeat) {
+  TempDir dir;
+  std::vector<Message> messages;
+  run_ring(dir, "YES", messages);
   EXPECT_FALSE(any_warning(messages)) << messages.front().routine << " " << messages.front().text;
   const MassRecord& m = mass_record();
   ASSERT_GT(m.steps, 700U);
@@ -186,6 +192,19 @@ TEST(TwoPhaseSolution, ClosedRingKeepsItsMassAndBalancesItsHeat) {
   const double w = gar_massflowlinkflowrates(1);
   ASSERT_GT(w, 0.0);
   for (std::int32_t l = 2; l <= 4; ++l) EXPECT_NEAR(gar_massflowlinkflowrates(l), w, 1e-4 * w) << l;
+}
+
+// With the nodal balances the ring keeps its mass too. (Its evaporator dries
+// out on the way, with range warnings of the vapour's specific heat, so
+// only the mass and the pressure are checked here.)
+TEST(TwoPhaseSolution, ClosedRingKeepsItsMassUnderNodalBalances) {
+  TempDir dir;
+  std::vector<Message> messages;
+  run_ring(dir, "NO", messages);
+  const MassRecord& m = mass_record();
+  ASSERT_GT(m.steps, 700U);
+  EXPECT_LT(m.worst, 1e-4);
+  EXPECT_LT(m.highest, 1.0e6);
 }
 
 // A sealed liquid loop whose only give is a compliant accumulator, under a
