@@ -44,6 +44,13 @@ void FSUMGP(std::int32_t I, const PressureStep& S, const ProfileSystem& SYSTEM) 
     diag = vol / S.dt * comp * rho;
     rhs = diag * S.start.pressure[k] - rho * dvdt + fm;
   } else {
+    // The node's mass at the solved state less its mass at the step's start,
+    // linearised about the iterate. The volume follows the pressure from the
+    // step's volume vb through the compliance, so the balance holds exactly
+    // once the iteration settles; charging the compliance on the iterate's
+    // volume from the start pressure instead loses a little mass in every
+    // step, and a sealed loop bleeds away. Without compliance vb = V and
+    // this is V (rho' - rho_s).
     const double vb = S.step_volume.empty() ? vol : S.step_volume[k];
     diag = (S.props.drho_dp[k] * vol + comp * rho * vb) / S.dt;
     rhs = (vb * S.start.properties.rho[k] - vol * rho_star(S, I) + comp * rho * vb * gar_fluidnodepressures(I)) / S.dt +
