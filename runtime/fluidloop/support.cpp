@@ -149,13 +149,30 @@ void CVOLST(std::int32_t NF, double DTIMEU, std::span<double> RATES) {
   }
 }
 
+namespace {
+
+// Node n's volume changes by dv under its compliance; the geometry follows
+// and, with ADDRATE, the change enters the step's volume change rate.
+void comply(std::int32_t n, double dv, std::span<double> X, bool ADDRATE, double DTIMEU) {
+  follow_volume(n, gar_fluidnodevolumes(n) + dv, dv, "CVOLSP");
+  if (ADDRATE) X[static_cast<std::size_t>(n - 1)] += dv / DTIMEU;
+}
+
+}  // namespace
+
 void CVOLSP(std::int32_t NF, std::span<const double> PNEW, std::span<double> X, bool ADDRATE, double DTIMEU) {
   for (std::int32_t n = 1; n <= NF; ++n) {
+    const double dp = PNEW[static_cast<std::size_t>(n - 1)] - gar_fluidnodepressures(n);
+    comply(n, dp * gar_fluidnodecompliances(n) * gar_fluidnodevolumes(n), X, ADDRATE, DTIMEU);
+  }
+}
+
+void CVOLSP(std::int32_t NF, std::span<const double> PNEW, std::span<const double> PSTART,
+            std::span<const double> VSTART, std::span<double> X, bool ADDRATE, double DTIMEU) {
+  for (std::int32_t n = 1; n <= NF; ++n) {
     const auto k = static_cast<std::size_t>(n - 1);
-    const double v = gar_fluidnodevolumes(n);
-    const double dv = (PNEW[k] - gar_fluidnodepressures(n)) * gar_fluidnodecompliances(n) * v;
-    follow_volume(n, v + dv, dv, "CVOLSP");
-    if (ADDRATE) X[k] += dv / DTIMEU;
+    const double v = VSTART[k] * (1.0 + gar_fluidnodecompliances(n) * (PNEW[k] - PSTART[k]));
+    comply(n, v - gar_fluidnodevolumes(n), X, ADDRATE, DTIMEU);
   }
 }
 

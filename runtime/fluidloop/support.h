@@ -91,6 +91,14 @@ void CVOLST(std::int32_t NF, double DTIMEU, std::span<double> RATES);
 // the iteration, and the geometry follows as in CVOLST. With ADDRATE set the
 // change over DTIMEU is added to the step's volume change rate X(n).
 void CVOLSP(std::int32_t NF, std::span<const double> PNEW, std::span<double> X, bool ADDRATE, double DTIMEU);
+// The same change measured from the step's start: node n's volume becomes
+// VSTART(n) x (1 + compliance x (PNEW(n) - PSTART(n))). The volume is then a
+// function of the pressure alone, so an iteration that is repeated or a
+// step that is rejected leaves no trace in it; applied once per iteration
+// from the current state instead, the changes of every iteration add up and
+// a sealed loop loses or gains mass with each step.
+void CVOLSP(std::int32_t NF, std::span<const double> PNEW, std::span<const double> PSTART,
+            std::span<const double> VSTART, std::span<double> X, bool ADDRATE, double DTIMEU);
 
 // Submodel number of fluid node J.
 std::int32_t SMODND(std::int32_t J);

@@ -250,6 +250,7 @@ void FGFITR(TwoPhaseRun& R) {
   GLOI.SUMTHL = 0;
   const std::int32_t nf = FLAGS(flagw::NF), nm = FLAGS(flagw::NM), nnode = FLAGS(flagw::NNODE);
   const double dt = GLOR.DTIMEU;
+  std::copy_n(gar_fluidnodevolumes.data(), nf, R.step_volume.begin());
   if (same_trimmed(GLOC.QTRSOL.view(), "YES")) {
     for (std::int32_t c = 1; c <= R.ncomp; ++c) {
       const LoopRange range = loop_range(R.layout, c);
@@ -284,7 +285,8 @@ void FGFITR(TwoPhaseRun& R) {
       call_variables1_block();
       const MomentumState momentum{R.props.rho, R.start.properties.rho, R.start.flow};
       if (nm > 0) FCMOMK(dt, momentum, R.links);
-      const PressureStep step{dt, R.props, R.start, R.enthalpy, R.pressure, R.links, R.loop_mass, R.ncomp};
+      const PressureStep step{dt, R.props, R.start, R.enthalpy, R.pressure, R.links, R.loop_mass, R.ncomp,
+                              R.step_volume};
       FGFIPS(step, system);
       dp = solve(R, R.pressure, 2, "FGENFI : Zero divide in matrix solution for pressure@Error ocurred in routine ");
       if (it > 1) {
@@ -300,7 +302,8 @@ void FGFITR(TwoPhaseRun& R) {
         R.enthalpy[k] = gar_fluidnodespecenthalpies(n) + (R.enthalpy[k] - gar_fluidnodespecenthalpies(n)) * GLOR.DAMPM;
         R.pressure[k] = gar_fluidnodepressures(n) + (R.pressure[k] - gar_fluidnodepressures(n)) * GLOR.DAMPM;
       }
-      CVOLSP(nf, R.pressure, model_span(gar_fluidnodevolumechangerates, nf), false, dt);
+      CVOLSP(nf, R.pressure, R.start.pressure, R.step_volume, model_span(gar_fluidnodevolumechangerates, nf), false,
+             dt);
       FGUPDT(R);
       std::copy_n(R.enthalpy.begin(), nf, gar_fluidnodespecenthalpies.data());
       std::copy_n(R.pressure.begin(), nf, gar_fluidnodepressures.data());
@@ -489,11 +492,14 @@ void FGENFI() {
                                &run.props.drho_dh, &run.props.rho, &run.enthalpy, &run.pressure, &run.rates,
                                &run.rhs})
     *s = c.take(nf);
-  // The lengths and hydraulic diameters that a rejected step puts back lie
-  // outside the counted work space.
-  std::vector<double> lengths(static_cast<std::size_t>(nf)), diameters(static_cast<std::size_t>(nf));
+  // The lengths and hydraulic diameters that a rejected step puts back, and
+  // the volumes each iteration's compliance is measured from, lie outside
+  // the counted work space.
+  std::vector<double> lengths(static_cast<std::size_t>(nf)), diameters(static_cast<std::size_t>(nf)),
+      step_volumes(static_cast<std::size_t>(nf));
   run.start.length = lengths;
   run.start.diameter = diameters;
+  run.step_volume = step_volumes;
   run.loop_mass = c.take(run.ncomp);
   run.matrix = c.take(run.nprof);
   run.start.flow = c.take(nm);

@@ -32,6 +32,9 @@ struct TwoPhaseRun {
   NodeProperties props;
   std::span<double> enthalpy, pressure;  // iterates, by node
   std::span<double> rates;               // copy of the volume change rates (CVOLST)
+  // The volumes after the step's own volume change (CVOLST), from which each
+  // iteration measures the compliance volume afresh.
+  std::span<double> step_volume;
   std::span<double> loop_mass;
   LinkCoefficients links;
   ThermalWork thermal;

@@ -44,9 +44,17 @@ void FSUMGP(std::int32_t I, const PressureStep& S, const ProfileSystem& SYSTEM) 
     diag = vol / S.dt * comp * rho;
     rhs = diag * S.start.pressure[k] - rho * dvdt + fm;
   } else {
-    diag = (comp * rho + S.props.drho_dp[k]) * vol / S.dt;
-    rhs = vol / S.dt * (S.start.properties.rho[k] - rho_star(S, I) + comp * rho * S.start.pressure[k]) + fm -
-          rho * dvdt;
+    // The node's mass at the solved state less its mass at the step's start,
+    // linearised about the iterate. The volume follows the pressure from the
+    // step's volume vb through the compliance, so the balance holds exactly
+    // once the iteration settles; charging the compliance on the iterate's
+    // volume from the start pressure instead loses a little mass in every
+    // step, and a sealed loop bleeds away. Without compliance vb = V and
+    // this is V (rho' - rho_s).
+    const double vb = S.step_volume.empty() ? vol : S.step_volume[k];
+    diag = (S.props.drho_dp[k] * vol + comp * rho * vb) / S.dt;
+    rhs = (vb * S.start.properties.rho[k] - vol * rho_star(S, I) + comp * rho * vb * gar_fluidnodepressures(I)) / S.dt +
+          fm - rho * dvdt;
   }
   LoopGuard guard("FSUMGP");
   walk_fluid_list(I, [&](std::int32_t kind, std::int32_t l, std::int32_t j) {
@@ -115,16 +123,23 @@ void FGFIPS(const PressureStep& S, const ProfileSystem& SYSTEM) {
       closed = closed && !fixed_pressure(ProfileIndex::at(t.order, r));
     }
     if (!closed) continue;
-    // The loop's total mass replaces its last row, which spans the loop.
+    // The loop's total mass replaces its last row, which spans the loop. A
+    // compliant node holds mass in its volume as well as its density: its
+    // volume grows by compliance x step volume per pascal, so without that
+    // term the row holds the density alone and the pressure correction of a
+    // stiff liquid loop with one soft node comes out far too large.
     const std::int32_t last = range.last;
     for (std::int32_t col = ProfileIndex::at(t.first, last); col <= ProfileIndex::at(t.last, last); ++col)
       SYSTEM.at(last, col) = 0.0;
     double mass = 0.0;
     for (std::int32_t r = range.first; r <= range.last; ++r) {
       const std::int32_t n = ProfileIndex::at(t.order, r);
+      const std::size_t k = ix(n);
       const double vol = gar_fluidnodevolumes(n);
-      mass += vol * rho_star(S, n);
-      SYSTEM.at(last, r) = -vol * S.props.drho_dp[ix(n)];
+      const double dvdp = gar_fluidnodecompliances(n) * (S.step_volume.empty() ? vol : S.step_volume[k]);
+      const double rho = S.props.rho[k];
+      mass += vol * rho_star(S, n) - rho * dvdp * gar_fluidnodepressures(n);
+      SYSTEM.at(last, r) = -(vol * S.props.drho_dp[k] + rho * dvdp);
     }
     SYSTEM.b(last) = mass - S.loop_mass[ix(c)];
   }

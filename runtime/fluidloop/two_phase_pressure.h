@@ -19,7 +19,9 @@ namespace kalvir::fluidloop {
 // What the pressure equation and the flow update read: the step, the
 // iteration's properties, the start of the step, the solved (not yet
 // relaxed) enthalpy and pressure iterates by node, the link coefficients and
-// the loop masses.
+// the loop masses; the volumes at the step's start (after its own volume
+// change), from which the compliance volume is measured (empty: the current
+// volumes).
 struct PressureStep {
   double dt;
   NodeProperties props;
@@ -28,6 +30,7 @@ struct PressureStep {
   LinkCoefficients links;
   std::span<const double> loop_mass;
   std::int32_t ncomp;
+  std::span<const double> step_volume = {};
 };
 
 }  // namespace kalvir::fluidloop

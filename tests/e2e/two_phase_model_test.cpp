@@ -12,7 +12,9 @@
 #include <filesystem>
 #include <sstream>
 #include <string>
+#include <vector>
 
+#include "runtime/platform/fixed_string.h"
 #include "tests/support/hdf5_read_back.h"
 #include "tests/support/models/two_phase_model.h"
 #include "tests/support/test_support.h"
@@ -96,10 +98,17 @@ TEST(TwoPhaseModel, SteadyStateCyclicAnalysisAndFinalTransient) {
   // about the steady value.
   EXPECT_NEAR(period.condenser, steady.condenser, two_phase_model::kAmplitude / two_phase_model::kSinkConductance);
 
-  // Outputs at the start and every OUTINT of the final transient, fluid
-  // nodes included.
-  kalvir::test::H5Reader tmd((dir.path() / "RING.TMD").string());
+  // The first transient wrote RING.TMD (0, 200 and 400 s); the final one
+  // starts at 400 s, not after the last time stored, so it is solution 2 in
+  // RING.TMD2: outputs at its start and every OUTINT, fluid nodes included.
+  const std::string dg1 = "/AnalysisSet1/DataGroup1";
+  kalvir::test::H5Reader first((dir.path() / "RING.TMD").string());
+  ASSERT_TRUE(first.ok());
+  EXPECT_EQ(first.doubles(dg1 + "/times"), (std::vector<double>{0.0, 200.0, 400.0}));
+  kalvir::test::H5Reader tmd((dir.path() / "RING.TMD2").string());
   ASSERT_TRUE(tmd.ok());
+  EXPECT_EQ(tmd.doubles(dg1 + "/times"), (std::vector<double>{400.0, 450.0, 500.0, 550.0, 600.0}));
+  EXPECT_EQ(tmd.string_attribute(dg1, "Description"), kalvir::padded("Solution number 2", 100));
   bool fluid = false;
   for (const std::string& object : tmd.objects()) fluid = fluid || object.find("fluidNodes") != std::string::npos;
   EXPECT_TRUE(fluid);

@@ -166,6 +166,17 @@ TEST(FluidSupport, VolumeChangesMoveTheGeometryTheFlagLetsFollow) {
   EXPECT_DOUBLE_EQ(gar_fluidnodevolumes(3), 4.4);
   EXPECT_DOUBLE_EQ(x[2], 0.8);
   EXPECT_EQ(x[0], 0.0);
+
+  // Measured from the step's start, the volume follows the pressure alone:
+  // iterates that overshoot and come back leave no trace.
+  const std::vector<double> pstart{gar_fluidnodepressures(1), gar_fluidnodepressures(2), gar_fluidnodepressures(3)};
+  const std::vector<double> vstart{gar_fluidnodevolumes(1), gar_fluidnodevolumes(2), gar_fluidnodevolumes(3)};
+  for (const double dp : {3.0, -2.0, 0.5}) {
+    pnew[2] = pstart[2] + dp;
+    CVOLSP(3, pnew, pstart, vstart, x, false, 0.5);
+  }
+  EXPECT_DOUBLE_EQ(gar_fluidnodevolumes(3), 4.4 * 1.05);
+  EXPECT_EQ(gar_fluidnodevolumes(1), vstart[0]);
 }
 
 TEST(FluidSupport, VolumeThatVanishesEndsTheRunWithoutNaN) {

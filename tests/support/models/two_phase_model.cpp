@@ -43,6 +43,7 @@ void EXECTN() {
   GLOI.NLOOPT = 0;
   GLOI.METHOD = 0;
   // From the start to a steady state under the mean load.
+  GLOR.TIMEO = 0.0;
   GLOR.TIMEND = 2.0 * two_phase_model::kPeriod;
   GLOR.OUTINT = two_phase_model::kPeriod;
   FGENFI();
