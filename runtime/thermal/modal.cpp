@@ -160,12 +160,12 @@ void S8PTST(std::span<std::int32_t> INDEX, std::int32_t& M) {
   M = 0;
   for (std::int32_t i = 1; i <= nnode; ++i) {
     const double c = gar_thermalnodecapacitances(i);
-    const bool modal = gar_thermalnodestatuses(i)[0] == 'D' && !SMINRL(c) && !std::isnan(c);
+    const bool modal = gar_thermalnodestatuses(i)[0] == 'D' && !SMINRL(c);
     INDEX[at(i)] = modal ? ++M : 0;
     // Its square root scales the eigenproblem: a negative capacitance would
-    // turn every mode into a NaN.
-    if (modal && !(c > 0.0 && std::isfinite(c)))
-      fatal_node_message("SLMODE: Capacitance is negative or not finite@", i, "S8PTST");
+    // turn every mode into a NaN. The start of the run has checked them;
+    // the variables 1 call of the decomposition may have changed them.
+    if (modal && !(c > 0.0 && std::isfinite(c))) unsound_capacitance_stop("SLMODE", i);
   }
 }
 
