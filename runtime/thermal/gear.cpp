@@ -226,8 +226,8 @@ void S5PRED(GearWork& WORK) {
   WORK.x.fill(0.0);
   WORK.x[0] = 1.0;
   // Until a step has been accepted there is no difference to extrapolate:
-  // the first step (and any retry of it) starts from the start temperatures,
-  // which are then its prediction.
+  // the first step (and any retry of it) starts from the start temperatures;
+  // the error test predicts it along the start's rates.
   if (!WORK.started) {
     keep_prediction(WORK);
     return;

@@ -9,7 +9,13 @@
 //
 // Gear steps are not cut at output times: an output time inside an accepted
 // step is served from temperatures interpolated to it, and the step's own
-// state is restored afterwards.
+// state is restored afterwards. The model blocks see TIMEM at the end of the
+// step (or at the output time), where the formula stands.
+//
+// A converged step is accepted when its local truncation estimate (the move
+// from the prediction, over the weights, times the order's error constant)
+// is within 10 x RELXCA; otherwise it is retried with the step that brings
+// the estimate to RELXCA.
 //
 // The real work space is laid out in units of NNODE words from its first
 // word: unit 1 holds the predicted temperatures of the step, units 2 to 9 are the history slots 1 to 8, unit 10
