@@ -11,6 +11,8 @@ KALVIR_GAR_TABLE(KALVIR_X)
 
 namespace {
 
+std::uint64_t allocations = 0;
+
 template <class A, class... Extents>
 void allocate_one(A& array, const char* name, Extents... extents) {
   if (array.allocated()) {
@@ -38,7 +40,10 @@ GarSizes gar_sizes_from_flags() {
       gfl_getnumvfacconds()};
 }
 
+std::uint64_t gar_allocation_count() noexcept { return allocations; }
+
 void gar_Allocate(const GarSizes& s) {
+  ++allocations;
 #define KALVIR_X(name, type, ...) allocate_one(name, #name, __VA_ARGS__);
   KALVIR_GAR_TABLE(KALVIR_X)
 #undef KALVIR_X

@@ -184,6 +184,10 @@ void gar_Allocate(const GarSizes& sizes);
 // Releases every array (tests only: a run allocates once and keeps them).
 void gar_release_all_for_tests();
 
+// How many times the arrays have been allocated: a run allocates once, so
+// state kept for the length of a run is fresh whenever the count moved.
+std::uint64_t gar_allocation_count() noexcept;
+
 // Work space in the dynamic cores. A mark saves the next-free words (FLAGS 29
 // and 36) and puts them back when it goes out of scope, on every way out;
 // take_real and take_int advance them and return the first word taken.

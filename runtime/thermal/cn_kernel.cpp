@@ -309,7 +309,7 @@ void S9ARTH(CnWork& WORK) {
         if (no_lf) {
           const double radicand = (q + grt4) / gr;
           // No real temperature balances a net loss by radiation alone.
-          if (!(radicand >= 0.0)) fatal_node_message(kRunawayText, i, "S9Arth");
+          if (!(radicand >= 0.0)) runaway_stop(kRunawayText, std::sqrt(std::sqrt(radicand)), i, "S9Arth");
           r = std::sqrt(std::sqrt(radicand)) - tabs - T[ii];
         } else if (no_r) {
           r = (q + glft) / glf - tabs - T[ii];
@@ -323,7 +323,7 @@ void S9ARTH(CnWork& WORK) {
       view.set_powers(i, T[ii], tabs);
       WORK.r0[ii] = (T[ii] - WORK.t0[ii]) / h;
       max_change = std::max(max_change, WORK.change[ii]);
-      if (runaway(T[ii])) fatal_node_message(kRunawayText, i, "S9Arth");
+      if (runaway(T[ii])) runaway_stop(kRunawayText, T[ii], i, "S9Arth");
     }
     if (max_change > relxca) extrapolate(WORK, k, WORK.arith_snap1, WORK.arith_snap2);
     if (!(max_change > relxca) || k >= GLOI.NLOOP) break;
@@ -388,7 +388,7 @@ void S9LOP1(CnWork& WORK) {
       const double a = c / h;
       T[ii] = (a * WORK.t0[ii] + q + gt) / (a + g);
       WORK.r0[ii] = (q + gt - g * WORK.t0[ii]) / c;
-      if (runaway(T[ii])) fatal_node_message(kRunawayText, i, "S9Lop1");
+      if (runaway(T[ii])) runaway_stop(kRunawayText, T[ii], i, "S9Lop1");
     }
     view.set_powers(i, T[ii], tabs);
   }
@@ -492,7 +492,7 @@ void S9NEWT(CnWork& WORK) {
       ended = false;
     }
     // A runaway ends the run however the iteration ended, converged included.
-    if (hot != 0) fatal_node_message(kRunawayText, hot, "S9NewT");
+    if (hot != 0) runaway_stop(kRunawayText, T[static_cast<std::size_t>(hot - 1)], hot, "S9NewT");
     if (ended) break;
   }
   stat_setstatst(changed);

@@ -105,7 +105,7 @@ void S7DIFF(ForwardWork& WORK) {
     view_s4gsum(network, i, stefan, WORK.t0, tabs, g, gt);
     const double a = c / h;
     WORK.T[ii] = ((a - g) * WORK.t0[ii] + q + gt) / a;
-    if (runaway(WORK.T[ii])) fatal_node_message("SLFRWD: Temperature > 1.0E10 detected@", i, "S7DIFF");
+    if (runaway(WORK.T[ii])) runaway_stop("SLFRWD: Temperature > 1.0E10 detected@", WORK.T[ii], i, "S7DIFF");
     if (std::abs(g) >= kTiny && c / g < GLOR.CSGMIN) {
       GLOR.CSGMIN = c / g;
       GLOI.NCSGMN = i;
@@ -138,7 +138,7 @@ void S7ARTH(ForwardWork& WORK) {
     }
     const double change = std::abs(tn - t);
     WORK.T[ii] = tn;
-    if (runaway(tn)) fatal_node_message("SLFRWD: Temperature > 1.0D10 detected@", i, "S7ARTH");
+    if (runaway(tn)) runaway_stop("SLFRWD: Temperature > 1.0D10 detected@", tn, i, "S7ARTH");
     if (change > GLOR.RELXCC) {
       GLOR.RELXCC = change;
       GLOI.NRLXCC = i;

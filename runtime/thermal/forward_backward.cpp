@@ -131,7 +131,7 @@ void S4LOP1(FwbkWork& WORK) {
     WORK.f_old[ii] = sgt - WORK.t_old[ii] * sg;
     const double r = c / h;
     WORK.T[ii] = (sgt + r * WORK.t_old[ii] + q) / (r + sg);
-    if (runaway(WORK.T[ii])) fatal_node_message(kRunawayText, i, "S4LOP1", 1);
+    if (runaway(WORK.T[ii])) runaway_stop(kRunawayText, WORK.T[ii], i, "S4LOP1", 1);
     if (std::abs(sg) >= kTiny && c / sg < GLOR.CSGMIN) {
       GLOR.CSGMIN = c / sg;
       GLOI.NCSGMN = i;
@@ -153,7 +153,7 @@ void S4LOP1(FwbkWork& WORK) {
         WORK.T[ii] = closed_form_temperature(kind, q, s, tabs);
         break;
     }
-    if (runaway(WORK.T[ii])) fatal_node_message(kRunawayText, i, "S4LOP1", 2);
+    if (runaway(WORK.T[ii])) runaway_stop(kRunawayText, WORK.T[ii], i, "S4LOP1", 2);
   }
 }
 
@@ -214,7 +214,7 @@ void S4TCLC2(FwbkWork& WORK, std::int32_t I) {
     GLOR.RELXCC = change;
     GLOI.NRLXCC = I;
   }
-  if (runaway(WORK.T[i])) fatal_node_message("Temperature > 1.0D10 detected@", I, "S4TCLC2", 1);
+  if (runaway(WORK.T[i])) runaway_stop("Temperature > 1.0D10 detected@", WORK.T[i], I, "S4TCLC2", 1);
 }
 
 Attempt S4TIME(SolutionFrame& FRAME, FwbkWork& WORK, double D, FwbkCounts& COUNTS) {

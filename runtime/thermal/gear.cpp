@@ -31,7 +31,60 @@ void restore_accepted(GearWork& w) {
   for (std::int32_t i = 1; i <= w.nnode; ++i) w.T[at(i)] = y[at(i)] - tabs;
 }
 
+// The predicted temperatures, absolute, into unit 1 for every node: the
+// error test measures the corrector's move away from them. The first step
+// has no history to predict from; its prediction for the test is the start
+// along the start's rates, so that the test sees backward Euler's error and
+// not the step's whole change.
+void keep_prediction(GearWork& w) {
+  const std::span<double> p = w.prediction();
+  const double tabs = GLOR.TABS;
+  for (std::int32_t i = 1; i <= w.nnode; ++i) p[at(i)] = w.T[at(i)] + tabs;
+  if (w.started) return;
+  const double h = GLOR.TIMEN - GLOR.TIMEO;
+  for (std::int32_t i = 1; i <= w.nnode; ++i) p[at(i)] += h * w.start_rate[at(i)];
+}
+
+// dT/dt of every diffusion node with capacitance at the start of the run,
+// from the net heat flow into it; 0 for every other node.
+void take_start_rates(GearWork& w) {
+  w.network.follow();
+  gear_take_powers(w);
+  w.find_diffusion_nodes();
+  std::fill(w.start_rate.begin(), w.start_rate.end(), 0.0);
+  const double tabs = GLOR.TABS;
+  for (std::int32_t i : w.diffusion) {
+    const double c = gar_thermalnodecapacitances(i);
+    if (!(std::abs(c) >= kTiny)) continue;
+    const double yi = w.T[at(i)] + tabs, yi4 = (yi * yi) * (yi * yi);
+    double flow = node_heat_load(i);
+    for_each_gear_conductor(
+        w, i, [&](std::int32_t, double g, double yj) { flow += g * (yj - yi); },
+        [&](std::int32_t, double sg, double, double yj4) { flow += sg * (yj4 - yi4); });
+    w.start_rate[at(i)] = flow / c;
+  }
+}
+
 }  // namespace
+
+double gear_error_estimate(const GearWork& w) {
+  // The corrected value less the predicted one is the next difference of the
+  // history; scaled as the order selection scales it, it is the order's
+  // local truncation error relative to the weights.
+  const std::span<const double> p = w.prediction(), wt = w.weights();
+  const double tabs = GLOR.TABS;
+  double err = 0.0;
+  for (std::int32_t i : w.diffusion) {
+    // A node without capacitance has no start rate to predict the first
+    // step from; its neighbours' errors bound its own.
+    if (!w.started && !(std::abs(gar_thermalnodecapacitances(i)) >= kTiny)) continue;
+    err = max_or_nan(err, std::abs((w.T[at(i)] + tabs - p[at(i)]) / wt[at(i)]));
+  }
+  // The first step is backward Euler against a linear prediction, whose
+  // error constant is 1/2.
+  if (!w.started) return 0.5 * err;
+  return err / ((GLOR.TIMEN - w.time(w.r - w.k)) * w.beta);
+}
 
 void GearWork::find_diffusion_nodes() {
   diffusion.clear();
@@ -63,6 +116,7 @@ void run_gear(std::string_view name, void (*step_loop)(GearWork&)) {
     work.diffusion.reserve(static_cast<std::size_t>(nnode));
     work.scratch.assign(static_cast<std::size_t>(nnode), 0.0);
     work.envelope.assign(2 * static_cast<std::size_t>(nnode), 0);
+    work.start_rate.assign(static_cast<std::size_t>(nnode), 0.0);
   });
 
   GLOR.TIMEN = GLOR.TIMEM = GLOR.TIMEO;
@@ -70,7 +124,9 @@ void run_gear(std::string_view name, void (*step_loop)(GearWork&)) {
   GLOR.DTIMEU = GLOR.CSGMIN;
   frame.output_at_start();
   frame.first_step();
-  GLOR.TIMEM = 0.5 * (GLOR.TIMEO + GLOR.TIMEN);
+  // The formula stands at the step's end: the model's time-dependent data
+  // are taken there too.
+  GLOR.TIMEM = GLOR.TIMEN;
   step_loop(work);
   frame.finish();
 }
@@ -89,6 +145,7 @@ void gear_step_loop(GearWork& w, GearCorrector corrector, std::string_view routi
   w.r = 1;
   w.d = 0;
   w.started = w.done = w.error = false;
+  take_start_rates(w);
 
   for (std::int64_t step = 1;; ++step) {
     S5PRED(w);
@@ -169,8 +226,12 @@ void S5PRED(GearWork& WORK) {
   WORK.x.fill(0.0);
   WORK.x[0] = 1.0;
   // Until a step has been accepted there is no difference to extrapolate:
-  // the first step (and any retry of it) starts from the start temperatures.
-  if (!WORK.started) return;
+  // the first step (and any retry of it) starts from the start temperatures;
+  // the error test predicts it along the start's rates.
+  if (!WORK.started) {
+    keep_prediction(WORK);
+    return;
+  }
   const double tn = GLOR.TIMEN, to = GLOR.TIMEO;
   const int k = WORK.k, r = WORK.r;
   for (int m = 1; m <= k; ++m)
@@ -185,30 +246,23 @@ void S5PRED(GearWork& WORK) {
     const std::span<const double> phi = WORK.slot(r - m);
     for (std::int32_t i : WORK.diffusion) WORK.T[at(i)] += xm * phi[at(i)];
   }
+  keep_prediction(WORK);
 }
 
 void S5CHCK(GearWork& WORK) {
   double h;
   if (WORK.converged) {
-    const std::span<const double> w = WORK.weights();
-    double err = 0.0;
-    for (std::size_t p = 0; p < WORK.diffusion.size(); ++p) {
-      const std::int32_t i = WORK.diffusion[p];
-      err = max_or_nan(err, std::abs(WORK.correction_of(p, i) / w[at(i)]));
-    }
-    // Before the first accepted step the history holds no earlier time: the
-    // step's own start takes its place (an unset time of 0 would make the
-    // test depend on where the clock starts, and divide by 0 for a step
-    // that ends at 0).
-    const double earlier = WORK.started ? WORK.time(WORK.r - WORK.k) : GLOR.TIMEO;
-    err /= (GLOR.TIMEN - earlier) * WORK.beta;
+    const double err = gear_error_estimate(WORK);
     if (err <= 10.0 * GLOR.RELXCA) {
       call_variables2_block();
       S5STUP(WORK);
       WORK.done = false;
       return;
     }
-    h = GLOR.DTIMEU * (GLOR.RELXCA / err) / (WORK.k + 1);
+    // The step that brings this order's estimate down to RELXCA, as the
+    // order selection would choose it.
+    h = GLOR.DTIMEU * std::pow(GLOR.RELXCA / err, 1.0 / (WORK.k + 1));
+    ++WORK.rejected;
   } else {
     h = 0.9 * GLOR.DTIMEU * GLOR.RELXCA / GLOR.RELXCC;
   }
@@ -226,7 +280,7 @@ void S5TSET(GearWork& WORK, double H) {
   GLOR.TIMEN = std::min(GLOR.TIMEO + retry_step(H, GLOR.DTIMEU), GLOR.TIMEND);
   GLOR.DTIMEU = GLOR.TIMEN - GLOR.TIMEO;
   WORK.frame->require_positive_step(GLOR.DTIMEU);
-  GLOR.TIMEM = (GLOR.TIMEO + GLOR.TIMEN) * 0.5;
+  GLOR.TIMEM = GLOR.TIMEN;
   restore_accepted(WORK);
   WORK.done = false;
 }
@@ -256,7 +310,7 @@ void S5STUP(GearWork& WORK) {
   GLOR.TIMEO = GLOR.TIMEN;
   if (GLOR.TIMEO < GLOR.TIMEND) {
     frame.place_step_past_outputs(GLOR.DTIMEU);
-    GLOR.TIMEM = (GLOR.TIMEO + GLOR.TIMEN) * 0.5;
+    GLOR.TIMEM = GLOR.TIMEN;
   } else {
     GLOR.DTIMEU = h;  // the last step used
   }
@@ -290,7 +344,7 @@ void S5OUTP(GearWork& WORK, double TOUT) {
     const std::span<const double> phi = WORK.slot(r - m);
     for (std::int32_t i : WORK.diffusion) WORK.T[at(i)] += l * phi[at(i)];
   }
-  GLOR.TIMEN = TOUT;
+  GLOR.TIMEN = GLOR.TIMEM = TOUT;
   call_variables1_block();
   WORK.network.follow();
   view_s5csgm(WORK.network.view(), gar_thermalnodecapacitances.span(), GLOR.CSGMIN, GLOI.NCSGMN, GLOR.STEFAN,
@@ -300,7 +354,7 @@ void S5OUTP(GearWork& WORK, double TOUT) {
     WORK.frame->output_served(TOUT);
   else
     WORK.frame->park_output();
-  GLOR.TIMEN = tn;
+  GLOR.TIMEN = GLOR.TIMEM = tn;
   restore_accepted(WORK);
 }
 
@@ -312,6 +366,9 @@ void S5ORDR(GearWork& WORK) {
   int order = 1;
   double g = 0.0;
   double s = 0.0;
+  // Growth that takes the step to DTMAX: beyond it every order gives the
+  // same step, and the higher order the smaller error.
+  const double room = GLOR.DTMAX / GLOR.DTIMEU;
   for (int q = 1; q <= qmax; ++q) {
     s += 1.0 / (tn - WORK.time(r - q));
     const std::span<const double> phi = WORK.slot(r - q - 1);
@@ -324,7 +381,10 @@ void S5ORDR(GearWork& WORK) {
       const double p = std::pow(GLOR.RELXCA / e, 1.0 / (q + 1));
       if (!std::isnan(p)) ratio = std::min(cap, p);
     }
-    if (q == 1 || ratio > g) {
+    // A loose tolerance caps every candidate, and the largest cap is order
+    // 1's: without the second rule such a run would stay at backward Euler
+    // with steps of DTMAX for good.
+    if (q == 1 || ratio > g || (ratio >= room && g >= room)) {
       g = ratio;
       order = q;
     }

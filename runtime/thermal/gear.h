@@ -9,10 +9,16 @@
 //
 // Gear steps are not cut at output times: an output time inside an accepted
 // step is served from temperatures interpolated to it, and the step's own
-// state is restored afterwards.
+// state is restored afterwards. The model blocks see TIMEM at the end of the
+// step (or at the output time), where the formula stands.
+//
+// A converged step is accepted when its local truncation estimate (the move
+// from the prediction, over the weights, times the order's error constant)
+// is within 10 x RELXCA; otherwise it is retried with the step that brings
+// the estimate to RELXCA.
 //
 // The real work space is laid out in units of NNODE words from its first
-// word: unit 1 is not used, units 2 to 9 are the history slots 1 to 8, unit 10
+// word: unit 1 holds the predicted temperatures of the step, units 2 to 9 are the history slots 1 to 8, unit 10
 // the base vector Y of the corrector formula, unit 11 the residual and then
 // the Newton correction, unit 12 the error weights, and the solver's Jacobian
 // storage starts at unit 13, above the words the routine carves.
@@ -70,12 +76,14 @@ struct GearWork {
   std::vector<std::int32_t> diffusion;
   std::vector<double> scratch;  // one column of the factorisation
   std::vector<std::int32_t> envelope;  // first entry of each row and column of the Jacobian
+  std::vector<double> start_rate;      // dT/dt of each node at the start, for the first step's error test
   // The network's conductors, followed after every call of the variables 1
   // block.
   LetterView network;
 
   std::int64_t accepted = 0;  // accepted steps of the run
   std::int64_t attempts = 0;  // corrector runs of the run
+  std::int64_t rejected = 0;  // steps whose error estimate was too large
 
   // Unit u (1..13) as a node vector.
   std::span<double> unit(int u) const noexcept {
@@ -92,6 +100,7 @@ struct GearWork {
     return units[static_cast<std::size_t>(10) * static_cast<std::size_t>(nnode) +
                  (correction_by_node ? static_cast<std::size_t>(node - 1) : rank)];
   }
+  std::span<double> prediction() const noexcept { return unit(1); }
   std::span<double> base() const noexcept { return unit(10); }
   std::span<double> correction() const noexcept { return unit(11); }
   std::span<double> weights() const noexcept { return unit(12); }
@@ -110,6 +119,13 @@ void run_gear(std::string_view name, void (*step_loop)(GearWork&));
 // The step loop both routines share, with the routine's corrector and the
 // name of the routine that reports an exhausted step count.
 void gear_step_loop(GearWork& work, GearCorrector corrector, std::string_view routine);
+
+// The error test's estimate of a converged step: the largest move of a
+// diffusion node from its prediction relative to its weight, divided by
+// (TIMEN - t(r - k)) x beta, the order's error constant on uneven steps
+// (1 / ((k + 1)(1 + 1/2 + ... + 1/k)) on even ones): the measure that the
+// order selection holds to RELXCA.
+double gear_error_estimate(const GearWork& work);
 
 // Corrector coefficient beta and base vector Y (unit 10) of the current step
 // for the diffusion nodes; the other entries of unit 10 are 0.
@@ -164,8 +180,9 @@ void SLGRDJ();
 // Predictor at the start of every step attempt: x_0 .. x_k (and x_(k+1) when
 // the step ends with an order evaluation) and T moved along the history.
 void S5PRED(kalvir::thermal::GearWork& WORK);
-// Error test after the corrector: accepts the step (V20001, S5STUP) or
-// rejects it (S5TSET).
+// Error test after the corrector: accepts the step (V20001, S5STUP) when
+// its error estimate is within 10 x RELXCA, or rejects it (S5TSET) with the
+// step that brings the estimate to RELXCA.
 void S5CHCK(kalvir::thermal::GearWork& WORK);
 // Rejected step: the attempt is repeated from the last accepted state with
 // step H (at least DTMIN, at most up to TIMEND); below DTMIN the run ends.

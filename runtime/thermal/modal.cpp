@@ -23,47 +23,9 @@ constexpr std::size_t kWarningWidth = 60;
 
 inline std::size_t at(std::int32_t i) noexcept { return static_cast<std::size_t>(i - 1); }
 
-bool active(const gar::C1& letters, std::int32_t k) { return letters(k)[0] == 'A'; }
-
-// Calls fn(kind, conductor, other node) for each entry of node I's packed
-// list whose other node is not of status X or C.
-template <class Fn>
-void for_each_entry(std::int32_t i, Fn&& fn) {
-  std::int32_t kind = 1, pos = 0, cond = 0, other = 0;
-  for (;;) {
-    SUNPAK(0, i, gar_thermalnodestatuses, gar_pcsthermalold.span(), gar_pcsptrsthermalold.span(), kind, pos, cond,
-           other);
-    if (kind > 3) return;
-    fn(kind, cond, other);
-  }
-}
-
 // Absolute temperature of the other node of an entry (thermal or fluid).
 double other_theta(std::int32_t j, std::int32_t nnode, double tabs) {
   return neighbour_temperature(gar_thermalnodetemps.span(), j, nnode) + tabs;
-}
-
-// S8GSUM's four sums over the entries that walk(fn) gives as fn(kind,
-// active, conductor value, other node), in the packed list's order.
-template <class Walk>
-void arith_sums(Walk walk, double& A, double& B, double& RS, double& RQ) {
-  const std::int32_t nnode = FLAGS(flagw::NNODE);
-  const double stefan = GLOR.STEFAN, tabs = GLOR.TABS;
-  A = B = RS = RQ = 0.0;
-  walk([&](int kind, bool on, double value, std::int32_t j) {
-    const double tj = other_theta(j, nnode, tabs);
-    if (kind == 2) {
-      if (!on) return;
-      const double g = stefan * value;
-      const double tj2 = tj * tj;
-      RS += g;
-      RQ += g * tj2 * tj2;
-      return;
-    }
-    const double g = on ? value : 0.0;
-    A += g;
-    B += g * tj;
-  });
 }
 
 // The step loop's storage, outside the dynamic cores: the node of each
@@ -160,12 +122,12 @@ void S8PTST(std::span<std::int32_t> INDEX, std::int32_t& M) {
   M = 0;
   for (std::int32_t i = 1; i <= nnode; ++i) {
     const double c = gar_thermalnodecapacitances(i);
-    const bool modal = gar_thermalnodestatuses(i)[0] == 'D' && !SMINRL(c) && !std::isnan(c);
+    const bool modal = gar_thermalnodestatuses(i)[0] == 'D' && !SMINRL(c);
     INDEX[at(i)] = modal ? ++M : 0;
     // Its square root scales the eigenproblem: a negative capacitance would
-    // turn every mode into a NaN.
-    if (modal && !(c > 0.0 && std::isfinite(c)))
-      fatal_node_message("SLMODE: Capacitance is negative or not finite@", i, "S8PTST");
+    // turn every mode into a NaN. The start of the run has checked them;
+    // the variables 1 call of the decomposition may have changed them.
+    if (modal && !(c > 0.0 && std::isfinite(c))) unsound_capacitance_stop("SLMODE", i);
   }
 }
 
@@ -263,25 +225,27 @@ void S8CTMP(ModalWork& WORK, double DT) {
     const std::int32_t i = WORK.node[p];
     const double t = WORK.theta[p] - tabs;
     gar_thermalnodetemps(i) = t;
-    if (runaway(t)) fatal_node_message(kRunawayText, i, "S8CTMP");
+    if (runaway(t)) runaway_stop(kRunawayText, t, i, "S8CTMP");
   }
 }
 
-void S8GSUM(std::int32_t I, double& A, double& B, double& RS, double& RQ) {
-  arith_sums(
-      [&](auto&& fn) {
-        for_each_entry(I, [&](std::int32_t kind, std::int32_t cond, std::int32_t j) {
-          const bool on = kind == 1   ? active(gar_linearcondacts, cond)
-                          : kind == 2 ? active(gar_radiativecondacts, cond)
-                                      : cond > 0 && active(gar_fluidiccondacts, cond);
-          const double value = !on        ? 0.0
-                               : kind == 1 ? gar_linearconds(cond)
-                               : kind == 2 ? gar_radiativeconds(cond)
-                                           : gar_fluidicconds(cond);
-          fn(kind, on, value, j);
-        });
-      },
-      A, B, RS, RQ);
+void S8GSUM(const ModalWork& WORK, std::int32_t I, double& A, double& B, double& RS, double& RQ) {
+  const std::int32_t nnode = FLAGS(flagw::NNODE);
+  const double stefan = GLOR.STEFAN, tabs = GLOR.TABS;
+  A = B = RS = RQ = 0.0;
+  // In the packed list's order, as the walk over the letters added them.
+  for_each_view_entry(WORK.network.view(), I, [&](int kind, std::int32_t j, double value) {
+    const double tj = other_theta(j, nnode, tabs);
+    if (kind == 2) {
+      const double g = stefan * value;
+      const double tj2 = tj * tj;
+      RS += g;
+      RQ += g * tj2 * tj2;
+      return;
+    }
+    A += value;
+    B += value * tj;
+  });
 }
 
 void S8ARTH(const ModalWork& WORK) {
@@ -293,13 +257,7 @@ void S8ARTH(const ModalWork& WORK) {
     for (std::int32_t i = 1; i <= nnode; ++i) {
       if (gar_thermalnodestatuses(i)[0] != 'D' || WORK.index[at(i)] != 0) continue;
       double a = 0.0, b = 0.0, rs = 0.0, rq = 0.0;
-      // S8GSUM's sums, from the view.
-      arith_sums(
-          [&](auto&& fn) {
-            for_each_view_entry(WORK.network.view(), i,
-                                [&](int kind, std::int32_t j, double value) { fn(kind, true, value, j); });
-          },
-          a, b, rs, rq);
+      S8GSUM(WORK, i, a, b, rs, rq);
       const double q = node_heat_load(i);
       const double t = gar_thermalnodetemps(i);
       double next = t;
@@ -315,7 +273,7 @@ void S8ARTH(const ModalWork& WORK) {
         next = t + (q + b + rq - theta * (a + r3)) / (a + 4.0 * r3);
       }
       gar_thermalnodetemps(i) = next;
-      if (runaway(next)) fatal_node_message(kRunawayText, i, "S8ARTH");
+      if (runaway(next)) runaway_stop(kRunawayText, next, i, "S8ARTH");
       const double change = std::abs(next - t);
       if (change > GLOR.RELXCC) {
         GLOR.RELXCC = change;

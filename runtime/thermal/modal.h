@@ -89,9 +89,11 @@ void S8CTMP(kalvir::thermal::ModalWork& WORK, double DT);
 // Gauss-Seidel sweeps over the diffusion nodes without capacitance.
 void S8ARTH(const kalvir::thermal::ModalWork& WORK);
 
-// Sums of node I at the current temperatures: A = sum GL + GF, B = sum g Tj,
-// RS = STEFAN sum GR, RQ = STEFAN sum GR Tj^4 (absolute temperatures).
-void S8GSUM(std::int32_t I, double& A, double& B, double& RS, double& RQ);
+// Sums of node I at the current temperatures over the active conductors
+// whose other node is in the network (from the view WORK follows): A = sum
+// GL + GF, B = sum g Tj, RS = STEFAN sum GR, RQ = STEFAN sum GR Tj^4
+// (absolute temperatures).
+void S8GSUM(const kalvir::thermal::ModalWork& WORK, std::int32_t I, double& A, double& B, double& RS, double& RQ);
 
 // Acceptance of an attempt whose largest change is D: rejected (shorter step,
 // temperatures and eta back at the step's start) or accepted (V20001,

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
+#include <string>
 
 #include "runtime/control/flags.h"
 #include "runtime/control/messages.h"
@@ -19,6 +21,21 @@ void fatal_node_message(std::string_view text, std::int32_t node, std::string_vi
   SETERX(trim_right(std::string_view(buffer.data(), buffer.size())), 4, code, routine);
   // SETERX does not return for severity 4.
   internal_stop(routine);
+}
+
+void runaway_stop(std::string_view above_text, double t, std::int32_t node, std::string_view routine,
+                  std::int32_t code) {
+  if (t > kRunaway) fatal_node_message(above_text, node, routine, code);
+  std::string text(above_text.substr(0, above_text.find("Temperature")));
+  std::array<char, 32> value{};
+  if (std::isnan(t))
+    std::snprintf(value.data(), value.size(), "not a number");
+  else
+    std::snprintf(value.data(), value.size(), "%.6G", t);
+  text += "Temperature out of range: ";
+  text += value.data();
+  text += "@";
+  fatal_node_message(text, node, routine, code);
 }
 
 namespace {

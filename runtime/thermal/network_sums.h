@@ -60,6 +60,13 @@ inline double node_heat_load(std::int32_t i) noexcept {
 [[noreturn]] void fatal_node_message(std::string_view text, std::int32_t node, std::string_view routine,
                                      std::int32_t code = 1);
 
+// Ends the run over NODE's runaway temperature T: with ABOVE_TEXT (the
+// method's text for a temperature above 1.0E10) when T is above, else with
+// the same text's prefix and "Temperature out of range: " and the value, so
+// that a temperature far below zero or not a number is not called too hot.
+[[noreturn]] void runaway_stop(std::string_view above_text, double t, std::int32_t node, std::string_view routine,
+                               std::int32_t code = 1);
+
 }  // namespace kalvir::thermal
 
 // Flags from the letters: active flag per fluidic, linear and radiative

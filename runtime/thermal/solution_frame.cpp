@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include "runtime/control/control_constants.h"
 #include "runtime/control/flags.h"
@@ -14,6 +15,7 @@
 #include "runtime/control/run_end.h"
 #include "runtime/control/status.h"
 #include "runtime/modeldata/array_interp.h"
+#include "runtime/modeldata/model_tree.h"
 #include "runtime/modeldata/search_sort.h"
 #include "runtime/platform/fixed_string.h"
 #include "runtime/thermal/network_sums.h"
@@ -218,8 +220,79 @@ void SolutionFrame::first_step() {
   place_step(GLOR.DTIMEU);
 }
 
+void unsound_capacitance_stop(std::string_view routine, std::int32_t node) {
+  fatal_node_message(cat(routine, ": Capacitance is negative or not finite@"), node, routine, 8);
+}
+
+void require_sound_capacitances(std::string_view routine) {
+  const std::int32_t nnode = FLAGS(flagw::NNODE);
+  for (std::int32_t i = 1; i <= nnode; ++i) {
+    if (gar_thermalnodestatuses(i)[0] != 'D') continue;
+    const double c = gar_thermalnodecapacitances(i);
+    // A magnitude below the zero limit is a node without capacitance.
+    if (!std::isfinite(c) || c <= -kTiny) unsound_capacitance_stop(routine, i);
+  }
+}
+
+namespace {
+
+// The conductors warned of in this run, by kind (linear, radiative).
+struct WarnedConductors {
+  std::uint64_t run = 0;
+  std::vector<bool> linear, radiative;
+};
+
+}  // namespace
+
+void warn_negative_conductances(std::string_view routine) {
+  static WarnedConductors warned;
+  if (warned.run != gar_allocation_count()) {
+    warned.run = gar_allocation_count();
+    warned.linear.assign(static_cast<std::size_t>(std::max(FLAGS(flagw::NGL), 0)), false);
+    warned.radiative.assign(static_cast<std::size_t>(std::max(FLAGS(flagw::NGR), 0)), false);
+  }
+  struct Kind {
+    int run;  // its run in the record-form list
+    std::vector<bool>& done;
+    const gar::R64& values;
+    const gar::C1& letters;
+    std::string_view what;
+  };
+  const std::array<Kind, 2> kinds{{{1, warned.linear, gar_linearconds, gar_linearcondacts, "linear conductance GL"},
+                                   {2, warned.radiative, gar_radiativeconds, gar_radiativecondacts,
+                                    "radiative conductance GR"}}};
+  const std::int32_t nnode = FLAGS(flagw::NNODE);
+  for (std::int32_t i = 1; i <= nnode; ++i)
+    for (const Kind& kind : kinds) {
+      const std::int32_t start = gar_pcsptrsthermal(2 * kind.run - 1, i);
+      const std::int32_t count = gar_pcsptrsthermal(2 * kind.run, i);
+      for (std::int32_t e = 0; e < count; ++e) {
+        const std::int32_t j = gar_pcsthermal(start + 2 * e);
+        const std::int32_t k = gar_pcsthermal(start + 2 * e + 1);
+        if (k < 1 || static_cast<std::size_t>(k) > kind.done.size() || kind.done[static_cast<std::size_t>(k - 1)])
+          continue;
+        if (!(kind.values(k) < 0.0) || kind.letters(k)[0] != 'A') continue;
+        kind.done[static_cast<std::size_t>(k - 1)] = true;
+        std::array<char, 24> value{};
+        std::snprintf(value.data(), value.size(), "%.6G", kind.values(k));
+        std::string text(routine);
+        text += ": Negative ";
+        text += kind.what;
+        text += "(" + std::to_string(NODNUM(i)) + "," + std::to_string(NODNUM(j)) + ") = " + value.data();
+        text += "@The run goes on with it@";
+        std::array<char, 200> buffer{};
+        assign_padded(buffer, text);
+        MESBLD(i, buffer);
+        SETERX(trim_right(std::string_view(buffer.data(), buffer.size())), 2, 9, routine);
+      }
+    }
+}
+
 void SolutionFrame::start_callbacks() {
   call_variables1_block();
+  // After the block: it may set the values the solution starts from.
+  require_sound_capacitances(row_.name);
+  warn_negative_conductances(row_.name);
   SSNCNT(FLAGS(24), FLAGS(flagw::NTIELEN), 0, gar_pcsthermalold.span(), gar_thermalnodetemps.span());
   S5CSGM(gar_thermalnodecapacitances.span(), FLAGS(flagw::NNODE), gar_thermalnodestatuses, GLOR.CSGMIN,
          GLOI.NCSGMN, GLOR.STEFAN, gar_thermalnodetemps.span(), GLOR.TABS);

@@ -80,6 +80,17 @@ void exceeded_warning(std::string_view routine, std::int64_t count, std::int64_t
                       std::int32_t code_up_to, std::int32_t code_more, std::string_view reporter,
                       double threshold = 0.1, std::size_t width = 0);
 
+// Ends the run (severity 4, code 8, reported by ROUTINE) naming a diffusion
+// node whose capacitance is negative or not finite: no method can step such
+// a node (some would run on silently, others diverge).
+[[noreturn]] void unsound_capacitance_stop(std::string_view routine, std::int32_t node);
+// The check of every diffusion node's capacitance at the start of a solution.
+void require_sound_capacitances(std::string_view routine);
+// One warning (severity 2, code 9) per active linear or radiative conductor
+// and run whose value is negative, naming it: a negative conductance may be
+// meant (a correction term), so the run goes on with it.
+void warn_negative_conductances(std::string_view routine);
+
 class SolutionFrame {
  public:
   // Entry: MODULE, SOLVER, the start-time check, the OUTINT default, the
@@ -102,7 +113,8 @@ class SolutionFrame {
   // First step (items 2.1 to 2.3): output times, DTIMEU from DTIMEI and
   // the limits, placement. The method sets TIMEM and calls start_callbacks.
   void first_step();
-  // V10001, the node ties, S5CSGM.
+  // V10001, the checks of the capacitances and conductances, the node ties,
+  // S5CSGM.
   void start_callbacks();
   // OUTPUT at the start time (TIMEN set to TIMEO for the call).
   void output_at_start();

@@ -67,6 +67,9 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         MessageCase{"SLFRWD explicit update runs away", &SLFRWD, one_node(1.0, 1.0e12, 1.0), nullptr, 1,
                     "SLFRWD: Temperature > 1.0E10 detected@ Node 1 in main model", "S7DIFF", 1, 1},
+        // 100 + 0.95 x (-1.0E12 - 100): far below zero, which is no "> 1.0E10".
+        MessageCase{"SLFRWD explicit update runs away below zero", &SLFRWD, one_node(1.0, -1.0e12, 1.0), nullptr, 1,
+                    "SLFRWD: Temperature out of range: -9.5E+11@ Node 1 in main model", "S7DIFF", 1, 1},
         MessageCase{"SLFRWD load without conductance", &SLFRWD, one_node(0.0, 1.0, 0.0), nullptr, 1,
                     "SLFRWD: Temperature > 1.0D10 detected@ Node 1 in main model", "S7ARTH", 1, 1},
         // One pass per step: only the first step leaves the balance unmet.
@@ -92,11 +95,15 @@ INSTANTIATE_TEST_SUITE_P(
                     std::string("SLFRWD: Insufficient work space@An extra         3") + kShortage, "SLFRWD", 3, 1},
         MessageCase{"SLFWBK predictor runs away", &SLFWBK, one_node(1.0, 1.0e12, 1.0), nullptr, 1,
                     "SLFWBK: Temperature > 1.0D10 detected@ Node 1 in main model", "S4LOP1", 1, 1},
+        // (100 - 1.0E12) / 2.
+        MessageCase{"SLFWBK predictor runs away below zero", &SLFWBK, one_node(1.0, -1.0e12, 1.0), nullptr, 1,
+                    "SLFWBK: Temperature out of range: -5E+11@ Node 1 in main model", "S4LOP1", 1, 1},
         MessageCase{"SLFWBK load without conductance", &SLFWBK, one_node(0.0, 1.0, 0.0), nullptr, 1,
                     "SLFWBK: Temperature > 1.0D10 detected@ Node 1 in main model", "S4LOP1", 2, 1},
-        // The corrector's first change, magnified by DAMPT.
+        // The corrector's first change, magnified by DAMPT, takes the node far
+        // below zero.
         MessageCase{"SLFWBK corrector runs away", &SLFWBK, one_node(500.0, 0.0, 10.0), [] { GLOR.DAMPT = 1.0e15; },
-                    1, "Temperature > 1.0D10 detected@ Node 1 in main model", "S4TCLC2", 1, 1},
+                    1, "Temperature out of range: -1.94137E+13@ Node 1 in main model", "S4TCLC2", 1, 1},
         // tau 10 at the smallest step 1: every step changes by more than 1.
         MessageCase{"SLFWBK DTPMAX at DTMIN", &SLFWBK, one_node(100.0, 0.0, 10.0),
                     [] {

@@ -47,15 +47,24 @@ void log_accepted_t1() {
 TEST(Gear, FirstStepIsBackwardEuler) {
   for (const Method& m : kGearMethods) {
     const double c = 500.0, g = 10.0, t0 = 100.0;
-    build_cooling_node(t0, c, g);
-    log_accepted_t1();
-    GLOR.RELXCA = 1.0e-12;
-    m.run();
-    ASSERT_FALSE(block_log().v2_timen.empty()) << m.what;
-    EXPECT_EQ(block_log().v2_timen[0], 1.0) << m.what;  // DTIMEI, halved from the look-ahead of 2
-    // C (y1 - y0) / h = G (yb - y1) in absolute temperatures, h = 1.
-    const double y1 = (c * (t0 + kTabs) + g * kTabs) / (c + g);
-    EXPECT_NEAR(accepted_t1()[0], y1 - kTabs, 1.0e-11) << m.what;
+    for (double relxca : {1.0e-2, 1.0e-9}) {
+      build_cooling_node(t0, c, g);
+      log_accepted_t1();
+      GLOR.RELXCA = relxca;
+      m.run();
+      ASSERT_FALSE(block_log().v2_timen.empty()) << m.what;
+      const double h = block_log().v2_timen[0];
+      // DTIMEI, halved from the look-ahead of 2, passes the loose test; the
+      // tight one takes the step down until backward Euler's error against
+      // the start's rate, h^2 (g/c)^2 (t0 - 0) / 2, is within 10 RELXCA.
+      if (relxca > 1.0e-3)
+        EXPECT_EQ(h, 1.0) << m.what;
+      else
+        EXPECT_LE(0.5 * h * h * (g / c) * (g / c) * t0, 10.0 * relxca * (1.0 + 1.0e-3)) << m.what;
+      // C (y1 - y0) / h = G (yb - y1) in absolute temperatures.
+      const double y1 = (c / h * (t0 + kTabs) + g * kTabs) / (c / h + g);
+      EXPECT_NEAR(accepted_t1()[0], y1 - kTabs, 1.0e-9) << m.what << " RELXCA " << relxca;
+    }
   }
 }
 
@@ -94,7 +103,11 @@ TEST(Gear, FirstOrderChangeFollowsTheThirdAcceptedStep) {
       break;
     }
   ASSERT_LT(first_change, log.order.size());
-  EXPECT_EQ(log.accepted[first_change], 3);
+  // Order 1 is evaluated after every third accepted step; the first
+  // evaluation may keep it and grow the step tenfold instead, when the
+  // error test has cut the first step well below what the tolerance allows.
+  EXPECT_GT(log.accepted[first_change], 0);
+  EXPECT_EQ(log.accepted[first_change] % 3, 0);
   EXPECT_EQ(log.order[first_change], 2);
   // Higher orders follow on the smooth decay.
   EXPECT_GE(*std::max_element(log.order.begin(), log.order.end()), 3);
@@ -314,6 +327,7 @@ TEST(Gear, FirstStepEndingAtZeroIsAccepted) {
     build_cooling_node(100.0, 500.0, 10.0);
     GLOR.TIMEO = -1.0;
     GLOR.OUTINT = 11.0;
+    GLOR.RELXCA = 1.0e-2;  // a first step of 1 passes the error test
     std::vector<Message> msgs;
     ASSERT_EQ(run_capturing(m.run, msgs), 0) << m.what;
     ASSERT_FALSE(block_log().v2_timen.empty());
@@ -326,6 +340,7 @@ TEST(Gear, UndefinedDtimeiStartsAtDtmin) {
     build_cooling_node(100.0, 500.0, 10.0);
     GLOR.DTIMEI = undefined_real();
     GLOR.DTMIN = 0.25;
+    GLOR.RELXCA = 1.0e-2;  // a first step of DTMIN passes the error test
     std::vector<Message> msgs;
     ASSERT_EQ(run_capturing(m.run, msgs), 0) << m.what;
     EXPECT_TRUE(msgs.empty()) << m.what;
