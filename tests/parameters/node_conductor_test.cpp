@@ -5,10 +5,12 @@
 
 #include <cmath>
 #include <string>
+#include <vector>
 
 #include "runtime/control/flags.h"
 #include "runtime/control/control_constants.h"
 #include "runtime/control/global_arrays.h"
+#include "runtime/modeldata/node_groups.h"
 #include "runtime/control/state_dump.h"
 #include "runtime/control/status.h"
 #include "runtime/modeldata/pcs.h"
@@ -183,6 +185,31 @@ TEST_F(Statements, ConductorReferencesFindEachConductorOnce) {
   EXPECT_EQ(gar_linearconds(1), 0.0);
   for (int k = 1; k <= 4; ++k) EXPECT_EQ(gar_linearconds(k), 0.0) << k;
   for (int k = 5; k <= 7; ++k) EXPECT_EQ(gar_linearconds(k), -1.0) << "SUB1 and its child SUB2: " << k;
+}
+
+// Node 2's list holds conductor 1 (to 1), 2 (to 3) and 3 (to 1): the second
+// parallel conductor to node 1 is 3, as the CSV label and the GFF name it.
+TEST_F(Statements, ASequenceNumberCountsTheParallelConductorsApartInTheList) {
+  const CaseRun r = run("CHANGE GL(2,1,2)=8\n");
+  EXPECT_EQ(r.errors, 0) << r.printed;
+  EXPECT_EQ(gar_linearconds(3), 8.0);
+  EXPECT_DOUBLE_EQ(gar_linearconds(1), 1.1);
+  EXPECT_DOUBLE_EQ(gar_linearconds(2), 2.1);
+}
+
+// The model's blocks find node groups by label through a cache: a case that
+// relabels a node must not leave them the old group.
+TEST_F(Statements, ALabelChangeReachesTheNodeGroupsOfTheBlocks) {
+  std::vector<std::int32_t> list(64);
+  std::int32_t ierr = 0, n = 0;
+  const auto group = [&] {
+    Lschnd(1, 64, "THERMAL", 1, "TEST", 1, "BATTERY", ierr, list, n);
+    return std::vector<std::int32_t>(list.begin(), list.begin() + n);
+  };
+  EXPECT_EQ(group(), (std::vector<std::int32_t>{4, 5}));
+  const CaseRun r = run("CHANGE L4='OTHER'\n");
+  EXPECT_EQ(r.errors, 0) << r.printed;
+  EXPECT_EQ(group(), (std::vector<std::int32_t>{5}));
 }
 
 TEST_F(Statements, AQuotedValueMayHoldTheSeparator) {
