@@ -249,7 +249,10 @@ TEST_F(Statements, TheWorkSpaceIsCheckedAgainstTheDynamicCore) {
   EXPECT_NE(find_message(r, "PARCNP", 4), nullptr);
 }
 
-TEST_F(Statements, AnInitialCaseRestoresTheDumpedStateButNotUserAttributes) {
+// An !INITIAL case starts from everything saved before the base case: the
+// user attributes and the links' types and pressure sources, which the dump
+// file does not hold, come back with the rest.
+TEST_F(Statements, AnInitialCaseRestoresTheDumpedStateWithUserAttributesAndLinks) {
   namespace io = kalvir::platform;
   constexpr int kDump = 2;
   FLAGS(11) = 2;
@@ -262,14 +265,29 @@ TEST_F(Statements, AnInitialCaseRestoresTheDumpedStateButNotUserAttributes) {
   DMPCOM(kDump, ierr);
   ASSERT_EQ(ierr, 0);
   const double mass = gar_thermalnodeuserentityvalsreal(nn() + 3);
-  const CaseRun r = run("CHANGE T3=1\nCHANGE MASS3=5\n");
-  EXPECT_EQ(r.errors, 0);
+  const std::int32_t zone = gar_thermalnodeuserentityvalsint(1), fluid_zone = gar_fluidnodeuserentityvalsint(1);
+  const std::string owner(gar_thermalnodeuserentityvalschar(1));
+  const std::int32_t type = gar_massflowlinktypes(1);
+  const double source = gar_massflowlinkpressuresources(1);
+  const CaseRun r = run("CHANGE T3=1\nCHANGE MASS3=5\nCHANGE ZONE:*=7\nCHANGE OWNER:*='ME'\n");
+  EXPECT_EQ(r.errors, 0) << r.printed;
+  ASSERT_NE(mass, 5.0);
+  ASSERT_EQ(gar_thermalnodeuserentityvalsint(1), 7);
+  ASSERT_EQ(gar_fluidnodeuserentityvalsint(1), 7);
+  gar_massflowlinktypes(1) = type + 1;
+  gar_massflowlinkpressuresources(1) = source + 500.0;
+  gar_massflowlinkpsourcederivs(1) = 3.0;
   RSTCOM(kDump, ierr);
   io::unit_close(kDump);
   ASSERT_EQ(ierr, 0);
   EXPECT_EQ(T(kMain, 3), 103.0) << "the temperature comes back from the dump";
-  EXPECT_NE(mass, 5.0);
-  EXPECT_EQ(gar_thermalnodeuserentityvalsreal(nn() + 3), 5.0) << "user attributes are not in the dump";
+  EXPECT_EQ(gar_thermalnodeuserentityvalsreal(nn() + 3), mass);
+  EXPECT_EQ(gar_thermalnodeuserentityvalsint(1), zone);
+  EXPECT_EQ(gar_fluidnodeuserentityvalsint(1), fluid_zone);
+  EXPECT_EQ(gar_thermalnodeuserentityvalschar(1), owner);
+  EXPECT_EQ(gar_massflowlinktypes(1), type);
+  EXPECT_EQ(gar_massflowlinkpressuresources(1), source);
+  EXPECT_EQ(gar_massflowlinkpsourcederivs(1), 0.0);
 }
 
 }  // namespace
