@@ -1,9 +1,11 @@
 // The CSV columns of node entities, constants and ARRAY elements: for each
 // kind a header writer (PRH...) that adds the column labels of one CSV item
 // and a row writer (PRC...) that adds its value fields. Both resolve the item
-// the way the case statements do, each time they are called, so labels and
-// fields list the same entities in the same order. Every piece goes through
-// WRITEH; the caller ends the line.
+// the way the case statements do; for a node item the header also gives back
+// the nodes it labelled, and the rows of its file write those (node_fields),
+// so labels and fields list the same nodes in the same order even after a
+// case relabels a node. Every piece goes through WRITEH; the caller ends the
+// line.
 #pragma once
 
 #include <cstdint>
