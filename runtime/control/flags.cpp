@@ -6,9 +6,19 @@ kalvir::Array2<kalvir::Chars<18>> SPRNOD;
 
 namespace {
 kalvir::Chars<24> mModelName;
-}
+std::array<std::vector<std::string>, 3> given_attribute_names;
+}  // namespace
 
 void sprnod_allocate() { SPRNOD.allocate(std::max(SPRSIZ(1), 1), 3); }
+
+void sprnod_setnames(std::span<const std::string_view> REAL, std::span<const std::string_view> INTEGER,
+                     std::span<const std::string_view> CHARACTER) {
+  const std::array<std::span<const std::string_view>, 3> groups{REAL, INTEGER, CHARACTER};
+  for (std::size_t g = 0; g < groups.size(); ++g)
+    given_attribute_names[g].assign(groups[g].begin(), groups[g].end());
+}
+
+const std::array<std::vector<std::string>, 3>& sprnod_givennames() { return given_attribute_names; }
 
 std::int32_t gfl_getnumthermalnodes() { return FLAGS(1); }
 std::int32_t gfl_getnumlinearconds() { return FLAGS(2); }

@@ -4,8 +4,10 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "runtime/platform/arrays.h"
 #include "runtime/platform/fixed_string.h"
@@ -47,9 +49,20 @@ struct SprsizBlock {
 extern SprsizBlock SPRSIZ;
 
 // SPRNOD(k, g): 18-character name of attribute k of group g (1 real, 2 integer,
-// 3 character); sized SPRSIZ(1) x 3 by sprnod_allocate.
+// 3 character); sized SPRSIZ(1) x 3 by sprnod_allocate, and filled by the
+// start-up from the names the model program gave.
 extern kalvir::Array2<kalvir::Chars<18>> SPRNOD;
 void sprnod_allocate();
+
+// The user attribute names of the model, which the model program's main
+// routine gives with the SPRSIZ words, before MAINA: the real, the integer
+// and the character attributes, each group in the order of its values (the
+// order of the model's attribute declarations). A model without attributes
+// gives none.
+void sprnod_setnames(std::span<const std::string_view> REAL, std::span<const std::string_view> INTEGER,
+                     std::span<const std::string_view> CHARACTER);
+// The names given, group by group (index 0 real, 1 integer, 2 character).
+const std::array<std::vector<std::string>, 3>& sprnod_givennames();
 
 // gfl_GlobalFlags_m
 std::int32_t gfl_getnumthermalnodes();

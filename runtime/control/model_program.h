@@ -3,7 +3,8 @@
 //
 // A model program is built outside the runtime and linked with it (see
 // cmake/KalvirModel.cmake). Its main routine stores the model's sizes in FLAGS
-// and SPRSIZ, names the model (SVMNAM), registers its blocks and runs the
+// and SPRSIZ, gives the user attribute names (sprnod_setnames) when the model
+// has attributes, names the model (SVMNAM), registers its blocks and runs the
 // start-up driver (MAINA); its blocks read and write the shared blocks and the
 // global arrays directly and call the services declared here.
 #pragma once

@@ -25,6 +25,7 @@ namespace io = kalvir::platform;
 
 constexpr std::int32_t kMaxCases = 9999;
 constexpr std::size_t kLineLength = 256;
+constexpr std::size_t kTypeLength = 8;
 constexpr std::string_view kInitial = "!INITIAL";
 constexpr std::string_view kFinal = "!FINAL";
 
@@ -40,7 +41,11 @@ class CaseFile {
     for (;;) {
       if (const int s = io::read_line(unit_, record); s != 0) return s;
       record.resize(std::min(record.size(), kLineLength));
-      SDBLKH(record, inquote_, line_.span(), length_);
+      // A quote left open ends with its record: it must not swallow the
+      // next line's blanks (the first case header after an options record
+      // such as GFF_ENTITIES=').
+      bool inquote = false;
+      SDBLKH(record, inquote, line_.span(), length_);
       if (length_ > 0) return 0;
     }
   }
@@ -53,7 +58,6 @@ class CaseFile {
 
  private:
   std::int32_t unit_;
-  bool inquote_ = false;
   kalvir::Chars<kLineLength> line_;
   std::int32_t length_ = 0;
 };
@@ -153,29 +157,25 @@ void PARAMX(std::int32_t IPARAM, std::string_view MODELNAME, std::int32_t& STATU
       return;
     }
 
-    // The header: a case type, alone or followed by "=" and a quoted title.
+    // The header: its first 8 characters up to the first "=" are the case
+    // type; the text after that "=" is a quoted title. The type is tested
+    // first, so that a statement standing where a header belongs is reported
+    // as the header it is not.
+    GLOC.PARNAM = "";
     const std::string header(file.text());
     const std::size_t eq = header.find('=');
-    const std::string type = header.substr(0, eq);
-    GLOC.PARNAM = "";
-    if (eq != std::string::npos) {
-      std::int32_t title_error = 0;
-      PARZVL(std::string_view(header).substr(eq + 1), GLOC.PARNAM.span(), title_error);
-      if (title_error != 0) {
-        if (check == 0) {
-          STATUS = 6;
-          return;
-        }
-        // A check run reports every case's errors, this one among them.
-        check_errors += 1;
-      }
-    }
+    const std::string type = header.substr(0, std::min(eq, kTypeLength));
     const bool initial = type == kInitial;
     if (!initial && type != kFinal) {
       STATUS = 5;
-      SETERX("Unrecognised Parameter Case type@" + kalvir::padded(type, std::max<std::size_t>(type.size(), 8)), 3,
-             5, "PARAMX");
+      SETERX("Unrecognised Parameter Case type@" + kalvir::padded(type, kTypeLength), 3, 5, "PARAMX");
       return;
+    }
+    // A title that is not a quoted string has been reported by PARZVL; the
+    // case runs untitled.
+    if (eq != std::string::npos) {
+      std::int32_t title_error = 0;
+      PARZVL(std::string_view(header).substr(eq + 1), GLOC.PARNAM.span(), title_error);
     }
 
     if (check == 0) {

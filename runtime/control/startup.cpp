@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include "runtime/casedata/acd_arrays.h"
 #include "runtime/casedata/acd_solution.h"
@@ -36,6 +37,7 @@ using kalvir::SetupFailure;
 
 constexpr int kRunFileCount = 22;
 constexpr std::size_t kRunFileWidth = 40;
+constexpr std::size_t kAttributeNameLength = 18;
 
 std::int32_t code(SetupFailure f) { return static_cast<std::int32_t>(f); }
 
@@ -78,6 +80,46 @@ bool open_run_file(const kalvir::CharArray<kRunFileWidth>& names, int index, std
   std::int32_t ierr = 0;
   SOPSQ(names(index), form, status, unit, ierr);
   return ierr == 0;
+}
+
+// SPRNOD from the names the model program gave. Each group must name as
+// many attributes as SPRSIZ counts, the counts must fit SPRSIZ(1), and each
+// name must be 1 to 18 characters and used once: otherwise a statement, a
+// CSV column or a GFF header could not reach an attribute by its name, or
+// would reach another one.
+void fill_attribute_names() {
+  struct Group {
+    int count_word;
+    std::string_view kind;
+  };
+  constexpr std::array<Group, 3> kGroups{{{5, "real"}, {4, "integer"}, {3, "character"}}};
+  const auto fail = [](const std::string& text) { SETERX(text, 4, 2, "MAINA"); };
+  const auto& given = sprnod_givennames();
+  std::vector<std::string_view> seen;
+  for (std::size_t g = 0; g < kGroups.size(); ++g) {
+    const std::int32_t count = SPRSIZ(kGroups[g].count_word);
+    const std::string kind(kGroups[g].kind);
+    if (count < 0 || count > SPRSIZ(1) || count > SPRNOD.rows()) {
+      fail("Invalid user attribute sizes@SPRSIZ counts " + std::to_string(count) + " " + kind +
+           " attributes, its leading dimension is " + std::to_string(SPRSIZ(1)));
+    }
+    const std::vector<std::string>& names = given[g];
+    if (static_cast<std::int64_t>(names.size()) != count) {
+      fail("User attribute names do not match the sizes@The model program names " + std::to_string(names.size()) +
+           " " + kind + " attributes, SPRSIZ counts " + std::to_string(count));
+    }
+    for (std::size_t k = 0; k < names.size(); ++k) {
+      const std::string_view name = kalvir::trim_right(names[k]);
+      if (name.empty() || name.size() > kAttributeNameLength || name.find(' ') != std::string_view::npos) {
+        fail("Invalid user attribute name@\"" + names[k] + "\" (" + kind +
+             " attribute): 1 to 18 characters without blanks");
+      }
+      if (std::find(seen.begin(), seen.end(), name) != seen.end())
+        fail("Duplicate user attribute name@" + std::string(name));
+      seen.push_back(name);
+      SPRNOD(static_cast<std::int64_t>(k) + 1, static_cast<std::int64_t>(g) + 1) = name;
+    }
+  }
 }
 
 }  // namespace
@@ -178,6 +220,7 @@ void MAINA(std::string_view MODELNAME) {
   gar_Allocate(gar_sizes_from_flags());
   loc_allocate();
   sprnod_allocate();
+  fill_attribute_names();
 
   std::int32_t iparam = 0;
   std::int32_t status = 0;

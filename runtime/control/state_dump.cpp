@@ -181,7 +181,61 @@ constexpr std::array<Pieces (*)(), kalvir::kStateDumpRecords> kRecords{
     KALVIR_WHOLE(gar_pcsfluid),                        // 85
 };
 
+// Values the dump file leaves out that a case can still change: the user
+// attributes (case statements), the links' types and pressure sources with
+// their derivatives (the model's blocks). DMPCOM keeps a copy of them beside
+// the file and RSTCOM puts it back, so that an !INITIAL case starts from all
+// of the state saved before the base case, not from what the last case left.
+constexpr std::array<Pieces (*)(), 9> kKeptBeside{
+    KALVIR_WHOLE(gar_thermalnodeuserentityvalsreal),
+    KALVIR_WHOLE(gar_thermalnodeuserentityvalsint),
+    KALVIR_WHOLE(gar_thermalnodeuserentityvalschar),
+    KALVIR_WHOLE(gar_fluidnodeuserentityvalsreal),
+    KALVIR_WHOLE(gar_fluidnodeuserentityvalsint),
+    KALVIR_WHOLE(gar_fluidnodeuserentityvalschar),
+    KALVIR_WHOLE(gar_massflowlinktypes),
+    KALVIR_WHOLE(gar_massflowlinkpressuresources),
+    KALVIR_WHOLE(gar_massflowlinkpsourcederivs),
+};
+
 #undef KALVIR_WHOLE
+
+std::vector<std::vector<std::byte>>& kept_beside() {
+  static std::vector<std::vector<std::byte>> copies;
+  return copies;
+}
+
+void keep_beside() {
+  auto& copies = kept_beside();
+  copies.clear();
+  for (const auto places : kKeptBeside) {
+    const Pieces p = places();
+    std::vector<std::byte>& copy = copies.emplace_back();
+    for (int i = 0; i < p.n; ++i) {
+      const Bytes b = p.part[static_cast<std::size_t>(i)];
+      copy.insert(copy.end(), b.begin(), b.end());
+    }
+  }
+}
+
+// The copy back into its places; EINVAL when there is no copy or one that
+// does not fit (the arrays were allocated anew since), which restores nothing.
+int put_back_kept() {
+  const auto& copies = kept_beside();
+  if (copies.size() != kKeptBeside.size()) return EINVAL;
+  for (std::size_t k = 0; k < copies.size(); ++k)
+    if (kKeptBeside[k]().total() != copies[k].size()) return EINVAL;
+  for (std::size_t k = 0; k < copies.size(); ++k) {
+    const Pieces p = kKeptBeside[k]();
+    std::size_t at = 0;
+    for (int i = 0; i < p.n; ++i) {
+      const Bytes b = p.part[static_cast<std::size_t>(i)];
+      if (!b.empty()) std::memcpy(b.data(), copies[k].data() + at, b.size());
+      at += b.size();
+    }
+  }
+  return 0;
+}
 
 // Records 1 and 2 are written or read first; a failure there ends the dump.
 constexpr std::size_t kHeadRecords = 2;
@@ -226,11 +280,13 @@ std::int32_t walk(Step step) {
 
 void DMPCOM(std::int32_t UNIT, std::int32_t& IERR) {
   IERR = walk([&](const Pieces& p, std::vector<std::byte>& buf) { return write_one(UNIT, p, buf); });
+  keep_beside();
 }
 
 void RSTCOM(std::int32_t UNIT, std::int32_t& IERR) {
   static_cast<void>(io::unit_rewind(UNIT));
   IERR = walk([&](const Pieces& p, std::vector<std::byte>& buf) { return read_one(UNIT, p, buf); });
+  if (IERR == 0) IERR = put_back_kept();
   if (IERR == 0) {
     // The node status letters came back from the dump: the solution
     // routines and the node lists must not keep what they derived before.

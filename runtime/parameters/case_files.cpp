@@ -29,6 +29,7 @@ constexpr std::int32_t kMaxGffFiles = 9999;
 
 void close_csv() {
   discard_csv_line(kalvir::unit::kCsv);
+  forget_csv_columns(kalvir::unit::kCsv);
   io::unit_close(kalvir::unit::kCsv);
 }
 void close_gff() { io::unit_close(kalvir::unit::kGff); }

@@ -168,6 +168,9 @@ void evaluate(std::string_view TEXT, typename Kind::Value& VALUE, std::int32_t& 
   std::int32_t status = 0;
   bool after_operand = false;
   std::int32_t last_operator = 0;
+  // Open parentheses: a ")" with none open, or one left open at the end,
+  // leaves the grouping to guesswork, so both are refused.
+  std::int32_t depth = 0;
   std::size_t i = 0;
   while (i < text.size()) {
     const std::int32_t code = operator_code(text[i]);
@@ -192,6 +195,18 @@ void evaluate(std::string_view TEXT, typename Kind::Value& VALUE, std::int32_t& 
       i = end;
       continue;
     }
+    if (code == op::kClose) {
+      // A ")" must close a group and follow its operand: "()" and "2*)" have
+      // an empty operand, which the stacks would silently pass over.
+      const bool empty_operand = !after_operand && last_operator != op::kClose;
+      if (depth == 0 || empty_operand) {
+        IERR = expression_failure(Kind::routine, st::kUnbalanced, text);
+        return;
+      }
+      --depth;
+    } else if (code == op::kOpen) {
+      ++depth;
+    }
     Kind::step(code, code == op::kClose || after_operand ? 0 : 1, paren, values, codes, n, status);
     if (status != 0) {
       IERR = expression_failure(Kind::routine, status, text);
@@ -206,6 +221,10 @@ void evaluate(std::string_view TEXT, typename Kind::Value& VALUE, std::int32_t& 
   if (last_operator != 0 && last_operator != op::kClose) {
     IERR = 1;
     report("Illegal expression - ends with an operator", 300, 3, 1, Kind::routine);
+    return;
+  }
+  if (depth != 0) {
+    IERR = expression_failure(Kind::routine, st::kUnbalanced, text);
     return;
   }
   Kind::finish(paren, values, codes, n, status);

@@ -4,6 +4,8 @@
 #include <array>
 #include <cstdlib>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "runtime/control/flags.h"
 #include "runtime/control/status.h"
@@ -161,73 +163,93 @@ void PARCNP(std::string_view REF, std::int32_t ISUB, DynamicCoreMark& MARK, kp::
   }
 }
 
+namespace kalvir::parameters {
+namespace {
+// The count of each conductor among the parallel ones of a walked node's
+// list: the entries of the list so far that lead to the same other node,
+// whether a reference selects them or not. The GFF numbers its sequence the
+// same way, so a label GL(12,13,2), the reference GL(12,13,2) and the GFF's
+// sequence number 2 name one conductor, even when the two parallel
+// conductors do not stand next to each other in the list.
+class ParallelCount {
+ public:
+  std::int32_t next(std::int32_t other) {
+    for (auto& [node, count] : seen_)
+      if (node == other) return ++count;
+    seen_.emplace_back(other, 1);
+    return 1;
+  }
+  void clear() { seen_.clear(); }
+
+ private:
+  std::vector<std::pair<std::int32_t, std::int32_t>> seen_;
+};
+}  // namespace
+}  // namespace kalvir::parameters
+
 void PARGNP(std::span<const std::int32_t> W, std::span<const std::int32_t> O, std::int32_t SEQ,
             std::int32_t CFIRST, std::int32_t CLAST, std::int32_t ROWPAIR, kp::MatchList& M) {
   const std::int32_t nn = kp::nnode();
   const bool fluidic = ROWPAIR == 5;
+  kp::ParallelCount parallel;
   for (const std::int32_t x : W) {
     if (x > nn) break;
     if (x < 1) continue;
     const bool x_in_o = kp::holds(O, x);
     const std::int32_t start = gar_pcsptrsthermal(ROWPAIR, x);
     const std::int32_t count = gar_pcsptrsthermal(ROWPAIR + 1, x);
-    std::int32_t parallel = 0;
-    std::int32_t previous = 0;
+    parallel.clear();
     for (std::int32_t j = 0; j < count; ++j) {
       const std::int64_t w = std::int64_t{start} + 2 * j;
       if (w < 1 || w + 1 > gar_pcsthermal.size()) break;
       const std::int32_t y = gar_pcsthermal(w);
       // A fluidic conductor stands negated at its first node.
       const std::int32_t c = std::abs(gar_pcsthermal(w + 1));
-      if (y != previous) parallel = 0;
-      previous = y;
+      const std::int32_t s = parallel.next(y);
       if (!kp::holds(O, y) || c < CFIRST || c > CLAST) continue;
       // The same conductor is taken from its other end.
       if (!fluidic && y < x && kp::holds(W, y) && x_in_o) continue;
-      ++parallel;
-      if (SEQ == 0 || SEQ == parallel) M.add({c, x, y, parallel});
+      if (SEQ == 0 || SEQ == s) M.add({c, x, y, s});
     }
   }
 }
 
 void PARGFP(std::span<const std::int32_t> W, std::span<const std::int32_t> O, std::int32_t SEQ,
-            std::int32_t CFIRST, std::int32_t CLAST, std::int32_t KIND, std::int32_t ROW, kp::MatchList& M) {
+            std::int32_t CFIRST, std::int32_t CLAST, std::int32_t KIND, std::int32_t /*ROW*/, kp::MatchList& M) {
   const std::int32_t nn = kp::nnode();
   constexpr std::int32_t kLinks = 1, kEnd = 5;
+  kp::ParallelCount parallel;
   for (const std::int32_t x : W) {
     if (x <= nn) continue;
     const std::int32_t f = x - nn;
     const bool x_in_o = kp::holds(O, x);
-    std::int32_t parallel = 0, previous = 0, previous_sub = 0;
+    parallel.clear();
     std::int32_t kind = 1, pos = 0, c = 0, other = 0;
     kalvir::LoopGuard guard("PARGFP");
     for (;;) {
       guard.tick();
       SFUNPK(1, f, gar_thermalnodestatuses, gar_pcsfluid.span(), gar_pcsptrsfluid.span(), kind, pos, c, other);
       if (kind >= kEnd || kind > KIND) break;
+      if (kind < KIND) continue;
       c = std::abs(c);
-      if (kind < KIND || c < CFIRST || c > CLAST) continue;
-      std::int32_t y = other;
-      if (KIND == kLinks) {
-        if (2LL * c > gar_massflowlinkcondnodepairs.size() || gar_massflowlinkcondnodepairs(2 * c - 1) != f) continue;
-        y = other + nn;
-      }
-      if (y != previous) parallel = 0;
-      previous = y;
+      const std::int32_t y = KIND == kLinks ? other + nn : other;
+      const std::int32_t s = parallel.next(y);
+      if (c < CFIRST || c > CLAST) continue;
+      // A link is taken at its first node.
+      if (KIND == kLinks &&
+          (2LL * c > gar_massflowlinkcondnodepairs.size() || gar_massflowlinkcondnodepairs(2 * c - 1) != f))
+        continue;
       if (!kp::holds(O, y)) continue;
       if ((KIND == 2 || KIND == 3) && y < x && kp::holds(W, y) && x_in_o) continue;
-      std::int32_t s = 0;
-      SUBMDE(c, ROW, s);
-      parallel = s == previous_sub ? parallel + 1 : 1;
-      previous_sub = s;
-      if (SEQ == 0 || SEQ == parallel) M.add({c, x, y, parallel});
+      if (SEQ == 0 || SEQ == s) M.add({c, x, y, s});
     }
   }
 }
 
-void PARGGV(std::span<const std::int32_t> V1, std::span<const std::int32_t> V2, std::int32_t SEQ,
-            std::int32_t CFIRST, std::int32_t CLAST, kp::MatchList& M, std::int32_t& IERR) {
-  IERR = 0;
+std::int32_t kp::gv_walk(std::span<const std::int32_t> V1, std::span<const std::int32_t> V2, std::int32_t SEQ,
+                         std::int32_t CFIRST, std::int32_t CLAST, MatchList& M, std::string_view ROUTINE,
+                         std::int32_t CODE, bool* FOUND) {
+  std::int32_t ierr = 0;
   const std::int32_t n = std::max(CLAST - CFIRST + 1, 0);
   const auto pairs = gar_vfaccondnodepairs.span();
   const bool in_store = CFIRST >= 1 && 2LL * CLAST <= static_cast<std::int64_t>(pairs.size());
@@ -242,12 +264,15 @@ void PARGGV(std::span<const std::int32_t> V1, std::span<const std::int32_t> V2, 
       const std::array<std::int32_t, 2> key{a, b};
       std::int32_t st = 0, found = 0, pos = 0;
       SOFNDM(range, 2, static_cast<std::int32_t>(range.size() / 2), key, st, found, pos);
+      // Each search starts afresh: the status is that of the last one.
+      ierr = 0;
       if (st != 0) {
-        IERR = 1;
-        kp::report("Error searching node pair list@Contact Central Support", 300, 3, 1, "PARGGV");
+        ierr = CODE;
+        report("Error searching node pair list@Contact Central Support", 300, 3, CODE, ROUTINE);
         continue;
       }
       if (found != 1) continue;
+      if (FOUND != nullptr) *FOUND = true;
       const std::int32_t i = CFIRST + pos - 1;
       if (SEQ > 0) {
         const std::int32_t t = i + SEQ - 1;
@@ -256,6 +281,12 @@ void PARGGV(std::span<const std::int32_t> V1, std::span<const std::int32_t> V2, 
       }
       for (std::int32_t t = i; t <= CLAST && pair_is(t, a, b); ++t) M.add({t, a, b, t - i + 1});
     }
+  return ierr;
+}
+
+void PARGGV(std::span<const std::int32_t> V1, std::span<const std::int32_t> V2, std::int32_t SEQ,
+            std::int32_t CFIRST, std::int32_t CLAST, kp::MatchList& M, std::int32_t& IERR) {
+  IERR = kp::gv_walk(V1, V2, SEQ, CFIRST, CLAST, M, "PARGGV", 1, nullptr) != 0 ? 1 : 0;
 }
 
 void PARCND(std::string_view KEYWORD, std::int32_t CODE, std::string_view REF, std::string_view VALUE,

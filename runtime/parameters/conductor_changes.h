@@ -72,6 +72,13 @@ std::int64_t match_capacity(const ConductorKind& kind);
 // last GV search (1 failed, reported).
 struct ConductorReference;
 void collect_matches(const ConductorKind& kind, const ConductorReference& r, MatchList& m, std::int32_t& st);
+// The GV search of PARGGV: a failed search is reported under ROUTINE with
+// CODE, which is returned when the last search failed (each search starts
+// afresh), else 0. FOUND (may be null) := true when a pair (a, b) exists,
+// whether or not the wanted sequence number does.
+std::int32_t gv_walk(std::span<const std::int32_t> V1, std::span<const std::int32_t> V2, std::int32_t SEQ,
+                     std::int32_t CFIRST, std::int32_t CLAST, MatchList& M, std::string_view ROUTINE,
+                     std::int32_t CODE, bool* FOUND);
 
 }  // namespace kalvir::parameters
 

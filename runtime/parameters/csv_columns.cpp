@@ -113,7 +113,8 @@ void PRCWFZ(std::span<const std::int32_t> LIST, std::int32_t N, std::int32_t /*N
                   [&](std::int64_t i) { return kp::text_field(ARRAY(i)); });
 }
 
-void PRHNOD(std::string_view ENTITY, std::string_view REF, std::int32_t ISUB, std::int32_t UNIT, std::int32_t& IERR) {
+void kp::node_labels(std::string_view ENTITY, std::string_view REF, std::int32_t ISUB, std::int32_t UNIT,
+                     std::int32_t& IERR, std::vector<std::int32_t>* LABELLED) {
   IERR = 0;
   DynamicCoreMark mark;
   const std::span<std::int32_t> list = kp::node_space(mark);
@@ -149,8 +150,14 @@ void PRHNOD(std::string_view ENTITY, std::string_view REF, std::int32_t ISUB, st
     if (status != 0) {
       if (IERR == 0) kp::report(kp::write_error(status, false), 300, 3, 2, "PRHNOD");
       IERR = 2;
+    } else if (LABELLED != nullptr) {
+      LABELLED->push_back(node);
     }
   }
+}
+
+void PRHNOD(std::string_view ENTITY, std::string_view REF, std::int32_t ISUB, std::int32_t UNIT, std::int32_t& IERR) {
+  kp::node_labels(ENTITY, REF, ISUB, UNIT, IERR, nullptr);
 }
 
 void PRCUDE(std::int32_t CODE, std::span<const std::int32_t> LIST, std::int32_t N, std::int32_t UNIT,
@@ -196,19 +203,26 @@ void PRCNOD(std::int32_t CODE, std::string_view REF, std::string_view ITEM, std:
   std::int32_t n = 0;
   PARNDS(REF, ISUB, nn + nf, list, n, IERR);
   if (IERR != 0) return;
-  const std::span<const std::int32_t> nodes = list.first(static_cast<std::size_t>(n));
+  kp::node_fields(CODE, list.first(static_cast<std::size_t>(n)), ITEM, UNIT, IERR);
+}
+
+void kp::node_fields(std::int32_t CODE, std::span<const std::int32_t> NODES, std::string_view ITEM,
+                     std::int32_t UNIT, std::int32_t& IERR) {
+  IERR = 0;
+  const std::int32_t nn = kp::nnode(), nf = kp::nfluid();
+  const auto n = static_cast<std::int32_t>(NODES.size());
   if (CODE < 0) {
-    PRCUDE(CODE, nodes, n, UNIT, IERR);
+    PRCUDE(CODE, NODES, n, UNIT, IERR);
     return;
   }
   const kp::NodeEntity* e = kp::node_entity(CODE);
   std::int32_t terr = 0, ferr = 0;
   if (e != nullptr && e->kind == kp::EntityKind::kReal) {
-    if (e->thermal != nullptr) PRCWNR(nodes, n, nn, kp::values(e->thermal), UNIT, terr);
-    if (e->fluid != nullptr && terr == 0) PRCWFR(nodes, n, nf, nn, kp::values(e->fluid), UNIT, ferr);
+    if (e->thermal != nullptr) PRCWNR(NODES, n, nn, kp::values(e->thermal), UNIT, terr);
+    if (e->fluid != nullptr && terr == 0) PRCWFR(NODES, n, nf, nn, kp::values(e->fluid), UNIT, ferr);
   } else if (e != nullptr && e->kind == kp::EntityKind::kText) {
-    if (e->thermal_text != nullptr) PRCWNZ(nodes, n, nn, e->thermal_text(), UNIT, terr);
-    if (e->fluid_text != nullptr && terr == 0) PRCWFZ(nodes, n, nf, nn, e->fluid_text(), UNIT, ferr);
+    if (e->thermal_text != nullptr) PRCWNZ(NODES, n, nn, e->thermal_text(), UNIT, terr);
+    if (e->fluid_text != nullptr && terr == 0) PRCWFZ(NODES, n, nf, nn, e->fluid_text(), UNIT, ferr);
   } else {
     IERR = 2;
     kp::report("Invalid or unrecognised entity type@" + std::string(ITEM), 300, 3, 2, "PRCNOD");

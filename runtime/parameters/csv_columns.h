@@ -1,14 +1,17 @@
 // The CSV columns of node entities, constants and ARRAY elements: for each
 // kind a header writer (PRH...) that adds the column labels of one CSV item
 // and a row writer (PRC...) that adds its value fields. Both resolve the item
-// the way the case statements do, each time they are called, so labels and
-// fields list the same entities in the same order. Every piece goes through
-// WRITEH; the caller ends the line.
+// the way the case statements do; for a node item the header also gives back
+// the nodes it labelled, and the rows of its file write those (node_fields),
+// so labels and fields list the same nodes in the same order even after a
+// case relabels a node. Every piece goes through WRITEH; the caller ends the
+// line.
 #pragma once
 
 #include <cstdint>
 #include <span>
 #include <string_view>
+#include <vector>
 
 #include "runtime/modeldata/packed_store.h"
 #include "runtime/modeldata/search_sort.h"
@@ -23,6 +26,16 @@
 void PRHNOD(std::string_view ENTITY, std::string_view REF, std::int32_t ISUB, std::int32_t UNIT, std::int32_t& IERR);
 void PRCNOD(std::int32_t CODE, std::string_view REF, std::string_view ITEM, std::int32_t ISUB, std::int32_t UNIT,
             std::int32_t& IERR);
+namespace kalvir::parameters {
+// PRHNOD that also gives the nodes it labelled, in label order (LABELLED may
+// be null), so that a file's rows can write the columns its header holds.
+void node_labels(std::string_view ENTITY, std::string_view REF, std::int32_t ISUB, std::int32_t UNIT,
+                 std::int32_t& IERR, std::vector<std::int32_t>* LABELLED);
+// The value fields of entity CODE at NODES (thermal nodes first): PRCNOD once
+// the reference is resolved. IERR as PRCNOD's.
+void node_fields(std::int32_t CODE, std::span<const std::int32_t> NODES, std::string_view ITEM, std::int32_t UNIT,
+                 std::int32_t& IERR);
+}  // namespace kalvir::parameters
 void PRCUDE(std::int32_t CODE, std::span<const std::int32_t> LIST, std::int32_t N, std::int32_t UNIT,
             std::int32_t& IERR);
 // Value writers of one array and one kind of node: the thermal ones walk LIST

@@ -2,6 +2,8 @@
 
 #include <cerrno>
 #include <map>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "runtime/control/control_constants.h"
@@ -80,6 +82,53 @@ CsvItem classify(std::string_view item) {
   return c;
 }
 
+// What the header of a file gave each item: the columns that file's rows
+// write, whatever a case changes later. A node item keeps the nodes it
+// labelled and a conductor item the conductors, so a label that a case
+// changes cannot move a value under another node's heading; constants and
+// ARRAY elements resolve to the same places in every row.
+struct PlannedItem {
+  ItemKind kind = ItemKind::kConstant;
+  std::int32_t code = 0;
+  std::string item;                    // as written in the list
+  std::vector<std::int32_t> targets;  // nodes or conductors, in label order
+  std::int32_t columns = 0;            // labels the header wrote
+  bool failed = false;                 // the header stopped at this item
+};
+
+std::map<std::int32_t, std::vector<PlannedItem>>& plans() {
+  static std::map<std::int32_t, std::vector<PlannedItem>> by_unit;
+  return by_unit;
+}
+
+// The fields in TEXT: each starts with a "," outside double quotes.
+std::int32_t count_fields(std::string_view text) {
+  std::int32_t n = 0;
+  bool quoted = false;
+  for (const char ch : text) {
+    if (ch == '"') quoted = !quoted;
+    if (ch == ',' && !quoted) ++n;
+  }
+  return n;
+}
+
+// Makes the fields after FROM in LINE exactly COLUMNS: a writer that failed
+// or wrote fewer leaves empty fields, one that wrote more is cut back.
+void fit_fields(std::string& line, std::size_t from, std::int32_t columns) {
+  std::int32_t n = 0;
+  bool quoted = false;
+  for (std::size_t i = from; i < line.size(); ++i) {
+    if (line[i] == '"') quoted = !quoted;
+    if (line[i] != ',' || quoted) continue;
+    if (n == columns) {
+      line.resize(i);
+      return;
+    }
+    ++n;
+  }
+  line.append(static_cast<std::size_t>(columns - n), ',');
+}
+
 // The items of a bracketed entity list, blank ones skipped; false when the
 // list is not enclosed in brackets.
 bool split_list(std::string_view list, std::vector<std::string_view>& items) {
@@ -117,6 +166,8 @@ int end_csv_line(std::int32_t unit) {
 }
 
 void discard_csv_line(std::int32_t unit) { lines().erase(unit); }
+
+void forget_csv_columns(std::int32_t unit) { plans().erase(unit); }
 
 std::string real_field(double value) {
   if (SLUNDF(value)) return ",U";
@@ -165,6 +216,7 @@ void PARHDC(std::string_view CSVLIST, std::int32_t ISUB, std::int32_t UNIT, std:
   IERR = 0;
   namespace io = kalvir::platform;
   kp::discard_csv_line(UNIT);
+  kp::forget_csv_columns(UNIT);
   const auto part = [](const auto& field) { return std::string(kalvir::trim_right(field.view())); };
   // The first failing write is the one reported: a header that was not
   // written whole is never reported as written.
@@ -182,15 +234,24 @@ void PARHDC(std::string_view CSVLIST, std::int32_t ISUB, std::int32_t UNIT, std:
   }
   WRITEH(UNIT, "Parameter case number,Parameter case name,Time", status);
   if (status != 0) return kp::write_failure(status, "PARHDC", IERR);
+  auto& plan = kp::plans()[UNIT];
+  plan.clear();
   for (const std::string_view item : items) {
     const kp::CsvItem c = kp::classify(item);
+    kp::PlannedItem p{c.kind, c.code, std::string(item), {}, 0, false};
+    const std::size_t before = kp::lines()[UNIT].size();
     std::int32_t ierr = 0;
     switch (c.kind) {
-      case kp::ItemKind::kNode: PRHNOD(c.entity, c.reference, ISUB, UNIT, ierr); break;
+      case kp::ItemKind::kNode: kp::node_labels(c.entity, c.reference, ISUB, UNIT, ierr, &p.targets); break;
       case kp::ItemKind::kConstant: PRHCST(item, ISUB, UNIT, ierr); break;
       case kp::ItemKind::kArray: PRHARR(item, ISUB, UNIT, ierr); break;
-      case kp::ItemKind::kConductor: PRHCND(c.code, c.reference, c.name_part, ISUB, UNIT, ierr); break;
+      case kp::ItemKind::kConductor:
+        kp::conductor_labels(c.code, c.reference, c.name_part, ISUB, UNIT, ierr, p.targets);
+        break;
     }
+    p.columns = kp::count_fields(std::string_view(kp::lines()[UNIT]).substr(before));
+    p.failed = ierr != 0;
+    plan.push_back(std::move(p));
     if (ierr != 0) {
       IERR = 3;
       kp::report("Error processing CSV_ENTITIES at @" + std::string(item), 300, 3, 3, "PARHDC");
@@ -220,17 +281,38 @@ void PARCSV(std::string_view CSVLIST, std::int32_t NCASE, std::int32_t ISUB, std
   std::int32_t status = 0;
   WRITEH(UNIT, fixed, status);
   if (status != 0) return kp::write_failure(status, "PARCSV", IERR);
-  // An item that fails ends the row: its writer has reported why.
-  for (const std::string_view item : items) {
-    const kp::CsvItem c = kp::classify(item);
-    std::int32_t ierr = 0;
-    switch (c.kind) {
-      case kp::ItemKind::kNode: PRCNOD(c.code, c.reference, item, ISUB, UNIT, ierr); break;
-      case kp::ItemKind::kConstant: PRCCST(item, ISUB, UNIT, ierr); break;
-      case kp::ItemKind::kArray: PRCARR(item, ISUB, UNIT, ierr); break;
-      case kp::ItemKind::kConductor: PRCCND(c.code, c.reference, item, ISUB, UNIT, ierr); break;
+  const auto planned = kp::plans().find(UNIT);
+  if (planned == kp::plans().end()) {
+    // A file whose header this run did not write: each item is resolved
+    // anew, and one that fails ends the row (its writer has reported why).
+    for (const std::string_view item : items) {
+      const kp::CsvItem c = kp::classify(item);
+      std::int32_t ierr = 0;
+      switch (c.kind) {
+        case kp::ItemKind::kNode: PRCNOD(c.code, c.reference, item, ISUB, UNIT, ierr); break;
+        case kp::ItemKind::kConstant: PRCCST(item, ISUB, UNIT, ierr); break;
+        case kp::ItemKind::kArray: PRCARR(item, ISUB, UNIT, ierr); break;
+        case kp::ItemKind::kConductor: PRCCND(c.code, c.reference, item, ISUB, UNIT, ierr); break;
+      }
+      if (ierr != 0) break;
     }
-    if (ierr != 0) break;
+  } else {
+    // The header's columns, in its order: an item whose value cannot be had
+    // leaves its fields empty, so the values after it stay under their
+    // headings.
+    for (const kp::PlannedItem& p : planned->second) {
+      const std::size_t before = kp::lines()[UNIT].size();
+      std::int32_t ierr = 0;
+      if (!p.failed) {
+        switch (p.kind) {
+          case kp::ItemKind::kNode: kp::node_fields(p.code, p.targets, p.item, UNIT, ierr); break;
+          case kp::ItemKind::kConstant: PRCCST(p.item, ISUB, UNIT, ierr); break;
+          case kp::ItemKind::kArray: PRCARR(p.item, ISUB, UNIT, ierr); break;
+          case kp::ItemKind::kConductor: kp::conductor_fields(p.code, p.targets, p.item, UNIT, ierr); break;
+        }
+      }
+      kp::fit_fields(kp::lines()[UNIT], before, p.columns);
+    }
   }
   // The row is written whole or not at all; a row that cannot be written
   // ends the run through the caller.

@@ -378,6 +378,7 @@ const std::array<NodeEntity, 37> kEntities{{
     text(nullptr, rows<gar_fluidnodestatedescriptors>, 5),
 }};
 constexpr std::int32_t kFirstStatus = 49, kLastStatus = 58;
+constexpr std::int32_t kLabel = 1;
 
 }  // namespace
 
@@ -490,6 +491,9 @@ void PARNOD(std::string_view KEYWORD, std::int32_t CODE, std::string_view REF, s
     }
     if (e.thermal_text != nullptr) PARCNZ(nodes, n, v.view(), nn, e.thermal_text(), tcount, terr);
     if (e.fluid_text != nullptr) PARCFZ(nodes, n, v.view(), nf, nn, e.fluid_text(), fcount, ferr);
+    // The node lists cached for the model's label references must see the
+    // new labels.
+    if (CODE == kp::kLabel && tcount + fcount > 0) Lschnd_clear_cache();
   } else {
     IERR = 6;
     kp::report("Invalid or unrecognised entity type", 300, 3, 6, "PARNOD");

@@ -2,6 +2,7 @@
 // record what they see.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -104,6 +105,7 @@ struct Case {
   const char* log;
   const char* title;  // PARNAM afterwards
   int banners;
+  std::array<const char*, 2> messages{};  // texts the run must print
 };
 
 const Case kCases[] = {
@@ -114,14 +116,21 @@ const Case kCases[] = {
     {"two initial cases both start from the dump", "$PARAMETERS\n!INITIAL='A'\n!INITIAL='B'\n", 0,
      "I123.5 E I123.5 E I123.5 E ", "B", 2},
     {"a lower-case type is unknown", "$PARAMETERS\n!initial\n", 5, "I123.5 E ", "", 0},
-    {"the type is the whole token", "$PARAMETERS\n!INITIALXYZ='A'\n", 5, "I123.5 E ", "A", 0},
-    {"a title not in quotes", "$PARAMETERS\n!INITIAL=CASE\n", 6, "I123.5 E ", "", 0},
+    {"the type is the header's first 8 characters", "$PARAMETERS\n!INITIALXYZ='A'\n", 0, "I123.5 E I123.5 E ",
+     "A", 1},
+    {"a title not in quotes is reported and the case runs untitled", "$PARAMETERS\n!FINAL='A'\n!INITIAL=CASE\n",
+     0, "I123.5 E E I123.5 E ", "", 2, {"String is not delimited with single quotes", "(PARZVL,   1)"}},
+    {"a statement before the first case header", "$PARAMETERS\nCHANGE TIMEND=5\n!FINAL\n", 5, "I123.5 E ", "", 0,
+     {"CHANGETI", "(PARAMX,   5)"}},
+    {"an unclosed quote ends with the options record", "$PARAMETERS,GFF_ENTITIES='\n!INITIAL = 'A B'\n", 0,
+     "I123.5 E I123.5 E ", "A B", 1},
     {"an erroneous statement stops the loop", "$PARAMETERS\n!FINAL\nBAD STATEMENT\n!FINAL\n", 1, "I123.5 E ", "", 1},
     {"PARMONLY skips the base case", "$PARAMETERS,PARMONLY\n!FINAL\n", 0, "E ", "", 1},
     {"check mode runs no block and counts the errors of all cases",
      "$PARAMETERS,CHECK\n!INITIAL='A'\nBAD1\n!FINAL\nBAD2\nBAD3\n", 3, "", "", 2},
-    {"check mode counts a malformed title and goes on to the next case",
-     "$PARAMETERS,CHECK\n!INITIAL=CASE\nBAD1\n!FINAL\n", 2, "", "", 2},
+    {"check mode reports a malformed title without counting it, as the run would",
+     "$PARAMETERS,CHECK\n!INITIAL=CASE\nBAD1\n!FINAL\n", 1, "", "", 2,
+     {">>CASE<<", "(PARZVL,   1)"}},
     {"an unknown option", "$PARAMETERS,NOSUCHOPTION\n!FINAL\n", 7, "", "ORIGINAL", 0},
 };
 
@@ -134,6 +143,10 @@ TEST_F(ParamLoop, ScriptedFiles) {
     EXPECT_EQ(block_log, c.log);
     EXPECT_EQ(GLOC.PARNAM, c.title);
     EXPECT_EQ(count(o.printed, " # Parameter Case No.: "), c.banners) << o.printed;
+    for (const char* m : c.messages) {
+      if (m == nullptr) continue;
+      EXPECT_NE(o.printed.find(m), std::string::npos) << m << "\n" << o.printed;
+    }
     TearDown();
   }
 }

@@ -3,10 +3,13 @@
 // fluid-node initialisation.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <filesystem>
 #include <fstream>
 #include <limits>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "model/orvik_testbed_01.h"
 #include "runtime/platform/clock.h"
@@ -163,6 +166,52 @@ TEST_F(SampleStartup, NegativeAcdValueCountsEndTheRun) {
   EXPECT_EQ(start(false), 1);
   EXPECT_FALSE(gar_thermalnodetemps.allocated());
 }
+
+// The attribute names the model program gives fill SPRNOD; names that cannot
+// serve (missing, too long, twice, beyond the sizes) end the run.
+struct AttributeNames {
+  const char* what;
+  std::array<std::int32_t, 5> sprsiz;
+  std::vector<std::string_view> real, integer, character;
+  const char* message;  // null: the run goes on
+};
+
+class StartupAttributes : public SampleStartup, public ::testing::WithParamInterface<AttributeNames> {
+ protected:
+  void TearDown() override {
+    sprnod_setnames({}, {}, {});
+    SampleStartup::TearDown();
+  }
+};
+
+TEST_P(StartupAttributes, FillOrRefuse) {
+  const AttributeNames& c = GetParam();
+  SPRSIZ.w = c.sprsiz;
+  sprnod_setnames(c.real, c.integer, c.character);
+  const int status = start(true);
+  if (c.message == nullptr) {
+    ASSERT_EQ(status, 0) << printed_;
+    for (std::size_t k = 0; k < c.real.size(); ++k) EXPECT_EQ(SPRNOD(k + 1, 1).trimmed(), c.real[k]);
+    for (std::size_t k = 0; k < c.integer.size(); ++k) EXPECT_EQ(SPRNOD(k + 1, 2).trimmed(), c.integer[k]);
+    for (std::size_t k = 0; k < c.character.size(); ++k) EXPECT_EQ(SPRNOD(k + 1, 3).trimmed(), c.character[k]);
+    return;
+  }
+  EXPECT_EQ(status, 1);
+  EXPECT_NE(printed_.find(c.message), std::string::npos) << printed_;
+  EXPECT_NE(printed_.find("(MAINA,   2)"), std::string::npos) << printed_;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, StartupAttributes,
+    ::testing::Values(
+        AttributeNames{"named", {2, 3, 1, 1, 2}, {"MASS", "HEIGHT"}, {"ZONE"}, {"OWNER"}, nullptr},
+        AttributeNames{"missing", {1, 3, 0, 0, 1}, {}, {}, {}, "User attribute names do not match the sizes"},
+        AttributeNames{"too_long", {1, 3, 0, 0, 1}, {"ABCDEFGHIJKLMNOPQRS"}, {}, {}, "Invalid user attribute name"},
+        AttributeNames{"blank_inside", {1, 3, 0, 0, 1}, {"MY MASS"}, {}, {}, "Invalid user attribute name"},
+        AttributeNames{"twice", {1, 3, 0, 1, 1}, {"MASS"}, {"MASS"}, {}, "Duplicate user attribute name"},
+        AttributeNames{"beyond_leading_dimension", {1, 3, 0, 0, 2}, {"A", "B"}, {}, {},
+                       "Invalid user attribute sizes"}),
+    kalvir::test::CaseName{});
 
 class FluidInit : public ::testing::Test {
  protected:

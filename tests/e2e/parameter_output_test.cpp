@@ -13,6 +13,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "runtime/platform/fixed_string.h"
@@ -195,6 +196,24 @@ TEST(ParameterOutput, TheReadmeExampleRuns) {
   EXPECT_EQ(csv.back().rfind("3,MORE RADIATION,", 0), 0u) << csv.back();
   EXPECT_TRUE(fs::exists(dir.path() / "ORVIK_TE_PAR0002_WARM-INTERFACE.GFF"));
   EXPECT_TRUE(fs::exists(dir.path() / "ORVIK_TE_PAR0003_MORE-RADIATION.TMD"));
+}
+
+// The README's advice: a file is run with CHECK first. The example file with
+// CHECK in its options record reads every case and runs none; an error in
+// its last case fails the check run, where a run without CHECK would have
+// run every case before it first.
+TEST(ParameterOutput, TheReadmeCheckRunFindsAnErrorInTheLastCase) {
+  std::string cases = kalvir::test::read_file(fs::path(KALVIR_SOURCE_DIR) / "tools/examples/ORVIK_TE.PAR");
+  ASSERT_EQ(cases.rfind("$PARAMETERS", 0), 0u);
+  cases.insert(std::string_view("$PARAMETERS").size(), ", CHECK");
+  kalvir::test::TempDir good;
+  const CaseRun r = run_cases(good.path(), cases);
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_FALSE(fs::exists(good.path() / "ORVIK_TE_PAR.csv")) << "a check run runs no case";
+  kalvir::test::TempDir bad;
+  const CaseRun b = run_cases(bad.path(), cases + "CHANGE NOSUCHCONSTANT = 1\n");
+  EXPECT_EQ(b.status, 1) << b.out;
+  EXPECT_NE(b.out.find("*** PROGRAM FAILS IN READING PARAMETERS FILE ***"), std::string::npos) << b.out;
 }
 
 }  // namespace

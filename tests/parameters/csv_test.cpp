@@ -15,6 +15,7 @@
 #include "runtime/control/status.h"
 #include "runtime/modeldata/pcs.h"
 #include "runtime/parameters/csv_file.h"
+#include "runtime/parameters/node_changes.h"
 #include "tests/support/message_frames.h"
 #include "tests/support/model_fixture.h"
 #include "tests/support/test_support.h"
@@ -111,6 +112,8 @@ namespace {
 
 // One entity list: the labels after the fixed part, the fields after the
 // row's fixed part, and the failure expected in the header and in the row.
+// An item the header refused has no columns, so the rows leave it out
+// without a word; the header's message is the one the user sees.
 struct ListCase {
   const char* what;
   const char* list;
@@ -156,13 +159,73 @@ INSTANTIATE_TEST_SUITE_P(
         ListCase{"path_before_conductor", "(GL:SUB1:(1,2))", ",\"GL:SUB1:(1,2)\"", ", 1.250000E+00"},
         ListCase{"fluidic_conductor", "(GF(2,3))", ",\"GF(2,3)\"", ", 2.500000E+00"},
         ListCase{"link_flow_rate", "(M(101,102))", ",\"M(101,102)\"", ", 1.250000E-01"},
-        ListCase{"not_a_conductor", "(T(3),T1)", "", "", 3, "PRHCND", 2, "PRCCND", 1},
-        ListCase{"status_column_refused_in_the_header", "(D:*-ONLY,T1)", "", "", 3, "PRHNOD", 1, "PRCNOD", 2},
-        ListCase{"missing_parallel_gv", "(GV(1,2,3),T1)", "", "", 3, "PRHCND", 2, "PRCCND", 3},
-        ListCase{"unknown_constant", "(NOSUCH,T1)", "", "", 3, "PRHCST", 4, "PRCCCT", 1},
+        ListCase{"not_a_conductor", "(T(3),T1)", "", "", 3, "PRHCND", 2},
+        ListCase{"status_column_refused_in_the_header", "(D:*-ONLY,T1)", "", "", 3, "PRHNOD", 1},
+        ListCase{"missing_parallel_gv", "(GV(1,2,3),T1)", ",T1", ", 2.940000E+02", 0, nullptr, 0, "PRCCND", 3},
+        ListCase{"unknown_constant", "(NOSUCH,T1)", "", "", 3, "PRHCST", 4},
         ListCase{"failing_item_ends_row_only", "(T1,T99,T2)", ",T1", ", 2.940000E+02", 3, "PARHDC", 3, "PARNDS",
                  3}),
     kalvir::test::CaseName{});
+
+// A case that changes a node label between the header and a row: the row
+// keeps the header's columns (T4, T5 found by 'BATTERY', the conductor
+// between 'PANEL B' and 'RADIATOR'), each value under its own node, though
+// the references no longer select the same nodes.
+TEST_F(CsvFile, RowsKeepTheHeaderColumnsWhenACaseChangesALabel) {
+  const std::string path = dir_.file("out.csv");
+  ASSERT_EQ(io::unit_open(kUnit, path, io::Form::Formatted, io::OpenStatus::Replace), 0);
+  const std::string list = kalvir::padded("(T:'BATTERY',T6,GL('PANEL B','RADIATOR'),TIMEN)", 256);
+  std::int32_t header = -1, first = -1, second = -1, change = -1;
+  const auto messages = kalvir::test::capture_messages([&] {
+    PARHDC(list, 1, kUnit, header);
+    PARCSV(list, 0, 1, kUnit, first);
+    PARNOD("CHANGE", 1, "4", "'OTHER'", 1, change);
+    PARNOD("CHANGE", 1, "1", "'BATTERY 0'", 1, change);
+    PARNOD("CHANGE", 1, "2", "'GONE'", 1, change);
+    gar_thermalnodetemps(4) = 500.0;
+    gar_thermalnodetemps(1) = 600.0;
+    PARCSV(list, 1, 1, kUnit, second);
+  });
+  io::unit_close(kUnit);
+  EXPECT_EQ(header, 0);
+  EXPECT_EQ(first, 0);
+  EXPECT_EQ(second, 0);
+  EXPECT_EQ(change, 0);
+  EXPECT_TRUE(messages.empty());
+  std::vector<std::string> lines;
+  std::ifstream in(path);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  ASSERT_EQ(lines.size(), 5u);
+  EXPECT_EQ(lines[2], std::string(kFixed) + ",T4,T5,T6,\"GL(2,3)\",TIMEN");
+  EXPECT_EQ(lines[3], "0,ORIGINAL, 1.2500E+03, 2.970000E+02, 2.980000E+02, 2.990000E+02, 5.000000E-01, 1.250000E+03");
+  EXPECT_EQ(lines[4], "1,ORIGINAL, 1.2500E+03, 5.000000E+02, 2.980000E+02, 2.990000E+02, 5.000000E-01, 1.250000E+03");
+}
+
+// Conductors 1 and 3 are parallel between MAIN nodes 1 and 2, and conductor 2
+// (2 to 3) stands between them in node 2's list: from node 2 they are still
+// the first and the second, as the GFF numbers them from node 1.
+TEST_F(CsvFile, ParallelConductorsApartInTheListGetTheirOwnSequenceNumbers) {
+  const Written w = write("(GL(2,1),GL(2,1,2),GL(1,2,2))");
+  ASSERT_EQ(w.lines.size(), 4u);
+  EXPECT_EQ(w.lines[2], std::string(kFixed) + ",\"GL(2,1)\",\"GL(2,1,2)\",\"GL(2,1,2)\",\"GL(1,2,2)\"");
+  EXPECT_EQ(w.lines[3], "0,ORIGINAL, 1.2500E+03, 2.500000E-01, 7.500000E-01, 7.500000E-01, 7.500000E-01");
+  EXPECT_EQ(w.header_status, 0);
+  EXPECT_TRUE(w.messages.empty());
+}
+
+// A GV search in an empty range of pairs is reported by the header's label
+// walk under its own name; the header goes on.
+TEST_F(CsvFile, AFailedGvSearchInTheHeaderIsReportedAsTheLabelWalks) {
+  gar_modeldirectory(7, 2) = gar_modeldirectory(7, 1);
+  gar_modeldirectory(7, 3) = gar_modeldirectory(7, 1);
+  gar_modeldirectory(7, 4) = gar_modeldirectory(7, 1);
+  const Written w = write("(GV(1,2),T1)");
+  ASSERT_EQ(w.lines.size(), 4u);
+  EXPECT_NE(message(w, "PRHGGV", 3), nullptr);
+  EXPECT_EQ(message(w, "PARGGV", 1), nullptr);
+  EXPECT_NE(message(w, "PRHCND", 2), nullptr) << "no label: the item fails";
+  EXPECT_EQ(w.header_status, 3);
+}
 
 TEST_F(CsvFile, ATitleWithACommaIsQuoted) {
   GLOC.PARNAM = "hot, \"worst\"";

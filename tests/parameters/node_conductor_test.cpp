@@ -5,10 +5,12 @@
 
 #include <cmath>
 #include <string>
+#include <vector>
 
 #include "runtime/control/flags.h"
 #include "runtime/control/control_constants.h"
 #include "runtime/control/global_arrays.h"
+#include "runtime/modeldata/node_groups.h"
 #include "runtime/control/state_dump.h"
 #include "runtime/control/status.h"
 #include "runtime/modeldata/pcs.h"
@@ -185,6 +187,31 @@ TEST_F(Statements, ConductorReferencesFindEachConductorOnce) {
   for (int k = 5; k <= 7; ++k) EXPECT_EQ(gar_linearconds(k), -1.0) << "SUB1 and its child SUB2: " << k;
 }
 
+// Node 2's list holds conductor 1 (to 1), 2 (to 3) and 3 (to 1): the second
+// parallel conductor to node 1 is 3, as the CSV label and the GFF name it.
+TEST_F(Statements, ASequenceNumberCountsTheParallelConductorsApartInTheList) {
+  const CaseRun r = run("CHANGE GL(2,1,2)=8\n");
+  EXPECT_EQ(r.errors, 0) << r.printed;
+  EXPECT_EQ(gar_linearconds(3), 8.0);
+  EXPECT_DOUBLE_EQ(gar_linearconds(1), 1.1);
+  EXPECT_DOUBLE_EQ(gar_linearconds(2), 2.1);
+}
+
+// The model's blocks find node groups by label through a cache: a case that
+// relabels a node must not leave them the old group.
+TEST_F(Statements, ALabelChangeReachesTheNodeGroupsOfTheBlocks) {
+  std::vector<std::int32_t> list(64);
+  std::int32_t ierr = 0, n = 0;
+  const auto group = [&] {
+    Lschnd(1, 64, "THERMAL", 1, "TEST", 1, "BATTERY", ierr, list, n);
+    return std::vector<std::int32_t>(list.begin(), list.begin() + n);
+  };
+  EXPECT_EQ(group(), (std::vector<std::int32_t>{4, 5}));
+  const CaseRun r = run("CHANGE L4='OTHER'\n");
+  EXPECT_EQ(r.errors, 0) << r.printed;
+  EXPECT_EQ(group(), (std::vector<std::int32_t>{5}));
+}
+
 TEST_F(Statements, AQuotedValueMayHoldTheSeparator) {
   const CaseRun r = run("CHANGE L1='A=B'\n");
   EXPECT_EQ(r.errors, 0) << r.printed;
@@ -222,7 +249,10 @@ TEST_F(Statements, TheWorkSpaceIsCheckedAgainstTheDynamicCore) {
   EXPECT_NE(find_message(r, "PARCNP", 4), nullptr);
 }
 
-TEST_F(Statements, AnInitialCaseRestoresTheDumpedStateButNotUserAttributes) {
+// An !INITIAL case starts from everything saved before the base case: the
+// user attributes and the links' types and pressure sources, which the dump
+// file does not hold, come back with the rest.
+TEST_F(Statements, AnInitialCaseRestoresTheDumpedStateWithUserAttributesAndLinks) {
   namespace io = kalvir::platform;
   constexpr int kDump = 2;
   FLAGS(11) = 2;
@@ -235,14 +265,29 @@ TEST_F(Statements, AnInitialCaseRestoresTheDumpedStateButNotUserAttributes) {
   DMPCOM(kDump, ierr);
   ASSERT_EQ(ierr, 0);
   const double mass = gar_thermalnodeuserentityvalsreal(nn() + 3);
-  const CaseRun r = run("CHANGE T3=1\nCHANGE MASS3=5\n");
-  EXPECT_EQ(r.errors, 0);
+  const std::int32_t zone = gar_thermalnodeuserentityvalsint(1), fluid_zone = gar_fluidnodeuserentityvalsint(1);
+  const std::string owner(gar_thermalnodeuserentityvalschar(1));
+  const std::int32_t type = gar_massflowlinktypes(1);
+  const double source = gar_massflowlinkpressuresources(1);
+  const CaseRun r = run("CHANGE T3=1\nCHANGE MASS3=5\nCHANGE ZONE:*=7\nCHANGE OWNER:*='ME'\n");
+  EXPECT_EQ(r.errors, 0) << r.printed;
+  ASSERT_NE(mass, 5.0);
+  ASSERT_EQ(gar_thermalnodeuserentityvalsint(1), 7);
+  ASSERT_EQ(gar_fluidnodeuserentityvalsint(1), 7);
+  gar_massflowlinktypes(1) = type + 1;
+  gar_massflowlinkpressuresources(1) = source + 500.0;
+  gar_massflowlinkpsourcederivs(1) = 3.0;
   RSTCOM(kDump, ierr);
   io::unit_close(kDump);
   ASSERT_EQ(ierr, 0);
   EXPECT_EQ(T(kMain, 3), 103.0) << "the temperature comes back from the dump";
-  EXPECT_NE(mass, 5.0);
-  EXPECT_EQ(gar_thermalnodeuserentityvalsreal(nn() + 3), 5.0) << "user attributes are not in the dump";
+  EXPECT_EQ(gar_thermalnodeuserentityvalsreal(nn() + 3), mass);
+  EXPECT_EQ(gar_thermalnodeuserentityvalsint(1), zone);
+  EXPECT_EQ(gar_fluidnodeuserentityvalsint(1), fluid_zone);
+  EXPECT_EQ(gar_thermalnodeuserentityvalschar(1), owner);
+  EXPECT_EQ(gar_massflowlinktypes(1), type);
+  EXPECT_EQ(gar_massflowlinkpressuresources(1), source);
+  EXPECT_EQ(gar_massflowlinkpsourcederivs(1), 0.0);
 }
 
 }  // namespace

@@ -21,6 +21,7 @@ struct RealCase {
   const char* text;
   double value;
   std::int32_t ierr;
+  const char* message = nullptr;  // the reported text, when it is checked
 };
 
 class RealExpression : public ::testing::TestWithParam<RealCase> {};
@@ -36,6 +37,11 @@ TEST_P(RealExpression, EvaluatesOrRefuses) {
     EXPECT_TRUE(m.empty());
   } else {
     ASSERT_EQ(m.size(), 1U) << "a refused expression is reported once";
+    if (c.message != nullptr) {
+      EXPECT_EQ(m[0].routine, "PARRGT");
+      EXPECT_EQ(m[0].code, c.ierr);
+      EXPECT_EQ(m[0].text, c.message);
+    }
   }
 }
 
@@ -64,6 +70,13 @@ const RealCase kRealCases[] = {
     {"group after a number", "2 (3)", 0, 2},
     {"negative exponent", "2 ** - 1", 0, 2},
     {"empty", "", 0, 2},
+    {"empty group", "2 * ()", 0, 2, "Unable to interpret expression2*()"},
+    {"empty operand before a close", "(2 *)", 0, 2, "Unable to interpret expression(2*)"},
+    {"group opened and not closed", "(1 + 2", 0, 2, "Unable to interpret expression(1+2"},
+    {"close without open", "1 + 2) * 3", 0, 2, "Unable to interpret expression1+2)*3"},
+    {"close before open", ")1 + 2(", 0, 2},
+    {"open group ending with an operator", "(2 +", 0, 1, "Illegal expression - ends with an operator"},
+    {"nested groups", "((1 + 2) * (3 - 1))", 6, 0},
     {"not a number", "abc", 0, 3},
     {"no number", "(-1) ** 0.5", 0, 3},
     {"too many pending values",
@@ -99,6 +112,9 @@ const IntCase kIntCases[] = {
     {"power", "2 ** 3", 8, 0},
     {"negative power", "2 ** (- 1)", 0, 0},
     {"ends with an operator", "7 -", 0, 1},
+    {"empty group", "2 * ()", 0, 2},
+    {"group opened and not closed", "(7 / 2", 0, 2},
+    {"close without open", "7) / 2", 0, 2},
     {"division by zero", "1 / 0", 0, 3},
     {"overflow", "2147483647 + 1", 0, 3},
     {"literal beyond 32 bits", "2147483648", 0, 1},
