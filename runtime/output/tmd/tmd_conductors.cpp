@@ -192,12 +192,15 @@ void write_conductor_data(TmdSlot& slot) {
   const std::array<hid_t, kConductorKinds> datasets{slot.gl_datasetid.get(), slot.gr_datasetid.get(),
                                                     slot.gf_datasetid.get(), slot.gv_datasetid.get(),
                                                     slot.m_datasetid.get(),  slot.gp_datasetid.get()};
-  std::array<std::vector<double>, kConductorKinds> buffers;
+  // The slot's work areas, zeroed to the file's counts (empty for a kind
+  // the file does not record).
+  std::array<std::vector<double>, kConductorKinds>& buffers = slot.work.conductors;
   for (int k = 0; k < kConductorKinds; ++k) {
-    if (sel.kind_selected(k) && counts[static_cast<std::size_t>(k)] >= 1) {
-      buffers[static_cast<std::size_t>(k)].assign(2 * static_cast<std::size_t>(counts[static_cast<std::size_t>(k)]),
-                                                  0.0);
-    }
+    auto& buf = buffers[static_cast<std::size_t>(k)];
+    if (sel.kind_selected(k) && counts[static_cast<std::size_t>(k)] >= 1)
+      buf.assign(2 * static_cast<std::size_t>(counts[static_cast<std::size_t>(k)]), 0.0);
+    else
+      buf.clear();
   }
 
   // Row r (1-based) of kind k takes (value, status code).
