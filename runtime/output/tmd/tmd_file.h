@@ -31,6 +31,21 @@ struct SlabWork {
   std::string texts;
   std::array<std::vector<double>, kConductorKinds> conductors;  // by kind, in flag order
 };
+
+// The conductors and links of the file's data rows, in the order of the
+// connection-list walk that gives them (list and number of each), with the
+// status letters of the selected thermal nodes that walk read: it passes over
+// nodes of status 'C'. A write walks the lists again only when one of those
+// letters has changed; the lists themselves are fixed from the load on.
+struct ConductorRows {
+  struct Row {
+    int list;
+    std::int32_t number;
+  };
+  std::vector<Row> rows;
+  std::string statuses;
+  bool known = false;
+};
 // Slots 1..99 belong to DMPTMD basenames, slot 100 to parameter cases.
 inline constexpr std::int32_t kParameterCaseSlot = 100;
 }  // namespace kalvir::tmd
@@ -76,6 +91,7 @@ struct TmdSlot {
   // these nodes, entities and constants, so that its slabs fit the file.
   TmvThermalModelVariables selection;
   kalvir::tmd::SlabWork work;
+  kalvir::tmd::ConductorRows conductor_rows;
 
   bool open() const noexcept { return fileid.valid(); }
   // Closes every identifier, the file last, and empties the slot; returns
