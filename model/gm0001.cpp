@@ -8,6 +8,7 @@
 // compile time, so the evaluation is one loop without allocation.
 #include <array>
 #include <cstdint>
+#include <span>
 
 #include "model/orvik_testbed_01.h"
 
@@ -47,14 +48,7 @@ constexpr std::array<Panel, 16> kPanels{{
 
 constexpr std::size_t kStatements = 190;
 
-// GL(k) = CNDFN1(T(i), T(j), ARRAY a, 1) * factor.
-struct Statement {
-  std::int32_t k;
-  std::int32_t i;
-  std::int32_t j;
-  std::int32_t array;
-  double factor;
-};
+using Statement = orvik::ConductorStatement;
 
 consteval std::array<Statement, kStatements> make_statements() {
   std::array<Statement, kStatements> out{};
@@ -78,6 +72,8 @@ consteval std::array<Statement, kStatements> make_statements() {
 constexpr std::array<Statement, kStatements> kStatementList = make_statements();
 
 }  // namespace
+
+std::span<const orvik::ConductorStatement> orvik::conductor_statements() { return kStatementList; }
 
 void GM0001(std::int32_t& FLAG) { GM0001_00001(FLAG); }
 

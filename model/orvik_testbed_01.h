@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 #include "runtime/control/model_program.h"
 
@@ -23,6 +24,19 @@ void SYMREF();
 namespace orvik {
 // The blocks as the runtime calls them back.
 ModelBlocks blocks();
+
+// One statement of the generated conductor evaluation: GL(k) =
+// CNDFN1(T(i), T(j), ARRAY array, 1) * factor, conductor, nodes and ARRAY
+// counted within the submodel. The benchmark's CVODE peer evaluates the same
+// conductors in its own right-hand side.
+struct ConductorStatement {
+  std::int32_t k;
+  std::int32_t i;
+  std::int32_t j;
+  std::int32_t array;
+  double factor;
+};
+std::span<const ConductorStatement> conductor_statements();
 
 // The model's sizes and name, as the main routine stores them.
 inline constexpr std::array<std::int32_t, 41> kFlags{

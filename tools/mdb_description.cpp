@@ -13,6 +13,8 @@
 #include <set>
 #include <sstream>
 #include <string_view>
+#include <type_traits>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -313,6 +315,7 @@ class Reader {
     if (!submodel_index_.emplace(s.name, m_.submodels.size()).second)
       l.fail("submodel " + quoted(s.name) + " is named twice");
     m_.submodels.push_back(std::move(s));
+    node_kinds_.emplace_back();
   }
 
   template <class Node>
@@ -323,6 +326,7 @@ class Reader {
     if (!list.empty() && n <= list.back().number)
       l.fail(std::string(what) + " " + std::to_string(n) + " does not follow " + std::to_string(list.back().number) +
              " (numbers ascend within a submodel)");
+    node_kinds_.back().emplace(n, std::is_same_v<Node, ThermalNode> ? Kind::thermal : Kind::fluid);
   }
 
   void thermal_node(Line& l) {
@@ -516,13 +520,9 @@ class Reader {
   // Resolution of the node ends, once every submodel is known.
   enum class Kind { none, thermal, fluid };
   Kind kind_of(std::size_t sub, std::int32_t number) const {
-    const Submodel& s = m_.submodels[sub];
-    const auto has = [number](const auto& list) {
-      return std::any_of(list.begin(), list.end(), [number](const auto& n) { return n.number == number; });
-    };
-    if (has(s.nodes)) return Kind::thermal;
-    if (has(s.fluid)) return Kind::fluid;
-    return Kind::none;
+    const auto& kinds = node_kinds_[sub];
+    const auto it = kinds.find(number);
+    return it == kinds.end() ? Kind::none : it->second;
   }
 
   std::size_t sub_of(int line, std::size_t declaring, const EndSpec& e) const {
@@ -636,6 +636,10 @@ class Reader {
 
   Model m_;
   std::map<std::string, std::size_t> submodel_index_;
+  // The kind of every node number of each submodel, kept as the nodes are
+  // read: each conductor end then costs one lookup, not a scan of the
+  // submodel's nodes, which over a large model would cost its square.
+  std::vector<std::unordered_map<std::int32_t, Kind>> node_kinds_;
   std::vector<PendingConductor> conductors_;
   std::vector<PendingLink> links_;
   std::vector<PendingTie> ties_;

@@ -4,8 +4,10 @@
 #include <bit>
 #include <cstring>
 #include <fstream>
+#include <limits>
 #include <span>
 #include <sstream>
+#include <unordered_map>
 
 namespace kalvir::mdbw {
 namespace {
@@ -117,16 +119,29 @@ class Block {
   std::map<std::int32_t, std::size_t> headers_;
 };
 
-// Where a user node number of a submodel leads: thermal nodes first.
+// Where a user node number of a submodel leads: thermal nodes first. Built
+// once per submodel, so that resolving every conductor end costs a lookup, not
+// a scan of the submodel's nodes (a scan per end grows with the square of the
+// model).
 enum class End { none, thermal, fluid };
-End classify(const Submodel& s, std::int32_t number) {
-  const std::int32_t n = number < 0 ? -number : number;
-  for (const auto& t : s.nodes)
-    if (t.number == n) return End::thermal;
-  for (const auto& f : s.fluid)
-    if (f.number == n) return End::fluid;
-  return End::none;
-}
+class EndKinds {
+ public:
+  explicit EndKinds(const Submodel& s) {
+    kinds_.reserve(s.nodes.size() + s.fluid.size());
+    for (const auto& t : s.nodes) kinds_.emplace(t.number, End::thermal);
+    for (const auto& f : s.fluid) kinds_.emplace(f.number, End::fluid);
+  }
+  // A fluidic end may carry a negative number.
+  End operator()(std::int32_t number) const {
+    const std::int64_t n = number < 0 ? -std::int64_t{number} : number;
+    if (n > std::numeric_limits<std::int32_t>::max()) return End::none;
+    const auto it = kinds_.find(static_cast<std::int32_t>(n));
+    return it == kinds_.end() ? End::none : it->second;
+  }
+
+ private:
+  std::unordered_map<std::int32_t, End> kinds_;
+};
 
 // The radiative pairs of a submodel: its own, then the full triangle over its
 // thermal nodes when it has view-factor conductors.
@@ -152,10 +167,11 @@ std::array<const std::vector<InterConductor>*, 3> inter_conductors(const Submode
 // name a fluid node.
 std::array<std::int32_t, 3> coupling(const Submodel& s) {
   std::array<std::int32_t, 3> c{};
+  const EndKinds classify(s);
   const auto pairs = own_pairs(s);
   for (int k = 0; k < 3; ++k) {
     for (const auto& p : pairs[static_cast<std::size_t>(k)]) {
-      if (classify(s, p.n1) == End::fluid || classify(s, p.n2) == End::fluid) ++c[static_cast<std::size_t>(k)];
+      if (classify(p.n1) == End::fluid || classify(p.n2) == End::fluid) ++c[static_cast<std::size_t>(k)];
     }
   }
   return c;
@@ -171,13 +187,16 @@ std::int32_t tie_length(const Model& m) {
 std::pair<std::int64_t, std::int64_t> list_words(const Model& m) {
   std::int64_t thermal = 0, fluid = 0;
   const auto nsub = static_cast<std::int32_t>(m.submodels.size());
+  std::vector<EndKinds> kinds;
+  kinds.reserve(m.submodels.size());
+  for (const Submodel& s : m.submodels) kinds.emplace_back(s);
   for (std::int32_t i = 0; i < nsub; ++i) {
     const Submodel& s = m.submodels[static_cast<std::size_t>(i)];
     thermal += 6LL * static_cast<std::int64_t>(s.nodes.size());
     fluid += 5LL * static_cast<std::int64_t>(s.fluid.size());
     for (const auto& pairs : own_pairs(s)) {
       for (const auto& p : pairs) {
-        const End a = classify(s, p.n1), b = classify(s, p.n2);
+        const End a = kinds[static_cast<std::size_t>(i)](p.n1), b = kinds[static_cast<std::size_t>(i)](p.n2);
         const bool same = (p.n1 < 0 ? -p.n1 : p.n1) == (p.n2 < 0 ? -p.n2 : p.n2);
         thermal += 2 * ((a == End::thermal) + (b == End::thermal && !same));
         if ((a == End::thermal) != (b == End::thermal) && (a == End::fluid || b == End::fluid)) fluid += 2;
@@ -188,7 +207,7 @@ std::pair<std::int64_t, std::int64_t> list_words(const Model& m) {
         for (const InterEnd& e : {x.end1, x.end2}) {
           const std::int32_t t = i + e.offset;
           if (t < 0 || t >= nsub) continue;
-          const End k = classify(m.submodels[static_cast<std::size_t>(t)], e.node);
+          const End k = kinds[static_cast<std::size_t>(t)](e.node);
           if (k == End::thermal) thermal += 2;
           if (k == End::fluid) fluid += 2;
         }

@@ -16,6 +16,7 @@
 #include "runtime/control/run_end.h"
 #include "runtime/modeldata/fpcs.h"
 #include "runtime/modeldata/model_tree.h"
+#include "runtime/modeldata/node_number_index.h"
 #include "runtime/platform/fixed_string.h"
 
 namespace kalvir::acds {
@@ -133,7 +134,7 @@ std::int32_t thermal_nodes() {
 // exist for thermal nodes only: a fluid node is reported and its entry is 0
 // (skipped by the loads), as is a number the model does not have.
 std::vector<std::int32_t> createnodemap(hid_t location, const ModelNode& node, const std::string& dataset,
-                                        std::int32_t count, std::int32_t model) {
+                                        std::int32_t count, std::int32_t model, const NodeNumberIndex& numbers_index) {
   const acd::Checker& check = checker();
   if (count < 1) return {};
   const std::string item = node.where + dataset;
@@ -143,7 +144,7 @@ std::vector<std::int32_t> createnodemap(hid_t location, const ModelNode& node, c
   const std::int32_t nnode = thermal_nodes();
   for (std::int32_t& entry : numbers) {
     const std::int32_t user = entry;
-    entry = INTNOD(model, user);
+    entry = INTNOD(numbers_index, model, user);
     if (entry > nnode) {
       SETERX("Heat flux of a fluid node ignored@Node " + std::to_string(user) + "@Dataset: " + item +
                  "<NL>ACD file: " + std::string(acd_file_name()) + "@",
@@ -174,7 +175,8 @@ std::int32_t find_radiative_conductor(std::int32_t node_i, std::int32_t node_j, 
   return 0;
 }
 
-void CreateRadiativeConductorMaps(hid_t location, ModelNode& node, std::int32_t model) {
+void CreateRadiativeConductorMaps(hid_t location, ModelNode& node, std::int32_t model,
+                                  const NodeNumberIndex& numbers_index) {
   const acd::Checker& check = checker();
   const auto n = static_cast<std::size_t>(node.conductor_count);
   if (n == 0) return;
@@ -193,9 +195,9 @@ void CreateRadiativeConductorMaps(hid_t location, ModelNode& node, std::int32_t 
   for (std::size_t k = 0; k < n; ++k) {
     // Node I is complete (with INTNOD's warning) before the path of node J is resolved.
     const std::int32_t model_i = is_blank(path_i[k]) ? model : GetModelReference(model, path_i[k]);
-    const std::int32_t i = INTNOD(model_i, number_i[k]);
+    const std::int32_t i = INTNOD(numbers_index, model_i, number_i[k]);
     const std::int32_t model_j = is_blank(path_j[k]) ? model : GetModelReference(model, path_j[k]);
-    const std::int32_t j = INTNOD(model_j, number_j[k]);
+    const std::int32_t j = INTNOD(numbers_index, model_j, number_j[k]);
     const std::int32_t c = find_radiative_conductor(i, j, model);
     if (c == 0) internal_stop("(acds)CreateRadiativeConductorMaps");
     node.conductor_map[k] = c;
@@ -244,7 +246,9 @@ void open_time_dependent(hid_t location, ModelNode& node) {
   if (node.analysis_case_type == 4) node.band_work.assign(static_cast<std::size_t>(node.number_of_wavebands), 0.0);
 }
 
-void SetupModelTree(hid_t location, std::int32_t model, ModelNode& node) {
+// numbers_index resolves the node lists' user numbers; it is built once for
+// the whole tree, since the lists may name every node of the model.
+void SetupModelTree(hid_t location, std::int32_t model, ModelNode& node, const NodeNumberIndex& numbers_index) {
   const acd::Checker& check = checker();
   SetMissionData(location, node);
   const std::int32_t type = node.analysis_case_type;
@@ -254,7 +258,8 @@ void SetupModelTree(hid_t location, std::int32_t model, ModelNode& node) {
       node.flux[kind].count = count_attribute(location, node, std::string(kFluxNames[kind].group_path));
     node.conductor_count = count_attribute(location, node, "ModelData/TimeDependent/RadiativeConductors");
 
-    node.static_map = createnodemap(location, node, "ModelData/NodeList", node.static_count, model);
+    node.static_map =
+        createnodemap(location, node, "ModelData/NodeList", node.static_count, model, numbers_index);
     if (node.static_count >= 1)
       for (std::size_t kind = 0; kind < kFluxKinds; ++kind) {
         const std::string path(kFluxNames[kind].static_path);
@@ -265,8 +270,8 @@ void SetupModelTree(hid_t location, std::int32_t model, ModelNode& node) {
   if (type >= 2) {
     for (std::size_t kind = 0; kind < kFluxKinds; ++kind)
       node.flux[kind].map = createnodemap(location, node, std::string(kFluxNames[kind].group_path) + "/Nodes",
-                                          node.flux[kind].count, model);
-    CreateRadiativeConductorMaps(location, node, model);
+                                          node.flux[kind].count, model, numbers_index);
+    CreateRadiativeConductorMaps(location, node, model, numbers_index);
     open_time_dependent(location, node);
   }
 
@@ -282,7 +287,7 @@ void SetupModelTree(hid_t location, std::int32_t model, ModelNode& node) {
     child->name = padded(name, kNameLength);
     child->where = item + "/";
     const std::int32_t child_model = is_blank(name) ? model : GetModelReference(model, name);
-    SetupModelTree(member.get(), child_model, *child);
+    SetupModelTree(member.get(), child_model, *child, numbers_index);
     node.children.push_back(std::move(child));
   }
 }
@@ -326,7 +331,7 @@ void acds_open(std::string_view MODELNAME) {
   auto main = std::make_unique<ModelNode>();
   main->name = kalvir::padded(MODELNAME, kNameLength);
   main->where = "/";
-  SetupModelTree(s.file.get(), 1, *main);
+  SetupModelTree(s.file.get(), 1, *main, kalvir::NodeNumberIndex{});
   s.main = std::move(main);
 }
 

@@ -102,9 +102,11 @@ void SPCSA(LoadContext& ctx, std::int32_t& IERR) {
                                           &gar_fluidiccondnodepairs};
 
   // Chains of pair ends per thermal node and kind: item 2j + 0 is pair j
-  // entered at its first node, 2j + 1 at its second node.
+  // entered at its first node, 2j + 1 at its second node; other holds the
+  // item's other end, found once here rather than again as the lists are
+  // written (each find is a search among the submodel's node numbers).
   struct Chains {
-    std::vector<std::int32_t> head, next;
+    std::vector<std::int32_t> head, next, other;
   };
   std::array<Chains, kKinds> chains;
   std::int64_t entries = 0;
@@ -114,10 +116,13 @@ void SPCSA(LoadContext& ctx, std::int32_t& IERR) {
     Chains& c = chains[ks];
     c.head.assign(static_cast<std::size_t>(n) + 1, -1);
     c.next.assign(2 * static_cast<std::size_t>(npairs[ks]) + 2, -1);
+    c.other.assign(2 * static_cast<std::size_t>(npairs[ks]) + 2, 0);
     for (std::int32_t j = npairs[ks]; j >= 1; --j) {
       const std::int32_t a = find(magnitude(p(2 * j - 1)));
       const std::int32_t b = find(magnitude(p(2 * j)));
       if (a == 0 || b == 0) pcs_failure(i);
+      c.other[2 * static_cast<std::size_t>(j)] = b;
+      c.other[2 * static_cast<std::size_t>(j) + 1] = a;
       const auto push = [&](std::int32_t node, std::int32_t item) {
         c.next[static_cast<std::size_t>(item)] = c.head[static_cast<std::size_t>(node)];
         c.head[static_cast<std::size_t>(node)] = item;
@@ -143,11 +148,9 @@ void SPCSA(LoadContext& ctx, std::int32_t& IERR) {
            item = chains[ks].next[static_cast<std::size_t>(item)]) {
         const std::int32_t j = item / 2;
         const bool at_first = item % 2 == 0;
-        const std::int32_t p1 = p(2 * j - 1), p2 = p(2 * j);
-        const std::int32_t other = find(magnitude(at_first ? p2 : p1));
         std::int32_t cond = j;
-        if (k == kFluidic) cond = at_first ? -j * sign_of(p2) : j * sign_of(p1);
-        put(other);
+        if (k == kFluidic) cond = at_first ? -j * sign_of(p(2 * j)) : j * sign_of(p(2 * j - 1));
+        put(chains[ks].other[static_cast<std::size_t>(item)]);
         put(cond);
       }
       put(-(local() + 2));

@@ -137,6 +137,34 @@ TEST_F(TmdConductors, EveryWriteAppendsRowsInTableOrder) {
   }
 }
 
+// A write takes the rows of the walk the file was created with only while the
+// walk would read the same node letters: a node tied ('C') after the file was
+// created drops its own list's conductors from the next slab (rows the walk no
+// longer reaches stay 0), and untying it brings them back.
+TEST_F(TmdConductors, NodeTiedBetweenWritesChangesTheRowsWrittenAsAFreshWalk) {
+  gar_thermalnodestatuses.set(1, "C");
+  DMPTMD(" ", "CONDUCTORS(GL)", 1, "TIEDFROMSTART");
+  const Reals tied = H5Reader(file("TIEDFROMSTART.TMD")).doubles(kDg1 + "conductorDataGL");
+  gar_thermalnodestatuses.set(1, "D");
+
+  int step = 0;
+  for (const char* status : {"D", "C", "D"}) {
+    gcc_settimen(step++);
+    gar_thermalnodestatuses.set(1, status);
+    DMPTMD(" ", "CONDUCTORS(GL)", 1, "RETIED");
+  }
+  const H5Reader f(file("RETIED.TMD"));
+  ASSERT_EQ(f.dims(kDg1 + "conductorDataGL"), (std::vector<std::uint64_t>{3, 7, 2}));
+  const Reals data = f.doubles(kDg1 + "conductorDataGL");
+  const Reals first(data.begin(), data.begin() + 14), second(data.begin() + 14, data.begin() + 28),
+      third(data.begin() + 28, data.end());
+  EXPECT_EQ(first, (Reals{1.1, 1, 3.1, 1, 2.1, 1, 5.1, 1, 6.1, 1, 7.1, 1, 4.1, 1}));
+  Reals expected_second = tied;
+  expected_second.resize(14, 0.0);
+  EXPECT_EQ(second, expected_second);
+  EXPECT_EQ(third, first);
+}
+
 TEST_F(TmdConductors, CorruptConnectionListStopsTheRun) {
   gar_pcsptrsthermalold(2) = 99999;
   const int status = kalvir::platform::run_program([] { DMPTMD(" ", "CONDUCTORS", 1, "BROKEN"); });

@@ -69,30 +69,30 @@ TEST_F(TmdFile, ThermalOnlyStructure) {
        "compound 2502 {modelName @0 string 24 spacepad; parentId @24 int32; modelPath @28 string 2474 spacepad} (2) "
        "max (2) chunk (2)" +
            kDeflate},
-      {dg1 + "/times", "double (3) max (unlimited) chunk (10)" + kDeflate},
+      {dg1 + "/times", "double (3) max (unlimited) chunk (1)" + kDeflate},
       {as1 + "/thermalNodes", "int32 (5, 2) max (5, 2) chunk (5, 2)" + kDeflate},
       {as1 + "/thermalNodesRealAttributes", "string 32 spacepad (16) max (16) chunk (16)" + kDeflate},
-      {dg1 + "/thermalNodesRealData", "double (3, 5, 16) max (unlimited, 5, 16) chunk (10, 5, 16)" + kDeflate},
+      {dg1 + "/thermalNodesRealData", "double (3, 5, 16) max (unlimited, 5, 16) chunk (1, 5, 16)" + kDeflate},
       {as1 + "/thermalNodesStringAttributes", "string 32 spacepad (2) max (2) chunk (2)" + kDeflate},
       {dg1 + "/thermalNodesStringData",
-       "string 24 spacepad (3, 5, 2) max (unlimited, 5, 2) chunk (10, 5, 2)" + kDeflate},
+       "string 24 spacepad (3, 5, 2) max (unlimited, 5, 2) chunk (1, 5, 2)" + kDeflate},
       {as1 + "/conductorsGL", "int32 (3, 4) max (3, 4) chunk (3, 4)" + kDeflate},
-      {dg1 + "/conductorDataGL", "double (3, 3, 2) max (unlimited, 3, 2) chunk (10, 3, 2)" + kDeflate},
+      {dg1 + "/conductorDataGL", "double (3, 3, 2) max (unlimited, 3, 2) chunk (1, 3, 2)" + kDeflate},
       {as1 + "/conductorsGR", "int32 (1, 4) max (1, 4) chunk (1, 4)" + kDeflate},
-      {dg1 + "/conductorDataGR", "double (3, 1, 2) max (unlimited, 1, 2) chunk (10, 1, 2)" + kDeflate},
+      {dg1 + "/conductorDataGR", "double (3, 1, 2) max (unlimited, 1, 2) chunk (1, 1, 2)" + kDeflate},
       {as1 + "/userConstantsReal",
        "compound 22 {name @0 string 18 spacepad; modelId @18 int32} (3) max (3) chunk (3)" + kDeflate},
-      {dg1 + "/userConstantsRealData", "double (3, 3) max (unlimited, 3) chunk (10, 3)" + kDeflate},
+      {dg1 + "/userConstantsRealData", "double (3, 3) max (unlimited, 3) chunk (1, 3)" + kDeflate},
       {as1 + "/userConstantsString",
        "compound 22 {name @0 string 18 spacepad; modelId @18 int32} (1) max (1) chunk (1)" + kDeflate},
-      {dg1 + "/userConstantsStringData", "string 132 spacepad (3, 1) max (unlimited, 1) chunk (10, 1)" + kDeflate},
+      {dg1 + "/userConstantsStringData", "string 132 spacepad (3, 1) max (unlimited, 1) chunk (1, 1)" + kDeflate},
       {as1 + "/controlConstantsReal", "string 6 spacepad (49) max (49) chunk (49)" + kDeflate},
-      {dg1 + "/controlConstantsRealData", "double (3, 49) max (unlimited, 49) chunk (10, 49)" + kDeflate},
+      {dg1 + "/controlConstantsRealData", "double (3, 49) max (unlimited, 49) chunk (1, 49)" + kDeflate},
       {as1 + "/controlConstantsInteger", "string 6 spacepad (25) max (25) chunk (25)" + kDeflate},
-      {dg1 + "/controlConstantsIntegerData", "int32 (3, 25) max (unlimited, 25) chunk (10, 25)" + kDeflate},
+      {dg1 + "/controlConstantsIntegerData", "int32 (3, 25) max (unlimited, 25) chunk (1, 25)" + kDeflate},
       {as1 + "/controlConstantsString", "string 6 spacepad (16) max (16) chunk (16)" + kDeflate},
       {dg1 + "/controlConstantsStringData",
-       "string 132 spacepad (3, 16) max (unlimited, 16) chunk (10, 16)" + kDeflate},
+       "string 132 spacepad (3, 16) max (unlimited, 16) chunk (1, 16)" + kDeflate},
   };
   std::vector<std::string> expected_objects{as1, dg1};
   for (const auto& [path, description] : datasets) {
@@ -239,11 +239,11 @@ TEST_F(TmdFile, FluidNodesWithUserAttributes) {
   EXPECT_EQ(f.strings(as1 + "thermalNodesIntegerAttributes"), (std::vector<std::string>{padded("ZONE", 32)}));
   EXPECT_EQ(f.strings(as1 + "fluidNodesIntegerAttributes"), (std::vector<std::string>{padded("ZONE", 32)}));
   EXPECT_EQ(f.describe_dataset(dg1 + "fluidNodesRealData"),
-            "double (1, 2, 3) max (unlimited, 2, 3) chunk (10, 2, 3)" + kDeflate);
+            "double (1, 2, 3) max (unlimited, 2, 3) chunk (1, 2, 3)" + kDeflate);
   EXPECT_EQ(f.describe_dataset(dg1 + "fluidNodesIntegerData"),
-            "int32 (1, 2, 1) max (unlimited, 2, 1) chunk (10, 2, 1)" + kDeflate);
+            "int32 (1, 2, 1) max (unlimited, 2, 1) chunk (1, 2, 1)" + kDeflate);
   EXPECT_EQ(f.describe_dataset(dg1 + "thermalNodesIntegerData"),
-            "int32 (1, 6, 1) max (unlimited, 6, 1) chunk (10, 6, 1)" + kDeflate);
+            "int32 (1, 6, 1) max (unlimited, 6, 1) chunk (1, 6, 1)" + kDeflate);
 
   // Fixture values: thermal T 100 + i, MASS 2000 + i, ZONE 100 + i, OWNER
   // "OWNER-i"; fluid T 100 + 15 + f, P 1e5 + f.
@@ -338,7 +338,7 @@ TEST_F(TmdFile, NodeChunksAreCappedAtThousandNodes) {
               "int32 (" + ns + ", 2) max (" + ns + ", 2) chunk (" + c + ", 2)" + kDeflate);
     // One attribute still gives three dimensions.
     EXPECT_EQ(f.describe_dataset("/AnalysisSet1/DataGroup1/thermalNodesRealData"),
-              "double (1, " + ns + ", 1) max (unlimited, " + ns + ", 1) chunk (10, " + c + ", 1)" + kDeflate);
+              "double (1, " + ns + ", 1) max (unlimited, " + ns + ", 1) chunk (1, " + c + ", 1)" + kDeflate);
     const auto t = f.doubles("/AnalysisSet1/DataGroup1/thermalNodesRealData");
     ASSERT_EQ(t.size(), static_cast<std::size_t>(n));
     EXPECT_EQ(t.back(), 100.0 + n);

@@ -1,6 +1,7 @@
 #include "runtime/output/tmd/tmd_conductors.h"
 
 #include <cstdlib>
+#include <string>
 #include <string_view>
 
 #include "runtime/control/global_arrays.h"
@@ -192,12 +193,15 @@ void write_conductor_data(TmdSlot& slot) {
   const std::array<hid_t, kConductorKinds> datasets{slot.gl_datasetid.get(), slot.gr_datasetid.get(),
                                                     slot.gf_datasetid.get(), slot.gv_datasetid.get(),
                                                     slot.m_datasetid.get(),  slot.gp_datasetid.get()};
-  std::array<std::vector<double>, kConductorKinds> buffers;
+  // The slot's work areas, zeroed to the file's counts (empty for a kind
+  // the file does not record).
+  std::array<std::vector<double>, kConductorKinds>& buffers = slot.work.conductors;
   for (int k = 0; k < kConductorKinds; ++k) {
-    if (sel.kind_selected(k) && counts[static_cast<std::size_t>(k)] >= 1) {
-      buffers[static_cast<std::size_t>(k)].assign(2 * static_cast<std::size_t>(counts[static_cast<std::size_t>(k)]),
-                                                  0.0);
-    }
+    auto& buf = buffers[static_cast<std::size_t>(k)];
+    if (sel.kind_selected(k) && counts[static_cast<std::size_t>(k)] >= 1)
+      buf.assign(2 * static_cast<std::size_t>(counts[static_cast<std::size_t>(k)]), 0.0);
+    else
+      buf.clear();
   }
 
   // Row r (1-based) of kind k takes (value, status code).
@@ -209,23 +213,39 @@ void write_conductor_data(TmdSlot& slot) {
     buf[at + 1] = status;
   };
 
+  // The rows of the last walk serve while the walk would read the same
+  // status letters; otherwise the lists are walked again.
+  ConductorRows& known = slot.conductor_rows;
+  std::string statuses;
+  const std::int32_t nnode = sel.numberofthermalnodes;
+  for (const std::int32_t v : sel.selected())
+    if (v >= 1 && v <= nnode) statuses += v <= gar_thermalnodestatuses.size() ? gar_thermalnodestatuses(v)[0] : ' ';
+  if (!known.known || statuses != known.statuses) {
+    known.rows.clear();
+    for_each_selected_conductor(sel, slot.numselectedthermalnodes, WalkPurpose::Data, [&](const ConductorVisit& c) {
+      known.rows.push_back({c.list, c.number});
+    });
+    known.statuses = std::move(statuses);
+    known.known = true;
+  }
+
   std::array<std::int32_t, kConductorLists> rows{};
-  for_each_selected_conductor(sel, slot.numselectedthermalnodes, WalkPurpose::Data, [&](const ConductorVisit& c) {
+  for (const ConductorRows::Row& c : known.rows) {
     const std::int32_t row = ++rows[static_cast<std::size_t>(c.list)];
     if (c.list == kListLinks) {
       const std::int64_t l = c.number;
-      if (l > gar_massflowlinkstatuses.size()) return;
+      if (l > gar_massflowlinkstatuses.size()) continue;
       const double status = status_code(gar_massflowlinkstatuses, l);
       if (l <= gar_massflowlinkflowrates.size()) put(kFlagM, row, gar_massflowlinkflowrates(l), status);
       if (l <= gar_massflowlinkfittinglosses.size()) put(kFlagGP, row, gar_massflowlinkfittinglosses(l), status);
-      return;
+      continue;
     }
     const KindSource& src = kKindSources[static_cast<std::size_t>(c.list)];
     const std::int64_t n = std::abs(c.number);
-    if (n > src.values->size() || n > src.acts->size()) return;
+    if (n > src.values->size() || n > src.acts->size()) continue;
     const double value = (*src.values)(n);
     put(c.list, row, c.list == kListGF && c.number < 0 ? -value : value, status_code(*src.acts, n));
-  });
+  }
 
   for (int k = 0; k < kConductorKinds; ++k) {
     const auto& buf = buffers[static_cast<std::size_t>(k)];

@@ -19,7 +19,10 @@ namespace kalvir::tmd {
 namespace {
 
 constexpr std::size_t kFileNameLength = 255;
-constexpr std::size_t kChunkCacheBytes = 134217728;  // 128 MiB
+// No raw-data chunk cache: every write fills whole chunks (kTimeChunk), which
+// then go to the file at once instead of staying in a per-dataset cache that
+// grows with the run; static datasets are written once, whole.
+constexpr std::size_t kChunkCacheBytes = 0;
 constexpr double kChunkPreemption = 1.0;
 constexpr std::size_t kAttributeNameLength = 32;
 constexpr std::size_t kNodeTextLength = 24;
@@ -375,7 +378,7 @@ void tmdcreatedatasets(std::int32_t& STATUS) {
     {
       const std::array<hsize_t, 1> dims{0};
       const std::array<hsize_t, 1> maxdims{H5S_UNLIMITED};
-      const std::array<hsize_t, 1> chunk{10};
+      const std::array<hsize_t, 1> chunk{kTimeChunk};
       slot.timesdatasetid = hsrdatasetcreate(dg1, chunk, dims, maxdims, "times", H5T_NATIVE_DOUBLE);
     }
 

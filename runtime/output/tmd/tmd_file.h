@@ -9,14 +9,43 @@
 // write appends one slab.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "runtime/output/tmd/hdf5_handle.h"
 #include "runtime/output/tmd/tmd_selection.h"
 
 namespace kalvir::tmd {
 inline constexpr std::int32_t kSlots = 100;
+
+// Work areas of the slab writers, kept with the slot from one write to the
+// next: a write then fills memory of its slab's size that is already mapped,
+// instead of fresh pages zeroed anew at every output, and the areas never
+// grow beyond the slabs of the file's counts.
+struct SlabWork {
+  std::vector<double> reals;
+  std::vector<std::int32_t> integers;
+  std::string texts;
+  std::array<std::vector<double>, kConductorKinds> conductors;  // by kind, in flag order
+};
+
+// The conductors and links of the file's data rows, in the order of the
+// connection-list walk that gives them (list and number of each), with the
+// status letters of the selected thermal nodes that walk read: it passes over
+// nodes of status 'C'. A write walks the lists again only when one of those
+// letters has changed; the lists themselves are fixed from the load on.
+struct ConductorRows {
+  struct Row {
+    int list;
+    std::int32_t number;
+  };
+  std::vector<Row> rows;
+  std::string statuses;
+  bool known = false;
+};
 // Slots 1..99 belong to DMPTMD basenames, slot 100 to parameter cases.
 inline constexpr std::int32_t kParameterCaseSlot = 100;
 }  // namespace kalvir::tmd
@@ -61,6 +90,8 @@ struct TmdSlot {
   // The request that created the file: every write to the file records
   // these nodes, entities and constants, so that its slabs fit the file.
   TmvThermalModelVariables selection;
+  kalvir::tmd::SlabWork work;
+  kalvir::tmd::ConductorRows conductor_rows;
 
   bool open() const noexcept { return fileid.valid(); }
   // Closes every identifier, the file last, and empties the slot; returns

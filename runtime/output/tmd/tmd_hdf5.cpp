@@ -10,7 +10,6 @@
 namespace kalvir::tmd {
 
 namespace {
-constexpr hsize_t kTimeChunk = 10;
 constexpr hsize_t kMaxChunkItems = 1000;
 constexpr unsigned kDeflateLevel = 1;
 

@@ -21,6 +21,13 @@
 
 namespace kalvir::tmd {
 
+// Slabs per chunk along the time dimension of every time-extensible dataset.
+// One: each write then fills whole chunks, which the library compresses and
+// stores once, without fill values and without a chunk left open for the next
+// write to read back, fill again and compress anew at every flush; the cost of
+// a write follows its own slab, not the data already in the file.
+inline constexpr hsize_t kTimeChunk = 1;
+
 struct Hdf5Failure {
   herr_t status;
 };
@@ -66,7 +73,8 @@ void static_dataset_write(hid_t loc, std::string_view name, hid_t type, std::ini
                           const void* data, bool cap_rows = false);
 
 // An extendible time-data dataset: (0, nitems, nattr) when always3d is set or
-// nattr differs from 1, else (0, nitems); chunk 10 times, at most 1000 items.
+// nattr differs from 1, else (0, nitems); chunk kTimeChunk times, at most 1000
+// items.
 // No dataset (invalid handle) when nattr or nitems is below 1.
 hdf5::Dataset datacreate(std::string_view name, hid_t type, hid_t loc, std::int32_t nattr, std::int32_t nitems,
                          bool always3d);

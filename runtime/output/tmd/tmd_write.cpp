@@ -30,32 +30,41 @@ std::span<const std::int32_t> slab_nodes(const TmvThermalModelVariables& sel, st
   return all.subspan(from, n);
 }
 
-// One node-data slab of nodes x columns from the column list; nodes the
-// selection does not reach stay zero (blank for texts).
+// One node-data slab of nodes x columns from the column list, in slab (a
+// work area of the slot, resized to the slab); nodes the selection does not
+// reach and columns without a source stay zero.
 template <class T>
-std::vector<T> node_slab(const std::vector<Column<T>>& cols, std::span<const std::int32_t> nodes, std::int64_t offset,
-                         std::int32_t nrows, std::int32_t ncols) {
+void node_slab(std::vector<T>& slab, const std::vector<Column<T>>& cols, std::span<const std::int32_t> nodes,
+               std::int64_t offset, std::int32_t nrows, std::int32_t ncols) {
   const std::size_t width = static_cast<std::size_t>(std::max(ncols, 0));
-  std::vector<T> slab(static_cast<std::size_t>(std::max(nrows, 0)) * width, T{});
+  const std::size_t rows = static_cast<std::size_t>(std::max(nrows, 0));
+  slab.resize(rows * width);
   const std::size_t usable = std::min(cols.size(), width);
-  for (std::size_t r = 0; r < nodes.size() && r < static_cast<std::size_t>(std::max(nrows, 0)); ++r) {
-    for (std::size_t c = 0; c < usable; ++c) slab[r * width + c] = cols[c].value(nodes[r] - offset);
+  const std::size_t filled = std::min(nodes.size(), rows);
+  for (std::size_t r = 0; r < filled; ++r) {
+    T* row = slab.data() + r * width;
+    for (std::size_t c = 0; c < usable; ++c) row[c] = cols[c].value(nodes[r] - offset);
+    std::fill(row + usable, row + width, T{});
   }
-  return slab;
+  std::fill(slab.begin() + static_cast<std::ptrdiff_t>(filled * width), slab.end(), T{});
 }
 
-std::string text_slab(const std::vector<Column<std::string_view>>& cols, std::span<const std::int32_t> nodes,
-                      std::int64_t offset, std::int32_t nrows, std::int32_t ncols) {
+void text_slab(std::string& slab, const std::vector<Column<std::string_view>>& cols,
+               std::span<const std::int32_t> nodes, std::int64_t offset, std::int32_t nrows, std::int32_t ncols) {
   const std::size_t width = static_cast<std::size_t>(std::max(ncols, 0));
-  std::string slab(static_cast<std::size_t>(std::max(nrows, 0)) * width * kNodeTextLength, ' ');
+  const std::size_t rows = static_cast<std::size_t>(std::max(nrows, 0));
+  slab.resize(rows * width * kNodeTextLength);
   const std::size_t usable = std::min(cols.size(), width);
-  for (std::size_t r = 0; r < nodes.size() && r < static_cast<std::size_t>(std::max(nrows, 0)); ++r) {
+  const std::size_t filled = std::min(nodes.size(), rows);
+  for (std::size_t r = 0; r < filled; ++r) {
     for (std::size_t c = 0; c < usable; ++c) {
       assign_padded(std::span<char>(slab.data() + (r * width + c) * kNodeTextLength, kNodeTextLength),
                     cols[c].value(nodes[r] - offset));
     }
+    std::fill(slab.begin() + static_cast<std::ptrdiff_t>((r * width + usable) * kNodeTextLength),
+              slab.begin() + static_cast<std::ptrdiff_t>((r + 1) * width * kNodeTextLength), ' ');
   }
-  return slab;
+  std::fill(slab.begin() + static_cast<std::ptrdiff_t>(filled * width * kNodeTextLength), slab.end(), ' ');
 }
 
 struct NodeSlabs {
@@ -66,23 +75,23 @@ struct NodeSlabs {
   hid_t real, text, integer;
 };
 
-void write_node_slabs(const TmvThermalModelVariables& sel, const NodeSlabs& s) {
+void write_node_slabs(const TmvThermalModelVariables& sel, SlabWork& work, const NodeSlabs& s) {
   if (s.rows < 1) return;
   const auto nodes = slab_nodes(sel, s.first, s.rows);
   const std::int64_t offset = s.kind == NodeKind::Thermal ? 0 : sel.numberofthermalnodes;
   const hsize_t rows = static_cast<hsize_t>(s.rows);
   if (s.real >= 0) {
-    const auto slab = node_slab(real_columns(sel, s.kind), nodes, offset, s.rows, s.nreal);
-    append_slab(s.real, H5T_NATIVE_DOUBLE, {rows, static_cast<hsize_t>(s.nreal)}, slab.data());
+    node_slab(work.reals, real_columns(sel, s.kind), nodes, offset, s.rows, s.nreal);
+    append_slab(s.real, H5T_NATIVE_DOUBLE, {rows, static_cast<hsize_t>(s.nreal)}, work.reals.data());
   }
   if (s.text >= 0) {
-    const auto slab = text_slab(text_columns(sel, s.kind), nodes, offset, s.rows, s.ntext);
+    text_slab(work.texts, text_columns(sel, s.kind), nodes, offset, s.rows, s.ntext);
     const hdf5::Datatype type = string_type(kNodeTextLength);
-    append_slab(s.text, type.get(), {rows, static_cast<hsize_t>(s.ntext)}, slab.data());
+    append_slab(s.text, type.get(), {rows, static_cast<hsize_t>(s.ntext)}, work.texts.data());
   }
   if (sel.numuserintegerattributes >= 1 && s.integer >= 0) {
-    const auto slab = node_slab(integer_columns(sel, s.kind), nodes, offset, s.rows, s.nint);
-    append_slab(s.integer, H5T_NATIVE_INT, {rows, static_cast<hsize_t>(s.nint)}, slab.data());
+    node_slab(work.integers, integer_columns(sel, s.kind), nodes, offset, s.rows, s.nint);
+    append_slab(s.integer, H5T_NATIVE_INT, {rows, static_cast<hsize_t>(s.nint)}, work.integers.data());
   }
 }
 
@@ -180,11 +189,11 @@ void tmdwritedata(std::int32_t& STATUS) {
       append_slab(slot.timesdatasetid.get(), H5T_NATIVE_DOUBLE, {}, &t);
     }
     if (sel.wantnodesflag != 0) {
-      write_node_slabs(sel, {NodeKind::Thermal, 0, slot.numselectedthermalnodes, slot.numrealthermalattributes,
+      write_node_slabs(sel, slot.work, {NodeKind::Thermal, 0, slot.numselectedthermalnodes, slot.numrealthermalattributes,
                              slot.numstringthermalattributes, slot.numintegerthermalattributes,
                              slot.thermalnodesrealdatasetid.get(), slot.thermalnodesstringdatasetid.get(),
                              slot.thermalnodesintegerdatasetid.get()});
-      write_node_slabs(sel, {NodeKind::Fluid, slot.numselectedthermalnodes, slot.numselectedfluidnodes,
+      write_node_slabs(sel, slot.work, {NodeKind::Fluid, slot.numselectedthermalnodes, slot.numselectedfluidnodes,
                              slot.numrealfluidattributes, slot.numstringfluidattributes,
                              slot.numintegerfluidattributes, slot.fluidnodesrealdatasetid.get(),
                              slot.fluidnodesstringdatasetid.get(), slot.fluidnodesintegerdatasetid.get()});
