@@ -27,6 +27,7 @@
 #include "runtime/control/control_constants.h"
 #include "runtime/control/global_arrays.h"
 #include "runtime/thermal/conductor_view.h"
+#include "runtime/thermal/envelope_solver.h"
 #include "runtime/thermal/network_sums.h"
 #include "runtime/thermal/solution_frame.h"
 
@@ -68,8 +69,8 @@ struct GearWork {
   // The diffusion nodes (status D) in index order, refreshed by the solvers;
   // sized once per run.
   std::vector<std::int32_t> diffusion;
-  std::vector<double> scratch;  // one column of the factorisation
-  std::vector<std::int32_t> envelope;  // first entry of each row and column of the Jacobian
+  std::vector<double> scratch;  // a Jacobian row indexed by node, zero between rows
+  SparseJacobian jacobian;      // SLGEAR's Jacobian and its factors
   // The network's conductors, followed after every call of the variables 1
   // block.
   LetterView network;
