@@ -153,6 +153,7 @@ void EnvelopeSolver::analyse(std::int32_t n, std::span<const std::int32_t> begin
     lower_.assign(lower_start_[nn], 0.0);
     upper_.assign(upper_start_[nn], 0.0);
     work_.assign(nn, 0.0);
+    reciprocal_pivot_.assign(nn, 0.0);
   });
 }
 
@@ -161,7 +162,9 @@ void EnvelopeSolver::clear_values() {
   std::fill(upper_.begin(), upper_.end(), 0.0);
 }
 
-std::int32_t EnvelopeSolver::factorise(double smallest) {
+// Built twice, for the machine's wider vectors and for the baseline; the
+// loader picks the one the processor runs.
+__attribute__((target_clones("avx2", "default"))) std::int32_t EnvelopeSolver::factorise(double smallest) {
   const std::size_t n = perm_.size();
   // Row k of L and column k of U together, k = 0, 1, ...: L(k, j) and
   // U(j, k) for j < k need only rows and columns before k, and the
@@ -175,12 +178,15 @@ std::int32_t EnvelopeSolver::factorise(double smallest) {
       const double* lj = lower_.data() + lower_start_[j];
       const double* uj = upper_.data() + upper_start_[j];
       const std::size_t b = std::max(fk, fj);
-      lk[j - fk] -= dot(lk + (b - fk), uj + (b - fj), j - b);
-      uk[j - fk] = (uk[j - fk] - dot(lj + (b - fj), uk + (b - fk), j - b)) / lj[j - fj];
+      lk[j - fk] -= dot_wide(lk + (b - fk), uj + (b - fj), j - b);
+      uk[j - fk] = (uk[j - fk] - dot_wide(lj + (b - fj), uk + (b - fk), j - b)) * reciprocal_pivot_[j];
     }
     double& pivot = lk[k - fk];
-    pivot -= dot(lk, uk, k - fk);
+    pivot -= dot_wide(lk, uk, k - fk);
     if (!(std::abs(pivot) >= smallest && std::isfinite(pivot))) return perm_[k];
+    // Each U(k, c) of a later column divides by this pivot: a product
+    // keeps the division off the chain through the column.
+    reciprocal_pivot_[k] = 1.0 / pivot;
   }
   return -1;
 }
@@ -192,7 +198,7 @@ void EnvelopeSolver::solve(std::span<double> b) {
   for (std::size_t r = 0; r < n; ++r) {
     const auto f = static_cast<std::size_t>(first_[r]);
     const double* lr = lower_.data() + lower_start_[r];
-    y[r] = (y[r] - dot(lr, y + f, r - f)) / lr[r - f];
+    y[r] = (y[r] - dot(lr, y + f, r - f)) * reciprocal_pivot_[r];
   }
   for (std::size_t c = n; c-- > 0;) {
     const auto f = static_cast<std::size_t>(first_[c]);

@@ -71,6 +71,7 @@ class EnvelopeSolver {
   std::vector<double> lower_;  // row r: columns first_[r] .. r (the diagonal last)
   std::vector<double> upper_;  // column c: rows first_[c] .. c - 1
   std::vector<double> work_;   // the right-hand side in elimination order
+  std::vector<double> reciprocal_pivot_;  // 1 / L(r, r)
 };
 
 // SLGEAR's Jacobian: the solver and the pattern it was analysed for (the
