@@ -7,7 +7,7 @@ set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 jobs=$(nproc 2>/dev/null || echo 2)
-packages=(g++ cmake ninja-build pkg-config libhdf5-dev zlib1g-dev hdf5-tools libgtest-dev libgmock-dev libbenchmark-dev)
+packages=(g++ cmake ninja-build pkg-config libhdf5-dev zlib1g-dev liblapack-dev hdf5-tools libgtest-dev libgmock-dev libbenchmark-dev)
 
 install_missing() {
   local missing=()

@@ -186,6 +186,7 @@ void CnWork::size_node_arrays() {
   load.assign(n, 0.0);
   diffusion.assign(n, 0);
   arith.assign(n, 0);
+  reciprocal_c.assign(n, 0.0);
   start_abs.assign(n, 0.0);
   start_square.assign(n, 0.0);
 }
@@ -197,7 +198,10 @@ void CnWork::rebuild_flags() {
 }
 
 void load_heat_loads(CnWork& WORK) {
-  for (std::int32_t i = 1; i <= WORK.view.nnode; ++i) WORK.load[at(i)] = node_heat_load(i);
+  for (std::int32_t i = 1; i <= WORK.view.nnode; ++i) {
+    WORK.load[at(i)] = node_heat_load(i);
+    WORK.reciprocal_c[at(i)] = 1.0 / WORK.C[at(i)];
+  }
 }
 
 }  // namespace kalvir::thermal
@@ -213,17 +217,19 @@ void SCondSumsAbsTempGrT4(const ConductorView& VIEW, std::int32_t I, double STEF
     abs_sums<false>(VIEW, I, STEFAN, T, TABS, GLF, GLFT, GR, GRT4);
 }
 
-void S9TCLC(std::int32_t /*NNODE*/, std::span<const double> C, double DAMPT, double DTIMEU, std::int32_t I,
-            std::span<const double> Q, double GLF, double GLFT, double GR, double GRT4, double TABS,
+void S9TCLC(std::int32_t /*NNODE*/, std::span<const double> RECIPROCAL_C, double DAMPT, double DTIMEU,
+            std::int32_t I, std::span<const double> Q, double GLF, double GLFT, double GR, double GRT4, double TABS,
             std::span<const double> T0, std::span<const double> R0, std::int32_t& HOT, double& DTROCC,
             std::int32_t& NDTROC, std::int32_t& NRLXCC, double& RELXCC, std::span<double> T,
             std::span<double> CUBES, std::span<double> FOURTHS) {
   const std::size_t i = at(I);
-  const double c = C[i];
+  // The sweep updates one node after another, each reading the last: one
+  // division per node stays on that chain, the two by C are products.
+  const double rc = RECIPROCAL_C[i];
   const double ta = T[i] + TABS;
   const double u = GR * CUBES[i];
-  const double r1 = (Q[i] + GLFT + GRT4 - ta * (GLF + u)) / c;
-  const double delta = ((R0[i] + r1) * 0.5 * DTIMEU + T0[i] - T[i]) / ((2.0 * u + 0.5 * GLF) / c * DTIMEU + 1.0);
+  const double r1 = (Q[i] + GLFT + GRT4 - ta * (GLF + u)) * rc;
+  const double delta = ((R0[i] + r1) * 0.5 * DTIMEU + T0[i] - T[i]) / ((2.0 * u + 0.5 * GLF) * rc * DTIMEU + 1.0);
   T[i] += DAMPT * delta;
   const double tn = T[i] + TABS;
   const double tn2 = tn * tn;
@@ -381,6 +387,7 @@ void S9LOP1(CnWork& WORK) {
     }
     const double q = node_heat_load(i);
     WORK.load[ii] = q;
+    WORK.reciprocal_c[ii] = 1.0 / c;
     // A node without capacitance has no time constant to compare: it is
     // arithmetic whatever ARITH holds, or the implicit guess divides by zero.
     WORK.arith[ii] = no_capacity || WORK.tau[ii] <= arith_limit;
@@ -474,7 +481,7 @@ void S9NEWT(CnWork& WORK) {
         walk_two(0, 0, next_rad, next_rad_split, rad_term);
         SCondSumsAbsTempGrT4(view, i, stefan, T, tabs, glf, glft, gr, grt4);
       }
-      S9TCLC(nnode, WORK.C, dampt, h, i, WORK.load, glf, glft, gr, grt4, tabs, WORK.t0, WORK.r0, hot, GLOR.DTROCC,
+      S9TCLC(nnode, WORK.reciprocal_c, dampt, h, i, WORK.load, glf, glft, gr, grt4, tabs, WORK.t0, WORK.r0, hot, GLOR.DTROCC,
              GLOI.NDTROC, GLOI.NRLXCC, GLOR.RELXCC, T, view.cube, view.fourth);
     }
     S9ARTH(WORK);

@@ -42,6 +42,7 @@ struct CnWork {
   std::span<std::int32_t> gf_active, gl_active, gr_active, in_network;
   ConductorView view;
   std::vector<double> load;
+  std::vector<double> reciprocal_c;  // 1 / C per node, taken with the loads
   std::vector<std::int32_t> diffusion, arith;
   SweepPlan plan;
   std::span<double> T;  // the node temperatures, gar_thermalnodetemps
@@ -56,7 +57,8 @@ struct CnWork {
   void rebuild_flags();
 };
 
-// Loads QA + QE + QI + QR + QS of every node into WORK.load.
+// Loads QA + QE + QI + QR + QS of every node into WORK.load, and 1 / C into
+// WORK.reciprocal_c.
 void load_heat_loads(CnWork& WORK);
 
 }  // namespace kalvir::thermal
@@ -65,9 +67,9 @@ void load_heat_loads(CnWork& WORK);
 void S9LOP1(kalvir::thermal::CnWork& WORK);
 // Iteration of one attempt (TIMEM = TIMEN).
 void S9NEWT(kalvir::thermal::CnWork& WORK);
-// Update of diffusion node I from its four sums; HOT gets the first node whose
-// temperature ran away (0 while none did).
-void S9TCLC(std::int32_t NNODE, std::span<const double> C, double DAMPT, double DTIMEU, std::int32_t I,
+// Update of diffusion node I from its four sums and 1 / C; HOT gets the
+// first node whose temperature ran away (0 while none did).
+void S9TCLC(std::int32_t NNODE, std::span<const double> RECIPROCAL_C, double DAMPT, double DTIMEU, std::int32_t I,
             std::span<const double> Q, double GLF, double GLFT, double GR, double GRT4, double TABS,
             std::span<const double> T0, std::span<const double> R0, std::int32_t& HOT, double& DTROCC,
             std::int32_t& NDTROC, std::int32_t& NRLXCC, double& RELXCC, std::span<double> T,

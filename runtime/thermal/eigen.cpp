@@ -6,11 +6,13 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "runtime/control/messages.h"
 #include "runtime/control/run_end.h"
 #include "runtime/modeldata/search_sort.h"
 #include "runtime/platform/fixed_string.h"
+#include "runtime/thermal/lapack.h"
 
 namespace kalvir::thermal {
 namespace {
@@ -44,9 +46,33 @@ class ColumnMajor {
   internal_stop(routine);  // SETERX does not return for severity 4
 }
 
+void fail_diagonalisation(std::int32_t& ierr) {
+  ierr = 1;
+  fatal_padded("SLMODE: Failed in Eigen value solution", 40, 1, "LDIAGN");
+}
+
 void require_room(std::span<const double> a, std::int32_t m, std::string_view routine) {
   if (m < 0 || a.size() < static_cast<std::size_t>(m) * static_cast<std::size_t>(m)) internal_stop(routine);
 }
+
+// LAPACK's work space: its size asked for first (a call with LWORK -1),
+// then taken once.
+class Workspace {
+ public:
+  template <class Call>
+  void query(Call call) {
+    double size = 0.0;
+    call(&size, -1);
+    allocate_or_stop([&] { words_.assign(static_cast<std::size_t>(std::max(size, 1.0)), 0.0); });
+    size_ = static_cast<lapack_int>(words_.size());
+  }
+  double* data() noexcept { return words_.data(); }
+  const lapack_int* size() const noexcept { return &size_; }
+
+ private:
+  std::vector<double> words_;
+  lapack_int size_ = 0;
+};
 
 }  // namespace
 }  // namespace kalvir::thermal
@@ -67,14 +93,33 @@ void LEIGEN(std::span<const double> C, std::int32_t M, std::span<double> A, std:
   const std::size_t m = a.size();
   // The square roots are taken one at a time: C_i x C_j could overflow.
   for (std::size_t j = 0; j < m; ++j)
-    for (std::size_t i = 0; i < m; ++i) {
-      v(i, j) = i == j ? 1.0 : 0.0;
-      a(i, j) = a(i, j) / (std::sqrt(C[i]) * std::sqrt(C[j]));
-    }
-  if (M > 2) LTRIDG(A, M, V, IERR);
-  LDIAGN(kSweepsPerEigenvalue, kNegligible, A, M, V, IERR);
-  if (IERR != 0) return;
-  LSRTEV(M, A);
+    for (std::size_t i = j; i < m; ++i) a(i, j) = a(i, j) / (std::sqrt(C[i]) * std::sqrt(C[j]));
+  // LAPACK's symmetric solver in one call (reduction, then the tridiagonal
+  // matrix's vectors by relatively robust representations, then the
+  // reduction's factor applied): the vectors of the tridiagonal matrix
+  // cost O(M^2) there, where LTRIDG and LDIAGN in turn multiply M x M
+  // matrices twice.
+  std::vector<double> w;
+  std::vector<lapack_int> support;
+  allocate_or_stop([&] {
+    w.resize(m);
+    support.resize(2 * m);
+  });
+  lapack_int n = M, found = 0, info = 0, none = 0, liwork = -1, iwork_query = 0;
+  const double unused = 0.0, abstol = 0.0;
+  Workspace work;
+  work.query([&](double* q, lapack_int lq) {
+    dsyevr_("V", "A", "L", &n, A.data(), &n, &unused, &unused, &none, &none, &abstol, &found, w.data(), V.data(),
+            &n, support.data(), q, &lq, &iwork_query, &liwork, &info, 1, 1, 1);
+  });
+  std::vector<lapack_int> iwork;
+  allocate_or_stop([&] { iwork.resize(static_cast<std::size_t>(std::max<lapack_int>(iwork_query, 1))); });
+  liwork = static_cast<lapack_int>(iwork.size());
+  dsyevr_("V", "A", "L", &n, A.data(), &n, &unused, &unused, &none, &none, &abstol, &found, w.data(), V.data(), &n,
+          support.data(), work.data(), work.size(), iwork.data(), &liwork, &info, 1, 1, 1);
+  if (info < 0) internal_stop("LEIGEN");
+  if (info > 0 || found != M) fail_diagonalisation(IERR);
+  for (std::size_t i = 0; i < m; ++i) a(i, 0) = w[i];
   for (std::size_t i = 0; i < m; ++i) {
     const double s = std::sqrt(C[i]);
     for (std::size_t k = 0; k < m; ++k) v(i, k) /= s;
@@ -85,63 +130,29 @@ void LTRIDG(std::span<double> A, std::int32_t M, std::span<double> V, std::int32
   IERR = 0;
   require_room(A, M, "LTRIDG");
   require_room(V, M, "LTRIDG");
-  const ColumnMajor a(A, M), v(V, M);
+  if (M < 3) return;  // already tridiagonal
+  const ColumnMajor a(A, M);
   const std::size_t m = a.size();
-  for (std::size_t j = 0; j + 2 < m; ++j) {
-    const std::size_t p = j + 1;
-    // The rotations of column j, in the planes (p, k) that zero A(k, j) in
-    // turn, depend on column j alone: each changes only A(p, j) there. They
-    // are found first and kept in the places they clear (cosine in A(k, j),
-    // sine in A(j, k)); the similarity is then applied column by column, so
-    // that every pass runs down a column. The hypotenuse keeps x / y from
-    // overflowing when y is tiny.
-    double y = a(p, j);
-    bool any = false;
-    for (std::size_t k = j + 2; k < m; ++k) {
-      const double x = a(k, j);
-      double c = 1.0, s = 0.0;  // no rotation
-      if (!SMINRL(x)) {
-        const double r = std::hypot(x, y);
-        c = std::abs(y) / r;
-        s = std::copysign(1.0, y) * x / r;
-        y = c * y + s * x;
-        any = true;
-      }
-      a(k, j) = c;
-      a(j, k) = s;
-    }
-    if (any) {
-      // A Q^T: columns p and k rotated in turn (rows before p are zero or
-      // set below); V Q^T likewise.
-      for (std::size_t k = j + 2; k < m; ++k) {
-        const double c = a(k, j), s = a(j, k);
-        if (s == 0.0) continue;
-        a.rotate_columns(p, k, c, s, p);
-        v.rotate_columns(p, k, c, s);
-      }
-      // Q (A Q^T): in each column, rows p and k rotated in turn; four
-      // columns at a time, so that their chains through row p overlap.
-      constexpr std::size_t kLanes = 4;
-      for (std::size_t l0 = p; l0 < m; l0 += kLanes) {
-        const std::size_t lanes = std::min(kLanes, m - l0);
-        std::array<double, kLanes> xp{};
-        for (std::size_t q = 0; q < lanes; ++q) xp[q] = a(p, l0 + q);
-        for (std::size_t k = j + 2; k < m; ++k) {
-          const double c = a(k, j), s = a(j, k);
-          if (s == 0.0) continue;
-          for (std::size_t q = 0; q < lanes; ++q) {
-            double& xk = a(k, l0 + q);
-            const double old = xk;
-            xk = c * old - s * xp[q];
-            xp[q] = c * xp[q] + s * old;
-          }
-        }
-        for (std::size_t q = 0; q < lanes; ++q) a(p, l0 + q) = xp[q];
-      }
-    }
-    a(p, j) = a(j, p) = y;
-    for (std::size_t k = j + 2; k < m; ++k) a(k, j) = a(j, k) = 0.0;
-  }
+  // A = Q T Q^T from the lower triangle (Householder reflectors, blocked);
+  // then V := V Q, and A := T.
+  std::vector<double> d, e, tau;
+  allocate_or_stop([&] {
+    d.resize(m);
+    e.resize(m - 1);
+    tau.resize(m - 1);
+  });
+  lapack_int n = M, info = 0;
+  Workspace work;
+  work.query([&](double* w, lapack_int lw) { dsytrd_("L", &n, A.data(), &n, d.data(), e.data(), tau.data(), w, &lw, &info, 1); });
+  dsytrd_("L", &n, A.data(), &n, d.data(), e.data(), tau.data(), work.data(), work.size(), &info, 1);
+  if (info != 0) internal_stop("LTRIDG");
+  work.query([&](double* w, lapack_int lw) {
+    dormtr_("R", "L", "N", &n, &n, A.data(), &n, tau.data(), V.data(), &n, w, &lw, &info, 1, 1, 1);
+  });
+  dormtr_("R", "L", "N", &n, &n, A.data(), &n, tau.data(), V.data(), &n, work.data(), work.size(), &info, 1, 1, 1);
+  if (info != 0) internal_stop("LTRIDG");
+  for (std::size_t j = 0; j < m; ++j)
+    for (std::size_t i = 0; i < m; ++i) a(i, j) = i == j ? d[i] : i == j + 1 ? e[j] : j == i + 1 ? e[i] : 0.0;
 }
 
 void S8RCSC(std::span<const double> A, std::int32_t M, std::int32_t START, double TOL, std::int32_t& POSITION) {
@@ -164,61 +175,42 @@ void LDIAGN(std::int32_t LIMIT, double TOL, std::span<double> A, std::int32_t M,
   IERR = 0;
   require_room(A, M, "LDIAGN");
   require_room(V, M, "LDIAGN");
-  const ColumnMajor a(A, M), v(V, M);
+  // A matrix whose subdiagonal is negligible throughout is diagonal already.
+  bool diagonal = true;
+  for (std::int32_t b = 1; b < M && diagonal; ++b) {
+    std::int32_t position = M;
+    S8RCSC(A, M, b, TOL, position);
+    diagonal = position == b;
+  }
+  if (diagonal) return;
+  if (LIMIT < 1) fail_diagonalisation(IERR);
+  const ColumnMajor a(A, M);
   const std::size_t m = a.size();
-  // Diagonal element i and the subdiagonal element that couples i and i + 1;
-  // the element below the last row does not exist and is taken as zero.
-  auto d = [&](std::size_t i) -> double& { return a(i, i); };
-  auto e = [&](std::size_t i) -> double& { return a(i + 1, i); };
-  auto set_e = [&](std::size_t i, double x) {
-    if (i + 1 < m) e(i) = x;
-  };
-  for (std::int32_t l = 1; l <= M; ++l) {
-    const auto il = static_cast<std::size_t>(l - 1);
-    for (std::int32_t sweeps = 0;; ++sweeps) {
-      std::int32_t position = M;
-      S8RCSC(A, M, l, TOL, position);
-      if (position == l) break;
-      if (sweeps >= LIMIT) {
-        IERR = 1;
-        fatal_padded("SLMODE: Failed in Eigen value solution", 40, 1, "LDIAGN");
-      }
-      // The unreduced block is il ... im.
-      const auto im = static_cast<std::size_t>(position - 1);
-      // Wilkinson shift: the eigenvalue of the block's leading 2 x 2 nearer
-      // to its first diagonal element.
-      double g = (d(il + 1) - d(il)) / (2.0 * e(il));
-      double r = std::hypot(g, 1.0);
-      g = d(im) - d(il) + e(il) / (g + std::copysign(r, g));
-      double s = 1.0, c = 1.0, p = 0.0;
-      bool split = false;
-      // Chase the bulge from the bottom of the block to its top.
-      for (std::size_t i = im; i-- > il;) {
-        const double f = s * e(i);
-        const double b = c * e(i);
-        r = std::hypot(f, g);
-        set_e(i + 1, r);
-        if (r == 0.0) {
-          // An exact zero splits the block: the sweep ends here.
-          d(i + 1) -= p;
-          set_e(im, 0.0);
-          split = true;
-          break;
-        }
-        s = f / r;
-        c = g / r;
-        g = d(i + 1) - p;
-        r = (d(i) - g) * s + 2.0 * c * b;
-        p = s * r;
-        d(i + 1) = g + p;
-        g = c * r - b;
-        v.rotate_columns(i, i + 1, c, -s);
-      }
-      if (split) continue;
-      d(il) -= p;
-      e(il) = g;
-      set_e(im, 0.0);
-    }
+  std::vector<double> d, e;
+  allocate_or_stop([&] {
+    d.resize(m);
+    e.resize(m);
+  });
+  for (std::size_t i = 0; i < m; ++i) {
+    d[i] = a(i, i);
+    e[i] = i + 1 < m ? a(i + 1, i) : 0.0;
+  }
+  // Divide and conquer on the tridiagonal matrix; with COMPZ "V" its
+  // eigenvectors are multiplied into V, as the rotations were.
+  lapack_int n = M, info = 0, liwork = -1, iwork_query = 0;
+  Workspace work;
+  work.query([&](double* w, lapack_int lw) {
+    dstedc_("V", &n, d.data(), e.data(), V.data(), &n, w, &lw, &iwork_query, &liwork, &info, 1);
+  });
+  std::vector<lapack_int> iwork;
+  allocate_or_stop([&] { iwork.resize(static_cast<std::size_t>(std::max<lapack_int>(iwork_query, 1))); });
+  liwork = static_cast<lapack_int>(iwork.size());
+  dstedc_("V", &n, d.data(), e.data(), V.data(), &n, work.data(), work.size(), iwork.data(), &liwork, &info, 1);
+  if (info > 0) fail_diagonalisation(IERR);
+  if (info < 0) internal_stop("LDIAGN");
+  for (std::size_t i = 0; i < m; ++i) {
+    a(i, i) = d[i];
+    if (i + 1 < m) a(i + 1, i) = a(i, i + 1) = 0.0;
   }
 }
 

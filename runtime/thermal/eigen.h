@@ -22,7 +22,8 @@
 
 namespace kalvir::thermal {
 
-// Sweeps allowed per eigenvalue before the diagonalisation gives up.
+// Sweeps allowed per eigenvalue before the diagonalisation gives up (LAPACK's
+// own limit).
 inline constexpr std::int32_t kSweepsPerEigenvalue = 30;
 // Relative size below which a subdiagonal element counts as zero.
 inline constexpr double kNegligible = 2.220446049250313e-16;
@@ -37,16 +38,17 @@ inline constexpr double kNegligible = 2.220446049250313e-16;
 void LEIGEN(std::span<const double> C, std::int32_t M, std::span<double> A, std::span<double> V,
             std::int32_t& IERR);
 
-// Givens reduction of the symmetric A to tridiagonal form, the rotations
-// accumulated into V. IERR 0.
+// Reduction of the symmetric A (its lower triangle is read) to tridiagonal
+// form A = Q T Q^T; A := T (the full matrix, zeros off the three diagonals)
+// and V := V Q. IERR 0.
 void LTRIDG(std::span<double> A, std::int32_t M, std::span<double> V, std::int32_t& IERR);
 
-// Implicit-shift QL sweeps on the tridiagonal A (diagonal and subdiagonal;
-// the upper half is not read), the rotations accumulated into V. LIMIT is the
-// number of sweeps allowed per eigenvalue and TOL the negligibility of
-// S8RCSC. On return the diagonal of A holds the eigenvalues. When an
-// eigenvalue needs more than LIMIT sweeps: IERR 1 and the run ends
-// (severity 4).
+// Diagonalises the tridiagonal A (diagonal and subdiagonal; the upper half is
+// not read), V := V Z with Z the tridiagonal matrix's eigenvectors. On return
+// the diagonal of A holds the eigenvalues. A matrix whose every subdiagonal
+// element S8RCSC finds negligible (TOL) is left as it is. LIMIT below 1
+// allows no iteration; when the iteration fails (or is not allowed): IERR 1
+// and the run ends (severity 4).
 void LDIAGN(std::int32_t LIMIT, double TOL, std::span<double> A, std::int32_t M, std::span<double> V,
             std::int32_t& IERR);
 

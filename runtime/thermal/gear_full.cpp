@@ -6,6 +6,7 @@
 #include "runtime/control/flags.h"
 #include "runtime/control/messages.h"
 #include "runtime/control/model_blocks.h"
+#include "runtime/control/run_end.h"
 #include "runtime/thermal/network_sums.h"
 
 using namespace kalvir;
@@ -29,9 +30,8 @@ void S5CORR(GearWork& WORK) {
       return;
     }
     S5JCLC(WORK);
-    const auto nd = static_cast<std::int32_t>(WORK.diffusion.size());
-    S5FACT(WORK, nd, WORK.above);
-    S5MATS(nd, WORK.above, WORK.correction());
+    S5FACT(WORK);
+    S5MATS(WORK, WORK.correction());
     switch (S5CONV(WORK)) {
       case GearConvergence::Converged:
         WORK.converged = true;
@@ -59,20 +59,69 @@ bool S5JINT(GearWork& WORK) {
   return true;
 }
 
+namespace {
+
+// The Jacobian's pattern follows the network: it is analysed again (and the
+// solver's order made again) only when the view was rebuilt or the set of
+// diffusion nodes changed.
+void follow_pattern(GearWork& w) {
+  SparseJacobian& jac = w.jacobian;
+  const ConductorView& view = w.network.view();
+  if (jac.generation == view.generation && jac.nodes == w.diffusion) return;
+  const auto n = static_cast<std::size_t>(w.nnode);
+  const auto nd = w.diffusion.size();
+  allocate_or_stop([&] {
+    jac.nodes = w.diffusion;
+    jac.rank.assign(n, -1);
+    jac.begin.assign(nd + 1, 0);
+    jac.columns.clear();
+  });
+  jac.generation = view.generation;
+  for (std::size_t p = 0; p < nd; ++p) jac.rank[at(w.diffusion[p])] = static_cast<std::int32_t>(p);
+  allocate_or_stop([&] {
+    for (std::size_t p = 0; p < nd; ++p) {
+      for_each_view_entry(view, w.diffusion[p], [&](int, std::int32_t j, double) {
+        if (j <= w.nnode && jac.rank[at(j)] >= 0) jac.columns.push_back(jac.rank[at(j)]);
+      });
+      jac.begin[p + 1] = static_cast<std::int32_t>(jac.columns.size());
+    }
+  });
+  jac.solver.analyse(static_cast<std::int32_t>(nd), jac.begin, jac.columns);
+}
+
+}  // namespace
+
 void S5JCLC(GearWork& WORK) {
   // The corrector follows the network after each variables 1 call; a caller
   // of its own gets the network as it stands.
   if (!WORK.network.built()) WORK.network.follow();
   gear_take_powers(WORK);
+  follow_pattern(WORK);
+  if (WORK.scratch.size() != static_cast<std::size_t>(WORK.nnode))
+    allocate_or_stop([&] { WORK.scratch.assign(static_cast<std::size_t>(WORK.nnode), 0.0); });
+  SparseJacobian& jac = WORK.jacobian;
+  jac.solver.clear_values();
   const auto nd = WORK.diffusion.size();
-  const auto n = static_cast<std::size_t>(WORK.nnode);
+  const std::int32_t nnode = WORK.nnode;
+  const ConductorView& view = WORK.network.view();
   const std::span<double> residual = WORK.correction();
+  // Each row is built in the node-indexed scratch row, which is all zeros
+  // between rows: its diffusion-node columns go to the solver, and every
+  // word the row touched is cleared again.
+  const std::span<double> row = WORK.scratch;
   for (std::size_t p = 0; p < nd; ++p) {
-    const std::span<double> row = WORK.above.subspan(p * nd, n);
-    std::fill(row.begin(), row.end(), 0.0);
-    S5JROW(WORK, WORK.diffusion[p], row, residual[p]);
-    // The diffusion-node columns to the front; a column never moves right.
-    for (std::size_t q = 0; q < nd; ++q) row[q] = row[at(WORK.diffusion[q])];
+    const std::int32_t i = WORK.diffusion[p];
+    const auto rank = static_cast<std::int32_t>(p);
+    S5JROW(WORK, i, row, residual[p]);
+    jac.solver.at(rank, rank) = row[at(i)];
+    for (std::size_t e = static_cast<std::size_t>(jac.begin[p]); e < static_cast<std::size_t>(jac.begin[p + 1]); ++e) {
+      const std::int32_t q = jac.columns[e];
+      jac.solver.at(rank, q) = row[at(jac.nodes[static_cast<std::size_t>(q)])];
+    }
+    row[at(i)] = 0.0;
+    for_each_view_entry(view, i, [&](int, std::int32_t j, double) {
+      if (j <= nnode) row[at(j)] = 0.0;
+    });
   }
 }
 
@@ -101,73 +150,13 @@ void S5JROW(const GearWork& WORK, std::int32_t I, std::span<double> ROW, double&
       });
 }
 
-void S5FACT(GearWork& WORK, std::int32_t ND, std::span<double> A) {
-  if (ND < 1) return;
-  const auto nd = static_cast<std::size_t>(ND);
-  auto row = [&](std::size_t r) { return A.data() + r * nd; };  // row r, 0-based
-  // Without pivoting the factors keep the matrix's envelope: L(r, m) is 0
-  // left of row r's first entry and U(m, c) above column c's first entry,
-  // so the sums start where both are in. The terms left out are exact zeros.
-  std::int32_t* first_in_row = WORK.envelope.data();
-  std::int32_t* first_in_column = first_in_row + nd;
-  for (std::size_t c = 0; c < nd; ++c) first_in_column[c] = static_cast<std::int32_t>(c);
-  for (std::size_t r = 0; r < nd; ++r) {
-    const double* a = row(r);
-    std::size_t f = 0;
-    while (f < r && a[f] == 0.0) ++f;
-    first_in_row[r] = static_cast<std::int32_t>(f);
-    for (std::size_t c = r + 1; c < nd; ++c)
-      if (a[c] != 0.0 && static_cast<std::int32_t>(r) < first_in_column[c]) first_in_column[c] = static_cast<std::int32_t>(r);
-  }
-  require_pivot(WORK, A[0], WORK.diffusion[0], "S5FACT");
-  // A sum along row r and down the upper part of column c.
-  auto dot = [](const double* a, const double* u, std::size_t begin, std::size_t end) {
-    // Four partial sums: independent additions run side by side.
-    double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
-    std::size_t m = begin;
-    for (; m + 4 <= end; m += 4) {
-      s0 += a[m] * u[m];
-      s1 += a[m + 1] * u[m + 1];
-      s2 += a[m + 2] * u[m + 2];
-      s3 += a[m + 3] * u[m + 3];
-    }
-    for (; m < end; ++m) s0 += a[m] * u[m];
-    return (s0 + s1) + (s2 + s3);
-  };
-  // The upper part of column c is gathered into contiguous scratch; rows
-  // above the column's first entry hold zeros and stay so.
-  double* u = WORK.scratch.data();
-  for (std::size_t c = 1; c < nd; ++c) {
-    const auto top = static_cast<std::size_t>(first_in_column[c]);
-    for (std::size_t r = top; r < c; ++r) {
-      const double* a = row(r);
-      const std::size_t begin = std::max(top, static_cast<std::size_t>(first_in_row[r]));
-      u[r] = (a[c] - (begin < r ? dot(a, u, begin, r) : 0.0)) / a[r];
-    }
-    for (std::size_t r = top; r < c; ++r) row(r)[c] = u[r];
-    for (std::size_t r = c; r < nd; ++r) {
-      double* a = row(r);
-      const std::size_t begin = std::max(top, static_cast<std::size_t>(first_in_row[r]));
-      if (begin < c) a[c] -= dot(a, u, begin, c);
-    }
-    require_pivot(WORK, row(c)[c], WORK.diffusion[c], "S5FACT");
-  }
+void S5FACT(GearWork& WORK) {
+  const std::int32_t bad = WORK.jacobian.solver.factorise(kTiny);
+  if (bad >= 0) require_pivot(WORK, 0.0, WORK.diffusion[static_cast<std::size_t>(bad)], "S5FACT");
 }
 
-void S5MATS(std::int32_t ND, std::span<const double> A, std::span<double> B) {
-  const auto nd = static_cast<std::size_t>(std::max(ND, 0));
-  for (std::size_t r = 0; r < nd; ++r) {
-    const double* a = A.data() + r * nd;
-    double sum = 0.0;
-    for (std::size_t m = 0; m < r; ++m) sum += a[m] * B[m];
-    B[r] = (B[r] - sum) / a[r];
-  }
-  for (std::size_t r = nd; r-- > 0;) {
-    const double* a = A.data() + r * nd;
-    double sum = 0.0;
-    for (std::size_t m = r + 1; m < nd; ++m) sum += a[m] * B[m];
-    B[r] -= sum;
-  }
+void S5MATS(GearWork& WORK, std::span<double> B) {
+  WORK.jacobian.solver.solve(B.first(WORK.diffusion.size()));
 }
 
 GearConvergence S5CONV(GearWork& WORK) { return gear_convergence(WORK, "S5CONV"); }

@@ -11,6 +11,7 @@
 #include "runtime/control/run_end.h"
 #include "runtime/modeldata/search_sort.h"
 #include "runtime/thermal/eigen.h"
+#include "runtime/thermal/lanes.h"
 #include "runtime/thermal/network_sums.h"
 
 namespace kalvir::thermal {
@@ -100,6 +101,17 @@ void S8SLVE(SolutionFrame& FRAME, ModalWork& WORK) {
   // Column p holds node p's row: K is symmetric, and columns are contiguous.
   for (std::size_t p = 0; p < mv; ++p)
     S8RCLC(WORK, WORK.node[p], WORK.K.subspan(p * mv, mv), WORK.cap[p], WORK.load[p]);
+  // Each row's non-zero columns, for the corrective load of every step.
+  allocate_or_stop([&] {
+    WORK.k_begin.assign(mv + 1, 0);
+    WORK.k_columns.clear();
+    for (std::size_t p = 0; p < mv; ++p) {
+      const double* row = WORK.K.data() + p * mv;
+      for (std::size_t q = 0; q < mv; ++q)
+        if (row[q] != 0.0) WORK.k_columns.push_back(static_cast<std::int32_t>(q));
+      WORK.k_begin[p + 1] = static_cast<std::int32_t>(WORK.k_columns.size());
+    }
+  });
   std::int32_t ierr = 0;
   SCOPYD(WORK.K, static_cast<std::int32_t>(mm), ierr, WORK.eigen);
   if (ierr != 0) {
@@ -155,12 +167,7 @@ void S8RCLC(const ModalWork& WORK, std::int32_t I, std::span<double> ROW, double
 void S8PMLT(ModalWork& WORK) {
   // Each psi_k reads every load, so the results wait in the scratch row.
   const auto m = static_cast<std::size_t>(WORK.m);
-  for (std::size_t k = 0; k < m; ++k) {
-    const double* column = WORK.phi.data() + k * m;
-    double sum = 0.0;
-    for (std::size_t p = 0; p < m; ++p) sum += column[p] * WORK.load[p];
-    WORK.row[k] = sum;
-  }
+  for (std::size_t k = 0; k < m; ++k) WORK.row[k] = dot(WORK.phi.data() + k * m, WORK.load.data(), m);
   std::copy_n(WORK.row.begin(), m, WORK.load.begin());
 }
 
@@ -214,11 +221,20 @@ void S8CTMP(ModalWork& WORK, double DT) {
       WORK.eta[k] = psi * (-std::expm1(x) / l) + WORK.eta[k] * std::exp(x);
     }
   }
+  // Four modes at a time: theta is read and written once per four columns.
   std::fill(WORK.theta.begin(), WORK.theta.end(), 0.0);
-  for (std::size_t k = 0; k < m; ++k) {
+  double* const theta = WORK.theta.data();
+  std::size_t k = 0;
+  for (; k + 4 <= m; k += 4) {
+    const double* c0 = WORK.phi.data() + k * m;
+    const double *c1 = c0 + m, *c2 = c1 + m, *c3 = c2 + m;
+    const double e0 = WORK.eta[k], e1 = WORK.eta[k + 1], e2 = WORK.eta[k + 2], e3 = WORK.eta[k + 3];
+    for (std::size_t p = 0; p < m; ++p) theta[p] += (c0[p] * e0 + c1[p] * e1) + (c2[p] * e2 + c3[p] * e3);
+  }
+  for (; k < m; ++k) {
     const double* column = WORK.phi.data() + k * m;
     const double eta = WORK.eta[k];
-    for (std::size_t p = 0; p < m; ++p) WORK.theta[p] += column[p] * eta;
+    for (std::size_t p = 0; p < m; ++p) theta[p] += column[p] * eta;
   }
   const double tabs = GLOR.TABS;
   for (std::size_t p = 0; p < m; ++p) {
@@ -317,27 +333,53 @@ void S8RHSV(ModalWork& WORK) {
   WORK.network.follow();
   gather_theta(WORK);
   for (std::size_t p = 0; p < WORK.node.size(); ++p) {
-    double cnew = 0.0, qnew = 0.0, dc = 0.0;
+    double cnew = 0.0, qnew = 0.0, row_theta = 0.0, dc = 0.0, drow_theta = 0.0;
     const auto index = static_cast<std::int32_t>(p + 1);
-    S8RCLC(WORK, WORK.node[p], WORK.row, cnew, qnew);
-    S8LCFM(WORK, index, cnew, WORK.row, dc);
-    WORK.load[p] = S8CFFN(WORK, index, qnew, dc, WORK.row);
+    modal_row_theta(WORK, WORK.node[p], cnew, qnew, row_theta);
+    S8LCFM(WORK, index, cnew, row_theta, dc, drow_theta);
+    WORK.load[p] = S8CFFN(WORK, index, qnew, dc, drow_theta);
   }
   S8PMLT(WORK);
 }
 
-void S8LCFM(const ModalWork& WORK, std::int32_t P, double CNEW, std::span<double> ROW, double& DC) {
-  const auto m = static_cast<std::size_t>(WORK.m);
-  const double* old_row = WORK.K.data() + at(P) * m;
-  DC = CNEW - WORK.cap[at(P)];
-  for (std::size_t j = 0; j < m; ++j) ROW[j] -= old_row[j];
+void modal_row_theta(const ModalWork& WORK, std::int32_t I, double& CP, double& QP, double& ROW_THETA) {
+  const std::int32_t nnode = FLAGS(flagw::NNODE);
+  const double stefan = GLOR.STEFAN, tabs = GLOR.TABS;
+  const double ti = gar_thermalnodetemps(I) + tabs;
+  CP = gar_thermalnodecapacitances(I);
+  QP = node_heat_load(I);
+  // The row's terms as S8RCLC forms them, each times its node's theta:
+  // the diagonal's g times theta_i, an off-diagonal -g times theta_j.
+  double diagonal = 0.0, off = 0.0;
+  for_each_view_entry(WORK.network.view(), I, [&](int kind, std::int32_t j, double value) {
+    const double tj = other_theta(j, nnode, tabs);
+    const double g = kind == 2 ? stefan * value * (ti * ti + tj * tj) * (tj + ti) : value;
+    diagonal += g;
+    const std::int32_t q = j <= nnode ? WORK.index[at(j)] : 0;
+    if (q > 0 && kind != 3)
+      off += g * WORK.theta[at(q)];
+    else
+      QP += g * tj;
+  });
+  ROW_THETA = diagonal * WORK.theta[at(WORK.index[at(I)])] - off;
 }
 
-double S8CFFN(const ModalWork& WORK, std::int32_t P, double QNEW, double DC, std::span<const double> DROW) {
+void S8LCFM(const ModalWork& WORK, std::int32_t P, double CNEW, double ROW_THETA, double& DC, double& DROW_THETA) {
+  DC = CNEW - WORK.cap[at(P)];
+  // Row P of K has entries only where the decomposition found conductors.
+  const double* old_row = WORK.K.data() + at(P) * static_cast<std::size_t>(WORK.m);
+  double old_theta = 0.0;
+  for (auto e = static_cast<std::size_t>(WORK.k_begin[at(P)]); e < static_cast<std::size_t>(WORK.k_begin[at(P) + 1]);
+       ++e) {
+    const auto q = static_cast<std::size_t>(WORK.k_columns[e]);
+    old_theta += old_row[q] * WORK.theta[q];
+  }
+  DROW_THETA = ROW_THETA - old_theta;
+}
+
+double S8CFFN(const ModalWork& WORK, std::int32_t P, double QNEW, double DC, double DROW_THETA) {
   const std::int32_t i = WORK.node[at(P)];
   // The capacitance change times the rate over the step just taken.
-  double q = QNEW - DC * (gar_thermalnodetemps(i) - WORK.t_old[at(i)]) / WORK.step_taken;
-  double sum = 0.0;
-  for (std::size_t j = 0; j < DROW.size(); ++j) sum += DROW[j] * WORK.theta[j];
-  return q - sum;
+  const double q = QNEW - DC * (gar_thermalnodetemps(i) - WORK.t_old[at(i)]) / WORK.step_taken;
+  return q - DROW_THETA;
 }

@@ -40,7 +40,10 @@ struct ModalWork {
   std::vector<double> eta_saved;      // eta at the step's start
   std::vector<double> t_old;          // all node temperatures at the step's start
   std::vector<double> theta;          // absolute temperatures of the modal nodes
-  std::vector<double> row;            // a row of K at the current state; scratch
+  std::vector<double> row;            // scratch of M words
+  // Row p of K has non-zero entries in the columns
+  // k_columns[k_begin[p] .. k_begin[p + 1] - 1] (0-based modal indices).
+  std::vector<std::int32_t> k_begin, k_columns;
   LetterView network;                 // followed after every variables 1 call
   double step_taken = 0.0;            // the step just accepted
   bool done = false;
@@ -105,12 +108,15 @@ bool S8TIME(kalvir::thermal::SolutionFrame& FRAME, kalvir::thermal::ModalWork& W
 // current state against those of the decomposition.
 void S8RHSV(kalvir::thermal::ModalWork& WORK);
 
-// Differences of modal node P's capacitance and row (ROW, in place) against
-// the decomposition.
-void S8LCFM(const kalvir::thermal::ModalWork& WORK, std::int32_t P, double CNEW, std::span<double> ROW,
-            double& DC);
-
+// Capacitance CP and load QP of modal node I at the current state, as
+// S8RCLC finds them, and ROW_THETA, the sum of its row's entries times the
+// absolute temperatures of WORK.theta (without forming the row).
+void modal_row_theta(const kalvir::thermal::ModalWork& WORK, std::int32_t I, double& CP, double& QP,
+                     double& ROW_THETA);
+// Differences of modal node P's capacitance (DC) and of its row times theta
+// (DROW_THETA, from ROW_THETA of the current row) against the decomposition.
+void S8LCFM(const kalvir::thermal::ModalWork& WORK, std::int32_t P, double CNEW, double ROW_THETA, double& DC,
+            double& DROW_THETA);
 // Corrected load of modal node P from its new load QNEW, the differences of
 // S8LCFM and the step just taken.
-double S8CFFN(const kalvir::thermal::ModalWork& WORK, std::int32_t P, double QNEW, double DC,
-              std::span<const double> DROW);
+double S8CFFN(const kalvir::thermal::ModalWork& WORK, std::int32_t P, double QNEW, double DC, double DROW_THETA);

@@ -265,6 +265,44 @@ TEST(Eigen, FailuresEndTheRunWithTheirTexts) {
   }
 }
 
+// The two stages on their own: LTRIDG leaves a tridiagonal T with
+// V T V^T = A, LDIAGN then a diagonal D with V D V^T = A.
+TEST(Eigen, StagesReduceAndDiagonaliseWithTheFactorsInV) {
+  const Problem p = random_network(30, 11);
+  const int m = p.m;
+  std::vector<double> a = p.k, v(static_cast<std::size_t>(m * m), 0.0);
+  for (int i = 0; i < m; ++i) v[static_cast<std::size_t>(i * m + i)] = 1.0;
+  double knorm = 0.0;
+  for (double x : p.k) knorm = std::max(knorm, std::abs(x));
+  auto at = [&](const std::vector<double>& x, int i, int j) { return x[static_cast<std::size_t>(j * m + i)]; };
+  // Largest |(V X V^T)(i, j) - K(i, j)| relative to the largest |K(i, j)|.
+  auto reproduces = [&](const std::vector<double>& x) {
+    double worst = 0.0;
+    for (int i = 0; i < m; ++i)
+      for (int j = 0; j < m; ++j) {
+        double sum = 0.0;
+        for (int r = 0; r < m; ++r)
+          for (int c = 0; c < m; ++c) sum += at(v, i, r) * at(x, r, c) * at(v, j, c);
+        worst = std::max(worst, std::abs(sum - p.at(i, j)) / knorm);
+      }
+    return worst;
+  };
+  std::int32_t ierr = -1;
+  LTRIDG(a, m, v, ierr);
+  EXPECT_EQ(ierr, 0);
+  for (int i = 0; i < m; ++i)
+    for (int j = 0; j < m; ++j) {
+      if (std::abs(i - j) > 1) {
+        EXPECT_EQ(at(a, i, j), 0.0) << i << " " << j;
+      }
+    }
+  EXPECT_LT(reproduces(a), 1.0e-13);
+  LDIAGN(kalvir::thermal::kSweepsPerEigenvalue, kalvir::thermal::kNegligible, a, m, v, ierr);
+  EXPECT_EQ(ierr, 0);
+  for (int i = 0; i + 1 < m; ++i) EXPECT_EQ(at(a, i + 1, i), 0.0) << i;
+  EXPECT_LT(reproduces(a), 1.0e-13);
+}
+
 TEST(Eigen, LargestDifference) {
   const std::vector<double> x{1.0, 5.0, -2.0}, y{1.5, 5.0, 1.0};
   double d = -1.0;

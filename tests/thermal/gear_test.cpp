@@ -196,7 +196,9 @@ Linearised linearise(double beta, std::span<const double> base) {
   const std::size_t nd = w.diffusion.size();
   Linearised out;
   out.residual.assign(w.correction().begin(), w.correction().begin() + static_cast<std::ptrdiff_t>(nd));
-  out.jacobian.assign(above.begin(), above.begin() + static_cast<std::ptrdiff_t>(nd * nd));
+  for (std::size_t p = 0; p < nd; ++p)
+    for (std::size_t q = 0; q < nd; ++q)
+      out.jacobian.push_back(w.jacobian.solver.value(static_cast<std::int32_t>(p), static_cast<std::int32_t>(q)));
   S6JCLC(w);
   for (std::int32_t i : w.diffusion) {
     out.diagonal.push_back(w.above[static_cast<std::size_t>(i - 1)]);
