@@ -185,11 +185,15 @@ class Reader {
     const bool timed = !lines.fluxes.empty() || !conductors.empty();
     // Without a case type the program reads no time-dependent data of the
     // group: the fluxes and conductors would be dropped without a word.
+    // Types 0 and 1 have none either.
     if (timed && lines.case_line == 0)
       fail_at(lines.fluxes.empty() ? lines.conductor_lines.front() : lines.fluxes.front().line,
-              "time-dependent data of group \"" + g.name + "\" needs a \"case\" line (type 1 to 4)");
-    if (timed && g.analysisCaseType == 0)
-      fail_at(lines.case_line, "case type 0 has no time-dependent data, but group \"" + g.name + "\" gives some");
+              "time-dependent data of group \"" + g.name + "\" needs a \"case\" line (type 2 to 4)");
+    if (timed && g.analysisCaseType < 2)
+      fail_at(lines.case_line, "case type " + std::to_string(g.analysisCaseType) +
+                                   " has no time-dependent data, but group \"" + g.name + "\" gives some");
+    if (g.analysisCaseType == 2 && !(g.period > 0.0))
+      fail_at(lines.case_line, "case type 2 needs a \"period\" greater than 0");
     const std::size_t n = g.times.size();
     for (const ValueLine& f : lines.fluxes) {
       if (n == 0) fail_at(f.line, f.what + " values need \"times\"");
