@@ -18,23 +18,39 @@ class Reader {
   // Reads statements into group until "end" (a submodel) or the end of the
   // input (the main model).
   void group(ModelGroup& g, bool main) {
-    std::vector<std::vector<double>> conductors;  // the values of each conductor line
+    GroupLines lines;
     while (next()) {
       const std::string key = word();
       if (key == "end") {
         if (main) fail("\"end\" without \"submodel\"");
-        finish(g, conductors);
+        finish(g, lines);
         return;
       }
-      statement(key, g, conductors);
+      statement(key, g, lines);
     }
     if (!main) fail("\"submodel " + g.name + "\" without \"end\"");
-    finish(g, conductors);
+    finish(g, lines);
   }
 
  private:
-  [[noreturn]] void fail(const std::string& what) const {
-    throw DescriptionError("line " + std::to_string(line_number_) + ": " + what);
+  // What a group's statements leave for the checks at its end, with the
+  // lines that gave them.
+  struct ValueLine {
+    int line;
+    std::string what;
+    std::size_t count;  // values per time point given
+  };
+  struct GroupLines {
+    int case_line = 0;               // 0: no "case" statement
+    int times_line = 0;
+    std::vector<ValueLine> fluxes;   // albedo / planet / remainder / solar lines
+    std::vector<int> conductor_lines;
+    std::vector<std::vector<double>> conductors;  // the values of each conductor line
+  };
+
+  [[noreturn]] void fail(const std::string& what) const { fail_at(line_number_, what); }
+  [[noreturn]] static void fail_at(int line, const std::string& what) {
+    throw DescriptionError("line " + std::to_string(line) + ": " + what);
   }
 
   // Moves to the next line that has a statement.
@@ -83,11 +99,19 @@ class Reader {
     return p == "-" ? std::string() : p;
   }
 
-  void statement(const std::string& key, ModelGroup& g, std::vector<std::vector<double>>& conductors) {
+  void statement(const std::string& key, ModelGroup& g, GroupLines& lines) {
     if (key == "case") {
       g.analysisCaseType = number<std::int32_t>();
+      // Types outside 0 to 4 are not read by the program: its data would be lost.
+      if (g.analysisCaseType < 0 || g.analysisCaseType > 4)
+        fail("case type " + std::to_string(g.analysisCaseType) + " is not one of 0 to 4");
+      lines.case_line = line_number_;
     } else if (key == "times") {
       g.times = rest();
+      lines.times_line = line_number_;
+      for (std::size_t k = 1; k < g.times.size(); ++k)
+        if (!(g.times[k] > g.times[k - 1]))
+          fail("times must increase: " + words_[k + 1] + " follows " + words_[k]);
     } else if (key == "period") {
       g.period = number<double>();
     } else if (key == "arc") {
@@ -110,6 +134,7 @@ class Reader {
       if (f.nodes.size() == 1) f.values.resize(values.size());
       if (values.size() != f.values.size()) fail("every " + key + " line needs the same number of values");
       for (std::size_t r = 0; r < values.size(); ++r) f.values[r].push_back(values[r]);
+      lines.fluxes.push_back({line_number_, key, values.size()});
     } else if (key == "conductor") {
       NodePair p;
       p.pathI = path();
@@ -117,7 +142,8 @@ class Reader {
       p.pathJ = path();
       p.nodeJ = number<std::int32_t>();
       g.pairs.push_back(p);
-      conductors.push_back(rest());
+      lines.conductors.push_back(rest());
+      lines.conductor_lines.push_back(line_number_);
     } else if (key == "curve") {
       ArrayRecord r;
       r.name = word();
@@ -152,16 +178,38 @@ class Reader {
     return *g.arrays;
   }
 
-  // Conductor values by time point (and band, for type 4).
-  void finish(ModelGroup& g, const std::vector<std::vector<double>>& conductors) {
-    if (conductors.empty()) return;
+  // The checks that need the whole group, each naming its line; then the
+  // conductor values by time point (and band, for type 4).
+  void finish(ModelGroup& g, const GroupLines& lines) {
+    const auto& conductors = lines.conductors;
+    const bool timed = !lines.fluxes.empty() || !conductors.empty();
+    // Without a case type the program reads no time-dependent data of the
+    // group: the fluxes and conductors would be dropped without a word.
+    // Types 0 and 1 have none either.
+    if (timed && lines.case_line == 0)
+      fail_at(lines.fluxes.empty() ? lines.conductor_lines.front() : lines.fluxes.front().line,
+              "time-dependent data of group \"" + g.name + "\" needs a \"case\" line (type 2 to 4)");
+    if (timed && g.analysisCaseType < 2)
+      fail_at(lines.case_line, "case type " + std::to_string(g.analysisCaseType) +
+                                   " has no time-dependent data, but group \"" + g.name + "\" gives some");
+    if (g.analysisCaseType == 2 && !(g.period > 0.0))
+      fail_at(lines.case_line, "case type 2 needs a \"period\" greater than 0");
     const std::size_t n = g.times.size();
-    if (n == 0) fail("conductors of group \"" + g.name + "\" need \"times\" first");
+    for (const ValueLine& f : lines.fluxes) {
+      if (n == 0) fail_at(f.line, f.what + " values need \"times\"");
+      if (f.count != n)
+        fail_at(f.line, f.what + " gives " + std::to_string(f.count) + " values, \"times\" on line " +
+                            std::to_string(lines.times_line) + " gives " + std::to_string(n) + " times");
+    }
+    if (conductors.empty()) return;
+    if (n == 0) fail_at(lines.conductor_lines.front(), "conductors of group \"" + g.name + "\" need \"times\" first");
     const bool banded = g.analysisCaseType == 4;
     const std::size_t bands = banded ? (g.wavebands.empty() ? 0 : g.wavebands.size() - 1) : 1;
-    for (const auto& values : conductors)
-      if (values.size() != n * bands)
-        fail("a conductor of group \"" + g.name + "\" needs " + std::to_string(n * bands) + " values");
+    for (std::size_t k = 0; k < conductors.size(); ++k)
+      if (conductors[k].size() != n * bands)
+        fail_at(lines.conductor_lines[k], "a conductor of group \"" + g.name + "\" needs " +
+                                              std::to_string(n * bands) + " values, not " +
+                                              std::to_string(conductors[k].size()));
     if (banded) {
       g.bandValues.assign(n, std::vector<std::vector<double>>(conductors.size(), std::vector<double>(bands)));
       for (std::size_t k = 0; k < conductors.size(); ++k)

@@ -2,9 +2,11 @@
 
 #include <sstream>
 
+#include "runtime/control/control_constants.h"
 #include "runtime/control/flags.h"
 #include "runtime/control/global_arrays.h"
 #include "runtime/control/shared_blocks.h"
+#include "runtime/control/status.h"
 #include "runtime/modeldata/fpcs.h"
 #include "runtime/modeldata/pcs.h"
 #include "runtime/platform/fixed_string.h"
@@ -82,6 +84,28 @@ std::string describe_loaded_model() {
     for (std::int32_t l = 1; l <= FLAGS(flagw::NM); ++l)
       o << "  " << l << ": " << gar_massflowlinkcondnodepairs(2 * l - 1) << ' ' << gar_massflowlinkcondnodepairs(2 * l)
         << ' ' << gar_massflowlinkflowrates(l) << ' ' << gar_massflowlinkstatuses(l) << '\n';
+  }
+  // The numeric control constants as the file set them; one left undefined
+  // holds the marker, which a solution routine reads as the constant's
+  // neutral value when it does not require it.
+  o << "Control constants (name = value; \"undefined\" where the file leaves the marker)\n";
+  const auto glor = glor_names();
+  for (int i = 1; i <= GlorBlock::count; ++i) {
+    o << "  " << glor[static_cast<std::size_t>(i - 1)] << " = ";
+    if (SDUNDF(GLOR(i)))
+      o << "undefined";
+    else
+      o << GLOR(i);
+    o << '\n';
+  }
+  const auto gloi = gloi_names();
+  for (int i = 1; i <= GloiBlock::count; ++i) {
+    o << "  " << gloi[static_cast<std::size_t>(i - 1)] << " = ";
+    if (SUNDCK(GLOI(i)))
+      o << "undefined";
+    else
+      o << GLOI(i);
+    o << '\n';
   }
   return o.str();
 }

@@ -18,6 +18,7 @@
 #include "runtime/control/messages.h"
 #include "runtime/control/run_end.h"
 #include "runtime/platform/fixed_string.h"
+#include "runtime/platform/units.h"
 
 namespace {
 
@@ -282,7 +283,10 @@ void acda_open(std::string_view MODELNAME) {
   } else {
     r.file_name = name;
     r.file = kalvir::acdio::open_file(r.file_name);
-    if (!r.file.valid())
+    // A file that is not there is reported once, by the solution manager's
+    // open, which ends the run; one that is there but will not open is
+    // reported here.
+    if (!r.file.valid() && kalvir::platform::file_exists(r.file_name))
       ERRNEW("Cannot open ACD file@Initialising ACD Arrays Load@ACD file name: " + r.file_name + "@", 1, 2,
              "(acda)OpenFile");
   }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <span>
 #include <string>
 #include <utility>
@@ -322,7 +323,11 @@ void acds_open(std::string_view MODELNAME) {
   if (s.file_name.size() > kFileNameLength) s.file_name.resize(kFileNameLength);
   s.file = kalvir::acdio::open_file(s.file_name);
   if (!s.file.valid()) {
-    SETERX("Cannot open ACD file@Initialising ACD Solution Manager@ACD file name: " + s.file_name + "@", 4, 2,
+    std::error_code ec;
+    const std::string cwd = std::filesystem::current_path(ec).string();
+    SETERX("Cannot open ACD file@Initialising ACD Solution Manager@ACD file name: " + s.file_name +
+               "@Working directory: " + (ec ? std::string("(unknown)") : cwd),
+           4, 2,
            "(acds)OpenFile");
     return;
   }

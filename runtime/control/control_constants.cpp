@@ -3,6 +3,7 @@
 #include <cstddef>
 
 #include "runtime/control/flags.h"
+#include "runtime/control/status.h"
 
 GlorBlock GLOR;
 GloiBlock GLOI;
@@ -117,4 +118,61 @@ void SLDINC() {
   for (int i = 1; i <= GlocBlock::count; ++i) {
     kalvir::assign_padded(GLOC.field(i), kGlocFields[i - 1].fallback);
   }
+}
+
+namespace {
+
+constexpr double kNotSet = 1.0e10;
+
+constexpr NeutralReal kNeutralReals[] = {
+    {&GlorBlock::TIMEO, "TIMEO", 0.0},        // a run starts at time zero
+    {&GlorBlock::DTMIN, "DTMIN", 0.0},        // no smallest step
+    {&GlorBlock::DTMAX, "DTMAX", kNotSet},    // no largest step
+    {&GlorBlock::DTPMAX, "DTPMAX", kNotSet},  // no limit on the change per step
+    {&GlorBlock::DTROCA, "DTROCA", kNotSet},  // no limit on the rate of change
+    {&GlorBlock::ARITH, "ARITH", 0.0},        // no node solved as arithmetic
+    {&GlorBlock::DAMPT, "DAMPT", 1.0},        // no damping
+    {&GlorBlock::DAMPM, "DAMPM", 1.0},
+    {&GlorBlock::RLCOUR, "RLCOUR", 1.0},      // the Courant step itself
+    {&GlorBlock::STEFAN, "STEFAN", 5.670374419e-8},  // SI units, as TABS 0 means kelvin
+    {&GlorBlock::TABS, "TABS", 0.0},
+    {&GlorBlock::PABS, "PABS", 0.0},
+    {&GlorBlock::GRAVX, "GRAVX", 0.0},
+    {&GlorBlock::GRAVY, "GRAVY", 0.0},
+    {&GlorBlock::GRAVZ, "GRAVZ", 0.0},
+    {&GlorBlock::MINFLO, "MINFLO", 0.0},
+    {&GlorBlock::MINDP, "MINDP", 0.0},
+};
+
+// NLOOPH and NLOOPT at 0 take NLOOP's value in the fluid-loop frames.
+constexpr NeutralInt kNeutralInts[] = {
+    {&GloiBlock::METHOD, "METHOD", 0},
+    {&GloiBlock::NLOOPH, "NLOOPH", 0},
+    {&GloiBlock::NLOOPT, "NLOOPT", 0},
+};
+
+}  // namespace
+
+std::span<const NeutralReal> neutral_reals() { return kNeutralReals; }
+std::span<const NeutralInt> neutral_ints() { return kNeutralInts; }
+
+double defined_or_neutral(double GlorBlock::* slot) {
+  const double v = GLOR.*slot;
+  if (!SDUNDF(v)) return v;
+  for (const NeutralReal& n : kNeutralReals)
+    if (n.slot == slot) return n.value;
+  return v;
+}
+
+std::int32_t defined_or_neutral(std::int32_t GloiBlock::* slot) {
+  const std::int32_t v = GLOI.*slot;
+  if (!SUNDCK(v)) return v;
+  for (const NeutralInt& n : kNeutralInts)
+    if (n.slot == slot) return n.value;
+  return v;
+}
+
+void settle_optional_constants() {
+  for (const NeutralReal& n : kNeutralReals) GLOR.*n.slot = defined_or_neutral(n.slot);
+  for (const NeutralInt& n : kNeutralInts) GLOI.*n.slot = defined_or_neutral(n.slot);
 }

@@ -113,3 +113,37 @@ void SCNTRL(std::int32_t NGC, std::int32_t NGI, std::int32_t NGR, std::int32_t N
 
 // Defaults of the 16 character constants.
 void SLDINC();
+
+// Optional numeric control constants and their neutral values. A constant
+// that a solution routine reads but does not require may be left undefined
+// by the model; it then holds the undefined marker, which as a double is a
+// tiny denormal and as an integer a huge count. Read as a number the marker
+// would be a step limit of almost zero or a damping factor of almost zero,
+// so every routine reads these through this one table instead: a limit that
+// is not set reads as 1.0E10 (the value that "not set" has when written out),
+// a damping or Courant factor as 1.0, an offset, gravity or threshold as 0,
+// METHOD as no option bits. Required constants (NLOOP, DTIMEI, RELXCA,
+// RELXMA, FRLXCA, FSTEPS) are not in the table: their routines report them.
+struct NeutralReal {
+  double GlorBlock::* slot;
+  std::string_view name;
+  double value;
+};
+struct NeutralInt {
+  std::int32_t GloiBlock::* slot;
+  std::string_view name;
+  std::int32_t value;
+};
+std::span<const NeutralReal> neutral_reals();
+std::span<const NeutralInt> neutral_ints();
+
+// The accessor: the constant's value, or its neutral value when it is
+// undefined (a constant outside the table is returned as it is).
+double defined_or_neutral(double GlorBlock::* slot);
+std::int32_t defined_or_neutral(std::int32_t GloiBlock::* slot);
+
+// Stores the neutral value into every undefined constant of the table. The
+// thermal and fluid-loop solution frames and the cyclic analysis call it on
+// entry, so that the kernels, the print, the monitor and the TMD file only
+// ever see defined values of the constants the routines read.
+void settle_optional_constants();

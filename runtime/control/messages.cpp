@@ -151,7 +151,10 @@ void SETERX(std::string_view TEXT, std::int32_t ISEV, std::int32_t IREF, std::st
       ++PRTINF(2);
     }
   }
-  if (severity == 4) FAILUR();
+  if (severity == 4) {
+    note_failure(ROUTINE, TEXT);
+    FAILUR();
+  }
 }
 
 void ERRNEW(std::string_view TEXT, std::int32_t ISEV, std::int32_t IREF, std::string_view ROUTINE) {
@@ -160,6 +163,9 @@ void ERRNEW(std::string_view TEXT, std::int32_t ISEV, std::int32_t IREF, std::st
   const std::vector<std::string> lines =
       FrameBuilder(kErrnewStyle).build(errnew_count, severity, TEXT, IREF, ROUTINE, false);
   for (const std::string& l : lines) io::write_line(io::kStdoutUnit, l);
+  // The file and record layer never stops the run itself; when its caller
+  // gives up, this is why.
+  note_failure(ROUTINE, TEXT);
 }
 
 void MESBLD(std::int32_t NODE, std::span<char> TEXT) {
@@ -202,6 +208,7 @@ void ERROR(std::string_view NAME) {
   if (io::unit_is_open(1)) io::unit_close(1);
   // Standard output stays open: the closing of the run may still report on it.
   io::unit_flush(io::kStdoutUnit);
+  note_failure(NAME, "Unrecoverable error condition@See the printed output for further messages");
   FAILUR();
 }
 

@@ -8,6 +8,14 @@
 #include <stdexcept>
 #include <string_view>
 
+// The failure that ends the run: FAILUR writes the last one noted to
+// standard error as one short block (the routine, then the problem, one line
+// per part of TEXT, parts parted by "@"), so that a terminal or a script sees
+// why a run whose print went to a file ended with status 1. The fatal
+// message writers, the start-up driver and the kill-file test note theirs;
+// a later note replaces an earlier one.
+void note_failure(std::string_view routine, std::string_view text);
+
 [[noreturn]] void SUCCES();
 [[noreturn]] void FAILUR();
 // Closes the run's sequential files (LFIN), then runs the registered closers.

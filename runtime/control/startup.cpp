@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdlib>
+#include <filesystem>
 #include <limits>
 #include <string>
 #include <vector>
@@ -59,6 +60,42 @@ void write_failure_text(std::int32_t status) {
     const std::size_t nl = text.find('\n');
     io::write_line(kalvir::unit::kPrint, text.substr(0, nl));
     text.remove_prefix(nl + 1);
+  }
+}
+
+// What the start-up failure was about beyond its code: the file that could
+// not be found or opened, and where it was looked for.
+std::string& failure_detail() {
+  static std::string detail;
+  return detail;
+}
+
+std::string working_directory() {
+  std::error_code ec;
+  const std::filesystem::path cwd = std::filesystem::current_path(ec);
+  return ec ? std::string("(unknown)") : cwd.string();
+}
+
+// The MDB file of MODELNAME was not found or could not be opened.
+std::string mdb_failure_detail(std::string_view model_name) {
+  char name[32];
+  std::int32_t ierr = 0;
+  SFLNAM(model_name, 1, kalvir::CharRowsMut(name, sizeof name, 1), ierr);
+  const std::string file = ierr == 0 ? std::string(kalvir::trim_right(std::string_view(name, sizeof name))) : "";
+  const bool exists = !file.empty() && kalvir::platform::file_exists(file);
+  return "MDB file " + file + (exists ? " cannot be opened" : " not found") + "@Working directory: " +
+         working_directory();
+}
+
+void write_failure_detail() {
+  const std::string& detail = failure_detail();
+  std::size_t from = 0;
+  while (from <= detail.size() && !detail.empty()) {
+    const std::size_t at = detail.find('@', from);
+    io::write_line(kalvir::unit::kPrint,
+                   "       *** " + detail.substr(from, at == std::string::npos ? std::string::npos : at - from) + " ***");
+    if (at == std::string::npos) break;
+    from = at + 1;
   }
 }
 
@@ -154,6 +191,8 @@ void LSETUP(std::int32_t& IPARAM, std::string_view MODELNAME, std::int32_t& STAT
   std::int32_t ierr = 0;
   SCOMLD(kalvir::unit::kMdb, ierr);
   if (ierr != 0) {
+    // The load reports every other failure itself; this one comes back.
+    if (ierr == 1) failure_detail() = mdb_failure_detail(MODELNAME);
     STATUS = code(SetupFailure::Database);
     return;
   }
@@ -224,9 +263,16 @@ void MAINA(std::string_view MODELNAME) {
 
   std::int32_t iparam = 0;
   std::int32_t status = 0;
+  failure_detail().clear();
   LSETUP(iparam, MODELNAME, status);
   if (status != 0) {
     write_failure_text(status);
+    write_failure_detail();
+    std::string_view first = kalvir::setup_failure_text(status);
+    first.remove_prefix(std::min(first.find_first_not_of("\n "), first.size()));
+    std::string problem(kalvir::trim_right(first.substr(0, first.find('\n'))));
+    if (!failure_detail().empty()) problem += "@" + failure_detail();
+    note_failure("LSETUP", problem);
     FAILUR();
   }
 
@@ -238,6 +284,7 @@ void MAINA(std::string_view MODELNAME) {
   PARAMX(iparam, MODELNAME, status, kalvir::unit::kDump, kalvir::unit::kParameters, kalvir::unit::kCsv);
   if (status != 0) {
     write_failure_text(code(SetupFailure::ParameterRead));
+    note_failure("PARAMX", "*** PROGRAM FAILS IN READING PARAMETERS FILE ***");
     FAILUR();
   }
 }

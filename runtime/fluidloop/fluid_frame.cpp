@@ -123,6 +123,7 @@ FluidFrame::FluidFrame(const FluidMethodRow& row) : row_(row) {
   if (!solver_is_cyclic()) assign_padded(GLOC.SOLVER.span(), "TRFL1P");
   GLOI.SUMFLL = 0;
   GLOI.SUMTHL = 0;
+  settle_optional_constants();
   if (GLOI.NLOOPH == 0) GLOI.NLOOPH = GLOI.NLOOP;
   if (GLOI.NLOOPT == 0) GLOI.NLOOPT = GLOI.NLOOP;
 
@@ -146,7 +147,7 @@ FluidFrame::~FluidFrame() {
 
 void FluidFrame::check_constants() {
   const std::string_view name = row_.name;
-  if (GLOR.TIMEO >= GLOR.TIMEND || std::isnan(GLOR.TIMEO) || std::isnan(GLOR.TIMEND)) {
+  if (GLOR.TIMEO >= GLOR.TIMEND || std::isnan(GLOR.TIMEO) || std::isnan(GLOR.TIMEND) || SDUNDF(GLOR.TIMEND)) {
     SETERX(text_of(name, ": TIMEND is not greater than TIMEO@See Engineering Manual for control constant definitions"),
            row_.start_severity, 1, name);
     skipped_ = true;

@@ -431,13 +431,14 @@ void FGENFI() {
   GLOI.LOOPCT = 0;
   GLOI.SUMTHL = 0;
   GLOI.SUMFLL = 0;
+  settle_optional_constants();
   const std::int32_t nnode = FLAGS(flagw::NNODE), nf = FLAGS(flagw::NF), nm = FLAGS(flagw::NM);
   check_required(SUNDCK(GLOI.NLOOP), "nloop", 1);
   check_required(nnode > 0 && SDUNDF(GLOR.RELXCA), "relxca", 2);
   check_required(SDUNDF(GLOR.FRLXCA), "frlxca", 3);
   check_required(SDUNDF(GLOR.RELXMA), "relxma", 4);
   bool skipped = false;
-  if (GLOR.TIMEO >= GLOR.TIMEND || std::isnan(GLOR.TIMEO) || std::isnan(GLOR.TIMEND)) {
+  if (GLOR.TIMEO >= GLOR.TIMEND || std::isnan(GLOR.TIMEO) || std::isnan(GLOR.TIMEND) || SDUNDF(GLOR.TIMEND)) {
     SETERX("FGENFI: timend is not greater than TIMEO@See Engineering Manual for control constant definitions", 3, 5,
            kName);
     skipped = true;

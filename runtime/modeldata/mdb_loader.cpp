@@ -97,6 +97,139 @@ bool tree_is_consistent(std::span<const std::int32_t> words, std::int32_t nsub) 
   return true;
 }
 
+// The model sizes that the file holds, found by walking its submodel blocks
+// list header by list header before anything is loaded: what the FLAGS words
+// of the model program must say for the load to fit the arrays they size.
+struct FileSizes {
+  std::int64_t nsub = 0;
+  std::array<std::int64_t, 301> words{};  // list number -> words over all submodels
+};
+
+constexpr std::size_t kScanRecordLimit = 100000000;
+
+// Skips one record; false at the end of the file or on a read error.
+bool skip_one(std::int32_t unit) { return io::skip_record(unit) == 0; }
+
+// Walks the lists of one submodel block up to its section marker, adding
+// their lengths, and takes the skip table of the block that follows from
+// list 66. False when the block is not laid out as the load expects: the
+// load itself then reports what it finds.
+bool scan_block(std::int32_t unit, std::span<const std::int32_t> counts, FileSizes& sizes,
+                std::array<std::int32_t, 3 * 43>& skips) {
+  std::array<std::int32_t, 4> w{};
+  for (std::size_t guard = 0; guard < kScanRecordLimit; ++guard) {
+    if (kalvir::mdb::read_ints(unit, 4, w) != 0) return false;
+    if (std::equal(w.begin(), w.end(), std::begin(kalvir::mdb::kMarker))) return true;
+    const std::int32_t number = w[0];
+    if (number < 1 || w[1] < 0) return false;
+    std::int64_t length = 0;
+    if (w[1] == kalvir::mdb::kContinued) {
+      std::int32_t nb = 0;
+      if (kalvir::mdb::read_ints(unit, 1, {&nb, 1}) != 0 || nb < 0) return false;
+      for (std::int32_t b = 0; b < nb; ++b) {
+        if (kalvir::mdb::read_ints(unit, 4, w) != 0 || !skip_one(unit)) return false;
+        length += std::max(w[2], 0);
+      }
+    } else if (number == 66 && w[2] >= kList66Words) {
+      std::vector<std::int32_t> l66(static_cast<std::size_t>(w[2]));
+      if (kalvir::mdb::read_ints(unit, l66.size(), l66) != 0) return false;
+      std::copy_n(l66.begin() + 76, skips.size(), skips.begin());
+    } else {
+      if (!skip_one(unit)) return false;
+      length = std::max(w[2], 0);
+    }
+    if (number == 66) length = w[2];
+    // A list whose length disagrees with the block's count table is a
+    // damaged file, not a size of the model: the load reports it.
+    const std::size_t at = 2 * static_cast<std::size_t>(number - 1) + 1;
+    if (at >= counts.size() || counts[at] != std::max<std::int64_t>(length, 1)) return false;
+    if (number == 66) continue;
+    if (static_cast<std::size_t>(number) < sizes.words.size()) sizes.words[static_cast<std::size_t>(number)] += length;
+  }
+  return false;
+}
+
+// The sizes of the file on UNIT (read from its start; the caller rewinds it
+// afterwards). False when the file is not laid out as expected.
+bool scan_sizes(std::int32_t unit, FileSizes& sizes) {
+  io::unit_rewind(unit);
+  Header h;
+  if (read_header(unit, h) != 0 || h.ints[1] < 1) return false;
+  sizes.nsub = h.ints[1];
+  // The model tree, the two name lists and the two records the load skips.
+  for (int k = 0; k < 5; ++k)
+    if (!skip_one(unit)) return false;
+  for (std::int64_t i = 1; i <= sizes.nsub; ++i) {
+    std::array<std::int32_t, 4> w{};
+    // The count table: a plain list numbered after the submodel, a pair of
+    // words per list, the second the list's length (at least 1).
+    std::array<std::int32_t, 2 * 290> counts{};
+    if (kalvir::mdb::read_ints(unit, 4, w) != 0 || w[0] != i || w[1] != 0 ||
+        w[2] != static_cast<std::int32_t>(counts.size()) || kalvir::mdb::read_ints(unit, counts.size(), counts) != 0)
+      return false;
+    std::array<std::int32_t, 3 * 43> skips{};
+    if (!scan_block(unit, counts, sizes, skips)) return false;
+    if (i == sizes.nsub) break;
+    for (std::size_t c = 0; c < 43; ++c) {
+      const std::int64_t n = skips[3 * c + 2];
+      if (n < 0) return false;
+      if (n == 0) continue;
+      for (std::int64_t r = ((n + 24) / 25) * 2 + 1; r > 0; --r)
+        if (!skip_one(unit)) return false;
+    }
+    if (kalvir::mdb::read_ints(unit, 4, w) != 0 || !std::equal(w.begin(), w.end(), std::begin(kalvir::mdb::kMarker)))
+      return false;
+  }
+  return true;
+}
+
+// The FLAGS words that size the load, each with the lists of the file that
+// give its value and the words of each list per entry.
+struct SizeList {
+  std::int32_t list;
+  std::int32_t words_per_entry;
+};
+struct SizeWord {
+  int word;
+  std::string_view what;
+  std::array<SizeList, 2> lists;  // list 0: none
+};
+constexpr SizeWord kSizeWords[] = {
+    {flagw::NNODE, "thermal nodes", {{{1, 1}, {0, 1}}}},
+    {flagw::NGL, "linear conductors", {{{14, 2}, {22, 2}}}},
+    {flagw::NGF, "fluidic conductors", {{{16, 2}, {24, 2}}}},
+    {flagw::NGR, "radiative conductors", {{{15, 2}, {23, 2}}}},
+    {flagw::NGV, "view-factor conductors", {{{17, 2}, {0, 1}}}},
+    {flagw::NF, "fluid nodes", {{{201, 1}, {0, 1}}}},
+    {flagw::NM, "mass-flow links", {{{219, 2}, {224, 4}}}},
+};
+
+// Ends the run when a FLAGS word of the model program disagrees with the
+// size the file holds: loading would overrun or leave unfilled the arrays
+// that the word sized, and fail later with a message that names neither.
+void check_sizes(std::int32_t unit, std::string_view file) {
+  FileSizes sizes;
+  const bool scanned = scan_sizes(unit, sizes);
+  io::unit_rewind(unit);
+  if (!scanned) return;
+  const auto mismatch = [&](int word, std::string_view what, std::int64_t file_value) {
+    const std::string text = "Model sizes of the program and the MDB file differ@FLAGS word " + std::to_string(word) +
+                             " (" + std::string(what) + ") is " + std::to_string(FLAGS(word)) + " in the program, " +
+                             std::to_string(file_value) + " in MDB file " + std::string(file) +
+                             "@Copy the FLAGS and SPRSIZ words that kalvir_mdb_write printed for this file (also "
+                             "in its .flags file) into the model program";
+    SETERX(text, 4, 5, "SCOMLD");
+  };
+  // A different number of submodels has its own message in the load.
+  if (sizes.nsub != FLAGS(flagw::NSUB)) return;
+  for (const SizeWord& s : kSizeWords) {
+    std::int64_t value = 0;
+    for (const SizeList& l : s.lists)
+      if (l.list > 0) value += sizes.words[static_cast<std::size_t>(l.list)] / l.words_per_entry;
+    if (value != FLAGS(s.word)) mismatch(s.word, s.what, value);
+  }
+}
+
 }  // namespace
 
 namespace kalvir::mdb {
@@ -212,6 +345,12 @@ void SCOMLD(std::int32_t IUNIT, std::int32_t& IERR) {
     IERR = 2;
     SETERX(kVersionText, 4, 4, "SCOMLD");
     return;
+  }
+  {
+    char name[32];
+    std::int32_t ierr = 0;
+    SFLNAM(JOBINF.model.view(), 1, kalvir::CharRowsMut(name, sizeof name, 1), ierr);
+    check_sizes(IUNIT, kalvir::trim_right(std::string_view(name, sizeof name)));
   }
   SLDINC();
   SETZZZ("A", FLAGS(flagw::NSUB), gar_modelstatuses.stream_span(), 1, st);

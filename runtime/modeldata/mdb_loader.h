@@ -1,12 +1,14 @@
 // Loading the model database (MDB) file into the global arrays.
 //
-// SCOMLD opens the file named after the model, checks its header and the
-// control-constant counts of the program, sets the defaults that the file does
+// SCOMLD opens the file named after the model, checks its header, the
+// control-constant counts of the program and the program's FLAGS sizes
+// against the sizes the file holds, sets the defaults that the file does
 // not carry and hands over to LOADB, which reads the model tree and then one
 // block per submodel, builds the connection lists and resolves the inter-model
 // links and node ties. Every failure of the load is reported by a severity-4
 // message, which ends the run; a missing file is the one failure that comes
-// back to the caller (IERR 1, no message).
+// back to the caller (IERR 1, no message: the start-up driver names the file
+// and the working directory).
 #pragma once
 
 #include <cstdint>

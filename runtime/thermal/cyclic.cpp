@@ -139,6 +139,8 @@ void LFDTTM(std::int32_t I, std::int32_t SLOT, std::span<const double, 5> FLOWS,
 
 void SOLCYC(std::string_view ROUTINE, double TOLT, double TOLR, double PERIOD, std::int32_t MAXCYC,
             std::string_view GROUP, std::string_view OUTOPT) {
+  // The cycle reads TIMEO and the radiation constants before any routine.
+  settle_optional_constants();
   DynamicCoreMark mark;
   const std::int32_t nnode = FLAGS(flagw::NNODE), nf = FLAGS(flagw::NF), nm = FLAGS(flagw::NM);
   const std::int64_t extra =

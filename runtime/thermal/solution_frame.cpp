@@ -115,8 +115,11 @@ std::string shortage_text(std::string_view name, std::string_view tail, std::int
 SolutionFrame::SolutionFrame(const MethodRow& row) : row_(row) {
   assign_padded(GLOC.MODULE.span(), row.name);
   if (!solver_is_cyclic()) assign_padded(GLOC.SOLVER.span(), "TRTH");
+  settle_optional_constants();
 
-  if (GLOR.TIMEO >= GLOR.TIMEND || std::isnan(GLOR.TIMEO) || std::isnan(GLOR.TIMEND)) {
+  // An undefined TIMEND is no end time: the run is skipped as for one not
+  // after TIMEO, instead of running to the marker's tiny value.
+  if (GLOR.TIMEO >= GLOR.TIMEND || std::isnan(GLOR.TIMEO) || std::isnan(GLOR.TIMEND) || SDUNDF(GLOR.TIMEND)) {
     SETERX(cat(row.name, ": TIMEND is not greater than TIMEO@See Engineering Manual for control constant definitions"),
            3, 1, row.name);
     skipped_ = true;
@@ -214,8 +217,11 @@ void SolutionFrame::next_output_from(double tstart) {
 void SolutionFrame::first_step() {
   nominal_output_ = GLOR.TIMEO + GLOR.OUTINT;
   next_output_from(GLOR.TIMEO);
-  // A method that does not require DTIMEI starts at DTMIN when it is undefined.
-  const double dtimei = SDUNDF(GLOR.DTIMEI) ? GLOR.DTMIN : GLOR.DTIMEI;
+  // A method that does not require DTIMEI starts at DTMIN when it is
+  // undefined, or, with no smallest step set, at the step the method has put
+  // in DTIMEU (Gear: the stability figure).
+  const double fallback = GLOR.DTMIN > 0.0 ? GLOR.DTMIN : GLOR.DTIMEU;
+  const double dtimei = SDUNDF(GLOR.DTIMEI) ? fallback : GLOR.DTIMEI;
   GLOR.DTIMEU = std::max(std::min(dtimei, GLOR.DTMAX), GLOR.DTMIN);
   place_step(GLOR.DTIMEU);
 }

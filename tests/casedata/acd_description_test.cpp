@@ -2,6 +2,7 @@
 // and band, and the lines of bad descriptions.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <sstream>
 #include <string>
 
@@ -58,6 +59,17 @@ end
   EXPECT_EQ(t.values, (std::vector<double>{11, 12, 13, 21, 22, 23, 1, 2, 10, 20, 30}));
 }
 
+TEST(AcdDescription, TheShippedExampleReads) {
+  std::ifstream in(KALVIR_SOURCE_DIR "/tools/examples/two_submodels.acdtxt");
+  ASSERT_TRUE(in.good());
+  const acd::ModelGroup g = acd::read_description(in);
+  EXPECT_EQ(g.analysisCaseType, 2);
+  EXPECT_EQ(g.solar.values.size(), g.times.size());
+  ASSERT_EQ(g.submodels.size(), 1U);
+  EXPECT_EQ(g.submodels[0].name, "LOOP");
+  EXPECT_EQ(g.submodels[0].remainder.nodes, std::vector<std::int32_t>{20});
+}
+
 TEST(AcdDescription, BadDescriptionsNameTheLine) {
   const struct {
     const char* text;
@@ -70,8 +82,25 @@ TEST(AcdDescription, BadDescriptionsNameTheLine) {
       {"submodel A\ncase 1\n", "line 2: \"submodel A\" without \"end\""},
       {"end\n", "line 1: \"end\" without \"submodel\""},
       {"solar 1 1 2\nsolar 2 1\n", "line 2: every solar line needs the same number of values"},
-      {"case 2\ntimes 0 1\nconductor - 1 - 2 5\n", "line 3: a conductor of group \"\" needs 2 values"},
+      {"case 2\nperiod 1\ntimes 0 1\nconductor - 1 - 2 5\n", "line 4: a conductor of group \"\" needs 2 values, not 1"},
       {"table T 0 1 1\n", "line 1: table dimensions must lie between 1 and 100000"},
+      {"case 7\n", "line 1: case type 7 is not one of 0 to 4"},
+      {"case -1\n", "line 1: case type -1 is not one of 0 to 4"},
+      {"case 1\ntimes 0 10 10 20\n", "line 2: times must increase: 10 follows 10"},
+      {"case 1\ntimes 0 20 10\n", "line 2: times must increase: 10 follows 20"},
+      {"case 2\nperiod 20\ntimes 0 10 20\n\nsolar 4 1 2\n",
+       "line 5: solar gives 2 values, \"times\" on line 3 gives 3 times"},
+      {"case 3\nalbedo 4 1 2\ntimes 0 10 20\n",
+       "line 2: albedo gives 2 values, \"times\" on line 3 gives 3 times"},
+      {"case 3\nplanet 4 1 2\n", "line 2: planet values need \"times\""},
+      {"times 0 10\nsolar 4 1 2\n",
+       "line 2: time-dependent data of group \"\" needs a \"case\" line (type 2 to 4)"},
+      {"submodel A\ntimes 0 10\nconductor - 1 - 2 1 2\nend\n",
+       "line 3: time-dependent data of group \"A\" needs a \"case\" line (type 2 to 4)"},
+      {"case 0\ntimes 0 10\nremainder 4 1 2\n",
+       "line 1: case type 0 has no time-dependent data, but group \"\" gives some"},
+      {"case 1\ntimes 0 10\nsolar 4 1 2\n", "line 1: case type 1 has no time-dependent data, but group \"\" gives some"},
+      {"case 2\ntimes 0 10\nsolar 4 1 2\n", "line 1: case type 2 needs a \"period\" greater than 0"},
   };
   for (const auto& c : cases) {
     try {

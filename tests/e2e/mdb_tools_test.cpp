@@ -59,7 +59,9 @@ TEST(MdbTools, TheSampleIsWrittenWithItsSizesAndInspected) {
   for (const char* line :
        {"Model PANEL, 2 submodel(s)\n", "  2 2 D REAR FACE\n", "  5 20 D COLD PLATE\n",
         "  linear: (5,2) (1,1)  radiative: (3,2) (1,3) (3,5)  fluidic:\n", "Node tie tail (5 words): 5 1 2 1 6\n",
-        "  1 50 1 WATER: 1  links: (2,1) (3,2)  linear:", "  3: 2 3 0.05 A\n"}) {
+        "  1 50 1 WATER: 1  links: (2,1) (3,2)  linear:", "  3: 2 3 0.05 A\n",
+        // The control constants the description sets, and one it leaves undefined.
+        "  DTIMEI = 10\n", "  TIMEND = 3600\n", "  NLOOP = 100\n", "  DTMAX = undefined\n", "  WIDTH = undefined\n"}) {
     EXPECT_TRUE(contains(r.out, line)) << line << "\n" << r.out;
   }
 }

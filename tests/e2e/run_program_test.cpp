@@ -34,12 +34,41 @@ TEST(RunProgram, InAnEmptyDirectoryItReportsTheMissingFilesAndFails) {
   kalvir::test::TempDir dir;
   const RunResult r = run_in(dir.path());
   EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.out.find("Cannot open ACD file"), std::string::npos) << r.out;
+  // The database is the first file the run needs: its failure names the file
+  // and the directory, in the print and on standard error; the missing ACD
+  // file is not reported before it.
+  const std::string cwd = fs::canonical(dir.path()).string();
   EXPECT_NE(r.out.find("\n *** PROGRAM FAILS TO FIND OR LOAD FROM DATABASE ***\n"
                        "       *** CONTACT KALVIR CENTRAL SUPPORT ***\n"),
             std::string::npos)
       << r.out;
+  EXPECT_NE(r.out.find("       *** MDB file ORVIK_TE.MDB not found ***\n       *** Working directory: " + cwd + " ***\n"),
+            std::string::npos)
+      << r.out;
+  EXPECT_EQ(r.out.find("ACD"), std::string::npos) << r.out;
+  EXPECT_EQ(r.err, "kalvir: run failed in LSETUP\n    *** PROGRAM FAILS TO FIND OR LOAD FROM DATABASE ***\n"
+                   "    MDB file ORVIK_TE.MDB not found\n    Working directory: " + cwd + "\n");
   EXPECT_FALSE(fs::exists(dir.path() / "ORVIK_TE.DMP"));
+}
+
+TEST(RunProgram, AMissingAcdFileIsReportedOnceAndNamedOnStandardError) {
+  kalvir::test::TempDir dir;
+  kalvir::sample::write_sample_inputs(dir.path());
+  fs::remove(dir.path() / "ORVIK_TESTBED_01.acd");
+  const RunResult r = run_in(dir.path());
+  EXPECT_EQ(r.status, 1);
+  std::size_t reports = 0;
+  for (std::size_t at = r.out.find("Cannot open ACD file"); at != std::string::npos;
+       at = r.out.find("Cannot open ACD file", at + 1))
+    ++reports;
+  EXPECT_EQ(reports, 1U) << r.out;
+  EXPECT_NE(r.out.find("| MESSAGE    1 |"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("| MESSAGE    2 |"), std::string::npos) << r.out;
+  EXPECT_NE(r.err.find("kalvir: run failed in (acds)OpenFile\n    Cannot open ACD file\n"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("    ACD file name: ORVIK_TESTBED_01.acd\n    Working directory: " +
+                       fs::canonical(dir.path()).string() + "\n"),
+            std::string::npos)
+      << r.err;
 }
 
 TEST(RunProgram, WithTheSampleInputsItRunsToItsNormalEnd) {
