@@ -56,7 +56,9 @@ phase() {  # phase <name> <command...>: runs the command and reports its wall ti
 }
 
 run_tests() {
-  phase "plain build" build "$here/build"
+  # No debug information: nothing reads it here, and it costs a fifth of the
+  # compile time of the tests. The code is that of the default build.
+  phase "plain build" build "$here/build" "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g0 -DNDEBUG"
   phase "plain tests" ctest --test-dir "$here/build" -j "$jobs" --output-on-failure
   phase "sanitizer build" build "$here/build-sanitize" -DCMAKE_BUILD_TYPE=Debug -DKALVIR_SANITIZE=ON
   # Under the sanitizers the sample model program runs once end to end; the
