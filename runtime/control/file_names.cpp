@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <string>
 
+#include "runtime/control/loop_guard.h"
 #include "runtime/control/run_end.h"
 #include "runtime/platform/fixed_string.h"
 

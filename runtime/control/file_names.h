@@ -8,7 +8,7 @@
 #include <span>
 #include <string_view>
 
-#include "runtime/modeldata/search_sort.h"
+#include "runtime/platform/char_rows.h"
 
 namespace kalvir {
 // The extensions by name index (position 1 is kRunFileExtensions[0]).

@@ -7,17 +7,11 @@
 #include <vector>
 
 #include "runtime/control/flags.h"
-#include "runtime/modeldata/seq_files.h"
 #include "runtime/platform/fixed_string.h"
 #include "runtime/platform/process.h"
 #include "runtime/platform/units.h"
 
 namespace {
-
-// Units of the run's sequential files, as the start-up driver opens them.
-constexpr std::int32_t kScratchUnit = 4;
-constexpr std::int32_t kDumpUnit = 2;
-constexpr std::int32_t kParamUnit = 3;
 
 // Set while the run is being closed: a fatal message or stop raised by the
 // close itself ends the process once the remaining closers have run, without
@@ -80,14 +74,6 @@ void run_closers() {
 
 }  // namespace
 
-void LFIN(std::int32_t SCRATCH, std::int32_t DUMP, std::int32_t PARAM) {
-  // A failed close is reported by SCLFIL; the next one is done all the same.
-  std::int32_t ierr = 0;
-  SCLFIL("DELETE", SCRATCH, ierr);
-  SCLFIL("KEEP", PARAM, ierr);
-  SCLFIL("DELETE", DUMP, ierr);
-}
-
 void note_failure(std::string_view routine, std::string_view text) {
   FailureNote& note = failure_note();
   note.routine = std::string(kalvir::trim_right(routine));
@@ -107,7 +93,6 @@ void PROGCL() {
     return;
   }
   const ClosingScope scope;
-  LFIN(kScratchUnit, kDumpUnit, kParamUnit);
   run_closers();
 }
 

@@ -18,7 +18,8 @@ void note_failure(std::string_view routine, std::string_view text);
 
 [[noreturn]] void SUCCES();
 [[noreturn]] void FAILUR();
-// Closes the run's sequential files (LFIN), then runs the registered closers.
+// Runs the registered closers: the run's sequential files (LFIN, registered
+// by SOPSQ), the monitor, result and case files, the HDF5 library.
 void PROGCL();
 
 // What a subsystem runs to close what it opened. Whatever opens a file or a
@@ -28,8 +29,6 @@ using RunCloser = void (*)();
 // Runs when the run ends (SUCCES, FAILUR, internal_stop), newest first, once
 // each; registering a closer that is already waiting changes nothing.
 void register_run_closer(RunCloser closer);
-// Closes the scratch (deleted), parameter-case (kept) and dump (deleted) units.
-void LFIN(std::int32_t SCRATCH, std::int32_t DUMP, std::int32_t PARAM);
 [[noreturn]] void EEXIT(std::int32_t STATUS);
 // Kill-file test: ends the run with status 1 when "<first 8 of model>.kill" exists.
 void CHKTRM();

@@ -8,8 +8,6 @@
 #include "runtime/control/messages.h"
 #include "runtime/control/run_end.h"
 
-void kalvir::LoopGuard::trip() const { ERROR(routine()); }
-
 int kalvir::compare_padded(std::string_view a, std::string_view b) noexcept {
   const std::size_t n = std::max(a.size(), b.size());
   for (std::size_t i = 0; i < n; ++i) {

@@ -1,7 +1,8 @@
 // Lookups, sorts, copies and numeric limits over the plain arrays in which the
 // runtime keeps its tables: sorted integer and name lists, lists of multi-word
-// integer keys and parallel value arrays. Also the pass guard that every
-// open-ended loop of the library carries.
+// integer keys and parallel value arrays. The pass guard that every
+// open-ended loop carries (kalvir::LoopGuard) and the character-row views
+// (kalvir::CharRows) come with this header, from the folders below.
 //
 // Status arguments: 0 success, 1 (SCOMPX: -1) when a count is below 1, in
 // which case nothing else is done.
@@ -17,117 +18,12 @@
 #include <string_view>
 #include <type_traits>
 
+#include "runtime/control/loop_guard.h"
 #include "runtime/platform/arrays.h"
+#include "runtime/platform/char_rows.h"
 #include "runtime/platform/fixed_string.h"
 
 namespace kalvir {
-
-// Counts the passes of an open-ended loop and stops the run through ERROR,
-// naming the routine, once they exceed the limit: a corrupt list must end in
-// a message, not in a hang.
-//
-//   kalvir::LoopGuard guard("SOFNDI");
-//   while (...) { guard.tick(); ... }
-class LoopGuard {
- public:
-  static constexpr std::int64_t kPassLimit = 2000000000;
-
-  // The routine's name is copied (up to 40 characters), so a temporary may
-  // name it. The limit is only ever lowered by tests.
-  explicit constexpr LoopGuard(std::string_view routine, std::int64_t limit = kPassLimit) noexcept
-      : limit_(limit) {
-    name_length_ = std::min(routine.size(), name_.size());
-    std::copy_n(routine.data(), name_length_, name_.data());
-  }
-
-  void tick() {
-    if (++passes_ > limit_) trip();
-  }
-  std::int64_t passes() const noexcept { return passes_; }
-  std::string_view routine() const noexcept { return {name_.data(), name_length_}; }
-
- private:
-  [[noreturn]] void trip() const;
-
-  std::array<char, 40> name_{};
-  std::size_t name_length_ = 0;
-  std::int64_t limit_;
-  std::int64_t passes_ = 0;
-};
-
-namespace detail {
-template <class T>
-struct is_chars : std::false_type {};
-template <std::size_t W>
-struct is_chars<Chars<W>> : std::true_type {
-  static constexpr std::size_t width = W;
-};
-template <class R>
-concept chars_range = std::ranges::contiguous_range<R> && std::ranges::sized_range<R> &&
-                      is_chars<std::remove_cv_t<std::ranges::range_value_t<R>>>::value;
-}  // namespace detail
-
-// A read-only list of equal-width character elements stored back to back,
-// indexed from 1. Built from a CharArray, from any contiguous range of Chars
-// (std::array, std::vector, std::span) or from a raw stream.
-class CharRows {
- public:
-  CharRows(const char* data, std::size_t width, std::int64_t count) noexcept
-      : data_(data), width_(width), count_(count < 0 ? 0 : count) {}
-  template <std::size_t W>
-  CharRows(const CharArray<W>& a) noexcept  // NOLINT: implicit on purpose
-      : CharRows(a.data(), W, a.size()) {}
-  template <detail::chars_range R>
-  CharRows(const R& r) noexcept  // NOLINT: implicit on purpose
-      : CharRows(reinterpret_cast<const char*>(std::ranges::data(r)),
-                 detail::is_chars<std::remove_cv_t<std::ranges::range_value_t<R>>>::width,
-                 static_cast<std::int64_t>(std::ranges::size(r))) {}
-
-  std::string_view operator()(std::int64_t i) const noexcept {
-    KALVIR_CHECK_INDEX(i >= 1 && i <= count_, "CharRows");
-    return {data_ + static_cast<std::size_t>(i - 1) * width_, width_};
-  }
-  std::size_t width() const noexcept { return width_; }
-  std::int64_t size() const noexcept { return count_; }
-
- private:
-  const char* data_;
-  std::size_t width_;
-  std::int64_t count_;
-};
-
-// The writable counterpart of CharRows.
-class CharRowsMut {
- public:
-  CharRowsMut(char* data, std::size_t width, std::int64_t count) noexcept
-      : data_(data), width_(width), count_(count < 0 ? 0 : count) {}
-  template <std::size_t W>
-  CharRowsMut(CharArray<W>& a) noexcept  // NOLINT: implicit on purpose
-      : CharRowsMut(a.data(), W, a.size()) {}
-  template <detail::chars_range R>
-    requires(!std::is_const_v<std::remove_reference_t<std::ranges::range_reference_t<R>>>)
-  CharRowsMut(R& r) noexcept  // NOLINT: implicit on purpose
-      : CharRowsMut(reinterpret_cast<char*>(std::ranges::data(r)),
-                    detail::is_chars<std::ranges::range_value_t<R>>::width,
-                    static_cast<std::int64_t>(std::ranges::size(r))) {}
-
-  std::span<char> row(std::int64_t i) const noexcept {
-    KALVIR_CHECK_INDEX(i >= 1 && i <= count_, "CharRowsMut");
-    return {data_ + static_cast<std::size_t>(i - 1) * width_, width_};
-  }
-  std::string_view operator()(std::int64_t i) const noexcept {
-    const auto r = row(i);
-    return {r.data(), r.size()};
-  }
-  std::size_t width() const noexcept { return width_; }
-  std::int64_t size() const noexcept { return count_; }
-  operator CharRows() const noexcept { return {data_, width_, count_}; }  // NOLINT
-
- private:
-  char* data_;
-  std::size_t width_;
-  std::int64_t count_;
-};
 
 // Blank-padded comparison of two texts (the shorter one counts as padded with
 // blanks): negative, zero or positive.

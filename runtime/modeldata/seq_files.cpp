@@ -7,6 +7,8 @@
 
 #include "runtime/control/file_names.h"
 #include "runtime/control/messages.h"
+#include "runtime/control/run_end.h"
+#include "runtime/control/startup.h"
 #include "runtime/modeldata/text_utils.h"
 #include "runtime/platform/fixed_string.h"
 #include "runtime/platform/units.h"
@@ -51,6 +53,11 @@ void report_file_error(std::string_view headline, std::string_view name, std::in
   ERRNEW(text, 1, 1, routine);
 }
 
+// The run's sequential files end with the run, however it ends.
+void close_run_files() {
+  LFIN(kalvir::unit::kScratch, kalvir::unit::kDump, kalvir::unit::kParameters);
+}
+
 }  // namespace
 
 void SOPSQ(std::string_view FILENAME, std::string_view FORM, std::string_view STATUS,
@@ -71,6 +78,7 @@ void SOPSQ(std::string_view FILENAME, std::string_view FORM, std::string_view ST
     report_file_error("Error opening file", name, UNIT, IERR, "SOPSQ");
     return;
   }
+  register_run_closer(close_run_files);
   IERR = io::unit_rewind(UNIT);
 }
 
@@ -86,4 +94,12 @@ void SCLFIL(std::string_view STATUS, std::int32_t UNIT, std::int32_t& IERR) {
     name = name.substr(bracket + 1);
   }
   report_file_error("File closing error has occurred", name, UNIT, IERR, "SCLFIL");
+}
+
+void LFIN(std::int32_t SCRATCH, std::int32_t DUMP, std::int32_t PARAM) {
+  // A failed close is reported by SCLFIL; the next one is done all the same.
+  std::int32_t ierr = 0;
+  SCLFIL("DELETE", SCRATCH, ierr);
+  SCLFIL("KEEP", PARAM, ierr);
+  SCLFIL("DELETE", DUMP, ierr);
 }

@@ -17,3 +17,7 @@ void SOPSQ(std::string_view FILENAME, std::string_view FORM, std::string_view ST
 // STATUS "KEEP" or "DELETE". A unit that is not open is no error. IERR: 0, or
 // the I/O status of the failed close (reported through ERRNEW).
 void SCLFIL(std::string_view STATUS, std::int32_t UNIT, std::int32_t& IERR);
+
+// Closes the scratch (deleted), parameter-case (kept) and dump (deleted)
+// units. SOPSQ registers it as a closer of the run, so that PROGCL runs it.
+void LFIN(std::int32_t SCRATCH, std::int32_t DUMP, std::int32_t PARAM);

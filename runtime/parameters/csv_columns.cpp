@@ -13,7 +13,7 @@
 #include "runtime/modeldata/text_utils.h"
 #include "runtime/parameters/case_values.h"
 #include "runtime/parameters/constant_changes.h"
-#include "runtime/parameters/csv_file.h"
+#include "runtime/parameters/csv_fields.h"
 #include "runtime/parameters/node_changes.h"
 #include "runtime/platform/fixed_string.h"
 

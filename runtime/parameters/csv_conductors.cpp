@@ -10,7 +10,7 @@
 #include "runtime/modeldata/model_tree.h"
 #include "runtime/modeldata/text_utils.h"
 #include "runtime/parameters/case_values.h"
-#include "runtime/parameters/csv_file.h"
+#include "runtime/parameters/csv_fields.h"
 #include "runtime/parameters/node_changes.h"
 #include "runtime/platform/fixed_string.h"
 

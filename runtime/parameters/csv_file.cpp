@@ -15,6 +15,7 @@
 #include "runtime/parameters/case_values.h"
 #include "runtime/parameters/csv_columns.h"
 #include "runtime/parameters/csv_conductors.h"
+#include "runtime/parameters/csv_fields.h"
 #include "runtime/platform/fixed_string.h"
 #include "runtime/platform/format.h"
 #include "runtime/platform/units.h"
@@ -24,11 +25,6 @@ namespace {
 
 namespace io = kalvir::platform;
 
-// The lines under construction, one per unit.
-std::map<std::int32_t, std::string>& lines() {
-  static std::map<std::int32_t, std::string> open_lines;
-  return open_lines;
-}
 
 enum class ItemKind { kNode, kConstant, kArray, kConductor };
 
@@ -156,61 +152,11 @@ void write_failure(std::int32_t status, std::string_view routine, std::int32_t& 
 
 }  // namespace
 
-int end_csv_line(std::int32_t unit) {
-  auto& open = lines();
-  const auto it = open.find(unit);
-  const std::string line = it == open.end() ? std::string() : std::move(it->second);
-  if (it != open.end()) open.erase(it);
-  if (const int s = io::write_line(unit, line); s != 0) return s;
-  return io::unit_flush(unit);
-}
-
-void discard_csv_line(std::int32_t unit) { lines().erase(unit); }
-
 void forget_csv_columns(std::int32_t unit) { plans().erase(unit); }
-
-std::string real_field(double value) {
-  if (SLUNDF(value)) return ",U";
-  return "," + io::edit_e(value, 13, 6, 0, 1);
-}
-
-std::string int_field(std::int32_t value) {
-  if (value == SKUNDF()) return ",U";
-  return "," + io::edit_i(value, 10);
-}
-
-std::string text_field(std::string_view text) {
-  std::string f = ",\"";
-  for (const char ch : kalvir::trim_right(text)) {
-    if (ch == '"') f += '"';
-    f += ch;
-  }
-  return f + '"';
-}
-
-std::string csv_text(std::string_view text) {
-  if (text.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(text);
-  return text_field(text).substr(1);
-}
-
-std::string write_error(std::int32_t status, bool value_writer) {
-  std::string text = "Error writing to csv file@Fortran I/O error code" + kalvir::int_field(status, 10) + " returned";
-  if (value_writer) text += ". Possible causes are network error, disc full, or record being written is too long.";
-  return text;
-}
 
 }  // namespace kalvir::parameters
 
 namespace kp = kalvir::parameters;
-
-void WRITEH(std::int32_t UNIT, std::string_view TEXT, std::int32_t& IOSTAT) {
-  if (!kalvir::platform::unit_is_open(UNIT)) {
-    IOSTAT = EBADF;
-    return;
-  }
-  IOSTAT = 0;
-  kp::lines()[UNIT] += TEXT;
-}
 
 void PARHDC(std::string_view CSVLIST, std::int32_t ISUB, std::int32_t UNIT, std::int32_t& IERR) {
   IERR = 0;
@@ -239,7 +185,7 @@ void PARHDC(std::string_view CSVLIST, std::int32_t ISUB, std::int32_t UNIT, std:
   for (const std::string_view item : items) {
     const kp::CsvItem c = kp::classify(item);
     kp::PlannedItem p{c.kind, c.code, std::string(item), {}, 0, false};
-    const std::size_t before = kp::lines()[UNIT].size();
+    const std::size_t before = kp::csv_line(UNIT).size();
     std::int32_t ierr = 0;
     switch (c.kind) {
       case kp::ItemKind::kNode: kp::node_labels(c.entity, c.reference, ISUB, UNIT, ierr, &p.targets); break;
@@ -249,7 +195,7 @@ void PARHDC(std::string_view CSVLIST, std::int32_t ISUB, std::int32_t UNIT, std:
         kp::conductor_labels(c.code, c.reference, c.name_part, ISUB, UNIT, ierr, p.targets);
         break;
     }
-    p.columns = kp::count_fields(std::string_view(kp::lines()[UNIT]).substr(before));
+    p.columns = kp::count_fields(std::string_view(kp::csv_line(UNIT)).substr(before));
     p.failed = ierr != 0;
     plan.push_back(std::move(p));
     if (ierr != 0) {
@@ -301,7 +247,7 @@ void PARCSV(std::string_view CSVLIST, std::int32_t NCASE, std::int32_t ISUB, std
     // leaves its fields empty, so the values after it stay under their
     // headings.
     for (const kp::PlannedItem& p : planned->second) {
-      const std::size_t before = kp::lines()[UNIT].size();
+      const std::size_t before = kp::csv_line(UNIT).size();
       std::int32_t ierr = 0;
       if (!p.failed) {
         switch (p.kind) {
@@ -311,7 +257,7 @@ void PARCSV(std::string_view CSVLIST, std::int32_t NCASE, std::int32_t ISUB, std
           case kp::ItemKind::kConductor: kp::conductor_fields(p.code, p.targets, p.item, UNIT, ierr); break;
         }
       }
-      kp::fit_fields(kp::lines()[UNIT], before, p.columns);
+      kp::fit_fields(kp::csv_line(UNIT), before, p.columns);
     }
   }
   // The row is written whole or not at all; a row that cannot be written

@@ -12,12 +12,10 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 #include <string_view>
 
-// Adds TEXT to the line being built on UNIT. IOSTAT 0, or EBADF when the unit
-// is not open. Reports nothing.
-void WRITEH(std::int32_t UNIT, std::string_view TEXT, std::int32_t& IOSTAT);
+// The field and line writers the drivers here and the item writers share.
+#include "runtime/parameters/csv_fields.h"
 
 // Writes the header on UNIT: the run line, an empty line and the column line
 // ("Parameter case number,Parameter case name,Time" and the labels of every
@@ -38,25 +36,7 @@ void PARCSV(std::string_view CSVLIST, std::int32_t NCASE, std::int32_t ISUB, std
 
 namespace kalvir::parameters {
 
-// Ends the line built on UNIT: writes it and flushes it. The I/O status.
-int end_csv_line(std::int32_t unit);
-// Drops a line under construction (the unit was closed or reopened).
-void discard_csv_line(std::int32_t unit);
 // Forgets the columns of the header written on UNIT (the file was closed).
 void forget_csv_columns(std::int32_t unit);
-
-// Value fields: "," and 1PE13.6, "," and I10, ",U" for the undefined marker,
-// "," and the text without trailing blanks in double quotes (inner quotes
-// doubled).
-std::string real_field(double value);
-std::string int_field(std::int32_t value);
-std::string text_field(std::string_view text);
-// A text field of the fixed part: unquoted unless it holds a comma, a double
-// quote or a line break, so no text can shift the columns.
-std::string csv_text(std::string_view text);
-
-// "Error writing to csv file@Fortran I/O error code" and the status in ten
-// columns, then " returned" and, for a value writer, the causes.
-std::string write_error(std::int32_t status, bool value_writer);
 
 }  // namespace kalvir::parameters
