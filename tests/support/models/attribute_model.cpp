@@ -5,9 +5,9 @@
 
 #include "runtime/control/model_program.h"
 #include "runtime/platform/fixed_string.h"
-#include "runtime/platform/process.h"
 #include "runtime/platform/units.h"
 #include "tests/support/models/attribute_model.h"
+#include "tests/support/models/test_model_program.h"
 
 namespace {
 
@@ -37,20 +37,6 @@ void EXECTN() {
   }
 }
 
-void IN0001() {
-  GLOC.OPBLOK = "INITIAL";
-  GLOI.MODEL = 1;
-  GLOC.OPBLOK = "";
-}
-
-void V10001() {
-  GLOC.OPBLOK = "VARIABLES1";
-  GLOI.MODEL = 1;
-  PRMUPD();
-  CHKTRM();
-  GLOC.OPBLOK = "";
-}
-
 void V20001() {
   GLOC.OPBLOK = "VARIABLES2";
   GLOI.MODEL = 1;
@@ -62,13 +48,8 @@ void V20001() {
 }  // namespace
 
 int main() {
-  return kalvir::platform::run_program([] {
-    FLAGS.w = attrs::kFlags;
-    SVMNAM(attrs::kModelName);
-    SPRSIZ.w = attrs::kSprsiz;
-    sprnod_setnames(attrs::kRealAttributes, attrs::kIntegerAttributes, attrs::kCharacterAttributes);
-    register_model_blocks({EXECTN, IN0001, V10001, V20001, OUTPUT});
-    MAINA(attrs::kModelName);
-    SUCCES();
-  });
+  using namespace kalvir::test;
+  return run_test_model({attrs::kFlags, attrs::kSprsiz, attrs::kModelName,
+                         {EXECTN, plain_initial, plain_variables1, V20001, OUTPUT},
+                         attrs::kRealAttributes, attrs::kIntegerAttributes, attrs::kCharacterAttributes});
 }

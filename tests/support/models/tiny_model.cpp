@@ -16,25 +16,12 @@ void EXECTN() {
   kalvir::platform::write_line(PRTINF(3), line);
 }
 
-void IN0001() {
-  GLOC.OPBLOK = "INITIAL";
-  GLOI.MODEL = 1;
-  GLOC.OPBLOK = "";
-}
-
-void V10001() {
-  GLOC.OPBLOK = "VARIABLES1";
-  GLOI.MODEL = 1;
-  PRMUPD();
-  CHKTRM();
-  GLOC.OPBLOK = "";
-}
-
 void OUTPUT() {}
 
 }  // namespace
 
 int main() {
   return kalvir::test::run_test_model({tiny::kFlags, tiny::kSprsiz, tiny::kModelName,
-                                       {EXECTN, IN0001, V10001, kalvir::test::counting_variables2, OUTPUT}});
+                                       {EXECTN, kalvir::test::plain_initial, kalvir::test::plain_variables1,
+                                        kalvir::test::counting_variables2, OUTPUT}});
 }
