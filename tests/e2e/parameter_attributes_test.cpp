@@ -25,6 +25,8 @@
 namespace {
 
 namespace fs = std::filesystem;
+using kalvir::test::lines_of;
+using kalvir::test::csv_fields;
 
 kalvir::mdbw::Model attribute_model() {
   std::istringstream in{std::string(attrs::kDescription)};
@@ -47,33 +49,6 @@ CaseRun run_cases(const fs::path& dir, const std::string& cases) {
           kalvir::test::read_file(dir / "run.out") + kalvir::test::read_file(dir / "run.err")};
 }
 
-std::vector<std::string> lines_of(const fs::path& path) {
-  std::ifstream in(path);
-  std::vector<std::string> lines;
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
-// The fields of a CSV line, double-quoted ones unquoted.
-std::vector<std::string> fields(const std::string& line) {
-  std::vector<std::string> out(1);
-  bool quoted = false;
-  for (std::size_t i = 0; i < line.size(); ++i) {
-    const char c = line[i];
-    if (c == '"' && quoted && i + 1 < line.size() && line[i + 1] == '"') {
-      out.back() += '"';
-      ++i;
-    } else if (c == '"') {
-      quoted = !quoted;
-    } else if (c == ',' && !quoted) {
-      out.emplace_back();
-    } else {
-      out.back() += c;
-    }
-  }
-  return out;
-}
-
 // Each row of a CSV file as a map from column label to value, after checking
 // that it has as many fields as the header.
 std::vector<std::map<std::string, std::string>> csv_rows(const fs::path& path) {
@@ -81,9 +56,9 @@ std::vector<std::map<std::string, std::string>> csv_rows(const fs::path& path) {
   std::vector<std::map<std::string, std::string>> rows;
   EXPECT_GE(lines.size(), 4u) << path;
   if (lines.size() < 3) return rows;
-  const auto header = fields(lines[2]);
+  const auto header = csv_fields(lines[2]);
   for (std::size_t k = 3; k < lines.size(); ++k) {
-    const auto f = fields(lines[k]);
+    const auto f = csv_fields(lines[k]);
     EXPECT_EQ(f.size(), header.size()) << path << " row " << k << ": " << lines[k];
     std::map<std::string, std::string> row;
     for (std::size_t c = 0; c < std::min(f.size(), header.size()); ++c) row[header[c]] = f[c];
@@ -183,10 +158,10 @@ TEST(ParameterAttributes, PerCaseCsvFilesKeepTheirHeadersColumns) {
   ASSERT_EQ(back.size(), 4u);
   EXPECT_EQ(changed[2], "Parameter case number,Parameter case name,Time,T1,MASS1,T2");
   EXPECT_EQ(back[2], "Parameter case number,Parameter case name,Time,T2");
-  EXPECT_EQ(fields(changed[3]).size(), 6u) << changed[3];
-  EXPECT_EQ(fields(back[3]).size(), 4u) << back[3];
-  EXPECT_EQ(std::stod(fields(changed[3])[4]), 5.0);
-  EXPECT_EQ(std::stod(fields(back[3])[3]), 0.0) << "T2, the boundary node at 0";
+  EXPECT_EQ(csv_fields(changed[3]).size(), 6u) << changed[3];
+  EXPECT_EQ(csv_fields(back[3]).size(), 4u) << back[3];
+  EXPECT_EQ(std::stod(csv_fields(changed[3])[4]), 5.0);
+  EXPECT_EQ(std::stod(csv_fields(back[3])[3]), 0.0) << "T2, the boundary node at 0";
 }
 
 }  // namespace

@@ -24,6 +24,8 @@
 namespace {
 
 namespace fs = std::filesystem;
+using kalvir::test::lines_of;
+using kalvir::test::csv_fields;
 
 struct CaseRun {
   int status = -1;
@@ -37,33 +39,6 @@ CaseRun run_cases(const fs::path& dir, const std::string& cases) {
   const std::string cmd = "cd '" + dir.string() + "' && '" KALVIR_MODEL_PROGRAM "' > run.out 2> run.err";
   const int w = std::system(cmd.c_str());
   return {WIFEXITED(w) ? WEXITSTATUS(w) : -1, kalvir::test::read_file(dir / "run.out")};
-}
-
-std::vector<std::string> lines_of(const fs::path& path) {
-  std::ifstream in(path);
-  std::vector<std::string> lines;
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
-// The fields of a CSV line, with double-quoted fields unquoted.
-std::vector<std::string> fields(const std::string& line) {
-  std::vector<std::string> out(1);
-  bool quoted = false;
-  for (std::size_t i = 0; i < line.size(); ++i) {
-    const char c = line[i];
-    if (c == '"' && quoted && i + 1 < line.size() && line[i + 1] == '"') {
-      out.back() += '"';
-      ++i;
-    } else if (c == '"') {
-      quoted = !quoted;
-    } else if (c == ',' && !quoted) {
-      out.emplace_back();
-    } else {
-      out.back() += c;
-    }
-  }
-  return out;
 }
 
 constexpr const char* kCases =
@@ -81,7 +56,7 @@ TEST(ParameterOutput, CsvRowsHoldTheTemperaturesOfTheCaseTmdFile) {
   ASSERT_GT(csv.size(), 3u);
   EXPECT_EQ(csv[0].rfind("KALVIR 2020;  MODEL ORVIK_TESTBED_01;  TIME ", 0), 0u) << csv[0];
   EXPECT_EQ(csv[1], "");
-  const std::vector<std::string> columns = fields(csv[2]);
+  const std::vector<std::string> columns = csv_fields(csv[2]);
   ASSERT_GT(columns.size(), 5u);
   EXPECT_EQ(std::vector<std::string>(columns.begin(), columns.begin() + 5),
             (std::vector<std::string>{"Parameter case number", "Parameter case name", "Time", "TIMEN", "SOLVER"}));
@@ -89,7 +64,7 @@ TEST(ParameterOutput, CsvRowsHoldTheTemperaturesOfTheCaseTmdFile) {
   // Rows by case, each with every column.
   std::map<std::string, std::vector<std::vector<std::string>>> rows;
   for (std::size_t k = 3; k < csv.size(); ++k) {
-    const auto f = fields(csv[k]);
+    const auto f = csv_fields(csv[k]);
     ASSERT_EQ(f.size(), columns.size()) << "row " << k;
     rows[f[0]].push_back(f);
   }

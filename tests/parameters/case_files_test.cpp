@@ -23,14 +23,8 @@
 namespace {
 
 namespace fs = std::filesystem;
+using kalvir::test::lines_of;
 namespace io = kalvir::platform;
-
-std::vector<std::string> lines_of(const fs::path& path) {
-  std::ifstream in(path);
-  std::vector<std::string> lines;
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
 
 struct RootCase {
   const char* what;

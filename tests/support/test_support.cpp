@@ -62,6 +62,32 @@ std::string read_file(const fs::path& path) {
   return s.str();
 }
 
+std::vector<std::string> lines_of(const fs::path& path) {
+  std::ifstream in(path);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+std::vector<std::string> csv_fields(const std::string& line) {
+  std::vector<std::string> out(1);
+  bool quoted = false;
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    const char c = line[i];
+    if (c == '"' && quoted && i + 1 < line.size() && line[i + 1] == '"') {
+      out.back() += '"';
+      ++i;
+    } else if (c == '"') {
+      quoted = !quoted;
+    } else if (c == ',' && !quoted) {
+      out.emplace_back();
+    } else {
+      out.back() += c;
+    }
+  }
+  return out;
+}
+
 CommandResult run_command(const fs::path& dir, const std::string& command_line) {
   const std::string cmd = "cd '" + dir.string() + "' && " + command_line + " > cmd.out 2> cmd.err";
   const int w = std::system(cmd.c_str());

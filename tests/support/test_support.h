@@ -64,6 +64,11 @@ class Unit6Capture {
 };
 
 std::string read_file(const std::filesystem::path& path);
+// The lines of a text file, without their line ends.
+std::vector<std::string> lines_of(const std::filesystem::path& path);
+// The fields of a CSV line, double-quoted ones unquoted (an inner "" is one
+// quote), read without the writer's code.
+std::vector<std::string> csv_fields(const std::string& line);
 
 // A command run as a person runs it, in a directory of its own: its exit
 // status (-1 when it did not exit) and what it wrote to standard output and
