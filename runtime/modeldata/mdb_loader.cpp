@@ -130,9 +130,12 @@ bool scan_block(std::int32_t unit, std::span<const std::int32_t> counts, FileSiz
         if (kalvir::mdb::read_ints(unit, 4, w) != 0 || !skip_one(unit)) return false;
         length += std::max(w[2], 0);
       }
-    } else if (number == 66 && w[2] >= kList66Words) {
-      std::vector<std::int32_t> l66(static_cast<std::size_t>(w[2]));
-      if (kalvir::mdb::read_ints(unit, l66.size(), l66) != 0) return false;
+    } else if (number == 66) {
+      // The load takes list 66 only at its fixed length; any other length
+      // (a damaged file, never a size to allocate) is left for it to report.
+      std::array<std::int32_t, kList66Words> l66{};
+      if (w[2] != kList66Words || kalvir::mdb::read_ints(unit, l66.size(), l66) != 0) return false;
+      static_assert(76 + 3 * 43 <= kList66Words);
       std::copy_n(l66.begin() + 76, skips.size(), skips.begin());
     } else {
       if (!skip_one(unit)) return false;
