@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <cstddef>
+#include <limits>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -74,6 +75,55 @@ class Workspace {
   lapack_int size_ = 0;
 };
 
+// The decomposition's vectors and LAPACK's work space for one size M, asked
+// for once and kept: the cyclic analysis decomposes a network of the same
+// size at every cycle, which then allocates nothing.
+class DecompositionSpace {
+ public:
+  // The space for M (asked for again only when M differs from the last).
+  static DecompositionSpace& of_size(std::int32_t m) {
+    static DecompositionSpace space;
+    if (space.m_ != m) space.resize(m);
+    return space;
+  }
+  std::vector<double> root;  // sqrt(C_i)
+  std::vector<double> d, e, tau;
+  std::vector<double> work;
+  std::vector<lapack_int> iwork;
+  lapack_int lwork = 0, liwork = 0;
+
+ private:
+  void resize(std::int32_t m) {
+    m_ = -1;  // a failed allocation leaves no half-sized space behind
+    // The divide and conquer takes M^2 words, counted in LAPACK's integers.
+    if (static_cast<std::int64_t>(m) * m + 4LL * m + 1 > std::numeric_limits<lapack_int>::max())
+      internal_stop("Allocation would exceed memory limit");
+    const auto n = static_cast<std::size_t>(m);
+    allocate_or_stop([&] {
+      root.assign(n, 0.0);
+      d.assign(n, 0.0);
+      e.assign(n, 0.0);
+      tau.assign(n, 0.0);
+    });
+    // The largest of the three calls' needs. The queries read no matrix.
+    const lapack_int nn = m, query = -1;
+    lapack_int info = 0, iwork_need = 0;
+    double trd = 0.0, stedc = 0.0, ormtr = 0.0, unused = 0.0;
+    dsytrd_("L", &nn, &unused, &nn, d.data(), e.data(), tau.data(), &trd, &query, &info, 1);
+    dstedc_("I", &nn, d.data(), e.data(), &unused, &nn, &stedc, &query, &iwork_need, &query, &info, 1);
+    dormtr_("L", "L", "N", &nn, &nn, &unused, &nn, tau.data(), &unused, &nn, &ormtr, &query, &info, 1, 1, 1);
+    const double words = std::max({trd, stedc, ormtr, 1.0});
+    allocate_or_stop([&] {
+      work.assign(static_cast<std::size_t>(words), 0.0);
+      iwork.assign(static_cast<std::size_t>(std::max<lapack_int>(iwork_need, 1)), 0);
+    });
+    lwork = static_cast<lapack_int>(work.size());
+    liwork = static_cast<lapack_int>(iwork.size());
+    m_ = m;
+  }
+  std::int32_t m_ = -1;
+};
+
 }  // namespace
 }  // namespace kalvir::thermal
 
@@ -91,39 +141,32 @@ void LEIGEN(std::span<const double> C, std::int32_t M, std::span<double> A, std:
   if (C.size() < static_cast<std::size_t>(M)) internal_stop("LEIGEN");
   const ColumnMajor a(A, M), v(V, M);
   const std::size_t m = a.size();
-  // The square roots are taken one at a time: C_i x C_j could overflow.
+  DecompositionSpace& space = DecompositionSpace::of_size(M);
+  for (std::size_t i = 0; i < m; ++i) space.root[i] = std::sqrt(C[i]);
+  // The square roots are multiplied, not C_i x C_j: that could overflow.
   for (std::size_t j = 0; j < m; ++j)
-    for (std::size_t i = j; i < m; ++i) a(i, j) = a(i, j) / (std::sqrt(C[i]) * std::sqrt(C[j]));
-  // LAPACK's symmetric solver in one call (reduction, then the tridiagonal
-  // matrix's vectors by relatively robust representations, then the
-  // reduction's factor applied): the vectors of the tridiagonal matrix
-  // cost O(M^2) there, where LTRIDG and LDIAGN in turn multiply M x M
-  // matrices twice.
-  std::vector<double> w;
-  std::vector<lapack_int> support;
-  allocate_or_stop([&] {
-    w.resize(m);
-    support.resize(2 * m);
-  });
-  lapack_int n = M, found = 0, info = 0, none = 0, liwork = -1, iwork_query = 0;
-  const double unused = 0.0, abstol = 0.0;
-  Workspace work;
-  work.query([&](double* q, lapack_int lq) {
-    dsyevr_("V", "A", "L", &n, A.data(), &n, &unused, &unused, &none, &none, &abstol, &found, w.data(), V.data(),
-            &n, support.data(), q, &lq, &iwork_query, &liwork, &info, 1, 1, 1);
-  });
-  std::vector<lapack_int> iwork;
-  allocate_or_stop([&] { iwork.resize(static_cast<std::size_t>(std::max<lapack_int>(iwork_query, 1))); });
-  liwork = static_cast<lapack_int>(iwork.size());
-  dsyevr_("V", "A", "L", &n, A.data(), &n, &unused, &unused, &none, &none, &abstol, &found, w.data(), V.data(), &n,
-          support.data(), work.data(), work.size(), iwork.data(), &liwork, &info, 1, 1, 1);
+    for (std::size_t i = j; i < m; ++i) a(i, j) = a(i, j) / (space.root[i] * space.root[j]);
+  // LAPACK's divide-and-conquer path (dsyevd's): Householder reduction to
+  // tridiagonal form, the tridiagonal matrix's vectors by divide and conquer
+  // (matrix products, where relatively robust representations would work
+  // vector by vector), and the reduction's factor applied to them. Taken
+  // stage by stage, the vectors go straight into V and the reflectors stay
+  // in A, so the work space is M^2 words, half of dsyevd's.
+  const lapack_int n = M;
+  lapack_int info = 0;
+  dsytrd_("L", &n, A.data(), &n, space.d.data(), space.e.data(), space.tau.data(), space.work.data(), &space.lwork,
+          &info, 1);
+  if (info != 0) internal_stop("LEIGEN");
+  dstedc_("I", &n, space.d.data(), space.e.data(), V.data(), &n, space.work.data(), &space.lwork,
+          space.iwork.data(), &space.liwork, &info, 1);
   if (info < 0) internal_stop("LEIGEN");
-  if (info > 0 || found != M) fail_diagonalisation(IERR);
-  for (std::size_t i = 0; i < m; ++i) a(i, 0) = w[i];
-  for (std::size_t i = 0; i < m; ++i) {
-    const double s = std::sqrt(C[i]);
-    for (std::size_t k = 0; k < m; ++k) v(i, k) /= s;
-  }
+  if (info > 0) fail_diagonalisation(IERR);
+  dormtr_("L", "L", "N", &n, &n, A.data(), &n, space.tau.data(), V.data(), &n, space.work.data(), &space.lwork,
+          &info, 1, 1, 1);
+  if (info != 0) internal_stop("LEIGEN");
+  for (std::size_t i = 0; i < m; ++i) a(i, 0) = space.d[i];
+  for (std::size_t k = 0; k < m; ++k)
+    for (std::size_t i = 0; i < m; ++i) v(i, k) /= space.root[i];
 }
 
 void LTRIDG(std::span<double> A, std::int32_t M, std::span<double> V, std::int32_t& IERR) {

@@ -5,16 +5,18 @@
 //
 // Matrices are M x M reals stored by columns: element (i, j), counted from 1,
 // is element (j - 1) M + i - 1 of the span. K is scaled to the standard
-// problem C^-1/2 K C^-1/2, brought to tridiagonal form by Givens rotations and
-// diagonalised by implicit-shift QL sweeps with the Wilkinson shift, at most
-// 30 sweeps per eigenvalue. Every rotation is accumulated into V, so that the
-// scaled matrix equals V A V^T at every moment; V is finally scaled back so
-// that V^T C V = I.
+// problem C^-1/2 K C^-1/2, which LAPACK brings to tridiagonal form by
+// Householder reflections (LTRIDG's stage) and diagonalises by divide and
+// conquer (LDIAGN's stage); the tridiagonal matrix's eigenvectors times the
+// reduction's factor are V, so that the scaled matrix equals V A V^T, and V
+// is finally scaled back so that V^T C V = I. The cost is that of a few
+// M x M x M matrix products, which the optimised BLAS does at the machine's
+// speed; the work space is kept from one decomposition to the next.
 //
-// A subdiagonal element is dropped only when it is negligible against both
-// diagonal elements it couples: a stiff pair (one fast and one very slow mode)
-// then keeps its slow eigenvalue to full relative accuracy, where a test
-// against the larger element alone would leave it off by about x^2/a.
+// S8RCSC drops a subdiagonal element only when it is negligible against both
+// diagonal elements it couples: a stiff pair (one fast and one very slow
+// mode) then keeps its slow eigenvalue to full relative accuracy, where a
+// test against the larger element alone would leave it off by about x^2/a.
 #pragma once
 
 #include <cstdint>
@@ -33,8 +35,9 @@ inline constexpr double kNegligible = 2.220446049250313e-16;
 // Solves K phi = lambda C phi for the M capacitances C. A holds K on entry
 // and the eigenvalues in its first column on return (the rest of A is then
 // scratch); V receives the eigenvectors, column k for eigenvalue k, with
-// V^T C V = I. IERR 0 on success; M < 1 ends the run (severity 4), as does
-// a diagonalisation that does not converge (IERR 1).
+// V^T C V = I; the eigenvalues ascend. IERR 0 on success; M < 1 ends the
+// run (severity 4), as does a diagonalisation that does not converge
+// (IERR 1).
 void LEIGEN(std::span<const double> C, std::int32_t M, std::span<double> A, std::span<double> V,
             std::int32_t& IERR);
 

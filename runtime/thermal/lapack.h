@@ -1,6 +1,6 @@
-// The few LAPACK routines the thermal solvers call, declared as the Fortran
-// library exports them: every argument by address, and the length of each
-// character argument appended at the end.
+// The few LAPACK and BLAS routines the thermal solvers call, declared as the
+// Fortran libraries export them: every argument by address, and the length
+// of each character argument appended at the end.
 #pragma once
 
 #include <cstddef>
@@ -21,11 +21,9 @@ void dormtr_(const char* side, const char* uplo, const char* trans, const lapack
 void dstedc_(const char* compz, const lapack_int* n, double* d, double* e, double* z, const lapack_int* ldz,
              double* work, const lapack_int* lwork, lapack_int* iwork, const lapack_int* liwork, lapack_int* info,
              std::size_t compz_len);
-// Eigenvalues and eigenvectors of a symmetric matrix (relatively robust
-// representations for the tridiagonal stage).
-void dsyevr_(const char* jobz, const char* range, const char* uplo, const lapack_int* n, double* a,
-             const lapack_int* lda, const double* vl, const double* vu, const lapack_int* il, const lapack_int* iu,
-             const double* abstol, lapack_int* m, double* w, double* z, const lapack_int* ldz, lapack_int* isuppz,
-             double* work, const lapack_int* lwork, lapack_int* iwork, const lapack_int* liwork, lapack_int* info,
-             std::size_t jobz_len, std::size_t range_len, std::size_t uplo_len);
+// y := alpha op(A) x + beta y, op(A) = A or A^T (TRANS "N" or "T"); with
+// beta 0, y is not read.
+void dgemv_(const char* trans, const lapack_int* m, const lapack_int* n, const double* alpha, const double* a,
+            const lapack_int* lda, const double* x, const lapack_int* incx, const double* beta, double* y,
+            const lapack_int* incy, std::size_t trans_len);
 }

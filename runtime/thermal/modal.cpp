@@ -11,7 +11,7 @@
 #include "runtime/control/run_end.h"
 #include "runtime/modeldata/search_sort.h"
 #include "runtime/thermal/eigen.h"
-#include "runtime/thermal/lanes.h"
+#include "runtime/thermal/lapack.h"
 #include "runtime/thermal/network_sums.h"
 
 namespace kalvir::thermal {
@@ -30,7 +30,8 @@ double other_theta(std::int32_t j, std::int32_t nnode, double tabs) {
 }
 
 // The step loop's storage, outside the dynamic cores: the node of each
-// modal index and the vectors of a step.
+// modal index and the vectors of a step. Storage kept from an earlier call
+// is reused.
 void allocate_loop_storage(ModalWork& w, std::int32_t nnode) {
   const auto m = static_cast<std::size_t>(w.m);
   allocate_or_stop([&] {
@@ -51,6 +52,15 @@ void gather_theta(ModalWork& w) {
   for (std::size_t p = 0; p < w.node.size(); ++p) w.theta[p] = gar_thermalnodetemps(w.node[p]) + tabs;
 }
 
+// Y := Phi X (TRANS "N") or Phi^T X ("T"). These two products, M^2 each,
+// are most of a step's work: the BLAS does them with the machine's widest
+// vectors.
+void phi_times(const ModalWork& w, const char* trans, const double* x, double* y) {
+  const lapack_int m = w.m, one = 1;
+  const double unit = 1.0, zero = 0.0;
+  dgemv_(trans, &m, &m, &unit, w.phi.data(), &m, x, &one, &zero, y, &one, 1);
+}
+
 }  // namespace
 }  // namespace kalvir::thermal
 
@@ -65,7 +75,11 @@ void SLMODE() {
   const std::int64_t int_end = static_cast<std::int64_t>(FLAGS(flagw::NEXTINT)) + area;
   frame.check_space(real_end + 1 - dystor, int_end + 1 - dystor);
 
-  ModalWork work;
+  // The step loop's vectors are kept from call to call (the cyclic analysis
+  // calls once per cycle); the rest of the work starts afresh.
+  static ModalWork kept;
+  ModalWork& work = kept;
+  work.start();
   work.index = frame.take_int(nnode);
   work.area = frame.take_real(static_cast<std::int32_t>(area + 2));
   if (frame.skipped()) return;
@@ -105,10 +119,14 @@ void S8SLVE(SolutionFrame& FRAME, ModalWork& WORK) {
   allocate_or_stop([&] {
     WORK.k_begin.assign(mv + 1, 0);
     WORK.k_columns.clear();
+    WORK.k_values.clear();
     for (std::size_t p = 0; p < mv; ++p) {
       const double* row = WORK.K.data() + p * mv;
-      for (std::size_t q = 0; q < mv; ++q)
-        if (row[q] != 0.0) WORK.k_columns.push_back(static_cast<std::int32_t>(q));
+      for (std::size_t q = 0; q < mv; ++q) {
+        if (row[q] == 0.0) continue;
+        WORK.k_columns.push_back(static_cast<std::int32_t>(q));
+        WORK.k_values.push_back(row[q]);
+      }
       WORK.k_begin[p + 1] = static_cast<std::int32_t>(WORK.k_columns.size());
     }
   });
@@ -166,9 +184,8 @@ void S8RCLC(const ModalWork& WORK, std::int32_t I, std::span<double> ROW, double
 
 void S8PMLT(ModalWork& WORK) {
   // Each psi_k reads every load, so the results wait in the scratch row.
-  const auto m = static_cast<std::size_t>(WORK.m);
-  for (std::size_t k = 0; k < m; ++k) WORK.row[k] = dot(WORK.phi.data() + k * m, WORK.load.data(), m);
-  std::copy_n(WORK.row.begin(), m, WORK.load.begin());
+  phi_times(WORK, "T", WORK.load.data(), WORK.row.data());
+  std::copy_n(WORK.row.begin(), WORK.m, WORK.load.begin());
 }
 
 void S8CSVL(ModalWork& WORK) {
@@ -221,21 +238,7 @@ void S8CTMP(ModalWork& WORK, double DT) {
       WORK.eta[k] = psi * (-std::expm1(x) / l) + WORK.eta[k] * std::exp(x);
     }
   }
-  // Four modes at a time: theta is read and written once per four columns.
-  std::fill(WORK.theta.begin(), WORK.theta.end(), 0.0);
-  double* const theta = WORK.theta.data();
-  std::size_t k = 0;
-  for (; k + 4 <= m; k += 4) {
-    const double* c0 = WORK.phi.data() + k * m;
-    const double *c1 = c0 + m, *c2 = c1 + m, *c3 = c2 + m;
-    const double e0 = WORK.eta[k], e1 = WORK.eta[k + 1], e2 = WORK.eta[k + 2], e3 = WORK.eta[k + 3];
-    for (std::size_t p = 0; p < m; ++p) theta[p] += (c0[p] * e0 + c1[p] * e1) + (c2[p] * e2 + c3[p] * e3);
-  }
-  for (; k < m; ++k) {
-    const double* column = WORK.phi.data() + k * m;
-    const double eta = WORK.eta[k];
-    for (std::size_t p = 0; p < m; ++p) theta[p] += column[p] * eta;
-  }
+  phi_times(WORK, "N", WORK.eta.data(), WORK.theta.data());
   const double tabs = GLOR.TABS;
   for (std::size_t p = 0; p < m; ++p) {
     const std::int32_t i = WORK.node[p];
@@ -367,13 +370,10 @@ void modal_row_theta(const ModalWork& WORK, std::int32_t I, double& CP, double& 
 void S8LCFM(const ModalWork& WORK, std::int32_t P, double CNEW, double ROW_THETA, double& DC, double& DROW_THETA) {
   DC = CNEW - WORK.cap[at(P)];
   // Row P of K has entries only where the decomposition found conductors.
-  const double* old_row = WORK.K.data() + at(P) * static_cast<std::size_t>(WORK.m);
   double old_theta = 0.0;
   for (auto e = static_cast<std::size_t>(WORK.k_begin[at(P)]); e < static_cast<std::size_t>(WORK.k_begin[at(P) + 1]);
-       ++e) {
-    const auto q = static_cast<std::size_t>(WORK.k_columns[e]);
-    old_theta += old_row[q] * WORK.theta[q];
-  }
+       ++e)
+    old_theta += WORK.k_values[e] * WORK.theta[static_cast<std::size_t>(WORK.k_columns[e])];
   DROW_THETA = ROW_THETA - old_theta;
 }
 

@@ -13,7 +13,7 @@
 // K, the capacitances, Phi, the loads, eta and the eigen work matrix (whose
 // first column holds the eigenvalues) lie in the real dynamic core, the modal
 // indices in the integer core; the few vectors of the step loop are the
-// loop's own.
+// loop's own, kept from one call to the next.
 #pragma once
 
 #include <cstdint>
@@ -42,13 +42,23 @@ struct ModalWork {
   std::vector<double> theta;          // absolute temperatures of the modal nodes
   std::vector<double> row;            // scratch of M words
   // Row p of K has non-zero entries in the columns
-  // k_columns[k_begin[p] .. k_begin[p + 1] - 1] (0-based modal indices).
+  // k_columns[k_begin[p] .. k_begin[p + 1] - 1] (0-based modal indices),
+  // with the values k_values[...] (read every step; K's rows lie far apart).
   std::vector<std::int32_t> k_begin, k_columns;
+  std::vector<double> k_values;
   LetterView network;                 // followed after every variables 1 call
   double step_taken = 0.0;            // the step just accepted
   bool done = false;
 
   std::span<const double> lambda() const noexcept { return eigen.first(static_cast<std::size_t>(m)); }
+  // A new call's start: the view and the state afresh, the vectors' storage
+  // kept for reuse.
+  void start() {
+    m = 0;
+    network = LetterView{};
+    step_taken = 0.0;
+    done = false;
+  }
 };
 
 struct ModalCounts {
