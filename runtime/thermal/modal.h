@@ -17,6 +17,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <span>
 #include <vector>
 
@@ -41,6 +42,10 @@ struct ModalWork {
   std::vector<double> t_old;          // all node temperatures at the step's start
   std::vector<double> theta;          // absolute temperatures of the modal nodes
   std::vector<double> row;            // scratch of M words
+  // Each mode's e^(-lambda DT) and (1 - e^(-lambda DT))/lambda (DT itself
+  // for a mode of eigenvalue zero) for the step factors_step.
+  std::vector<double> decay, gain;
+  double factors_step = std::numeric_limits<double>::quiet_NaN();
   // Row p of K has non-zero entries in the columns
   // k_columns[k_begin[p] .. k_begin[p + 1] - 1] (0-based modal indices),
   // with the values k_values[...] (read every step; K's rows lie far apart).
