@@ -12,6 +12,7 @@
 #include "runtime/control/run_end.h"
 #include "runtime/modeldata/search_sort.h"
 #include "runtime/thermal/eigen.h"
+#include "runtime/thermal/lanes.h"
 #include "runtime/thermal/lapack.h"
 #include "runtime/thermal/network_sums.h"
 
@@ -55,13 +56,44 @@ void gather_theta(ModalWork& w) {
   for (std::size_t p = 0; p < w.node.size(); ++p) w.theta[p] = gar_thermalnodetemps(w.node[p]) + tabs;
 }
 
+// Whether the BLAS linked is an optimised one (the build defines
+// KALVIR_OPTIMISED_BLAS then).
+#ifdef KALVIR_OPTIMISED_BLAS
+constexpr bool kOptimisedBlas = true;
+#else
+constexpr bool kOptimisedBlas = false;
+#endif
+
 // Y := Phi X (TRANS "N") or Phi^T X ("T"). These two products, M^2 each,
-// are most of a step's work: the BLAS does them with the machine's widest
-// vectors.
+// are most of a step's work. An optimised BLAS does them with the machine's
+// widest vectors; the reference BLAS's plain loops would be slower than the
+// two-lane kernels here, which then do them.
 void phi_times(const ModalWork& w, const char* trans, const double* x, double* y) {
-  const lapack_int m = w.m, one = 1;
-  const double unit = 1.0, zero = 0.0;
-  dgemv_(trans, &m, &m, &unit, w.phi.data(), &m, x, &one, &zero, y, &one, 1);
+  if constexpr (kOptimisedBlas) {
+    const lapack_int m = w.m, one = 1;
+    const double unit = 1.0, zero = 0.0;
+    dgemv_(trans, &m, &m, &unit, w.phi.data(), &m, x, &one, &zero, y, &one, 1);
+    return;
+  }
+  const auto m = static_cast<std::size_t>(w.m);
+  const double* const phi = w.phi.data();
+  if (trans[0] == 'T') {
+    for (std::size_t k = 0; k < m; ++k) y[k] = dot(phi + k * m, x, m);
+    return;
+  }
+  // Four columns at a time: Y is read and written once per four columns.
+  std::fill_n(y, m, 0.0);
+  std::size_t k = 0;
+  for (; k + 4 <= m; k += 4) {
+    const double* c0 = phi + k * m;
+    const double *c1 = c0 + m, *c2 = c1 + m, *c3 = c2 + m;
+    const double x0 = x[k], x1 = x[k + 1], x2 = x[k + 2], x3 = x[k + 3];
+    for (std::size_t p = 0; p < m; ++p) y[p] += (c0[p] * x0 + c1[p] * x1) + (c2[p] * x2 + c3[p] * x3);
+  }
+  for (; k < m; ++k) {
+    const double* column = phi + k * m;
+    for (std::size_t p = 0; p < m; ++p) y[p] += column[p] * x[k];
+  }
 }
 
 }  // namespace

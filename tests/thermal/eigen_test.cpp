@@ -125,6 +125,19 @@ INSTANTIATE_TEST_SUITE_P(Sizes, RandomNetwork,
                                            SizeCase{"ten", 10}, SizeCase{"fifty", 50}),
                          CaseName{});
 
+// The work space is kept from one decomposition to the next and taken anew
+// when the size changes: sizes that shrink and grow again, on both sides of
+// the size (25) above which the tridiagonal stage divides and conquers,
+// each give a true decomposition.
+TEST(Eigen, KeptWorkSpaceServesEverySizeInTurn) {
+  for (int m : {60, 4, 60, 30, 26, 60}) {
+    const Problem p = random_network(m, static_cast<unsigned>(m));
+    const Residuals r = residuals(p, solve(p));
+    EXPECT_LT(r.eigen, 1.0e-14) << m << " nodes";
+    EXPECT_LT(r.orthonormal, 1.0e-12) << m << " nodes";
+  }
+}
+
 TEST(Eigen, DiagonalMatrixNeedsNoRotation) {
   Problem p;
   p.m = 4;
