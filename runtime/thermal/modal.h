@@ -46,6 +46,8 @@ struct ModalWork {
   // for a mode of eigenvalue zero) for the step factors_step.
   std::vector<double> decay, gain;
   double factors_step = std::numeric_limits<double>::quiet_NaN();
+  // The load vector holds the corrected loads q, not yet psi = Phi^T q.
+  bool psi_pending = false;
   // Row p of K has non-zero entries in the columns
   // k_columns[k_begin[p] .. k_begin[p + 1] - 1] (0-based modal indices),
   // with the values k_values[...] (read every step; K's rows lie far apart).
@@ -60,6 +62,7 @@ struct ModalWork {
   // kept for reuse.
   void start() {
     m = 0;
+    psi_pending = false;
     network = LetterView{};
     step_taken = 0.0;
     done = false;
@@ -102,6 +105,8 @@ void S8TMST(kalvir::thermal::SolutionFrame& FRAME, kalvir::thermal::ModalWork& W
             kalvir::thermal::ModalCounts& COUNTS);
 
 // Each mode advanced exactly over DT; the modal nodes' temperatures from eta.
+// A corrective load not yet projected (WORK.psi_pending) is projected first,
+// in the same pass over Phi.
 void S8CTMP(kalvir::thermal::ModalWork& WORK, double DT);
 
 // Gauss-Seidel sweeps over the diffusion nodes without capacitance.
@@ -120,7 +125,8 @@ bool S8TIME(kalvir::thermal::SolutionFrame& FRAME, kalvir::thermal::ModalWork& W
             kalvir::thermal::ModalCounts& COUNTS);
 
 // Corrective load for the next step: the rows, capacitances and loads at the
-// current state against those of the decomposition.
+// current state against those of the decomposition. Its projection
+// psi = Phi^T q is left to the next step's S8CTMP (WORK.psi_pending).
 void S8RHSV(kalvir::thermal::ModalWork& WORK);
 
 // Capacitance CP and load QP of modal node I at the current state, as
