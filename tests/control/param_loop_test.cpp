@@ -17,7 +17,7 @@
 #include "tests/support/model_fixture.h"
 #include "tests/support/test_support.h"
 
-namespace {
+namespace param_loop_test {
 
 namespace io = kalvir::platform;
 
@@ -182,4 +182,4 @@ TEST_F(ParamLoop, AStateDumpThatCannotBeReadStopsBeforeTheInitialBlock) {
   EXPECT_EQ(block_log, "I123.5 E ") << "the case's initial block must not run on a half-restored model";
 }
 
-}  // namespace
+}  // namespace param_loop_test

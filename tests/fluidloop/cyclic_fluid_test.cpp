@@ -14,7 +14,7 @@
 #include "tests/support/network_fixture.h"
 
 namespace kalvir::test {
-namespace {
+namespace cyclic_fluid_test {
 
 // Thermal node 1 between a boundary at 0 and fluid node 10; water flows at a
 // fixed rate from fluid node 10 to fluid node 20.
@@ -64,5 +64,5 @@ TEST(CyclicFluid, FluidNodeChangesTakePartAndAreReported) {
   EXPECT_EQ(GLOC.SOLVER, "");
 }
 
-}  // namespace
+}  // namespace cyclic_fluid_test
 }  // namespace kalvir::test

@@ -22,7 +22,7 @@
 #include "tests/support/network_fixture.h"
 
 namespace kalvir::test {
-namespace {
+namespace fluid_start_test {
 
 using Routine = void (*)();
 
@@ -286,5 +286,5 @@ INSTANTIATE_TEST_SUITE_P(Cases, LinklessVolume,
                                            RoutineCase{"FLTNTF", &FLTNTF}),
                          CaseName{});
 
-}  // namespace
+}  // namespace fluid_start_test
 }  // namespace kalvir::test

@@ -18,7 +18,7 @@
 #include "tests/support/network_fixture.h"
 
 namespace kalvir::test {
-namespace {
+namespace humid_air_test {
 
 // Humid air at 60 % relative humidity from the start enters at node 10,
 // passes node 20 beside wall node 1 held at 5 degrees, and leaves through
@@ -137,5 +137,5 @@ TEST(HumidAirLatentHeat, WallBalancesConductionAndCondensation) {
   EXPECT_GT(latent * rate, 0.05 * out);
 }
 
-}  // namespace
+}  // namespace humid_air_test
 }  // namespace kalvir::test

@@ -21,7 +21,7 @@
 #include "tests/support/network_fixture.h"
 
 namespace kalvir::test {
-namespace {
+namespace single_phase_test {
 
 // What the variables 2 block saw after each accepted step.
 struct Trace {
@@ -402,5 +402,5 @@ TEST(SinglePhase, DelayedLevelsInterpolateInTheRing) {
   EXPECT_EQ(found, 100);
 }
 
-}  // namespace
+}  // namespace single_phase_test
 }  // namespace kalvir::test

@@ -25,7 +25,7 @@
 #include "tests/support/network_fixture.h"
 
 namespace kalvir::test {
-namespace {
+namespace two_phase_test {
 
 // Saturated liquid ammonia held at 8 bar flows through a heated node into a
 // node held at 7.98 bar.
@@ -427,5 +427,5 @@ INSTANTIATE_TEST_SUITE_P(
                   "loops"}),
     CaseName{});
 
-}  // namespace
+}  // namespace two_phase_test
 }  // namespace kalvir::test

@@ -27,7 +27,7 @@
 #include "runtime/platform/units.h"
 #include "tests/fluids/property_frames.h"
 
-namespace {
+namespace adapters_test {
 
 using kalvir::fluids::adapter;
 using kalvir::test::Outcome;
@@ -445,4 +445,4 @@ TEST_F(Adapters, ZeroDenominatorsStopTheRun) {
   }
 }
 
-}  // namespace
+}  // namespace adapters_test

@@ -22,7 +22,7 @@
 #include "tests/support/model_fixture.h"
 #include "tests/support/test_support.h"
 
-namespace {
+namespace gff_lines_test {
 
 using kalvir::test::capture_messages;
 using kalvir::test::printed;
@@ -252,4 +252,4 @@ TEST_F(GffFailures, MoreUserAttributesThanTheItemBufferHoldsEndTheRun) {
   EXPECT_EQ(m.text, printed(" Size of BUFFER in GRECDB is   326:, need  327 for thermal nodes."));
 }
 
-}  // namespace
+}  // namespace gff_lines_test

@@ -20,7 +20,7 @@
 #include "tests/support/model_fixture.h"
 #include "tests/support/test_support.h"
 
-namespace {
+namespace case_files_test {
 
 namespace fs = std::filesystem;
 using kalvir::test::lines_of;
@@ -178,4 +178,4 @@ TEST_F(CaseFiles, ANewGffFileForEachCaseAndEachFurtherSolution) {
   EXPECT_EQ(FLAGS(flagw::NEXTINT), 3) << "the work space is given back";
 }
 
-}  // namespace
+}  // namespace case_files_test
