@@ -620,3 +620,5 @@ TEST(TableData, TablesFollowTheReferenceDataBetweenListedValues) {
 }
 
 }  // namespace table_data_test
+
+#undef KALVIR_NEED_REFERENCE_DATA
