@@ -10,10 +10,10 @@
 #include "runtime/control/control_constants.h"
 #include "runtime/control/flags.h"
 #include "runtime/control/model_blocks.h"
-#include "runtime/control/param_loop.h"
 #include "runtime/control/shared_blocks.h"
 #include "runtime/control/state_dump.h"
 #include "runtime/platform/units.h"
+#include "runtime/program/param_loop.h"
 #include "tests/support/model_fixture.h"
 #include "tests/support/test_support.h"
 

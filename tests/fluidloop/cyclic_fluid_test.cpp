@@ -6,8 +6,8 @@
 #include <string>
 
 #include "runtime/control/control_constants.h"
-#include "runtime/control/startup.h"
 #include "runtime/fluids/interface/properties.h"
+#include "runtime/program/startup.h"
 #include "runtime/thermal/cyclic.h"
 #include "tests/fluidloop/fluid_test_support.h"
 #include "tests/support/message_frames.h"

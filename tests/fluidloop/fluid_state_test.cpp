@@ -7,9 +7,9 @@
 #include <functional>
 #include <string>
 
-#include "runtime/control/startup.h"
 #include "runtime/fluidloop/fluid_state.h"
 #include "runtime/fluids/interface/properties.h"
+#include "runtime/program/startup.h"
 #include "tests/fluidloop/fluid_test_support.h"
 #include "tests/support/message_frames.h"
 

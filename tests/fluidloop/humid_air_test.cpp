@@ -8,11 +8,11 @@
 
 #include "runtime/control/control_constants.h"
 #include "runtime/control/flags.h"
-#include "runtime/control/startup.h"
 #include "runtime/fluidloop/humid_air.h"
 #include "runtime/fluidloop/single_phase.h"
 #include "runtime/fluids/interface/fluid_names.h"
 #include "runtime/fluids/interface/properties.h"
+#include "runtime/program/startup.h"
 #include "tests/fluidloop/fluid_test_support.h"
 #include "tests/support/message_frames.h"
 #include "tests/support/network_fixture.h"

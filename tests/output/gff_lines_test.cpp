@@ -11,12 +11,12 @@
 
 #include "runtime/control/flags.h"
 #include "runtime/control/global_arrays.h"
-#include "runtime/control/startup.h"
 #include "runtime/modeldata/text_utils.h"
 #include "runtime/output/gff/gff_header.h"
 #include "runtime/output/gff/gff_lines.h"
 #include "runtime/output/gff/gff_records.h"
 #include "runtime/platform/process.h"
+#include "runtime/program/startup.h"
 #include "tests/output/gff_test_support.h"
 #include "tests/output/tmd_fixture.h"
 #include "tests/support/model_fixture.h"
