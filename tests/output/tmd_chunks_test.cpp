@@ -78,14 +78,6 @@ TEST(TmdDeflate, ChunksAreCompress2sBytesAndInflateBack) {
   }
 }
 
-TEST(TmdDeflate, EveryJobRunsOnce) {
-  for (const std::size_t n : {0u, 1u, 3u, 17u, 200u}) {
-    std::vector<int> runs(n, 0);
-    kalvir::tmd::run_parallel(n, [&](std::size_t i) { ++runs[i]; });
-    EXPECT_EQ(runs, std::vector<int>(n, 1)) << n << " jobs";
-  }
-}
-
 // One chunk as stored in the file: its offset, filter mask and bytes.
 struct StoredChunk {
   std::vector<hsize_t> offset;

@@ -1,25 +1,18 @@
 #include "runtime/output/tmd/tmd_deflate.h"
 
-#include <sched.h>
-#include <unistd.h>
 #include <zlib.h>
 
-#include <algorithm>
-#include <atomic>
 #include <cmath>
-#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <mutex>
-#include <thread>
 
 namespace kalvir::tmd {
 namespace {
 
-// Compression memory of one thread, reused from one chunk to the next: a
-// fresh deflate stream allocates about 260 KB, which malloc takes from new
-// pages (zeroed by the kernel, faulted in anew) at every call of compress2.
+// Compression memory, reused from one chunk to the next: a fresh deflate
+// stream allocates about 260 KB, which malloc takes from new pages (zeroed
+// by the kernel, faulted in anew) at every call of compress2.
 // The stream itself is still initialised anew for every chunk, so that its
 // output is exactly that of compress2.
 class Arena {
@@ -50,100 +43,10 @@ class Arena {
   std::size_t used_ = 0;
 };
 
-class Pool {
- public:
-  explicit Pool(unsigned workers) {
-    for (unsigned w = 0; w < workers; ++w) threads_.emplace_back([this] { work(); });
-    // Never joined: the pool lives until the process ends, and a run may
-    // end (exit from inside the model) at any point between two outputs.
-    for (auto& t : threads_) t.detach();
-  }
-
-  unsigned workers() const { return static_cast<unsigned>(threads_.size()); }
-
-  void run(std::size_t n, const std::function<void(std::size_t)>& job) {
-    if (n == 0) return;
-    if (threads_.empty() || n == 1) {
-      for (std::size_t i = 0; i < n; ++i) job(i);
-      return;
-    }
-    {
-      std::lock_guard lock(mutex_);
-      job_ = &job;
-      count_ = n;
-      next_.store(0);
-      done_ = 0;
-      ++generation_;
-    }
-    wake_.notify_all();
-    const std::size_t mine = take(job);
-    std::unique_lock lock(mutex_);
-    done_ += mine;
-    // Workers that joined this run may still be about to look for work:
-    // the job must outlive them.
-    finished_.wait(lock, [&] { return done_ == count_ && active_ == 0; });
-    job_ = nullptr;
-  }
-
- private:
-  // Runs jobs until none is left; returns how many this thread ran.
-  std::size_t take(const std::function<void(std::size_t)>& job) {
-    std::size_t ran = 0;
-    for (std::size_t i = next_.fetch_add(1); i < count_; i = next_.fetch_add(1)) {
-      job(i);
-      ++ran;
-    }
-    return ran;
-  }
-
-  void work() {
-    std::uint64_t seen = 0;
-    for (;;) {
-      const std::function<void(std::size_t)>* job = nullptr;
-      {
-        std::unique_lock lock(mutex_);
-        wake_.wait(lock, [&] { return generation_ != seen && job_ != nullptr; });
-        seen = generation_;
-        job = job_;
-        ++active_;
-      }
-      const std::size_t ran = take(*job);
-      std::lock_guard lock(mutex_);
-      done_ += ran;
-      --active_;
-      if (done_ == count_ && active_ == 0) finished_.notify_one();
-    }
-  }
-
-  std::vector<std::thread> threads_;
-  std::mutex mutex_;
-  std::condition_variable wake_, finished_;
-  const std::function<void(std::size_t)>* job_ = nullptr;
-  std::size_t count_ = 0;
-  std::size_t done_ = 0;
-  unsigned active_ = 0;
-  std::atomic<std::size_t> next_{0};
-  std::uint64_t generation_ = 0;
-};
-
-unsigned usable_processors() {
-  cpu_set_t set;
-  CPU_ZERO(&set);
-  if (sched_getaffinity(0, sizeof set, &set) != 0) return 1;
-  return static_cast<unsigned>(std::max(CPU_COUNT(&set), 1));
-}
-
-// The process's pool, made at first use. A child made by fork has none of
-// its parent's threads, so it makes its own.
-Pool& pool() {
-  static Pool* current = nullptr;
-  static pid_t owner = 0;
-  if (current == nullptr || owner != ::getpid()) {
-    constexpr unsigned kMaxWorkers = 3;
-    current = new Pool(std::min(kMaxWorkers, usable_processors() - 1));
-    owner = ::getpid();
-  }
-  return *current;
+// Made at the first chunk: runs without TMD output never map it.
+Arena& arena() {
+  static Arena memory;
+  return memory;
 }
 
 }  // namespace
@@ -152,16 +55,13 @@ std::size_t filter_bound(std::size_t nbytes) {
   return static_cast<std::size_t>(std::ceil(static_cast<double>(nbytes) * 1.001)) + 12;
 }
 
-namespace {
-thread_local Arena arena;
-}  // namespace
-
 bool inflates_to(std::span<const unsigned char> packed, std::span<const unsigned char> raw) {
-  arena.rewind();
+  Arena& a = arena();
+  a.rewind();
   z_stream z{};
   z.zalloc = &Arena::alloc;
   z.zfree = &Arena::release;
-  z.opaque = &arena;
+  z.opaque = &a;
   if (inflateInit(&z) != Z_OK) return false;
   // Piece by piece, so that a chunk that has changed stops at its first
   // differing piece.
@@ -187,12 +87,13 @@ bool inflates_to(std::span<const unsigned char> packed, std::span<const unsigned
 }
 
 std::size_t deflate_chunk(std::span<const unsigned char> raw, int level, unsigned char* out) {
-  arena.rewind();
+  Arena& a = arena();
+  a.rewind();
   const std::size_t bound = filter_bound(raw.size());
   z_stream z{};
   z.zalloc = &Arena::alloc;
   z.zfree = &Arena::release;
-  z.opaque = &arena;
+  z.opaque = &a;
   if (deflateInit(&z, level) != Z_OK) return 0;
   z.next_in = const_cast<Bytef*>(raw.data());
   z.avail_in = static_cast<uInt>(raw.size());
@@ -203,9 +104,5 @@ std::size_t deflate_chunk(std::span<const unsigned char> raw, int level, unsigne
   deflateEnd(&z);
   return status == Z_STREAM_END ? produced : 0;
 }
-
-void run_parallel(std::size_t n, const std::function<void(std::size_t)>& job) { pool().run(n, job); }
-
-unsigned deflate_workers() { return pool().workers(); }
 
 }  // namespace kalvir::tmd

@@ -1,20 +1,20 @@
 // Deflate of the chunks of one time slab, byte for byte as the library's
-// deflate filter would store them, shared between the calling thread and a
-// small pool of worker threads.
+// deflate filter would store them, and the check that lets a chunk that has
+// not changed since the last slab keep its compressed bytes.
 //
-// At every output the writer compresses about a megabyte per eight thousand
-// nodes; done by the filter, inside the library, that work is serial. Here
-// each chunk is compressed on its own (zlib is thread-safe, each thread keeps
-// its own compression memory), and the caller then hands the finished chunks
-// to the library one by one: no library call is ever made off the calling
-// thread.
+// At every output the writer compresses about two megabytes per eight
+// thousand nodes. The filter does it with compress2, which sets up fresh
+// compression memory for every chunk; here that memory is kept, and the
+// writer hands the finished chunks to the library with direct chunk writes.
+// (Compressing the chunks of a slab on a few worker threads was measured
+// too: on a machine whose processors are all busy it made the run slower in
+// wall time as well as in processor time, so the work stays on the calling
+// thread.)
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <span>
-#include <vector>
 
 namespace kalvir::tmd {
 
@@ -23,11 +23,11 @@ namespace kalvir::tmd {
 std::size_t filter_bound(std::size_t nbytes);
 
 // Compresses raw at the given level into out (filter_bound(raw.size())
-// bytes), as compress2 does (zlib stream,
-// default window and memory level, default strategy, one finishing call),
-// using this thread's reusable compression memory. Returns the compressed
-// size, or 0 when it would exceed the filter's output bound: the filter,
-// being optional, then stores the raw bytes.
+// bytes), as compress2 does (zlib stream, default window and memory level,
+// default strategy, one finishing call), on the writer's reusable
+// compression memory. Returns the compressed size, or 0 when it would
+// exceed the filter's output bound: the filter, being optional, then stores
+// the raw bytes.
 std::size_t deflate_chunk(std::span<const unsigned char> raw, int level, unsigned char* out);
 
 // Whether packed, a zlib stream, inflates to exactly raw. Compares piece by
@@ -35,14 +35,5 @@ std::size_t deflate_chunk(std::span<const unsigned char> raw, int level, unsigne
 // that has changed; on data that has not, it costs a fraction of deflating
 // it again.
 bool inflates_to(std::span<const unsigned char> packed, std::span<const unsigned char> raw);
-
-// Runs job(i) for every i below n on the pool's workers and the calling
-// thread, and returns when all have finished. Jobs must not call the HDF5
-// library. With no workers (one usable processor) the caller runs them all.
-void run_parallel(std::size_t n, const std::function<void(std::size_t)>& job);
-
-// Worker threads of the pool: up to three, one fewer than the processors the
-// process may run on.
-unsigned deflate_workers();
 
 }  // namespace kalvir::tmd

@@ -1,9 +1,9 @@
 #include "runtime/output/tmd/tmd_hdf5.h"
 
 #include <algorithm>
-#include <iterator>
 #include <array>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -73,6 +73,13 @@ struct StoredChunk {
 };
 std::unordered_map<hid_t, std::vector<StoredChunk>> stored_chunks;
 
+// One chunk's rows, and its compressed form (touched only as far as the
+// compressed bytes reach), kept from one write to the next so that their
+// memory is mapped once.
+std::vector<unsigned char> raw_chunk;
+std::unique_ptr<unsigned char[]> packed;
+std::size_t packed_capacity = 0;
+
 // Fills chunk k of a slab of nrows rows into raw (chunk bytes), rows past
 // the end holding the default fill value (zero bytes).
 void fill_chunk(const DirectLayout& d, hsize_t nrows, hsize_t k, const RowFiller& fill, std::vector<unsigned char>& raw) {
@@ -87,42 +94,34 @@ void fill_chunk(const DirectLayout& d, hsize_t nrows, hsize_t k, const RowFiller
 // Writes the slab at time index slab chunk by chunk with the bytes the
 // deflate filter would store; a chunk the filter could not shrink within its
 // bound is stored raw with the filter marked as skipped. Each chunk is
-// filled, compared with the last slab's and compressed on the writer's pool,
-// so that the slab is never held whole; the chunks are written here.
+// filled, compared with the last slab's chunk and compressed or kept in
+// turn, so that the slab is never held whole.
 void write_direct(hid_t dataset, const DirectLayout& d, int rank, hsize_t slab, hsize_t nrows, const RowFiller& fill) {
   const std::size_t chunk_bytes = static_cast<std::size_t>(d.rows) * d.row_bytes;
   const hsize_t nchunks = (nrows + d.rows - 1) / d.rows;
   std::vector<StoredChunk>& stored = stored_chunks[dataset];
   if (stored.size() < nchunks) stored.resize(nchunks);
-  run_parallel(nchunks, [&](std::size_t k) {
-    thread_local std::vector<unsigned char> raw;
-    // Touched only as far as the compressed bytes reach.
-    thread_local std::unique_ptr<unsigned char[]> packed;
-    thread_local std::size_t capacity = 0;
-    fill_chunk(d, nrows, k, fill, raw);
-    const std::span<const unsigned char> chunk(raw.data(), chunk_bytes);
-    StoredChunk& c = stored[k];
-    if (c.level == d.level && !c.bytes.empty() && inflates_to(c.bytes, chunk)) return;
-    const std::size_t bound = filter_bound(chunk_bytes);
-    if (capacity < bound) {
-      packed.reset(new unsigned char[bound]);
-      capacity = bound;
-    }
-    const std::size_t size = deflate_chunk(chunk, d.level, packed.get());
-    c.bytes.assign(packed.get(), packed.get() + size);
-    c.level = d.level;
-  });
+  const std::size_t bound = filter_bound(chunk_bytes);
+  if (packed_capacity < bound) {
+    packed.reset(new unsigned char[bound]);
+    packed_capacity = bound;
+  }
   std::array<hsize_t, 3> offset{};
   offset[0] = slab;
   for (hsize_t k = 0; k < nchunks; ++k) {
+    fill_chunk(d, nrows, k, fill, raw_chunk);
+    const std::span<const unsigned char> chunk(raw_chunk.data(), chunk_bytes);
+    StoredChunk& c = stored[k];
+    if (c.level != d.level || c.bytes.empty() || !inflates_to(c.bytes, chunk)) {
+      const std::size_t size = deflate_chunk(chunk, d.level, packed.get());
+      c.bytes.assign(packed.get(), packed.get() + size);
+      c.level = d.level;
+    }
     if (rank > 1) offset[1] = k * d.rows;
-    const StoredChunk& c = stored[k];
     if (!c.bytes.empty()) {
       check(H5Dwrite_chunk(dataset, H5P_DEFAULT, 0, offset.data(), c.bytes.size(), c.bytes.data()));
     } else {
-      std::vector<unsigned char> raw;
-      fill_chunk(d, nrows, k, fill, raw);
-      check(H5Dwrite_chunk(dataset, H5P_DEFAULT, 1, offset.data(), chunk_bytes, raw.data()));
+      check(H5Dwrite_chunk(dataset, H5P_DEFAULT, 1, offset.data(), chunk_bytes, chunk.data()));
     }
   }
 }

@@ -83,15 +83,13 @@ hdf5::Dataset datacreate(std::string_view name, hid_t type, hid_t loc, std::int3
 // Appends one time slab to dataset: shape is the slab's extent in every
 // dimension after the first (time); data holds it in the dataset's order.
 // A deflated dataset one slab deep whose file type is the memory type gets
-// its chunks compressed by the writer's thread pool and stored with direct
-// chunk writes, byte for byte what the filter would store; any other goes
-// through the library's filter.
+// its chunks compressed here and stored with direct chunk writes, byte for
+// byte what the filter would store; any other goes through the library's
+// filter.
 void append_slab(hid_t dataset, hid_t memtype, std::initializer_list<hsize_t> shape, const void* data);
 
 // Fills rows first .. first + count - 1 of a slab (dimension 1 after time;
-// a rank-1 slab is one row) into dst, in the dataset's element order. It may
-// be called from the writer's worker threads, several at once for different
-// rows, while the calling thread waits: it must only read the model's data.
+// a rank-1 slab is one row) into dst, in the dataset's element order.
 using RowFiller = std::function<void(std::size_t first, std::size_t count, void* dst)>;
 
 // append_slab with the rows filled on demand: a directly written slab is
