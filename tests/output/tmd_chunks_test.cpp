@@ -46,6 +46,8 @@ std::vector<std::vector<unsigned char>> sample_inputs() {
   out.emplace_back(128000, 0);
   out.push_back({42});
   out.push_back(bytes_of("ab"));
+  // All bytes 255 over more than one checksum block, and an odd length.
+  out.emplace_back(3 * 4096 + 7, 255);
   return out;
 }
 
@@ -66,6 +68,7 @@ TEST(TmdDeflate, ChunksAreCompress2sBytesAndInflateBack) {
       out.resize(size);
       EXPECT_EQ(out, expected);
 
+      EXPECT_EQ(kalvir::tmd::adler32_of(raw), adler32(1, raw.data(), static_cast<uInt>(raw.size())));
       EXPECT_TRUE(kalvir::tmd::inflates_to(out, raw));
       std::vector<unsigned char> changed = raw;
       changed.back() ^= 1;

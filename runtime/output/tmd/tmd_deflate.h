@@ -30,7 +30,11 @@ std::size_t filter_bound(std::size_t nbytes);
 // the raw bytes.
 std::size_t deflate_chunk(std::span<const unsigned char> raw, int level, unsigned char* out);
 
-// Whether packed, a zlib stream, inflates to exactly raw. Compares piece by
+// The Adler-32 checksum of data, as zlib's adler32(1, data) gives it.
+std::uint32_t adler32_of(std::span<const unsigned char> data);
+
+// Whether packed, a zlib stream made by deflate_chunk at the level the
+// caller compares, inflates to exactly raw. Compares piece by
 // piece and stops at the first difference, so that it costs little on data
 // that has changed; on data that has not, it costs a fraction of deflating
 // it again.
