@@ -152,12 +152,15 @@ TEST_F(TmdChunks, DirectWritesStoreWhatTheFilterStores) {
   kalvir::tmd::reset_for_tests();
 
   const std::string dg1 = "/AnalysisSet1/DataGroup1/";
-  for (const char* ds : {"times", "thermalNodesRealData", "thermalNodesStringData", "conductorDataGL",
-                         "userConstantsRealData", "userConstantsStringData", "controlConstantsRealData",
-                         "controlConstantsIntegerData", "controlConstantsStringData"}) {
+  for (const std::string ds :
+       {"DataGroup1/times", "DataGroup1/thermalNodesRealData", "DataGroup1/thermalNodesStringData",
+        "DataGroup1/conductorDataGL", "DataGroup1/userConstantsRealData", "DataGroup1/userConstantsStringData",
+        "DataGroup1/controlConstantsRealData", "DataGroup1/controlConstantsIntegerData",
+        "DataGroup1/controlConstantsStringData", "thermalNodes", "thermalNodesRealAttributes", "conductorsGL",
+        "controlConstantsReal"}) {
     SCOPED_TRACE(ds);
-    const auto filtered = stored_chunks(file("FILTER.TMD"), dg1 + ds);
-    const auto direct = stored_chunks(file("DIRECT.TMD"), dg1 + ds);
+    const auto filtered = stored_chunks(file("FILTER.TMD"), "/AnalysisSet1/" + ds);
+    const auto direct = stored_chunks(file("DIRECT.TMD"), "/AnalysisSet1/" + ds);
     ASSERT_FALSE(filtered.empty());
     EXPECT_EQ(direct, filtered);
   }

@@ -80,6 +80,14 @@ std::vector<unsigned char> raw_chunk;
 std::unique_ptr<unsigned char[]> packed;
 std::size_t packed_capacity = 0;
 
+unsigned char* packed_buffer(std::size_t bound) {
+  if (packed_capacity < bound) {
+    packed.reset(new unsigned char[bound]);
+    packed_capacity = bound;
+  }
+  return packed.get();
+}
+
 // Fills chunk k of a slab of nrows rows into raw (chunk bytes), rows past
 // the end holding the default fill value (zero bytes).
 void fill_chunk(const DirectLayout& d, hsize_t nrows, hsize_t k, const RowFiller& fill, std::vector<unsigned char>& raw) {
@@ -101,11 +109,7 @@ void write_direct(hid_t dataset, const DirectLayout& d, int rank, hsize_t slab, 
   const hsize_t nchunks = (nrows + d.rows - 1) / d.rows;
   std::vector<StoredChunk>& stored = stored_chunks[dataset];
   if (stored.size() < nchunks) stored.resize(nchunks);
-  const std::size_t bound = filter_bound(chunk_bytes);
-  if (packed_capacity < bound) {
-    packed.reset(new unsigned char[bound]);
-    packed_capacity = bound;
-  }
+  unsigned char* out = packed_buffer(filter_bound(chunk_bytes));
   std::array<hsize_t, 3> offset{};
   offset[0] = slab;
   for (hsize_t k = 0; k < nchunks; ++k) {
@@ -113,8 +117,8 @@ void write_direct(hid_t dataset, const DirectLayout& d, int rank, hsize_t slab, 
     const std::span<const unsigned char> chunk(raw_chunk.data(), chunk_bytes);
     StoredChunk& c = stored[k];
     if (c.level != d.level || c.bytes.empty() || !inflates_to(c.bytes, chunk)) {
-      const std::size_t size = deflate_chunk(chunk, d.level, packed.get());
-      c.bytes.assign(packed.get(), packed.get() + size);
+      const std::size_t size = deflate_chunk(chunk, d.level, out);
+      c.bytes.assign(out, out + size);
       c.level = d.level;
     }
     if (rank > 1) offset[1] = k * d.rows;
@@ -175,7 +179,33 @@ void static_dataset_write(hid_t loc, std::string_view name, hid_t type, std::ini
   std::vector<hsize_t> chunk(shape);
   if (cap_rows) chunk[0] = std::min(chunk[0], kMaxChunkItems);
   const hdf5::Dataset ds = hsrdatasetcreate(loc, chunk, dims, dims, name, type);
-  check(H5Dwrite(ds.get(), type, H5S_ALL, H5S_ALL, H5P_DEFAULT, data));
+  if (!direct_writes || dims.empty() || dims[0] == 0) {
+    check(H5Dwrite(ds.get(), type, H5S_ALL, H5S_ALL, H5P_DEFAULT, data));
+    return;
+  }
+  // Whole chunks along the first dimension, compressed here as the slabs
+  // are: the file type is the memory type, every other dimension is whole.
+  std::size_t row_bytes = H5Tget_size(type);
+  for (std::size_t k = 1; k < dims.size(); ++k) row_bytes *= dims[k];
+  const DirectLayout d{static_cast<int>(kDeflateLevel), chunk[0], row_bytes};
+  const auto* bytes = static_cast<const unsigned char*>(data);
+  const RowFiller fill = [&](std::size_t first, std::size_t count, void* dst) {
+    std::memcpy(dst, bytes + first * row_bytes, count * row_bytes);
+  };
+  std::vector<hsize_t> offset(dims.size(), 0);
+  const hsize_t nchunks = (dims[0] + d.rows - 1) / d.rows;
+  for (hsize_t k = 0; k < nchunks; ++k) {
+    fill_chunk(d, dims[0], k, fill, raw_chunk);
+    const std::span<const unsigned char> raw(raw_chunk.data(), static_cast<std::size_t>(d.rows) * row_bytes);
+    unsigned char* out = packed_buffer(filter_bound(raw.size()));
+    const std::size_t size = deflate_chunk(raw, d.level, out);
+    offset[0] = k * d.rows;
+    if (size > 0) {
+      check(H5Dwrite_chunk(ds.get(), H5P_DEFAULT, 0, offset.data(), size, out));
+    } else {
+      check(H5Dwrite_chunk(ds.get(), H5P_DEFAULT, 1, offset.data(), raw.size(), raw.data()));
+    }
+  }
 }
 
 hdf5::Dataset datacreate(std::string_view name, hid_t type, hid_t loc, std::int32_t nattr, std::int32_t nitems,

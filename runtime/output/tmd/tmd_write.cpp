@@ -40,7 +40,7 @@ void node_rows(T* out, const std::vector<Column<T>>& cols, std::span<const std::
   for (std::size_t r = first; r < first + count; ++r, out += width) {
     std::size_t c = 0;
     if (r < nodes.size()) {
-      for (; c < usable; ++c) out[c] = cols[c].value(nodes[r] - offset);
+      for (; c < usable; ++c) out[c] = column_value(cols[c], nodes[r] - offset);
     }
     std::fill(out + c, out + width, T{});
   }
