@@ -22,7 +22,7 @@
 #include "runtime/output/tmd/tmd_requests.h"
 #include "tests/output/tmd_fixture.h"
 
-namespace {
+namespace tmd_chunks_test {
 
 using kalvir::test::H5Reader;
 
@@ -202,4 +202,4 @@ TEST_F(TmdChunks, ARunEndingWithoutClosingKeepsEverySlab) {
   EXPECT_EQ(f.dims(dg1 + "conductorDataGL"), (std::vector<std::uint64_t>{3, kNodes - 1, 2}));
 }
 
-}  // namespace
+}  // namespace tmd_chunks_test
