@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <span>
 
-#include "runtime/control/model_program.h"
+#include "runtime/program/model_program.h"
 
 void EXECTN();  // execution block
 void IN0001();  // initial block

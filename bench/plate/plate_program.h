@@ -5,7 +5,7 @@
 // constants.
 #pragma once
 
-#include "runtime/control/model_program.h"
+#include "runtime/program/model_program.h"
 
 namespace kalvir::bench::plate {
 

@@ -20,6 +20,12 @@ inline constexpr std::array<std::string_view, 23> kRunFileExtensions{
 namespace runfile {
 inline constexpr int MDB = 1, DMP = 10, PAR = 12, COM = 13, MON = 20, TRA = 22;
 }
+
+// Units of the run's files.
+namespace unit {
+inline constexpr std::int32_t kDump = 2, kParameters = 3, kScratch = 4, kPrint = 6, kMdb = 10, kCsv = 11,
+                              kTrace = 13, kGff = 14;
+}
 }  // namespace kalvir
 
 // NAMES(1..N) := stem + extension j, blank-padded to the element width.

@@ -7,14 +7,14 @@
 #include "runtime/control/control_constants.h"
 #include "runtime/control/run_end.h"
 #include "runtime/control/shared_blocks.h"
-#include "runtime/modeldata/model_tree.h"
-#include "runtime/modeldata/text_utils.h"
 #include "runtime/platform/fixed_string.h"
 #include "runtime/platform/units.h"
 
 namespace {
 
 namespace io = kalvir::platform;
+
+kalvir::NodeNaming node_naming;
 
 constexpr int kTraceUnit = 13;
 
@@ -131,6 +131,8 @@ class FrameBuilder {
 
 }  // namespace
 
+void kalvir::set_node_naming(const NodeNaming& naming) { node_naming = naming; }
+
 void kalvir::messages_reset_for_tests() {
   seterx_count = 0;
   errnew_count = 0;
@@ -174,12 +176,13 @@ void MESBLD(std::int32_t NODE, std::span<char> TEXT) {
   const std::size_t start = kalvir::trimmed_length({TEXT.data(), TEXT.size()}) + 1;
   if (start >= TEXT.size()) return;
 
-  const std::string name = kalvir::padded(SUBMDN(NODE, "SUBMODEL"), 24);
-  std::string path = kalvir::padded(SUBMDN(NODE, "ALL"), 256);
+  const auto submodel = kalvir::filled_hook(node_naming.submodel, "NodeNaming::submodel");
+  const std::string name = kalvir::padded(submodel(NODE, "SUBMODEL"), 24);
+  std::string path = kalvir::padded(submodel(NODE, "ALL"), 256);
   if (kalvir::trimmed_length(path) == path.size()) path.replace(path.size() - 3, 3, "...");
-  const std::int32_t number = NODNUM(NODE);
+  const std::int32_t number = kalvir::filled_hook(node_naming.user_number, "NodeNaming::user_number")(NODE);
   std::string digits = std::to_string(number < 0 ? -static_cast<std::int64_t>(number) : number);
-  digits.resize(static_cast<std::size_t>(LENDGT(number)));
+  digits.resize(static_cast<std::size_t>(kalvir::filled_hook(node_naming.digits, "NodeNaming::digits")(number)));
 
   std::string addition = "Node " + digits;
   if (kalvir::trimmed_length(name) == kalvir::trimmed_length(path)) {

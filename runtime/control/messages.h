@@ -19,6 +19,16 @@ void MESBLD(std::int32_t NODE, std::span<char> TEXT);
 void EFLUSH(std::int32_t UNIT);
 
 namespace kalvir {
+// The model-tree lookups MESBLD names a node with (SUBMDN, NODNUM and LENDGT
+// of the model data store, which lies above the messages that every
+// subsystem writes); filled by kalvir::install_run_hooks.
+struct NodeNaming {
+  std::string (*submodel)(std::int32_t node, std::string_view attrib) = nullptr;  // SUBMDN
+  std::int32_t (*user_number)(std::int32_t node) = nullptr;                         // NODNUM
+  std::int32_t (*digits)(std::int32_t value) = nullptr;                             // LENDGT
+};
+void set_node_naming(const NodeNaming& naming);
+
 // Sets both message counters back to 0, so that a test can look at a frame
 // numbered as the first of a run. A run never calls it.
 void messages_reset_for_tests();

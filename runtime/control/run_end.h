@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <new>
 #include <stdexcept>
+#include <string>
 #include <string_view>
 
 // The failure that ends the run: FAILUR writes the last one noted to
@@ -50,3 +51,19 @@ void allocate_or_stop(Allocate&& allocate) {
     internal_stop("Allocation would exceed memory limit");
   }
 }
+
+// A hook: a service of a folder above that a lower folder calls through a
+// function pointer, so that the folders keep their order. The top of the
+// runtime fills every hook (kalvir::install_run_hooks, which MAINA calls
+// first); one still empty when it is needed is an internal stop that names
+// it, never a call through a null pointer.
+namespace kalvir {
+template <class Fn>
+Fn filled_hook(Fn fn, std::string_view name) {
+  if (fn == nullptr) {
+    internal_stop("Internal error: the runtime hook " + std::string(name) +
+                  " was not filled (kalvir::install_run_hooks has not run)");
+  }
+  return fn;
+}
+}  // namespace kalvir

@@ -15,7 +15,6 @@
 #include "runtime/control/global_arrays.h"
 #include "runtime/control/shared_blocks.h"
 #include "runtime/control/status.h"
-#include "runtime/modeldata/node_groups.h"
 #include "runtime/platform/units.h"
 
 // The records hold the values as they lie in memory; the file layout is
@@ -27,6 +26,9 @@ static_assert(sizeof(GlorBlock) == GlorBlock::count * sizeof(double), "GLOR word
 namespace {
 
 namespace io = kalvir::platform;
+
+std::uint64_t restores = 0;
+
 using Bytes = std::span<std::byte>;
 
 // The places one record fills: up to three pieces written back to back. A
@@ -291,6 +293,8 @@ void RSTCOM(std::int32_t UNIT, std::int32_t& IERR) {
     // The node status letters came back from the dump: the solution
     // routines and the node lists must not keep what they derived before.
     stat_setstatst(1);
-    Lschnd_clear_cache();
+    ++restores;
   }
 }
+
+std::uint64_t kalvir::state_restores() { return restores; }

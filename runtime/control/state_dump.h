@@ -28,3 +28,10 @@ void DMPCOM(std::int32_t UNIT, std::int32_t& IERR);
 // status-change flag is set, so that the solution routines rebuild their
 // status data from the restored letters.
 void RSTCOM(std::int32_t UNIT, std::int32_t& IERR);
+
+namespace kalvir {
+// How many restores without failure RSTCOM has made. Whatever keeps data
+// derived from the model state (the node list cache of Lschnd) compares it
+// with the count it last saw and drops that data when it has moved on.
+std::uint64_t state_restores();
+}  // namespace kalvir

@@ -9,14 +9,12 @@
 #include "runtime/control/global_arrays.h"
 #include "runtime/control/messages.h"
 #include "runtime/control/run_end.h"
-#include "runtime/modeldata/entity_refs.h"
-#include "runtime/modeldata/entity_text.h"
-#include "runtime/modeldata/model_tree.h"
 #include "runtime/platform/fixed_string.h"
 
 namespace {
 
 std::int32_t status_changed = 0;
+kalvir::StatusReaders readers;
 
 constexpr std::int32_t kUndefined = 2147483647;
 constexpr std::size_t kZentRoom = 480;
@@ -29,7 +27,7 @@ bool low_word_undefined(double x) {
 }  // namespace
 
 void STATST(std::string_view ZENT, std::string_view STATUS) {
-  const std::string buf = kalvir::entity::remove_blanks(ZENT);
+  const std::string buf = kalvir::remove_blanks(ZENT);
   // The reference is read from a buffer of fixed room, as every ZENT reader is.
   if (buf.size() > kZentRoom) internal_stop("Sdblkx 1");
   const auto len = static_cast<std::int32_t>(buf.size());
@@ -40,6 +38,10 @@ void STATST(std::string_view ZENT, std::string_view STATUS) {
   std::int32_t ictype = 0;
   std::int32_t isnode = 0;
   std::int32_t ierr = 0;
+  const auto LSVENT = kalvir::filled_hook(readers.entity, "StatusReaders::entity");
+  const auto LSMINT = kalvir::filled_hook(readers.submodel, "StatusReaders::submodel");
+  const auto LSNSST = kalvir::filled_hook(readers.node_status, "StatusReaders::node_status");
+  const auto LSCSST = kalvir::filled_hook(readers.conductor_status, "StatusReaders::conductor_status");
   LSVENT(buf, isent, pos, ictype, isnode, ierr);
   if (ierr != 0 || (isnode == 0 && ictype == 0)) return;
 
@@ -61,6 +63,8 @@ void STATST(std::string_view ZENT, std::string_view STATUS) {
   LSCSST("STATST", STATUS, ictype, isub, buf, len, pos, changed, ierr);
   if (ierr == 0 && changed != 0) stat_setstatst(1);
 }
+
+void kalvir::set_status_readers(const StatusReaders& r) { readers = r; }
 
 std::int32_t stat_getstatst() { return status_changed; }
 

@@ -12,6 +12,27 @@
 #include <span>
 #include <string_view>
 
+#include "runtime/platform/arrays.h"
+
+namespace kalvir {
+// The entity-reference readers STATST applies a statement with: LSVENT,
+// LSMINT, LSNSST and LSCSST of the model data store, which lies above the
+// status changes; filled by kalvir::install_run_hooks.
+struct StatusReaders {
+  void (*entity)(std::string_view TEXT, std::int32_t& ISENT, std::int32_t& NLET, std::int32_t& ICTYPE,
+                 std::int32_t& ISNODE, std::int32_t& IERR) = nullptr;  // LSVENT
+  void (*submodel)(const Array2<std::int32_t>& MODDIR, std::int32_t NROWS, std::int32_t NSUB, std::int32_t REPORT,
+                   std::int32_t ICUR, const CharArray<24>& NAMES, std::string_view TEXT, std::int32_t IEND,
+                   std::int32_t& POS, std::int32_t& ISUB, std::int32_t& IERR) = nullptr;  // LSMINT
+  void (*node_status)(std::int32_t& POS, std::int32_t ISUB, std::string_view TEXT, std::int32_t LEN,
+                      std::string_view STATUS, std::int32_t& CHANGED, std::int32_t& IERR) = nullptr;  // LSNSST
+  void (*conductor_status)(std::string_view CALLER, std::string_view STATUS, std::int32_t ICTYPE, std::int32_t ISUB,
+                           std::string_view TEXT, std::int32_t LEN, std::int32_t& POS, std::int32_t& CHANGED,
+                           std::int32_t& IERR) = nullptr;  // LSCSST
+};
+void set_status_readers(const StatusReaders& readers);
+}  // namespace kalvir
+
 // Applies the status statement: ZENT names a node ("N4", "T:SUB1:7") or a
 // conductor ("GL(1,2)", "GV(3,SUB2:4,2)"); STATUS is a node status letter or
 // "ON" / "OFF" for a conductor. Errors are reported by the readers and change

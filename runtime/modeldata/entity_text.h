@@ -13,22 +13,8 @@
 
 namespace kalvir::entity {
 
-// The text without the blanks and tabs that lie outside single-quoted
-// sections (quotes are kept). Only the text up to its last non-blank is read.
-inline std::string remove_blanks(std::string_view s) {
-  std::string out;
-  out.reserve(s.size());
-  bool quoted = false;
-  for (const char c : trim_right(s)) {
-    if (c == '\'') {
-      quoted = !quoted;
-      out.push_back(c);
-    } else if ((c != ' ' && c != '\t') || quoted) {
-      out.push_back(c);
-    }
-  }
-  return out;
-}
+// The text without the blanks outside quotes (runtime/platform/fixed_string.h).
+using kalvir::remove_blanks;
 
 // Characters first..last (1-based, inclusive) of s; the part outside s is dropped.
 inline std::string_view sub(std::string_view s, std::int64_t first, std::int64_t last) noexcept {

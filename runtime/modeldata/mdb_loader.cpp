@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "runtime/casedata/acd_arrays.h"
 #include "runtime/control/control_constants.h"
 #include "runtime/control/file_names.h"
 #include "runtime/control/flags.h"
 #include "runtime/control/global_arrays.h"
 #include "runtime/control/messages.h"
+#include "runtime/control/run_end.h"
 #include "runtime/control/shared_blocks.h"
 #include "runtime/modeldata/fpcs.h"
 #include "runtime/modeldata/mdb_records.h"
@@ -28,6 +28,8 @@ namespace io = kalvir::platform;
 using namespace kalvir::mdb;
 
 namespace {
+
+kalvir::AcdArrayReads acd_reads;
 
 constexpr std::string_view kVersionText =
     "Different Kalvir version for MDB file and solution@Repreprocess input file to produce consistent  MDB file";
@@ -465,10 +467,14 @@ void LOADB(std::span<char> MODELNAME, std::int32_t NROW, std::int32_t IUNIT, std
     std::int32_t st = 0;
     DBQRSK(2, IUNIT, st);
 
-    acda_open(gar_modelnames(1));
+    const kalvir::AcdArrayReads& acd = kalvir::acd_array_reads();
+    const auto acda_close = kalvir::filled_hook(acd.close, "AcdArrayReads::close");
+    const auto acda_movenextsubmodel = kalvir::filled_hook(acd.next_submodel, "AcdArrayReads::next_submodel");
+    kalvir::filled_hook(acd.open, "AcdArrayReads::open")(gar_modelnames(1));
     struct AcdaClose {
-      ~AcdaClose() { acda_close(); }
-    } acda_closer;
+      void (*close)();
+      ~AcdaClose() { close(); }
+    } acda_closer{acda_close};
     bool completed = true;
     for (std::int32_t i = 1; i <= nsub; ++i) {
       remembered = std::string(gar_modelnames(i));
@@ -560,3 +566,7 @@ void LOADB(std::span<char> MODELNAME, std::int32_t NROW, std::int32_t IUNIT, std
   }
   (void)NROW;
 }
+
+void kalvir::set_acd_array_reads(const AcdArrayReads& reads) { acd_reads = reads; }
+
+const kalvir::AcdArrayReads& kalvir::acd_array_reads() { return acd_reads; }

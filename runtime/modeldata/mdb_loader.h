@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <span>
 #include <string_view>
+#include <vector>
 
 #include "runtime/modeldata/mdb_context.h"
 #include "runtime/platform/arrays.h"
@@ -26,6 +27,27 @@ inline constexpr std::int32_t kMdbVersion = 20;
 // lists, the section marker. On failure ctx.section names the step.
 std::int32_t LOADC(LoadContext& ctx);
 }  // namespace kalvir::mdb
+
+namespace kalvir {
+// The ACD file's array reads that the load merges into the ARRAY stores:
+// acda_open, acda_movenextsubmodel, acda_getarraydata,
+// acda_updatearraypointers and acda_close of the analysis-case data, which
+// lies above the model data store; filled by kalvir::install_run_hooks.
+struct AcdArrayReads {
+  void (*open)(std::string_view MODELNAME) = nullptr;
+  void (*next_submodel)(std::string_view NAME, std::int32_t LEVEL) = nullptr;
+  void (*array_data)(std::int32_t& NARRAYS, std::int32_t& NVALUES, std::int32_t& NINDEX,
+                     std::vector<double>& arrayreals, std::vector<std::int32_t>& arrayints) = nullptr;
+  void (*update_pointers)(std::int32_t NARRAYS, std::int32_t INDEXBASE, std::int32_t VALUEBASE,
+                          Array1<std::int32_t>& INFOPOINTERS, Array1<std::int32_t>& INFOLIST,
+                          const CharArray<18>& NAMES, std::int32_t INFOBASE, std::int32_t FIRST,
+                          std::int32_t LAST) = nullptr;
+  void (*close)() = nullptr;
+};
+void set_acd_array_reads(const AcdArrayReads& reads);
+// The reads as filled; each is checked where it is called.
+const AcdArrayReads& acd_array_reads();
+}  // namespace kalvir
 
 // Loads the MDB file on unit IUNIT. IERR 0, or 1 when the file is missing or
 // cannot be named or opened (no message). Other failures end the run.

@@ -8,17 +8,18 @@
 #include <string_view>
 #include <vector>
 
-#include "runtime/casedata/acd_arrays.h"
 #include "runtime/control/control_constants.h"
 #include "runtime/control/flags.h"
 #include "runtime/control/global_arrays.h"
+#include "runtime/control/run_end.h"
 #include "runtime/fluids/interface/fluid_names.h"
 #include "runtime/modeldata/fpcs.h"
+#include "runtime/modeldata/mdb_loader.h"
 #include "runtime/modeldata/mdb_records.h"
 #include "runtime/modeldata/model_links.h"
-#include "runtime/modeldata/state_descriptors.h"
 #include "runtime/modeldata/pcs.h"
 #include "runtime/modeldata/search_sort.h"
+#include "runtime/modeldata/state_descriptors.h"
 
 namespace kalvir::mdb {
 namespace {
@@ -462,7 +463,8 @@ std::int32_t LOADM(LoadContext& ctx) {
   std::int32_t narrays = 0, nreal = 0, nint = 0;
   std::vector<double> acd_reals;
   std::vector<std::int32_t> acd_ints;
-  acda_getarraydata(narrays, nreal, nint, acd_reals, acd_ints);
+  const kalvir::AcdArrayReads& acd = kalvir::acd_array_reads();
+  kalvir::filled_hook(acd.array_data, "AcdArrayReads::array_data")(narrays, nreal, nint, acd_reals, acd_ints);
   nreal = std::clamp<std::int32_t>(nreal, 0, static_cast<std::int32_t>(acd_reals.size()));
   nint = std::clamp<std::int32_t>(nint, 0, static_cast<std::int32_t>(acd_ints.size()));
 
@@ -529,6 +531,7 @@ std::int32_t LOADM(LoadContext& ctx) {
   if (m65 != n64) return 2;
 
   if (narrays > 0) {
+    const auto acda_updatearraypointers = kalvir::filled_hook(acd.update_pointers, "AcdArrayReads::update_pointers");
     acda_updatearraypointers(narrays, n59, n60, gar_arrayinfopointers, gar_arrayinfolist, gar_arraynames, pos[1],
                              k0, dir(14, i + 1));
   }

@@ -8,6 +8,7 @@
 #include "runtime/control/flags.h"
 #include "runtime/control/global_arrays.h"
 #include "runtime/control/messages.h"
+#include "runtime/control/state_dump.h"
 #include "runtime/modeldata/entity_text.h"
 #include "runtime/modeldata/model_tree.h"
 
@@ -123,6 +124,9 @@ struct CachedList {
   std::vector<bool> excluded;
 };
 std::vector<CachedList> cache;
+// The state restores the cache has seen: a restore brings back status
+// letters and node data that the lists were made from.
+std::uint64_t cache_restores = 0;
 
 bool is_x(std::int64_t i) { return i >= 1 && i <= gar_thermalnodestatuses.size() && gar_thermalnodestatuses(i)[0] == 'X'; }
 
@@ -223,6 +227,10 @@ void Lschnd(std::int32_t CNUM, std::int32_t MAXN, std::string_view KIND, std::in
   const std::int32_t nf = FLAGS(flagw::NF);
   auto fluid_code = [&](std::int32_t node) { return node > nnode ? 3 : 2; };
 
+  if (kalvir::cache_restores != kalvir::state_restores()) {
+    Lschnd_clear_cache();
+    kalvir::cache_restores = kalvir::state_restores();
+  }
   kalvir::CachedList* slot = nullptr;
   for (auto& c : kalvir::cache) {
     if (c.inact != INACT || c.cnum != CNUM || c.smod != SMOD || !kalvir::same_trimmed(c.kind, KIND) ||

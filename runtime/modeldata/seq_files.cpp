@@ -8,7 +8,6 @@
 #include "runtime/control/file_names.h"
 #include "runtime/control/messages.h"
 #include "runtime/control/run_end.h"
-#include "runtime/control/startup.h"
 #include "runtime/modeldata/text_utils.h"
 #include "runtime/platform/fixed_string.h"
 #include "runtime/platform/units.h"

@@ -32,13 +32,6 @@ std::size_t find_char(std::string_view text, char c, std::size_t from) {
 
 }  // namespace
 
-std::string kalvir::int_field(std::int64_t value, int width) {
-  const std::string digits = std::to_string(value);
-  const auto w = static_cast<std::size_t>(std::max(width, 0));
-  if (digits.size() > w) return std::string(w, '*');
-  return std::string(w - digits.size(), ' ') + digits;
-}
-
 void SLNLEN(std::string_view TEXT, std::int32_t& LENGTH) {
   kalvir::LoopGuard guard("SLNLEN");
   std::size_t n = TEXT.size();

@@ -12,11 +12,7 @@
 #include <string>
 #include <string_view>
 
-namespace kalvir {
-// The integer right-aligned in a field of `width` characters, or `width`
-// asterisks when it does not fit (the classic Iw output rule).
-std::string int_field(std::int64_t value, int width);
-}  // namespace kalvir
+#include "runtime/platform/fixed_string.h"  // kalvir::int_field and the padding helpers
 
 // LENGTH := position of the last non-blank character of TEXT (0 when blank).
 void SLNLEN(std::string_view TEXT, std::int32_t& LENGTH);

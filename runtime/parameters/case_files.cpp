@@ -4,12 +4,12 @@
 #include <cctype>
 
 #include "runtime/control/control_constants.h"
+#include "runtime/control/file_names.h"
 #include "runtime/control/flags.h"
 #include "runtime/control/global_arrays.h"
 #include "runtime/control/messages.h"
 #include "runtime/control/run_end.h"
 #include "runtime/control/shared_blocks.h"
-#include "runtime/control/startup.h"
 #include "runtime/modeldata/seq_files.h"
 #include "runtime/modeldata/text_utils.h"
 #include "runtime/output/gff/gff_header.h"

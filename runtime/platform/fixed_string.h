@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
@@ -41,6 +42,32 @@ inline std::string padded(std::string_view s, std::size_t width) {
   std::string out(width, ' ');
   assign_padded(out, s);
   return out;
+}
+
+// The text without the blanks and tabs that lie outside single-quoted
+// sections (quotes are kept). Only the text up to its last non-blank is read.
+inline std::string remove_blanks(std::string_view s) {
+  std::string out;
+  out.reserve(s.size());
+  bool quoted = false;
+  for (const char c : trim_right(s)) {
+    if (c == '\'') {
+      quoted = !quoted;
+      out.push_back(c);
+    } else if ((c != ' ' && c != '\t') || quoted) {
+      out.push_back(c);
+    }
+  }
+  return out;
+}
+
+// The integer right-aligned in a field of `width` characters, or `width`
+// asterisks when it does not fit (the classic Iw output rule).
+inline std::string int_field(std::int64_t value, int width) {
+  const std::string digits = std::to_string(value);
+  const auto w = static_cast<std::size_t>(std::max(width, 0));
+  if (digits.size() > w) return std::string(w, '*');
+  return std::string(w - digits.size(), ' ') + digits;
 }
 
 // A character field of exactly N characters, as held in the shared blocks.

@@ -80,12 +80,13 @@ void build_kind(std::int32_t nnode, int kind, std::span<const std::int32_t> acti
 }
 
 // Copies the values of kind's conductors whose bits changed and, with
-// dirty, marks their entries' nodes. Most calls find nothing (one memcmp) or a few
-// runs of changed conductors, so the scan compares blocks of values.
-void refresh_kind(int kind, ConductorView::Kind& v, std::vector<std::uint8_t>* dirty) {
+// dirty, marks their entries' nodes; returns whether any changed. Most calls
+// find nothing (one memcmp) or a few runs of changed conductors, so the scan
+// compares blocks of values.
+bool refresh_kind(int kind, ConductorView::Kind& v, std::vector<std::uint8_t>* dirty) {
   const Source src = source_of(kind);
   const auto n = static_cast<std::size_t>(std::min<std::int64_t>(src.count, static_cast<std::int64_t>(v.last.size())));
-  if (n == 0 || std::memcmp(src.values, v.last.data(), n * sizeof(double)) == 0) return;
+  if (n == 0 || std::memcmp(src.values, v.last.data(), n * sizeof(double)) == 0) return false;
   constexpr std::size_t kBlock = 16;
   for (std::size_t k0 = 0; k0 < n; k0 += kBlock) {
     const std::size_t k1 = std::min(n, k0 + kBlock);
@@ -104,6 +105,7 @@ void refresh_kind(int kind, ConductorView::Kind& v, std::vector<std::uint8_t>* d
       }
     }
   }
+  return true;
 }
 
 }  // namespace
@@ -134,7 +136,9 @@ void ConductorView::build(const NetworkFlags& flags) {
 void ConductorView::refresh_values() {
   refresh_kind(kLinear, lin, nullptr);
   refresh_kind(kFluidic, flu, nullptr);
-  refresh_kind(kRadiative, rad, &dirty_);
+  // Without a changed radiative conductor no node's sum needs redoing, and
+  // the walk over every node is spared.
+  if (!refresh_kind(kRadiative, rad, &dirty_)) return;
   for (std::size_t ii = 0; ii < dirty_.size(); ++ii) {
     if (dirty_[ii] == 0) continue;
     dirty_[ii] = 0;

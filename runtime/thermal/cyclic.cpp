@@ -10,11 +10,9 @@
 #include "runtime/control/messages.h"
 #include "runtime/control/model_blocks.h"
 #include "runtime/control/run_end.h"
-#include "runtime/fluidloop/single_phase.h"
-#include "runtime/fluidloop/support.h"
-#include "runtime/fluidloop/two_phase.h"
 #include "runtime/fluids/interface/properties.h"
 #include "runtime/modeldata/node_groups.h"
+#include "runtime/output/print/cycle_report.h"
 #include "runtime/platform/fixed_string.h"
 #include "runtime/thermal/crank_nicolson.h"
 #include "runtime/thermal/forward.h"
@@ -22,11 +20,12 @@
 #include "runtime/thermal/gear.h"
 #include "runtime/thermal/modal.h"
 #include "runtime/thermal/network_sums.h"
-#include "runtime/output/print/cycle_report.h"
 #include "runtime/thermal/solution_frame.h"
 
 namespace kalvir::thermal {
 namespace {
+
+CyclicFluidLoops fluid_loops;
 
 constexpr std::array<CyclicRoutine, 10> kRoutines{{
     {"SLFRWD", "CYTH", &SLFRWD},
@@ -35,10 +34,10 @@ constexpr std::array<CyclicRoutine, 10> kRoutines{{
     {"SLGEAR", "CYTH", &SLGEAR},
     {"SLGRDJ", "CYTH", &SLGRDJ},
     {"SLMODE", "CYTH", &SLMODE},
-    {"FLTNTS", "CYFL1P", &FLTNTS},
-    {"FLTMTS", "CYFL1P", &FLTMTS},
-    {"FLTNTF", "CYFL1P", &FLTNTF},
-    {"FGENFI", "CYFL2P", &FGENFI},
+    {"FLTNTS", "CYFL1P", [] { filled_hook(fluid_loops.FLTNTS, "CyclicFluidLoops::FLTNTS")(); }},
+    {"FLTMTS", "CYFL1P", [] { filled_hook(fluid_loops.FLTMTS, "CyclicFluidLoops::FLTMTS")(); }},
+    {"FLTNTF", "CYFL1P", [] { filled_hook(fluid_loops.FLTNTF, "CyclicFluidLoops::FLTNTF")(); }},
+    {"FGENFI", "CYFL2P", [] { filled_hook(fluid_loops.FGENFI, "CyclicFluidLoops::FGENFI")(); }},
 }};
 
 constexpr double kRateOff = 1.0e10;
@@ -69,7 +68,8 @@ struct Largest {
 double fluid_rate(std::int32_t i) {
   const std::int32_t slot = FTYPEI(gar_fluidnodefluidtypes(i));
   std::array<double, 5> flows{};
-  SFCDHF(i, slot, flows[0], flows[1], flows[2], flows[3], flows[4]);
+  filled_hook(fluid_loops.SFCDHF, "CyclicFluidLoops::SFCDHF")(i, slot, flows[0], flows[1], flows[2], flows[3],
+                                                              flows[4]);
   double rate = 0.0;
   LFDTTM(i, slot, flows, rate);
   return rate;
@@ -78,6 +78,8 @@ double fluid_rate(std::int32_t i) {
 }  // namespace
 
 std::span<const CyclicRoutine> cyclic_routines() { return kRoutines; }
+
+void set_cyclic_fluid_loops(const CyclicFluidLoops& loops) { fluid_loops = loops; }
 
 }  // namespace kalvir::thermal
 
@@ -190,7 +192,7 @@ void SOLCYC(std::string_view ROUTINE, double TOLT, double TOLR, double PERIOD, s
     stored_t[static_cast<std::size_t>(i - 1)] = gar_thermalnodetemps(i);
     if (rates) LPDTTM(i, stored_r[static_cast<std::size_t>(i - 1)]);
   }
-  if (nm > 0) SGMCAL(nm);
+  if (nm > 0) filled_hook(fluid_loops.SGMCAL, "CyclicFluidLoops::SGMCAL")(nm);
   for (std::int32_t i = 1; i <= nf; ++i) {
     stored_ft[static_cast<std::size_t>(i - 1)] = gar_fluidnodetemps(i);
     if (rates) stored_fr[static_cast<std::size_t>(i - 1)] = fluid_rate(i);
@@ -227,7 +229,7 @@ void SOLCYC(std::string_view ROUTINE, double TOLT, double TOLR, double PERIOD, s
         stored_r[ii] = r;
       }
     }
-    if (nm > 0) SGMCAL(nm);
+    if (nm > 0) filled_hook(fluid_loops.SGMCAL, "CyclicFluidLoops::SGMCAL")(nm);
     for (std::int32_t i = 1; i <= nf; ++i) {
       const auto ii = static_cast<std::size_t>(i - 1);
       if (!tested[static_cast<std::size_t>(nnode) + ii]) continue;

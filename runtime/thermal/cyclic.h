@@ -14,8 +14,24 @@
 
 namespace kalvir::thermal {
 
+// What SOLCYC takes from the fluid-loop solution, which lies above the
+// thermal solution: the four fluid-loop routines it can repeat, the link
+// conductances it brings up to date (SGMCAL) and the heat flows into a fluid
+// node (SFCDHF); filled by kalvir::install_run_hooks.
+struct CyclicFluidLoops {
+  void (*FLTNTS)() = nullptr;
+  void (*FLTMTS)() = nullptr;
+  void (*FLTNTF)() = nullptr;
+  void (*FGENFI)() = nullptr;
+  void (*SGMCAL)(std::int32_t N) = nullptr;
+  void (*SFCDHF)(std::int32_t J, std::int32_t SLOT, double& QSOURCE, double& QFLUIDIC, double& QLINEAR,
+                 double& QLINK, double& QRAD) = nullptr;
+};
+void set_cyclic_fluid_loops(const CyclicFluidLoops& loops);
+
 // A routine the cyclic analysis can repeat, with the run tag it gets in
-// SOLVER; run is null while the routine is not part of the build.
+// SOLVER; run is null while the routine is not part of the build. The
+// fluid-loop routines run through CyclicFluidLoops.
 struct CyclicRoutine {
   std::string_view name;
   std::string_view tag;

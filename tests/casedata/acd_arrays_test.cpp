@@ -15,7 +15,7 @@
 #include "tests/support/test_support.h"
 #include "tools/acd_writer.h"
 
-namespace {
+namespace acd_arrays_test {
 
 namespace acd = kalvir::acd;
 using kalvir::test::has_message;
@@ -369,4 +369,4 @@ TEST_F(AcdArrays, InconsistentArrayGroupsEndTheRun) {
   }
 }
 
-}  // namespace
+}  // namespace acd_arrays_test

@@ -8,7 +8,7 @@
 
 #include "tools/acd_description.h"
 
-namespace {
+namespace acd_description_test {
 
 namespace acd = kalvir::acd;
 
@@ -112,4 +112,4 @@ TEST(AcdDescription, BadDescriptionsNameTheLine) {
   }
 }
 
-}  // namespace
+}  // namespace acd_description_test

@@ -16,7 +16,7 @@
 #include "tools/acd_writer.h"
 #include "tools/mdb_writer.h"
 
-namespace {
+namespace acd_load_test {
 
 namespace acd = kalvir::acd;
 namespace mdbw = kalvir::mdbw;
@@ -150,4 +150,4 @@ TEST(AcdLoad, SecondSubmodelTableFromItsEntryToItsValue) {
   EXPECT_DOUBLE_EQ(INTRP1(5.0, kK, 1), 15.0);
 }
 
-}  // namespace
+}  // namespace acd_load_test

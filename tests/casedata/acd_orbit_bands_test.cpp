@@ -11,7 +11,7 @@
 #include "runtime/casedata/wavelength_bands.h"
 #include "tests/casedata/acd_test_model.h"
 
-namespace {
+namespace acd_orbit_bands_test {
 
 using kalvir::test::run_captured;
 
@@ -179,4 +179,4 @@ TEST(AcdWavelengthBands, EdgeCases) {
                                                      std::vector<double>{0.5})));
 }
 
-}  // namespace
+}  // namespace acd_orbit_bands_test

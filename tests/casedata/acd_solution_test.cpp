@@ -20,7 +20,7 @@
 #include "tests/support/test_support.h"
 #include "tools/acd_writer.h"
 
-namespace {
+namespace acd_solution_test {
 
 namespace acd = kalvir::acd;
 using kalvir::test::has_message;
@@ -686,4 +686,4 @@ TEST_F(AcdSolution, DamagedFilesEndTheRunWithAMessage) {
   }
 }
 
-}  // namespace
+}  // namespace acd_solution_test

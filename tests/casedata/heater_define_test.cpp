@@ -13,7 +13,7 @@
 #include "tests/casedata/heater_fixture.h"
 #include "tests/support/model_fixture.h"
 
-namespace {
+namespace heater_define_test {
 
 using kalvir::find_heater;
 using kalvir::heater_list;
@@ -569,4 +569,4 @@ TEST_F(HeaterDefine, ResetAndStatusRefuseBadSubmodelsAndLongNames) {
   }
 }
 
-}  // namespace
+}  // namespace heater_define_test

@@ -17,7 +17,7 @@
 #include "tests/support/model_fixture.h"
 #include "tests/support/network_fixture.h"
 
-namespace {
+namespace heater_transient_test {
 
 constexpr double kC = 1000.0;    // capacitance of the heated node
 constexpr double kG = 2.0;       // its conductor to the boundary at 0
@@ -156,4 +156,4 @@ TEST_F(HeaterTransient, ThermostatHoldsTheNodeInItsBand) {
   EXPECT_NEAR(duty * kEnd / (kEnd - cool_down), kG * 0.5 * (kOn + kOff) / kPower, 0.02);
 }
 
-}  // namespace
+}  // namespace heater_transient_test

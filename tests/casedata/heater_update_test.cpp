@@ -17,7 +17,7 @@
 #include "tests/support/model_fixture.h"
 #include "tests/support/network_fixture.h"
 
-namespace {
+namespace heater_update_test {
 
 using kalvir::heater_list;
 using kalvir::test::capture_messages;
@@ -526,4 +526,4 @@ TEST_F(SetPointHeater, BalancesAgainstTheLoadOfAnotherHeater) {
   EXPECT_EQ(heater(1).dutyCycle, 0.0);
 }
 
-}  // namespace
+}  // namespace heater_update_test

@@ -11,7 +11,7 @@
 #include "runtime/platform/arrays.h"
 #include "tests/support/test_support.h"
 
-namespace {
+namespace file_names_test {
 
 TEST(RunFileNames, BuildsTheNamesFromTheStem) {
   kalvir::CharArray<12> names(23);
@@ -100,4 +100,4 @@ TEST(RunFileNames, CopyIsCutOrPadded) {
   SFLDEP("AB", std::span<char>());  // no room: nothing happens
 }
 
-}  // namespace
+}  // namespace file_names_test

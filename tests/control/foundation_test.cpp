@@ -11,7 +11,7 @@
 #include "runtime/control/global_arrays.h"
 #include "runtime/platform/process.h"
 
-namespace {
+namespace foundation_test {
 
 // FLAGS as the main routine of ORVIK_TESTBED_01 stores them.
 constexpr std::array<std::int32_t, 41> kOrvikFlags{
@@ -217,4 +217,4 @@ TEST(ControlConstants, AccessorsStoreWholeFieldsAndPassUndefinedRealsUnchanged) 
   EXPECT_EQ(std::memcmp(&back, &undefined, 8), 0);
 }
 
-}  // namespace
+}  // namespace foundation_test

@@ -14,7 +14,7 @@
 #include "tests/support/model_fixture.h"
 #include "tests/support/test_support.h"
 
-namespace {
+namespace messages_test {
 
 namespace io = kalvir::platform;
 using kalvir::test::joined_lines;
@@ -296,4 +296,4 @@ TEST_F(Mesbld, AdditionIsCutToTheText) {
   EXPECT_EQ(mesbld(4, std::string(20, 'x'), 20), std::string(20, 'x'));
 }
 
-}  // namespace
+}  // namespace messages_test

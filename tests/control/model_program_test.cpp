@@ -17,7 +17,7 @@
 #include "tests/support/test_support.h"
 #include "tools/sample_model.h"
 
-namespace {
+namespace model_program_test {
 
 using kalvir::test::ModelSpec;
 using kalvir::test::SubmodelSpec;
@@ -359,4 +359,4 @@ TEST(SampleInputs, TheCaseDataSupplyBothArraysAndCoverOnePeriod) {
   EXPECT_DOUBLE_EQ(g.times.back(), g.period);
 }
 
-}  // namespace
+}  // namespace model_program_test

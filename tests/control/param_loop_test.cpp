@@ -10,14 +10,14 @@
 #include "runtime/control/control_constants.h"
 #include "runtime/control/flags.h"
 #include "runtime/control/model_blocks.h"
-#include "runtime/control/param_loop.h"
 #include "runtime/control/shared_blocks.h"
 #include "runtime/control/state_dump.h"
 #include "runtime/platform/units.h"
+#include "runtime/program/param_loop.h"
 #include "tests/support/model_fixture.h"
 #include "tests/support/test_support.h"
 
-namespace {
+namespace param_loop_test {
 
 namespace io = kalvir::platform;
 
@@ -182,4 +182,4 @@ TEST_F(ParamLoop, AStateDumpThatCannotBeReadStopsBeforeTheInitialBlock) {
   EXPECT_EQ(block_log, "I123.5 E ") << "the case's initial block must not run on a half-restored model";
 }
 
-}  // namespace
+}  // namespace param_loop_test

@@ -16,7 +16,7 @@
 #include "runtime/platform/units.h"
 #include "tests/support/test_support.h"
 
-namespace {
+namespace run_end_test {
 
 namespace io = kalvir::platform;
 namespace fs = std::filesystem;
@@ -131,4 +131,4 @@ TEST_F(RunEnd, InternalStopWritesToStandardError) {
   EXPECT_FALSE(fs::exists("ORVIK_TE.DMP"));
 }
 
-}  // namespace
+}  // namespace run_end_test

@@ -18,7 +18,7 @@
 #include "tests/support/test_support.h"
 #include "tools/sample_model.h"
 
-namespace {
+namespace startup_test {
 
 namespace fs = std::filesystem;
 
@@ -235,4 +235,4 @@ TEST_F(FluidInit, BadCallsEndTheRun) {
   EXPECT_EQ(kalvir::platform::run_program([] { FINITS(" ", 1); }), 1) << "Insufficient dynamic core";
 }
 
-}  // namespace
+}  // namespace startup_test

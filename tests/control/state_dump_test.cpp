@@ -14,7 +14,7 @@
 #include "tests/support/model_fixture.h"
 #include "tests/support/test_support.h"
 
-namespace {
+namespace state_dump_test {
 
 namespace io = kalvir::platform;
 using Records = std::vector<std::vector<std::byte>>;
@@ -182,4 +182,4 @@ TEST(StateDumpSizes, TheSampleModelsDumpHasItsRecordLengths) {
   gar_release_all_for_tests();
 }
 
-}  // namespace
+}  // namespace state_dump_test

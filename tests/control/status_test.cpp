@@ -14,7 +14,7 @@
 #include "tests/support/model_fixture.h"
 #include "tests/support/test_support.h"
 
-namespace {
+namespace status_test {
 
 using kalvir::test::capture_messages;
 using kalvir::test::Message;
@@ -291,4 +291,4 @@ TEST(UndefinedValues, BitsNotValuesDecide) {
   }
 }
 
-}  // namespace
+}  // namespace status_test

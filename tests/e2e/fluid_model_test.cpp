@@ -20,7 +20,7 @@
 #include "tools/mdb_description.h"
 #include "tools/mdb_writer.h"
 
-namespace {
+namespace fluid_model_test {
 
 kalvir::mdbw::Model fluid_loop_model() {
   std::istringstream in{std::string(fluid_model::kDescription)};
@@ -77,4 +77,4 @@ TEST(FluidModel, CyclicAnalysisAndFinalTransientWriteTheFluidNodes) {
   EXPECT_TRUE(fluid);
 }
 
-}  // namespace
+}  // namespace fluid_model_test

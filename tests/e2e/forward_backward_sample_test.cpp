@@ -6,7 +6,7 @@
 
 #include "tests/support/sample_runs.h"
 
-namespace {
+namespace forward_backward_sample_test {
 
 using kalvir::test::PrintedRun;
 
@@ -31,4 +31,4 @@ TEST(SampleForwardBackward, EndsWithinFiftyMillikelvinOfCrankNicolson) {
   EXPECT_LE(kalvir::test::largest_difference(a, b), 0.05 + 0.01);
 }
 
-}  // namespace
+}  // namespace forward_backward_sample_test

@@ -22,7 +22,7 @@
 #include "tests/support/test_support.h"
 #include "tools/acd_writer.h"
 
-namespace {
+namespace input_robustness_test {
 
 namespace acd = kalvir::acd;
 namespace fs = std::filesystem;
@@ -250,4 +250,4 @@ INSTANTIATE_TEST_SUITE_P(Datasets, InputRobustness, ::testing::ValuesIn(dataset_
 INSTANTIATE_TEST_SUITE_P(Records, InputRobustness, ::testing::Values(half_the_records()), CaseName{});
 INSTANTIATE_TEST_SUITE_P(ModelDatabase, InputRobustness, ::testing::ValuesIn(mdb_damages()), CaseName{});
 
-}  // namespace
+}  // namespace input_robustness_test

@@ -10,7 +10,7 @@
 
 #include "tests/support/test_support.h"
 
-namespace {
+namespace mdb_tools_test {
 
 namespace fs = std::filesystem;
 
@@ -127,4 +127,4 @@ TEST(MdbTools, BadInputEndsWithAMessageAndStatusOne) {
   EXPECT_TRUE(contains(r.out, "FATAL ERROR")) << r.out << r.err;
 }
 
-}  // namespace
+}  // namespace mdb_tools_test

@@ -22,7 +22,7 @@
 #include "tools/mdb_description.h"
 #include "tools/mdb_writer.h"
 
-namespace {
+namespace parameter_attributes_test {
 
 namespace fs = std::filesystem;
 using kalvir::test::lines_of;
@@ -164,4 +164,4 @@ TEST(ParameterAttributes, PerCaseCsvFilesKeepTheirHeadersColumns) {
   EXPECT_EQ(std::stod(csv_fields(back[3])[3]), 0.0) << "T2, the boundary node at 0";
 }
 
-}  // namespace
+}  // namespace parameter_attributes_test

@@ -21,7 +21,7 @@
 #include "tests/support/test_support.h"
 #include "tools/sample_model.h"
 
-namespace {
+namespace parameter_output_test {
 
 namespace fs = std::filesystem;
 using kalvir::test::lines_of;
@@ -191,4 +191,4 @@ TEST(ParameterOutput, TheReadmeCheckRunFindsAnErrorInTheLastCase) {
   EXPECT_NE(b.out.find("*** PROGRAM FAILS IN READING PARAMETERS FILE ***"), std::string::npos) << b.out;
 }
 
-}  // namespace
+}  // namespace parameter_output_test

@@ -11,7 +11,7 @@
 #include "tests/support/test_support.h"
 #include "tools/sample_model.h"
 
-namespace {
+namespace run_program_test {
 
 namespace fs = std::filesystem;
 
@@ -117,9 +117,9 @@ TEST(RunProgram, AParameterCaseStartsAgainFromTheDumpedState) {
   EXPECT_TRUE(fs::exists(dir.path() / "ORVIK_TE.PAR"));
 }
 
-}  // namespace
+}  // namespace run_program_test
 
-namespace {
+namespace run_program_test {
 
 // The cases of the sample model's parameter-case tests: each changes one
 // thing from the loaded model, the last changes nothing.
@@ -205,4 +205,4 @@ TEST(RunProgram, ACheckRunReadsEveryCaseAndRunsNone) {
       << "the failing statement fails the run";
 }
 
-}  // namespace
+}  // namespace run_program_test

@@ -13,7 +13,7 @@
 
 #include "tests/support/sample_runs.h"
 
-namespace {
+namespace sample_gear_test {
 
 struct Variant {
   const char* what;
@@ -45,4 +45,4 @@ INSTANTIATE_TEST_SUITE_P(Cases, SampleGear,
                                            Variant{"SLGRDJ", ORVIK_SLGRDJ_PROGRAM}),
                          kalvir::test::CaseName{});
 
-}  // namespace
+}  // namespace sample_gear_test

@@ -9,7 +9,7 @@
 
 #include "tests/support/sample_runs.h"
 
-namespace {
+namespace sample_modal_test {
 
 TEST(SampleModal, EndsNormallyWithinHalfAKelvinOfCrankNicolson) {
   const kalvir::test::SampleRun modal = kalvir::test::run_sample(ORVIK_SLMODE_PROGRAM);
@@ -25,4 +25,4 @@ TEST(SampleModal, EndsNormallyWithinHalfAKelvinOfCrankNicolson) {
   std::printf("largest printed difference SLMODE - SLCRNC: %.3f K\n", largest);
 }
 
-}  // namespace
+}  // namespace sample_modal_test

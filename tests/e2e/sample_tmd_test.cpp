@@ -11,7 +11,7 @@
 #include "tests/support/hdf5_read_back.h"
 #include "tests/support/sample_runs.h"
 
-namespace {
+namespace sample_tmd_test {
 
 namespace fs = std::filesystem;
 
@@ -85,4 +85,4 @@ TEST(SampleResultFile, HoldsOneSlabPerOutputTimeWithThePrintedTemperatures) {
   }
 }
 
-}  // namespace
+}  // namespace sample_tmd_test

@@ -16,7 +16,7 @@
 #include "tools/acd_writer.h"
 #include "tools/mdb_writer.h"
 
-namespace {
+namespace tiny_model_test {
 
 using kalvir::test::tiny_model;
 
@@ -48,4 +48,4 @@ TEST(TinyModel, ACapacitanceChargedThroughOneConductorFollowsTheExponential) {
   EXPECT_NEAR(t1, exact, 1.0e-4 * tiny::kBoundary);
 }
 
-}  // namespace
+}  // namespace tiny_model_test

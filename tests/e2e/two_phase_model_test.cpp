@@ -22,7 +22,7 @@
 #include "tools/mdb_description.h"
 #include "tools/mdb_writer.h"
 
-namespace {
+namespace two_phase_model_test {
 
 kalvir::mdbw::Model two_phase_loop_model() {
   std::istringstream in{std::string(two_phase_model::kDescription)};
@@ -114,4 +114,4 @@ TEST(TwoPhaseModel, SteadyStateCyclicAnalysisAndFinalTransient) {
   EXPECT_TRUE(fluid);
 }
 
-}  // namespace
+}  // namespace two_phase_model_test

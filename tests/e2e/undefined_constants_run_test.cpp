@@ -18,7 +18,7 @@
 #include "tests/support/test_support.h"
 #include "tools/sample_model.h"
 
-namespace {
+namespace undefined_constants_run_test {
 
 namespace fs = std::filesystem;
 
@@ -81,4 +81,4 @@ TEST(UndefinedConstantsRun, TheSampleRunsAsWithTheNeutralValuesSet) {
   }
 }
 
-}  // namespace
+}  // namespace undefined_constants_run_test

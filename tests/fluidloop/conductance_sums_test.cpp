@@ -14,7 +14,7 @@
 #include "tests/fluidloop/fluid_test_support.h"
 
 namespace kalvir::test {
-namespace {
+namespace conductance_sums_test {
 
 // Thermal node 1 (C = 100) is joined to thermal node 2 (C = 10, G = 2) and
 // to fluid node 10 (GL 0.5); water flows from fixed node 10 through free node
@@ -133,5 +133,5 @@ TEST(ConductanceSums, CourantLimitSkipsInactiveAndStillLinks) {
   EXPECT_EQ(dt, 1.0e38);
 }
 
-}  // namespace
+}  // namespace conductance_sums_test
 }  // namespace kalvir::test

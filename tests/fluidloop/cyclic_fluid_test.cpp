@@ -6,15 +6,15 @@
 #include <string>
 
 #include "runtime/control/control_constants.h"
-#include "runtime/control/startup.h"
 #include "runtime/fluids/interface/properties.h"
+#include "runtime/program/startup.h"
 #include "runtime/thermal/cyclic.h"
 #include "tests/fluidloop/fluid_test_support.h"
 #include "tests/support/message_frames.h"
 #include "tests/support/network_fixture.h"
 
 namespace kalvir::test {
-namespace {
+namespace cyclic_fluid_test {
 
 // Thermal node 1 between a boundary at 0 and fluid node 10; water flows at a
 // fixed rate from fluid node 10 to fluid node 20.
@@ -64,5 +64,5 @@ TEST(CyclicFluid, FluidNodeChangesTakePartAndAreReported) {
   EXPECT_EQ(GLOC.SOLVER, "");
 }
 
-}  // namespace
+}  // namespace cyclic_fluid_test
 }  // namespace kalvir::test

@@ -19,7 +19,7 @@
 #include "tests/support/network_fixture.h"
 
 namespace kalvir::test {
-namespace {
+namespace fluid_frame_test {
 
 using fluidloop::FluidFrame;
 using fluidloop::fluid_method_row;
@@ -280,5 +280,5 @@ TEST(FluidFrame, DtpmaxRejectsAboveTheMinimumStepOnly) {
   EXPECT_EQ(fluidloop::dtpmax_verdict(4.0, proposal), fluidloop::DtpmaxVerdict::AcceptAtMinimum);
 }
 
-}  // namespace
+}  // namespace fluid_frame_test
 }  // namespace kalvir::test

@@ -12,17 +12,17 @@
 #include "runtime/control/control_constants.h"
 #include "runtime/control/flags.h"
 #include "runtime/control/model_blocks.h"
-#include "runtime/control/startup.h"
 #include "runtime/fluidloop/single_phase.h"
 #include "runtime/fluidloop/two_phase.h"
 #include "runtime/fluids/interface/properties.h"
 #include "runtime/platform/fixed_string.h"
+#include "runtime/program/startup.h"
 #include "tests/fluidloop/fluid_test_support.h"
 #include "tests/support/message_frames.h"
 #include "tests/support/network_fixture.h"
 
 namespace kalvir::test {
-namespace {
+namespace fluid_start_test {
 
 using Routine = void (*)();
 
@@ -286,5 +286,5 @@ INSTANTIATE_TEST_SUITE_P(Cases, LinklessVolume,
                                            RoutineCase{"FLTNTF", &FLTNTF}),
                          CaseName{});
 
-}  // namespace
+}  // namespace fluid_start_test
 }  // namespace kalvir::test

@@ -7,14 +7,14 @@
 #include <functional>
 #include <string>
 
-#include "runtime/control/startup.h"
 #include "runtime/fluidloop/fluid_state.h"
 #include "runtime/fluids/interface/properties.h"
+#include "runtime/program/startup.h"
 #include "tests/fluidloop/fluid_test_support.h"
 #include "tests/support/message_frames.h"
 
 namespace kalvir::test {
-namespace {
+namespace fluid_state_test {
 
 struct DescriptorCase {
   const char* what;
@@ -197,5 +197,5 @@ INSTANTIATE_TEST_SUITE_P(
                  "VAP "}),
     CaseName{});
 
-}  // namespace
+}  // namespace fluid_state_test
 }  // namespace kalvir::test

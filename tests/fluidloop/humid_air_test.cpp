@@ -8,17 +8,17 @@
 
 #include "runtime/control/control_constants.h"
 #include "runtime/control/flags.h"
-#include "runtime/control/startup.h"
 #include "runtime/fluidloop/humid_air.h"
 #include "runtime/fluidloop/single_phase.h"
 #include "runtime/fluids/interface/fluid_names.h"
 #include "runtime/fluids/interface/properties.h"
+#include "runtime/program/startup.h"
 #include "tests/fluidloop/fluid_test_support.h"
 #include "tests/support/message_frames.h"
 #include "tests/support/network_fixture.h"
 
 namespace kalvir::test {
-namespace {
+namespace humid_air_test {
 
 // Humid air at 60 % relative humidity from the start enters at node 10,
 // passes node 20 beside wall node 1 held at 5 degrees, and leaves through
@@ -137,5 +137,5 @@ TEST(HumidAirLatentHeat, WallBalancesConductionAndCondensation) {
   EXPECT_GT(latent * rate, 0.05 * out);
 }
 
-}  // namespace
+}  // namespace humid_air_test
 }  // namespace kalvir::test

@@ -19,7 +19,7 @@
 #include "tests/support/message_frames.h"
 
 namespace kalvir::test {
-namespace {
+namespace hydraulics_test {
 
 // Water from fluid node 10 (fixed at 2 bar) through free node 20 to fluid
 // node 30 (fixed at 1 bar), two equal links with fitting loss K and smooth
@@ -212,5 +212,5 @@ TEST(Friction, SmoothWallAndNoFlow) {
   EXPECT_EQ(f, 0.123);
 }
 
-}  // namespace
+}  // namespace hydraulics_test
 }  // namespace kalvir::test

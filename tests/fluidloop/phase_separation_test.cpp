@@ -11,7 +11,7 @@
 #include "tests/support/test_support.h"
 
 namespace kalvir::test {
-namespace {
+namespace phase_separation_test {
 
 using fluidloop::SeparatorBudget;
 
@@ -148,5 +148,5 @@ TEST(SeparatorOutlets, StartAndHeldStates) {
   EXPECT_DOUBLE_EQ(gar_massflowlinkenthalpies(3), gar_fluidnodespecenthalpies(2));
 }
 
-}  // namespace
+}  // namespace phase_separation_test
 }  // namespace kalvir::test

@@ -12,7 +12,7 @@
 #include "tests/support/test_support.h"
 
 namespace kalvir::test {
-namespace {
+namespace profile_solver_test {
 
 using Dense = std::vector<std::vector<double>>;
 
@@ -185,5 +185,5 @@ TEST(ProfileSolver, SubstitutionReportsTheLastVanishedDiagonalAndLeavesTheRightH
   EXPECT_EQ(b, (std::vector<double>{1.0, 1.0, 1.0}));
 }
 
-}  // namespace
+}  // namespace profile_solver_test
 }  // namespace kalvir::test

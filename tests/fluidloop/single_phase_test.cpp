@@ -12,16 +12,16 @@
 #include "runtime/control/control_constants.h"
 #include "runtime/control/flags.h"
 #include "runtime/control/model_blocks.h"
-#include "runtime/control/startup.h"
 #include "runtime/fluidloop/single_phase.h"
 #include "runtime/fluidloop/step_kernels.h"
 #include "runtime/fluids/interface/properties.h"
+#include "runtime/program/startup.h"
 #include "tests/fluidloop/fluid_test_support.h"
 #include "tests/support/message_frames.h"
 #include "tests/support/network_fixture.h"
 
 namespace kalvir::test {
-namespace {
+namespace single_phase_test {
 
 // What the variables 2 block saw after each accepted step.
 struct Trace {
@@ -402,5 +402,5 @@ TEST(SinglePhase, DelayedLevelsInterpolateInTheRing) {
   EXPECT_EQ(found, 100);
 }
 
-}  // namespace
+}  // namespace single_phase_test
 }  // namespace kalvir::test

@@ -16,7 +16,7 @@
 #include "tests/support/test_support.h"
 
 namespace kalvir::test {
-namespace {
+namespace support_test {
 
 using V = std::vector<std::int32_t>;
 
@@ -206,5 +206,5 @@ TEST(FluidSupport, HumidAirTestIgnoresTrailingBlanks) {
   EXPECT_EQ(SMODND(2), 1);
 }
 
-}  // namespace
+}  // namespace support_test
 }  // namespace kalvir::test

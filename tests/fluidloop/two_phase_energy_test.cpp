@@ -16,7 +16,7 @@
 #include "tests/fluidloop/fluid_test_support.h"
 
 namespace kalvir::test {
-namespace {
+namespace two_phase_energy_test {
 
 // A loaded channel with its layout, properties and start-of-step copies.
 struct EnergyChannel {
@@ -112,5 +112,5 @@ TEST(TwoPhaseEnergy, NodeWithNothingToBalanceKeepsItsEnthalpy) {
   EXPECT_DOUBLE_EQ(c.h[1], gar_fluidnodespecenthalpies(2));
 }
 
-}  // namespace
+}  // namespace two_phase_energy_test
 }  // namespace kalvir::test

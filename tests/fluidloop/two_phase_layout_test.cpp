@@ -13,7 +13,7 @@
 #include "tests/support/test_support.h"
 
 namespace kalvir::test {
-namespace {
+namespace two_phase_layout_test {
 
 using V = std::vector<std::int32_t>;
 
@@ -112,5 +112,5 @@ TEST(TwoPhaseLayout, LoopRowSolvesThroughTheProfileSolver) {
   }
 }
 
-}  // namespace
+}  // namespace two_phase_layout_test
 }  // namespace kalvir::test

@@ -16,7 +16,7 @@
 #include "tests/support/test_support.h"
 
 namespace kalvir::test {
-namespace {
+namespace two_phase_momentum_test {
 
 constexpr double kArea = 0.01, kLength = 1.0, kRho = 600.0, kSavedRho = 610.0, kDt = 2.0;
 
@@ -199,5 +199,5 @@ TEST(QEndFlows, MomentumFluxOfAQEndLeavesTheLinkFlow) {
   EXPECT_NEAR(c.b2[0], g * u * u / 1e-4, 1e-15);
 }
 
-}  // namespace
+}  // namespace two_phase_momentum_test
 }  // namespace kalvir::test

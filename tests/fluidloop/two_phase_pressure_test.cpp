@@ -16,7 +16,7 @@
 #include "tests/fluidloop/fluid_test_support.h"
 
 namespace kalvir::test {
-namespace {
+namespace two_phase_pressure_test {
 
 struct PressureModel {
   TempDir dir;
@@ -126,5 +126,5 @@ TEST(TwoPhasePressure, FlowUpdatesOfTheLinkModes) {
   EXPECT_DOUBLE_EQ(gar_massflowlinkflowrates(3), -1.0e10 + 0.5 * (-1.0e10 * (4.0 / 1000.0 + 1.0) + 1.0e10));
 }
 
-}  // namespace
+}  // namespace two_phase_pressure_test
 }  // namespace kalvir::test

@@ -13,19 +13,19 @@
 #include "runtime/control/control_constants.h"
 #include "runtime/control/flags.h"
 #include "runtime/control/model_blocks.h"
-#include "runtime/control/startup.h"
 #include "runtime/control/status.h"
 #include "runtime/fluidloop/phase_separation.h"
 #include "runtime/fluidloop/two_phase.h"
 #include "runtime/fluids/interface/properties.h"
 #include "runtime/platform/fixed_string.h"
+#include "runtime/program/startup.h"
 #include "runtime/thermal/cyclic.h"
 #include "tests/fluidloop/fluid_test_support.h"
 #include "tests/support/message_frames.h"
 #include "tests/support/network_fixture.h"
 
 namespace kalvir::test {
-namespace {
+namespace two_phase_test {
 
 // Saturated liquid ammonia held at 8 bar flows through a heated node into a
 // node held at 7.98 bar.
@@ -427,5 +427,5 @@ INSTANTIATE_TEST_SUITE_P(
                   "loops"}),
     CaseName{});
 
-}  // namespace
+}  // namespace two_phase_test
 }  // namespace kalvir::test

@@ -14,7 +14,7 @@
 #include "tests/fluidloop/fluid_test_support.h"
 
 namespace kalvir::test {
-namespace {
+namespace two_phase_thermal_test {
 
 struct ThermalModel {
   TempDir dir;
@@ -97,5 +97,5 @@ TEST(TwoPhaseThermal, IsolatedHeatedNodeEndsTheRun) {
   EXPECT_EQ(messages.back().routine, "Fbtcl3");
 }
 
-}  // namespace
+}  // namespace two_phase_thermal_test
 }  // namespace kalvir::test

@@ -23,7 +23,7 @@
 #include "tests/fluids/property_frames.h"
 #include "tests/support/test_support.h"
 
-namespace {
+namespace adapter_reference_test {
 
 using kalvir::fluids::adapter;
 using kalvir::test::CaseName;
@@ -228,4 +228,4 @@ INSTANTIATE_TEST_SUITE_P(Fluids, AdapterDifferenceQuotients,
                                            LiquidState{"R22", 9, "09", 223.15}, LiquidState{"R502", 10, "13", 218.15}),
                          CaseName{});
 
-}  // namespace
+}  // namespace adapter_reference_test

@@ -27,7 +27,7 @@
 #include "runtime/platform/units.h"
 #include "tests/fluids/property_frames.h"
 
-namespace {
+namespace adapters_test {
 
 using kalvir::fluids::adapter;
 using kalvir::test::Outcome;
@@ -123,6 +123,34 @@ struct Case {
   Case{KALVIR_QP_NUMBER(xx), KALVIR_QP_NUMBER(yy), &QP##xx##yy, "QP" #xx #yy, #cell, FX_##cell},
 const Case kCases[] = {KALVIR_QP_EXPAND(FX_CASE)};
 #undef FX_CASE
+#undef FX_A
+#undef FX_B
+#undef FX_C
+#undef FX_D
+#undef FX_E
+#undef FX_F
+#undef FX_G
+#undef FX_J
+#undef FX_K
+#undef FX_L
+#undef FX_M
+#undef FX_N
+#undef FX_Q
+#undef FX_R
+#undef FX_JT
+#undef FX_S
+#undef FX_U
+#undef FX_V
+#undef FX_W
+#undef FX_Z
+#undef FX_HUMID_RHO
+#undef FX_HUMID_CP
+#undef FX_HUMID_MOLAR
+#undef FX_HUMID_CP_SAT
+#undef FX_HUMID_H_SAT
+#undef FX_VALUE
+#undef FX_T_SAT
+#undef FX_INV_P
 
 // Model temperatures near the normal boiling point (TABS = 273.15): the liquid
 // below it, the vapour above it.
@@ -445,4 +473,4 @@ TEST_F(Adapters, ZeroDenominatorsStopTheRun) {
   }
 }
 
-}  // namespace
+}  // namespace adapters_test

@@ -22,7 +22,7 @@
 #include "tests/fluids/property_frames.h"
 #include "tests/support/model_fixture.h"
 
-namespace {
+namespace derived_test {
 
 using kalvir::test::Outcome;
 using kalvir::test::run_captured;
@@ -319,4 +319,4 @@ TEST_F(Batch, SpecificHeatThenDensityNodeByNode) {
   }
 }
 
-}  // namespace
+}  // namespace derived_test

@@ -22,7 +22,7 @@
 #include "runtime/platform/units.h"
 #include "tests/fluids/property_frames.h"
 
-namespace {
+namespace eos_test {
 
 using kalvir::test::printed;
 using kalvir::test::Outcome;
@@ -319,4 +319,4 @@ TEST_F(Eos, SpecificHeatAtTheCovolumeStops) {
                          "=   3.0000E+02) out of range in Cp calculation for R11"));
 }
 
-}  // namespace
+}  // namespace eos_test

@@ -4,7 +4,7 @@
 
 #include "runtime/fluids/interface/fluid_names.h"
 
-namespace {
+namespace fluid_names_test {
 
 struct NameCase {
   std::string name;
@@ -53,4 +53,4 @@ TEST(FluidNames, FtypecGivesTheBlankPaddedNameOfEachSlot) {
   }
 }
 
-}  // namespace
+}  // namespace fluid_names_test

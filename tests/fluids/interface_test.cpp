@@ -21,7 +21,7 @@
 #include "tests/support/message_frames.h"
 #include "tests/support/model_fixture.h"
 
-namespace {
+namespace interface_test {
 
 using kalvir::padded;
 using kalvir::test::printed;
@@ -410,4 +410,4 @@ TEST_F(PropertyFunctions, FatalMessageNamesTheNode) {
   kalvir::test::release_model();
 }
 
-}  // namespace
+}  // namespace interface_test

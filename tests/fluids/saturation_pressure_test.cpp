@@ -10,7 +10,7 @@
 #include "tests/support/message_frames.h"
 #include "tests/support/test_support.h"
 
-namespace {
+namespace saturation_pressure_test {
 
 using kalvir::test::printed;
 using kalvir::test::printed_messages;
@@ -166,4 +166,4 @@ TEST(SurfaceTension, PowerLawsGiveTheStatedValuesAndVanishAtTheCriticalPoint) {
   EXPECT_NEAR(PSIG05(300.0, 0.0), 0.086215 * std::pow(1.0 - 300.0 / 385.17, 1.22), 1e-15);
 }
 
-}  // namespace
+}  // namespace saturation_pressure_test

@@ -10,7 +10,7 @@
 #include "tests/support/model_fixture.h"
 #include "tests/support/test_support.h"
 
-namespace {
+namespace saturation_tables_test {
 
 using kalvir::test::printed_messages;
 using kalvir::test::Unit6Capture;
@@ -169,4 +169,4 @@ TEST_F(NamedNode, WarningsNameTheNodeAfterTheirText) {
   EXPECT_EQ(messages[3].text, "Pressure out of range for vapour enthalpy function");
 }
 
-}  // namespace
+}  // namespace saturation_tables_test

@@ -19,7 +19,7 @@
 #include "runtime/fluids/library/temperature_tables.h"
 #include "tests/support/test_support.h"
 
-namespace {
+namespace table_data_test {
 
 namespace kf = kalvir::fluids;
 
@@ -619,4 +619,6 @@ TEST(TableData, TablesFollowTheReferenceDataBetweenListedValues) {
   }
 }
 
-}  // namespace
+}  // namespace table_data_test
+
+#undef KALVIR_NEED_REFERENCE_DATA

@@ -11,7 +11,7 @@
 #include "tests/support/message_frames.h"
 #include "tests/support/test_support.h"
 
-namespace {
+namespace temperature_tables_test {
 
 using kalvir::test::printed_messages;
 using kalvir::test::Unit6Capture;
@@ -142,4 +142,4 @@ TEST(Ppoly, ACountBeyondTheCoefficientsStopsTheRun) {
   }
 }
 
-}  // namespace
+}  // namespace temperature_tables_test

@@ -9,7 +9,7 @@
 #include "runtime/platform/process.h"
 #include "tests/support/model_fixture.h"
 
-namespace {
+namespace entity_lists_test {
 
 using kalvir::test::capture_messages;
 using kalvir::test::Message;
@@ -155,4 +155,4 @@ TEST_F(EntityLists, ConstantFill) {
   EXPECT_EQ(status, 1);
 }
 
-}  // namespace
+}  // namespace entity_lists_test

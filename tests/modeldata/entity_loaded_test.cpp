@@ -16,7 +16,7 @@
 #include "tests/support/mdb_fixtures.h"
 #include "tests/support/model_fixture.h"
 
-namespace {
+namespace entity_loaded_test {
 
 namespace mdbw = kalvir::mdbw;
 using kalvir::test::tnode;
@@ -132,4 +132,4 @@ TEST_F(LoadedModel, EntityList) {
   EXPECT_EQ(ierr, 0);
 }
 
-}  // namespace
+}  // namespace entity_loaded_test

@@ -10,7 +10,7 @@
 #include "runtime/control/global_arrays.h"
 #include "tests/support/model_fixture.h"
 
-namespace {
+namespace entity_refs_test {
 
 using kalvir::test::capture_messages;
 using kalvir::test::Message;
@@ -353,4 +353,4 @@ TEST_F(EntityRefs, ConductorActivityLetters) {
   EXPECT_EQ(msgs[0].code, 1);
 }
 
-}  // namespace
+}  // namespace entity_refs_test

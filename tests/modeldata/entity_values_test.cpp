@@ -8,7 +8,7 @@
 #include "runtime/platform/fixed_string.h"
 #include "tests/support/model_fixture.h"
 
-namespace {
+namespace entity_values_test {
 
 using kalvir::test::capture_messages;
 using kalvir::test::printed;
@@ -216,4 +216,4 @@ TEST_F(EntityValues, IntegerAndCharacterAttributeValues) {
   EXPECT_EQ(ierr, 3);
 }
 
-}  // namespace
+}  // namespace entity_values_test

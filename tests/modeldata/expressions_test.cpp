@@ -12,7 +12,7 @@
 
 #include "runtime/modeldata/expressions.h"
 
-namespace {
+namespace expressions_test {
 
 namespace st = kalvir::expr_status;
 
@@ -230,4 +230,4 @@ TEST(Expressions, TheFoldsApplyPendingOperatorsDownToTheOpenParenthesis) {
   EXPECT_EQ(ivalues[0], 6);  // 2, then "+ 4"; the power was passed over
 }
 
-}  // namespace
+}  // namespace expressions_test

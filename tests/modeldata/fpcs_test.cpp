@@ -9,7 +9,7 @@
 #include "tests/support/mdb_fixtures.h"
 
 namespace kalvir::test {
-namespace {
+namespace fpcs_test {
 
 using V = std::vector<std::int32_t>;
 using E = std::vector<Entry>;
@@ -182,5 +182,5 @@ TEST(Intnod, FindsThermalThenFluidNodesAndWarnsOtherwise) {
   EXPECT_NE(printed.find("Node node found"), std::string::npos) << printed;
 }
 
-}  // namespace
+}  // namespace fpcs_test
 }  // namespace kalvir::test

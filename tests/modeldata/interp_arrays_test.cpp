@@ -15,7 +15,7 @@
 #include "runtime/platform/process.h"
 #include "tests/support/model_fixture.h"
 
-namespace {
+namespace interp_arrays_test {
 
 using kalvir::test::capture_messages;
 using kalvir::test::Message;
@@ -446,4 +446,4 @@ TEST_F(ArrayInterp, ABadTableHeaderEndsTheRun) {
   expect_message(msgs, 0, "FATAL ERROR", "Wrong entry in table", "LADTAB", 7);
 }
 
-}  // namespace
+}  // namespace interp_arrays_test

@@ -16,7 +16,7 @@
 #include "runtime/platform/process.h"
 #include "tests/support/model_fixture.h"
 
-namespace {
+namespace interp_kernels_test {
 
 using kalvir::test::capture_messages;
 using kalvir::test::Message;
@@ -481,4 +481,4 @@ TEST(InterpTables, UndefinedAxisEndsTheRun) {
   EXPECT_EQ(msgs[0].code, 5);
 }
 
-}  // namespace
+}  // namespace interp_kernels_test

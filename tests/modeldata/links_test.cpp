@@ -10,7 +10,7 @@
 #include "tests/support/mdb_fixtures.h"
 
 namespace kalvir::test {
-namespace {
+namespace links_test {
 
 using V = std::vector<std::int32_t>;
 using E = std::vector<Entry>;
@@ -174,5 +174,5 @@ TEST(InterModel, DynamicCoreTooSmallForTheLoadItself) {
   EXPECT_TRUE(mentions(r, "(LOADB ,   1)")) << r.printed;
 }
 
-}  // namespace
+}  // namespace links_test
 }  // namespace kalvir::test

@@ -12,7 +12,7 @@
 #include "tests/support/mdb_fixtures.h"
 
 namespace kalvir::test {
-namespace {
+namespace mdb_corruption_test {
 
 class MdbCorruption : public ::testing::Test {
  protected:
@@ -126,5 +126,5 @@ TEST_F(MdbCorruption, ListWordsReplaced) {
   }
 }
 
-}  // namespace
+}  // namespace mdb_corruption_test
 }  // namespace kalvir::test

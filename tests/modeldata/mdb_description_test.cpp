@@ -17,7 +17,7 @@
 #include "tests/support/mdb_fixtures.h"
 
 namespace kalvir::test {
-namespace {
+namespace mdb_description_test {
 
 mdbw::Model parse(const std::string& text) {
   std::istringstream in(text);
@@ -330,5 +330,5 @@ TEST(MdbDescription, SpoiltSamplesAreRefusedOrLoad) {
   EXPECT_GT(loaded, 0);
 }
 
-}  // namespace
+}  // namespace mdb_description_test
 }  // namespace kalvir::test

@@ -12,7 +12,7 @@
 #include "tests/support/test_support.h"
 
 namespace kalvir::test {
-namespace {
+namespace mdb_letters_test {
 
 using Change = std::function<void(mdbw::Model&)>;
 
@@ -115,5 +115,5 @@ INSTANTIATE_TEST_SUITE_P(
                 "SUB2                    (  3)", "NEW FLUID NODE ENTITIES: state descriptor 'P&P' of fluid node 301"}),
     CaseName{});
 
-}  // namespace
+}  // namespace mdb_letters_test
 }  // namespace kalvir::test

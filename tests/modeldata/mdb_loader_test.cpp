@@ -15,7 +15,7 @@
 #include "tests/support/mdb_fixtures.h"
 
 namespace kalvir::test {
-namespace {
+namespace mdb_loader_test {
 
 std::vector<std::int32_t> dir_column(std::int32_t m) {
   std::vector<std::int32_t> v;
@@ -358,13 +358,13 @@ TEST(MdbLoad, NodeNumbersThatDoNotAscendAreRejected) {
   EXPECT_TRUE(mentions(r, "NODAL PROPERTIES  Zerror =  1")) << r.printed;
 }
 
-}  // namespace
+}  // namespace mdb_loader_test
 }  // namespace kalvir::test
 
 #include "tools/mdb_show.h"
 
 namespace kalvir::test {
-namespace {
+namespace mdb_loader_test {
 
 TEST(MdbInspect, ShowsDirectoryListsTiesAndFluidLists) {
   mdbw::Model m = two_submodel_model();
@@ -383,5 +383,5 @@ TEST(MdbInspect, ShowsDirectoryListsTiesAndFluidLists) {
   }
 }
 
-}  // namespace
+}  // namespace mdb_loader_test
 }  // namespace kalvir::test

@@ -11,7 +11,7 @@
 #include "tests/support/mdb_fixtures.h"
 
 namespace kalvir::test {
-namespace {
+namespace mdb_records_test {
 
 namespace io = platform;
 using V = std::vector<std::int32_t>;
@@ -259,5 +259,5 @@ INSTANTIATE_TEST_SUITE_P(
                                 {"Unrecoverable error condition in module DBQRSK"}}),
     CaseName{});
 
-}  // namespace
+}  // namespace mdb_records_test
 }  // namespace kalvir::test

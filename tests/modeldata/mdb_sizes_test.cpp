@@ -10,7 +10,7 @@
 #include "tools/mdb_writer.h"
 
 namespace kalvir::test {
-namespace {
+namespace mdb_sizes_test {
 
 struct SizeCase {
   const char* name;
@@ -61,5 +61,5 @@ TEST(MdbSizes, TheWordsTheWriterPrintsLoad) {
   EXPECT_EQ(r.ierr, 0) << r.printed;
 }
 
-}  // namespace
+}  // namespace mdb_sizes_test
 }  // namespace kalvir::test

@@ -12,7 +12,7 @@
 #include "runtime/platform/process.h"
 #include "tests/support/model_fixture.h"
 
-namespace {
+namespace model_tree_test {
 
 using kalvir::test::capture_messages;
 using kalvir::test::Message;
@@ -405,4 +405,4 @@ TEST_F(ModelTree, Aliases) {
   }
 }
 
-}  // namespace
+}  // namespace model_tree_test

@@ -10,7 +10,7 @@
 #include "runtime/control/status.h"
 #include "tests/support/model_fixture.h"
 
-namespace {
+namespace node_groups_test {
 
 using kalvir::test::capture_messages;
 using kalvir::test::Message;
@@ -349,4 +349,4 @@ TEST_F(NodeGroups, NodesOfOneSubmodelErrors) {
   EXPECT_TRUE(msgs.empty());
 }
 
-}  // namespace
+}  // namespace node_groups_test

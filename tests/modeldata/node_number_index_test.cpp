@@ -15,7 +15,7 @@
 #include "tests/support/mdb_fixtures.h"
 
 namespace kalvir::test {
-namespace {
+namespace node_number_index_test {
 
 // A printed warning without its frame's running message number.
 std::string unnumbered(const std::string& printed) {
@@ -67,5 +67,5 @@ TEST(NodeNumberIndex, AnswersEveryNumberAsTheScanDoes) {
   EXPECT_EQ(found, gar_thermalnodenums.size() + gar_fluidnodenums.size());
 }
 
-}  // namespace
+}  // namespace node_number_index_test
 }  // namespace kalvir::test

@@ -9,7 +9,7 @@
 #include "runtime/platform/arrays.h"
 #include "runtime/platform/fixed_string.h"
 
-namespace {
+namespace packed_store_test {
 
 using Store = kalvir::CharArray<133>;
 
@@ -213,4 +213,4 @@ TEST_F(PackedStore, MovesStopAtTheEndOfTheStore) {
   EXPECT_EQ(row, 0);
 }
 
-}  // namespace
+}  // namespace packed_store_test

@@ -9,7 +9,7 @@
 #include "tests/support/mdb_fixtures.h"
 
 namespace kalvir::test {
-namespace {
+namespace pcs_test {
 
 using V = std::vector<std::int32_t>;
 using E = std::vector<Entry>;
@@ -210,5 +210,5 @@ TEST(Pcs, StunpkPassesOverInactiveAndTiedNeighboursUnlessAskedForAll) {
   EXPECT_EQ(kind, 1);
 }
 
-}  // namespace
+}  // namespace pcs_test
 }  // namespace kalvir::test

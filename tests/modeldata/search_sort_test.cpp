@@ -15,7 +15,7 @@
 #include "runtime/platform/process.h"
 #include "tests/support/test_support.h"
 
-namespace {
+namespace search_sort_test {
 
 namespace io = kalvir::platform;
 
@@ -320,4 +320,4 @@ TEST(LoopGuard, StopsTheRunNamingTheRoutine) {
   EXPECT_EQ(kalvir::LoopGuard::kPassLimit, 2000000000);
 }
 
-}  // namespace
+}  // namespace search_sort_test

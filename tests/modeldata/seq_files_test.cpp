@@ -12,7 +12,7 @@
 #include "runtime/platform/units.h"
 #include "tests/support/test_support.h"
 
-namespace {
+namespace seq_files_test {
 
 namespace io = kalvir::platform;
 using kalvir::test::split_lines;
@@ -100,4 +100,4 @@ TEST_F(SeqFiles, UnknownKeywordsAreOpenFailures) {
   EXPECT_NE(out.finish().find("Error opening file"), std::string::npos);
 }
 
-}  // namespace
+}  // namespace seq_files_test

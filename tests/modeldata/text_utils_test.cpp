@@ -11,7 +11,7 @@
 #include "runtime/platform/clock.h"
 #include "runtime/platform/process.h"
 
-namespace {
+namespace text_utils_test {
 
 namespace io = kalvir::platform;
 
@@ -254,4 +254,4 @@ TEST(TextUtils, DateAndTimeStamps) {
   EXPECT_EQ(ZDAYDT().size(), 17U);
 }
 
-}  // namespace
+}  // namespace text_utils_test

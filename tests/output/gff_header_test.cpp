@@ -15,7 +15,7 @@
 #include "tests/support/model_fixture.h"
 #include "tests/support/test_support.h"
 
-namespace {
+namespace gff_header_test {
 
 using kalvir::test::capture_messages;
 using kalvir::test::ModelSpec;
@@ -263,4 +263,4 @@ INSTANTIATE_TEST_SUITE_P(
         NestingCase{"more_than_100_submodels", flat_tree(101), {}, 1}),
     kalvir::test::CaseName{});
 
-}  // namespace
+}  // namespace gff_header_test

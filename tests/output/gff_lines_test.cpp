@@ -11,18 +11,18 @@
 
 #include "runtime/control/flags.h"
 #include "runtime/control/global_arrays.h"
-#include "runtime/control/startup.h"
 #include "runtime/modeldata/text_utils.h"
 #include "runtime/output/gff/gff_header.h"
 #include "runtime/output/gff/gff_lines.h"
 #include "runtime/output/gff/gff_records.h"
 #include "runtime/platform/process.h"
+#include "runtime/program/startup.h"
 #include "tests/output/gff_test_support.h"
 #include "tests/output/tmd_fixture.h"
 #include "tests/support/model_fixture.h"
 #include "tests/support/test_support.h"
 
-namespace {
+namespace gff_lines_test {
 
 using kalvir::test::capture_messages;
 using kalvir::test::printed;
@@ -252,4 +252,4 @@ TEST_F(GffFailures, MoreUserAttributesThanTheItemBufferHoldsEndTheRun) {
   EXPECT_EQ(m.text, printed(" Size of BUFFER in GRECDB is   326:, need  327 for thermal nodes."));
 }
 
-}  // namespace
+}  // namespace gff_lines_test

@@ -17,7 +17,7 @@
 #include "tests/output/tmd_fixture.h"
 #include "tests/support/model_fixture.h"
 
-namespace {
+namespace gff_records_test {
 
 using kalvir::test::ModelSpec;
 using kalvir::test::SubmodelSpec;
@@ -243,4 +243,4 @@ TEST_F(GffRecords, FluidNodeLinesCarryTheirTexts) {
   EXPECT_EQ(b[3], "11");
 }
 
-}  // namespace
+}  // namespace gff_records_test

@@ -24,7 +24,7 @@
 #include "tests/support/test_support.h"
 #include "tools/sample_model.h"
 
-namespace {
+namespace gff_sample_test {
 
 TEST(GffSampleModel, HoldsTheTemperaturesOfTheTmdFileAtTheSameTime) {
   kalvir::test::TempDir dir;
@@ -99,4 +99,4 @@ TEST(GffSampleModel, HoldsTheTemperaturesOfTheTmdFileAtTheSameTime) {
   kalvir::test::release_model();
 }
 
-}  // namespace
+}  // namespace gff_sample_test

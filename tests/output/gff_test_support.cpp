@@ -5,10 +5,10 @@
 
 #include "runtime/control/flags.h"
 #include "runtime/control/shared_blocks.h"
-#include "runtime/control/startup.h"
 #include "runtime/output/gff/gff_header.h"
 #include "runtime/output/gff/gff_records.h"
 #include "runtime/platform/units.h"
+#include "runtime/program/startup.h"
 
 namespace kalvir::test {
 

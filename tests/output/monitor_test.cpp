@@ -15,7 +15,7 @@
 #include "runtime/platform/units.h"
 #include "tests/support/test_support.h"
 
-namespace {
+namespace monitor_test {
 
 namespace io = kalvir::platform;
 using kalvir::test::split_lines;
@@ -201,4 +201,4 @@ TEST_F(Monitor, CloseBeforeAnyOpenWritesNothing) {
   EXPECT_FALSE(io::unit_is_open(9));
 }
 
-}  // namespace
+}  // namespace monitor_test

@@ -16,7 +16,7 @@
 #include "tests/support/model_fixture.h"
 #include "tests/support/test_support.h"
 
-namespace {
+namespace print_heading_test {
 
 using kalvir::test::split_lines;
 using kalvir::test::undefined_real;
@@ -300,4 +300,4 @@ TEST_F(PrintHeading, CycleReportOnTheTraceFile) {
                      "   Max delta dT/dt = Not calculated "}));
 }
 
-}  // namespace
+}  // namespace print_heading_test

@@ -20,7 +20,7 @@
 #include "tests/support/model_fixture.h"
 #include "tests/support/test_support.h"
 
-namespace {
+namespace print_node_table_test {
 
 using kalvir::test::split_lines;
 using std::string;
@@ -456,4 +456,4 @@ TEST_F(NodeTable, ContinuationOverflowWarning) {
   EXPECT_EQ(l.n2, 4);
 }
 
-}  // namespace
+}  // namespace print_node_table_test

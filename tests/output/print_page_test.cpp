@@ -15,7 +15,7 @@
 #include "tests/support/model_fixture.h"
 #include "tests/support/test_support.h"
 
-namespace {
+namespace print_page_test {
 
 using kalvir::test::split_lines;
 using std::string;
@@ -162,4 +162,4 @@ TEST_F(PrintPage, SubmodelPathNeverPassesColumn132) {
   EXPECT_EQ(r[2], "+ABC" + blanks(129));
 }
 
-}  // namespace
+}  // namespace print_page_test

@@ -14,7 +14,7 @@
 #include "runtime/platform/process.h"
 #include "tests/output/tmd_fixture.h"
 
-namespace {
+namespace tmd_conductors_test {
 
 using kalvir::test::H5Reader;
 using Ints = std::vector<std::int32_t>;
@@ -171,4 +171,4 @@ TEST_F(TmdConductors, CorruptConnectionListStopsTheRun) {
   EXPECT_EQ(status, 1);
 }
 
-}  // namespace
+}  // namespace tmd_conductors_test

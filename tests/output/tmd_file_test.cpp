@@ -17,7 +17,7 @@
 #include "runtime/output/tmd/tmd_write.h"
 #include "tests/output/tmd_fixture.h"
 
-namespace {
+namespace tmd_file_test {
 
 using kalvir::padded;
 using kalvir::test::capture_messages;
@@ -385,4 +385,4 @@ TEST_F(TmdFile, H5dumpReadsTheFile) {
   EXPECT_NE(dump.find("DATASET \"conductorsM_GP\""), std::string::npos);
 }
 
-}  // namespace
+}  // namespace tmd_file_test

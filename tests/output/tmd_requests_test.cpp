@@ -16,7 +16,7 @@
 #include "runtime/platform/process.h"
 #include "tests/output/tmd_fixture.h"
 
-namespace {
+namespace tmd_requests_test {
 
 using kalvir::padded;
 using kalvir::test::capture_messages;
@@ -193,4 +193,4 @@ TEST_F(TmdRequests, FilesWrittenBeforeAFatalEndKeepTheirSlabs) {
   EXPECT_EQ(times("KEPT.TMD"), (std::vector<double>{0.0, 1.0}));
 }
 
-}  // namespace
+}  // namespace tmd_requests_test

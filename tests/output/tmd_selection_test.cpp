@@ -10,7 +10,7 @@
 #include "runtime/control/global_arrays.h"
 #include "tests/output/tmd_fixture.h"
 
-namespace {
+namespace tmd_selection_test {
 
 using kalvir::test::capture_messages;
 using kalvir::test::Message;
@@ -246,4 +246,4 @@ TEST_F(Update, SameSelection) {
   EXPECT_FALSE(kalvir::tmd::same_selection(a, tmv_module()));
 }
 
-}  // namespace
+}  // namespace tmd_selection_test

@@ -12,7 +12,7 @@
 #include "tests/support/message_frames.h"
 #include "tests/support/test_support.h"
 
-namespace {
+namespace case_file_test {
 
 namespace io = kalvir::platform;
 using kalvir::test::capture_messages;
@@ -172,4 +172,4 @@ TEST_F(StatementReader, RefusesWhatIsNoKeyword) {
   }
 }
 
-}  // namespace
+}  // namespace case_file_test

@@ -11,16 +11,16 @@
 #include "runtime/control/control_constants.h"
 #include "runtime/control/flags.h"
 #include "runtime/control/shared_blocks.h"
-#include "runtime/control/startup.h"
 #include "runtime/parameters/case_files.h"
 #include "runtime/parameters/csv_file.h"
 #include "runtime/platform/fixed_string.h"
 #include "runtime/platform/units.h"
+#include "runtime/program/startup.h"
 #include "tests/support/message_frames.h"
 #include "tests/support/model_fixture.h"
 #include "tests/support/test_support.h"
 
-namespace {
+namespace case_files_test {
 
 namespace fs = std::filesystem;
 using kalvir::test::lines_of;
@@ -178,4 +178,4 @@ TEST_F(CaseFiles, ANewGffFileForEachCaseAndEachFurtherSolution) {
   EXPECT_EQ(FLAGS(flagw::NEXTINT), 3) << "the work space is given back";
 }
 
-}  // namespace
+}  // namespace case_files_test

@@ -20,7 +20,7 @@
 #include "tests/support/test_support.h"
 #include "tools/mdb_description.h"
 
-namespace {
+namespace constant_array_test {
 
 using kalvir::test::CaseRun;
 using kalvir::test::find_message;
@@ -232,9 +232,9 @@ TEST(CharacterArrays, AnElementThatCrossesARowOfTheStore) {
   kalvir::model_tree_reset_for_tests();
 }
 
-}  // namespace
+}  // namespace constant_array_test
 
-namespace {
+namespace constant_array_test {
 
 // The CSV columns of constants and ARRAY elements: labels and values of one
 // header and one row.
@@ -266,4 +266,4 @@ TEST_F(ConstantsAndArrays, CsvColumnsOfConstantsAndArrays) {
             "         4,\"A\",\"ABCD\",\"XYZ\",\"ABCD\", 6.000000E+00, 2.000000E+01,         5,         7");
 }
 
-}  // namespace
+}  // namespace constant_array_test

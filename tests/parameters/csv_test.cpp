@@ -22,7 +22,7 @@
 #include "runtime/platform/format.h"
 #include "runtime/platform/units.h"
 
-namespace {
+namespace csv_test {
 
 namespace io = kalvir::platform;
 using kalvir::test::internal_node;
@@ -106,9 +106,9 @@ TEST_F(CsvFile, HeaderAndRowOfEveryKind) {
   EXPECT_EQ(w.row_status, 0);
   EXPECT_TRUE(w.messages.empty());
 }
-}  // namespace
+}  // namespace csv_test
 
-namespace {
+namespace csv_test {
 
 // One entity list: the labels after the fixed part, the fields after the
 // row's fixed part, and the failure expected in the header and in the row.
@@ -256,4 +256,4 @@ TEST_F(CsvFile, ARowThatCannotBeWrittenIsAFailure) {
   EXPECT_EQ(messages[0].routine, "PARCSV");
 }
 
-}  // namespace
+}  // namespace csv_test

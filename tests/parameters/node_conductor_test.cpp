@@ -20,7 +20,7 @@
 #include "runtime/platform/units.h"
 #include "tests/support/test_support.h"
 
-namespace {
+namespace node_conductor_test {
 
 using kalvir::test::CaseRun;
 using kalvir::test::find_message;
@@ -290,4 +290,4 @@ TEST_F(Statements, AnInitialCaseRestoresTheDumpedStateWithUserAttributesAndLinks
   EXPECT_EQ(gar_massflowlinkpsourcederivs(1), 0.0);
 }
 
-}  // namespace
+}  // namespace node_conductor_test

@@ -12,7 +12,7 @@
 #include "tests/support/message_frames.h"
 #include "tests/support/test_support.h"
 
-namespace {
+namespace values_test {
 
 using kalvir::test::capture_messages;
 
@@ -187,4 +187,4 @@ TEST(StoreAtPositions, AScalingPassesOverAnUndefinedElement) {
   EXPECT_EQ(c[0].code, 1);
 }
 
-}  // namespace
+}  // namespace values_test

@@ -9,7 +9,7 @@
 #include "runtime/platform/arrays.h"
 
 namespace kalvir {
-namespace {
+namespace arrays_test {
 
 template <class A>
 bool all_zero(const A& a) {
@@ -39,5 +39,5 @@ TEST(Arrays, EveryAllocationReadsAsZerosWhateverWasThereBefore) {
   EXPECT_EQ(copy(copy.size()), -1.5);
 }
 
-}  // namespace
+}  // namespace arrays_test
 }  // namespace kalvir

@@ -9,7 +9,7 @@
 #include <vector>
 
 namespace kalvir::platform {
-namespace {
+namespace format_test {
 
 using I = std::int64_t;
 using S = std::string_view;
@@ -329,5 +329,5 @@ TEST(FormattedInput, RealFields) {
   EXPECT_TRUE(v == 0.0 && std::signbit(v));
 }
 
-}  // namespace
+}  // namespace format_test
 }  // namespace kalvir::platform

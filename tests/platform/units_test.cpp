@@ -11,7 +11,7 @@
 #include "tests/support/test_support.h"
 
 namespace kalvir::platform {
-namespace {
+namespace units_test {
 
 using test::TempDir;
 
@@ -170,5 +170,5 @@ TEST(Clock, AFixedReadingIsReturnedUntilReleased) {
   EXPECT_GE(clock_now().year, 2024);
 }
 
-}  // namespace
+}  // namespace units_test
 }  // namespace kalvir::platform

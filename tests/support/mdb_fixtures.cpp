@@ -17,6 +17,7 @@
 #include "runtime/modeldata/node_groups.h"
 #include "runtime/modeldata/pcs.h"
 #include "runtime/platform/process.h"
+#include "runtime/program/run_hooks.h"
 
 namespace kalvir::test {
 
@@ -38,6 +39,8 @@ void reset_run_state(const mdbw::Sizes& sizes, std::string_view model_name) {
   messages_reset_for_tests();
   model_tree_reset_for_tests();
   Lschnd_clear_cache();
+  // The runtime's hooks, as MAINA fills them in a program.
+  install_run_hooks();
 }
 
 std::string joined_frames(const std::string& printed) {

@@ -11,6 +11,7 @@
 #include "runtime/control/status.h"
 #include "runtime/modeldata/model_tree.h"
 #include "runtime/modeldata/node_groups.h"
+#include "runtime/program/run_hooks.h"
 #include "tests/support/packed_list_fixture.h"
 
 namespace kalvir::test {
@@ -298,6 +299,8 @@ void build_model(const ModelSpec& spec) {
   model_tree_reset_for_tests();
   Lschnd_clear_cache();
   messages_reset_for_tests();
+  // The runtime's hooks, as MAINA fills them in a program.
+  install_run_hooks();
 }
 
 void release_model() {
@@ -327,6 +330,8 @@ void build_node_tree(const std::vector<SubmodelSpec>& submodels) {
     for (const int number : sm.thermal) gar_thermalnodenums(++before) = number;
   }
   gar_modeldirectory(3, nsub + 1) = before;
+  // The runtime's hooks, as MAINA fills them in a program.
+  install_run_hooks();
 }
 
 ModelSpec three_submodel_model() {

@@ -12,6 +12,7 @@
 #include "runtime/control/status.h"
 #include "runtime/modeldata/model_tree.h"
 #include "runtime/modeldata/node_groups.h"
+#include "runtime/program/run_hooks.h"
 #include "tests/support/packed_list_fixture.h"
 
 namespace kalvir::test {
@@ -209,6 +210,8 @@ void build_network(const NetworkSpec& spec) {
   model_tree_reset_for_tests();
   Lschnd_clear_cache();
   messages_reset_for_tests();
+  // The runtime's hooks, as MAINA fills them in a program.
+  install_run_hooks();
 }
 
 }  // namespace kalvir::test

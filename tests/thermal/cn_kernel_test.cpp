@@ -16,7 +16,7 @@
 #include "tests/thermal/thermal_test_support.h"
 
 namespace kalvir::test {
-namespace {
+namespace cn_kernel_test {
 
 using kalvir::thermal::Attempt;
 using kalvir::thermal::CnCounts;
@@ -432,11 +432,11 @@ TEST(CnKernel, CountsOfARunOfOneStepAreReportedAgainstThatStep) {
   EXPECT_EQ(msgs[0].code, 6);
 }
 
-}  // namespace
+}  // namespace cn_kernel_test
 }  // namespace kalvir::test
 
 namespace kalvir::test {
-namespace {
+namespace cn_kernel_test {
 
 TEST(CnKernel, PredictorGuessesFromTheSumsOfS4gsum) {
   // Radiation and conduction, a boundary node, a node outside the network
@@ -482,5 +482,5 @@ TEST(CnKernel, PredictorGuessesFromTheSumsOfS4gsum) {
   EXPECT_EQ(work.T[3], 500.0);
 }
 
-}  // namespace
+}  // namespace cn_kernel_test
 }  // namespace kalvir::test

@@ -10,7 +10,7 @@
 #include "tests/thermal/thermal_test_support.h"
 
 namespace kalvir::test {
-namespace {
+namespace crank_nicolson_exact_test {
 
 constexpr double kTabs = 273.15;
 
@@ -154,5 +154,5 @@ TEST(CrankNicolsonExact, NodeWithoutCapacitanceRadiatingOnlyTakesTheFourthRoot) 
   EXPECT_NEAR(gar_thermalnodetemps(1), exact, 1.0e-8);
 }
 
-}  // namespace
+}  // namespace crank_nicolson_exact_test
 }  // namespace kalvir::test

@@ -17,7 +17,7 @@
 #include "tests/thermal/thermal_test_support.h"
 
 namespace kalvir::test {
-namespace {
+namespace cyclic_test {
 
 int count_reports(const std::string& printed_text) {
   int n = 0;
@@ -188,5 +188,5 @@ TEST(Cyclic, FluidNodeRateFromItsHeatFlowsAndCapacity) {
   EXPECT_EQ(rate, 1.0e20);
 }
 
-}  // namespace
+}  // namespace cyclic_test
 }  // namespace kalvir::test

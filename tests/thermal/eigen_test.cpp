@@ -16,7 +16,7 @@
 #include "tests/thermal/thermal_test_support.h"
 
 namespace kalvir::test {
-namespace {
+namespace eigen_test {
 
 // A problem K phi = lambda C phi, K stored by columns.
 struct Problem {
@@ -328,5 +328,5 @@ TEST(Eigen, LargestDifference) {
   EXPECT_TRUE(std::isnan(d));
 }
 
-}  // namespace
+}  // namespace eigen_test
 }  // namespace kalvir::test

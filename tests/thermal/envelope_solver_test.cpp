@@ -16,7 +16,7 @@
 #include "runtime/thermal/envelope_solver.h"
 
 namespace kalvir::test {
-namespace {
+namespace envelope_solver_test {
 
 using thermal::EnvelopeSolver;
 
@@ -114,5 +114,5 @@ TEST(EnvelopeSolver, AZeroPivotNamesItsRow) {
   EXPECT_EQ(solver.factorise(1.0e-37), 2);
 }
 
-}  // namespace
+}  // namespace envelope_solver_test
 }  // namespace kalvir::test

@@ -12,7 +12,7 @@
 #include "tests/thermal/thermal_test_support.h"
 
 namespace kalvir::test {
-namespace {
+namespace explicit_messages_test {
 
 struct MessageCase {
   const char* what;
@@ -128,5 +128,5 @@ INSTANTIATE_TEST_SUITE_P(
                     std::string("SLFWBK: Insufficient work space@An extra         2") + kShortage, "SLFWBK", 6, 1}),
     CaseName{});
 
-}  // namespace
+}  // namespace explicit_messages_test
 }  // namespace kalvir::test

@@ -16,7 +16,7 @@
 #include "tests/thermal/thermal_test_support.h"
 
 namespace kalvir::test {
-namespace {
+namespace forward_backward_test {
 
 // The cooling node, recording node 1's temperature after every accepted step.
 void build_recorded_cooling(double t0, double c, double g) {
@@ -198,5 +198,5 @@ TEST(ForwardBackward, PeriodicBoundaryUnderSolcycReachesThePeriodicSolution) {
   EXPECT_NEAR(ends.after_transient, ends.after_cycles, 2.0e-4);
 }
 
-}  // namespace
+}  // namespace forward_backward_test
 }  // namespace kalvir::test

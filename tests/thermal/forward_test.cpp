@@ -16,7 +16,7 @@
 #include "tests/thermal/thermal_test_support.h"
 
 namespace kalvir::test {
-namespace {
+namespace forward_test {
 
 // Node 1 (C, T0, load q) joined by G to boundary node 2 at tb. Records the
 // temperature of node 1 after every accepted step.
@@ -154,5 +154,5 @@ TEST(Forward, StatusChangeAtAStepIsFollowed) {
   EXPECT_DOUBLE_EQ(gar_thermalnodetemps(1), 100.0 * 0.9 * 0.9);
 }
 
-}  // namespace
+}  // namespace forward_test
 }  // namespace kalvir::test

@@ -17,7 +17,7 @@
 #include "tests/thermal/thermal_test_support.h"
 
 namespace kalvir::test {
-namespace {
+namespace gear_accuracy_test {
 
 constexpr double kTabs = 273.15, kSigma = 5.670374419e-8;
 constexpr double kEnd = 3000.0, kOutint = 100.0;
@@ -205,5 +205,5 @@ TEST_P(GearAccuracy, StepsIntoABoundaryJumpAreRejected) {
 INSTANTIATE_TEST_SUITE_P(Cases, GearAccuracy,
                          ::testing::Values(Method{"SLGEAR", &S5SLVE}, Method{"SLGRDJ", &S6SLVE}), CaseName{});
 
-}  // namespace
+}  // namespace gear_accuracy_test
 }  // namespace kalvir::test

@@ -19,7 +19,7 @@
 #include "tests/thermal/thermal_test_support.h"
 
 namespace kalvir::test {
-namespace {
+namespace gear_test {
 
 constexpr double kTabs = 273.15;
 
@@ -495,5 +495,5 @@ TEST(Gear, CyclicAnalysisConvergesToThePeriodicSolution) {
   }
 }
 
-}  // namespace
+}  // namespace gear_test
 }  // namespace kalvir::test

@@ -21,7 +21,7 @@
 #include "tests/thermal/thermal_test_support.h"
 
 namespace kalvir::test {
-namespace {
+namespace method_view_test {
 
 // The pinned network with fluidic conductors as well: into a diffusion node
 // without capacitance, from the fluid node, and one off from the start.
@@ -83,5 +83,5 @@ INSTANTIATE_TEST_SUITE_P(
                    20, 18, 7, 1.0e-9}),
     CaseName{});
 
-}  // namespace
+}  // namespace method_view_test
 }  // namespace kalvir::test

@@ -15,7 +15,7 @@
 #include "tests/thermal/thermal_test_support.h"
 
 namespace kalvir::test {
-namespace {
+namespace modal_test {
 
 constexpr double kTabs = 273.15;
 
@@ -203,5 +203,5 @@ INSTANTIATE_TEST_SUITE_P(
                     5}),
     CaseName{});
 
-}  // namespace
+}  // namespace modal_test
 }  // namespace kalvir::test

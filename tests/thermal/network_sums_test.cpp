@@ -8,7 +8,7 @@
 #include "tests/thermal/thermal_test_support.h"
 
 namespace kalvir::test {
-namespace {
+namespace network_sums_test {
 
 TEST(NetworkSums, SunpakFollowsJumpsAndPassesOverLeftOutNodes) {
   NetworkSpec spec;
@@ -78,5 +78,5 @@ TEST(NetworkSums, RecordFormSumsMatchHandSums) {
   EXPECT_NEAR(g, 6.5 + h4 + h5, 1e-12);
 }
 
-}  // namespace
+}  // namespace network_sums_test
 }  // namespace kalvir::test

@@ -14,7 +14,7 @@
 #include "tests/thermal/thermal_test_support.h"
 
 namespace kalvir::test {
-namespace {
+namespace solution_frame_test {
 
 // A slowly decaying node: placement alone decides the steps.
 void build_slow_node(std::vector<NetEvents> events = {}) {
@@ -314,5 +314,5 @@ TEST(SolutionFrame, StabilityLimitIsTheSmallestTimeConstantOfTheDiffusionNodes) 
   EXPECT_EQ(GLOI.NCSGMN, 3);
 }
 
-}  // namespace
+}  // namespace solution_frame_test
 }  // namespace kalvir::test

@@ -18,7 +18,7 @@
 #include "tests/thermal/thermal_test_support.h"
 
 namespace kalvir::test {
-namespace {
+namespace start_checks_test {
 
 struct Routine {
   const char* name;
@@ -124,5 +124,5 @@ TEST(NegativeConductance, IsWarnedOfOncePerConductorAndRunAndTheRunGoesOn) {
   }
 }
 
-}  // namespace
+}  // namespace start_checks_test
 }  // namespace kalvir::test

@@ -19,7 +19,7 @@
 #include "tests/thermal/thermal_test_support.h"
 
 namespace kalvir::test {
-namespace {
+namespace undefined_constants_test {
 
 struct Routine {
   const char* name;
@@ -114,5 +114,5 @@ TEST(UndefinedConstants, AnUndefinedEndTimeSkipsTheRunWithTheStartTimeMessage) {
   }
 }
 
-}  // namespace
+}  // namespace undefined_constants_test
 }  // namespace kalvir::test

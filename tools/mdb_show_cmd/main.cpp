@@ -22,11 +22,12 @@
 #include "runtime/control/file_names.h"
 #include "runtime/control/flags.h"
 #include "runtime/control/global_arrays.h"
-#include "runtime/control/startup.h"
 #include "runtime/modeldata/mdb_loader.h"
 #include "runtime/platform/fixed_string.h"
 #include "runtime/platform/process.h"
 #include "runtime/platform/units.h"
+#include "runtime/program/run_hooks.h"
+#include "runtime/program/startup.h"
 #include "tools/mdb_description.h"
 #include "tools/mdb_show.h"
 
@@ -86,6 +87,8 @@ int main(int argc, char** argv) {
   return kalvir::platform::run_program([&] {
     // Sizes beyond the memory end the run with the allocator's own text.
     gar_Allocate(gar_sizes_from_flags());
+    // The load reaches the ACD file's arrays through the runtime's hooks.
+    kalvir::install_run_hooks();
     loc_allocate();
     sprnod_allocate();
     SVMNAM(sizes.model_name);

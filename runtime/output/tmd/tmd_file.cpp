@@ -315,6 +315,7 @@ herr_t TmdSlot::close() noexcept {
   datagroup1id.reset();
   analysisset1id.reset();
   const herr_t status = fileid.close();
+  kalvir::tmd::forget_stored_chunks();
   *this = TmdSlot{};
   return status;
 }

@@ -21,14 +21,12 @@
 namespace kalvir::tmd {
 inline constexpr std::int32_t kSlots = 100;
 
-// Work areas of the slab writers, kept with the slot from one write to the
-// next: a write then fills memory of its slab's size that is already mapped,
-// instead of fresh pages zeroed anew at every output, and the areas never
-// grow beyond the slabs of the file's counts.
+// Work areas of the conductor slab writers, kept with the slot from one
+// write to the next: a write then fills memory of its slab's size that is
+// already mapped, instead of fresh pages zeroed anew at every output, and the
+// areas never grow beyond the slabs of the file's counts. (Node slabs need
+// none: the chunk writer asks for their rows a batch of chunks at a time.)
 struct SlabWork {
-  std::vector<double> reals;
-  std::vector<std::int32_t> integers;
-  std::string texts;
   std::array<std::vector<double>, kConductorKinds> conductors;  // by kind, in flag order
 };
 

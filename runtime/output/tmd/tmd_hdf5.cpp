@@ -2,9 +2,14 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
+#include <iterator>
+#include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
+#include "runtime/output/tmd/tmd_deflate.h"
 #include "runtime/platform/fixed_string.h"
 
 namespace kalvir::tmd {
@@ -14,7 +19,121 @@ constexpr hsize_t kMaxChunkItems = 1000;
 constexpr unsigned kDeflateLevel = 1;
 
 std::string name_text(std::string_view name) { return std::string(trim_right(name)); }
+
+bool direct_writes = true;
+
+// How a slab of a dataset splits into whole chunks that can be compressed
+// here and stored as they are: the dataset is chunked one slab deep, its
+// only filter is deflate, its file type is the memory type, and every chunk
+// dimension after the second spans the slab, so that chunk k is the
+// contiguous run of rows k*rows .. (k+1)*rows - 1 of the slab.
+struct DirectLayout {
+  int level = -1;  // deflate level; -1: write through the library's filter
+  hsize_t rows = 0;
+  std::size_t row_bytes = 0;
+};
+
+DirectLayout direct_layout(hid_t dataset, hid_t memtype, std::span<const hsize_t> dims) {
+  const int rank = static_cast<int>(dims.size());
+  DirectLayout d;
+  if (!direct_writes) return d;
+  const hdf5::PropList dcpl(check_id(H5Dget_create_plist(dataset)));
+  if (H5Pget_layout(dcpl.get()) != H5D_CHUNKED || H5Pget_nfilters(dcpl.get()) != 1) return d;
+  std::array<hsize_t, 3> chunk{};
+  if (H5Pget_chunk(dcpl.get(), rank, chunk.data()) != rank || chunk[0] != 1) return d;
+  unsigned flags = 0;
+  std::size_t nvalues = 1;
+  unsigned values[1] = {0};
+  unsigned config = 0;
+  if (H5Pget_filter2(dcpl.get(), 0, &flags, &nvalues, values, 0, nullptr, &config) != H5Z_FILTER_DEFLATE ||
+      nvalues != 1)
+    return d;
+  const hdf5::Datatype filetype(check_id(H5Dget_type(dataset)));
+  if (check(H5Tequal(filetype.get(), memtype)) <= 0) return d;
+  std::size_t row_bytes = H5Tget_size(memtype);
+  for (std::size_t k = 2; k < dims.size(); ++k) {
+    if (chunk[k] != dims[k]) return d;
+    row_bytes *= dims[k];
+  }
+  d.rows = rank > 1 ? chunk[1] : 1;
+  d.row_bytes = row_bytes;
+  d.level = static_cast<int>(values[0]);
+  return d;
+}
+
+// The compressed chunks of each dataset's last slab, by dataset identifier
+// and chunk index. Much of a file does not change from one output to the
+// next (labels, most conductor values); a chunk whose rows come out as those
+// of the chunk before it is stored again without being compressed again.
+// An entry is only ever reused when it inflates to exactly the new rows, so
+// an entry left over from another dataset is merely not reused.
+struct StoredChunk {
+  std::vector<unsigned char> bytes;  // empty: stored raw, or not yet written
+  int level = -1;
+};
+std::unordered_map<hid_t, std::vector<StoredChunk>> stored_chunks;
+
+// One chunk's rows, and its compressed form (touched only as far as the
+// compressed bytes reach), kept from one write to the next so that their
+// memory is mapped once.
+std::vector<unsigned char> raw_chunk;
+std::unique_ptr<unsigned char[]> packed;
+std::size_t packed_capacity = 0;
+
+unsigned char* packed_buffer(std::size_t bound) {
+  if (packed_capacity < bound) {
+    packed.reset(new unsigned char[bound]);
+    packed_capacity = bound;
+  }
+  return packed.get();
+}
+
+// Fills chunk k of a slab of nrows rows into raw (chunk bytes), rows past
+// the end holding the default fill value (zero bytes).
+void fill_chunk(const DirectLayout& d, hsize_t nrows, hsize_t k, const RowFiller& fill, std::vector<unsigned char>& raw) {
+  const std::size_t chunk_bytes = static_cast<std::size_t>(d.rows) * d.row_bytes;
+  if (raw.size() < chunk_bytes) raw.resize(chunk_bytes);
+  const hsize_t row = k * d.rows;
+  const hsize_t rows = std::min(d.rows, nrows - row);
+  fill(row, rows, raw.data());
+  std::memset(raw.data() + rows * d.row_bytes, 0, chunk_bytes - rows * d.row_bytes);
+}
+
+// Writes the slab at time index slab chunk by chunk with the bytes the
+// deflate filter would store; a chunk the filter could not shrink within its
+// bound is stored raw with the filter marked as skipped. Each chunk is
+// filled, compared with the last slab's chunk and compressed or kept in
+// turn, so that the slab is never held whole.
+void write_direct(hid_t dataset, const DirectLayout& d, int rank, hsize_t slab, hsize_t nrows, const RowFiller& fill) {
+  const std::size_t chunk_bytes = static_cast<std::size_t>(d.rows) * d.row_bytes;
+  const hsize_t nchunks = (nrows + d.rows - 1) / d.rows;
+  std::vector<StoredChunk>& stored = stored_chunks[dataset];
+  if (stored.size() < nchunks) stored.resize(nchunks);
+  unsigned char* out = packed_buffer(filter_bound(chunk_bytes));
+  std::array<hsize_t, 3> offset{};
+  offset[0] = slab;
+  for (hsize_t k = 0; k < nchunks; ++k) {
+    fill_chunk(d, nrows, k, fill, raw_chunk);
+    const std::span<const unsigned char> chunk(raw_chunk.data(), chunk_bytes);
+    StoredChunk& c = stored[k];
+    if (c.level != d.level || c.bytes.empty() || !inflates_to(c.bytes, chunk)) {
+      const std::size_t size = deflate_chunk(chunk, d.level, out);
+      c.bytes.assign(out, out + size);
+      c.level = d.level;
+    }
+    if (rank > 1) offset[1] = k * d.rows;
+    if (!c.bytes.empty()) {
+      check(H5Dwrite_chunk(dataset, H5P_DEFAULT, 0, offset.data(), c.bytes.size(), c.bytes.data()));
+    } else {
+      check(H5Dwrite_chunk(dataset, H5P_DEFAULT, 1, offset.data(), chunk_bytes, chunk.data()));
+    }
+  }
+}
 }  // namespace
+
+void set_direct_chunk_writes(bool on) { direct_writes = on; }
+
+void forget_stored_chunks() { stored_chunks = {}; }
 
 hdf5::Datatype string_type(std::size_t n) {
   // The predefined Fortran string type is the one-byte blank-padded one.
@@ -60,7 +179,33 @@ void static_dataset_write(hid_t loc, std::string_view name, hid_t type, std::ini
   std::vector<hsize_t> chunk(shape);
   if (cap_rows) chunk[0] = std::min(chunk[0], kMaxChunkItems);
   const hdf5::Dataset ds = hsrdatasetcreate(loc, chunk, dims, dims, name, type);
-  check(H5Dwrite(ds.get(), type, H5S_ALL, H5S_ALL, H5P_DEFAULT, data));
+  if (!direct_writes || dims.empty() || dims[0] == 0) {
+    check(H5Dwrite(ds.get(), type, H5S_ALL, H5S_ALL, H5P_DEFAULT, data));
+    return;
+  }
+  // Whole chunks along the first dimension, compressed here as the slabs
+  // are: the file type is the memory type, every other dimension is whole.
+  std::size_t row_bytes = H5Tget_size(type);
+  for (std::size_t k = 1; k < dims.size(); ++k) row_bytes *= dims[k];
+  const DirectLayout d{static_cast<int>(kDeflateLevel), chunk[0], row_bytes};
+  const auto* bytes = static_cast<const unsigned char*>(data);
+  const RowFiller fill = [&](std::size_t first, std::size_t count, void* dst) {
+    std::memcpy(dst, bytes + first * row_bytes, count * row_bytes);
+  };
+  std::vector<hsize_t> offset(dims.size(), 0);
+  const hsize_t nchunks = (dims[0] + d.rows - 1) / d.rows;
+  for (hsize_t k = 0; k < nchunks; ++k) {
+    fill_chunk(d, dims[0], k, fill, raw_chunk);
+    const std::span<const unsigned char> raw(raw_chunk.data(), static_cast<std::size_t>(d.rows) * row_bytes);
+    unsigned char* out = packed_buffer(filter_bound(raw.size()));
+    const std::size_t size = deflate_chunk(raw, d.level, out);
+    offset[0] = k * d.rows;
+    if (size > 0) {
+      check(H5Dwrite_chunk(ds.get(), H5P_DEFAULT, 0, offset.data(), size, out));
+    } else {
+      check(H5Dwrite_chunk(ds.get(), H5P_DEFAULT, 1, offset.data(), raw.size(), raw.data()));
+    }
+  }
 }
 
 hdf5::Dataset datacreate(std::string_view name, hid_t type, hid_t loc, std::int32_t nattr, std::int32_t nitems,
@@ -82,6 +227,17 @@ hdf5::Dataset datacreate(std::string_view name, hid_t type, hid_t loc, std::int3
 }
 
 void append_slab(hid_t dataset, hid_t memtype, std::initializer_list<hsize_t> shape, const void* data) {
+  std::size_t row_bytes = H5Tget_size(memtype);
+  if (shape.size() > 1) {
+    for (auto it = std::next(shape.begin()); it != shape.end(); ++it) row_bytes *= *it;
+  }
+  const auto* bytes = static_cast<const unsigned char*>(data);
+  append_rows(dataset, memtype, shape, [&](std::size_t first, std::size_t count, void* dst) {
+    std::memcpy(dst, bytes + first * row_bytes, count * row_bytes);
+  });
+}
+
+void append_rows(hid_t dataset, hid_t memtype, std::initializer_list<hsize_t> shape, const RowFiller& fill) {
   constexpr int kMaxRank = 3;
   const int rank = static_cast<int>(shape.size()) + 1;
   if (rank > kMaxRank) throw Hdf5Failure{-1};
@@ -99,6 +255,17 @@ void append_slab(hid_t dataset, hid_t memtype, std::initializer_list<hsize_t> sh
   dims[0] = slab + 1;
   check(H5Dset_extent(dataset, dims.data()));
 
+  const DirectLayout direct = direct_layout(dataset, memtype, std::span<const hsize_t>(dims.data(), rank));
+  const hsize_t nrows = rank > 1 ? dims[1] : 1;
+  if (direct.level >= 0) {
+    write_direct(dataset, direct, rank, slab, nrows, fill);
+    return;
+  }
+  std::size_t row_bytes = H5Tget_size(memtype);
+  for (int k = 2; k < rank; ++k) row_bytes *= dims[k];
+  std::vector<unsigned char> data(nrows * row_bytes);
+  fill(0, nrows, data.data());
+
   hdf5::Dataspace filespace(check_id(H5Dget_space(dataset)));
   std::array<hsize_t, kMaxRank> start{};
   std::array<hsize_t, kMaxRank> count{};
@@ -107,7 +274,7 @@ void append_slab(hid_t dataset, hid_t memtype, std::initializer_list<hsize_t> sh
   std::copy(shape.begin(), shape.end(), count.begin() + 1);
   check(H5Sselect_hyperslab(filespace.get(), H5S_SELECT_SET, start.data(), nullptr, count.data(), nullptr));
   hdf5::Dataspace memspace(check_id(H5Screate_simple(rank, count.data(), nullptr)));
-  check(H5Dwrite(dataset, memtype, memspace.get(), filespace.get(), H5P_DEFAULT, data));
+  check(H5Dwrite(dataset, memtype, memspace.get(), filespace.get(), H5P_DEFAULT, data.data()));
   check(memspace.close());
   check(filespace.close());
 }

@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <span>
 #include <string_view>
@@ -81,6 +82,27 @@ hdf5::Dataset datacreate(std::string_view name, hid_t type, hid_t loc, std::int3
 
 // Appends one time slab to dataset: shape is the slab's extent in every
 // dimension after the first (time); data holds it in the dataset's order.
+// A deflated dataset one slab deep whose file type is the memory type gets
+// its chunks compressed here and stored with direct chunk writes, byte for
+// byte what the filter would store; any other goes through the library's
+// filter.
 void append_slab(hid_t dataset, hid_t memtype, std::initializer_list<hsize_t> shape, const void* data);
+
+// Fills rows first .. first + count - 1 of a slab (dimension 1 after time;
+// a rank-1 slab is one row) into dst, in the dataset's element order.
+using RowFiller = std::function<void(std::size_t first, std::size_t count, void* dst)>;
+
+// append_slab with the rows filled on demand: a directly written slab is
+// filled a chunk at a time and never held whole.
+void append_rows(hid_t dataset, hid_t memtype, std::initializer_list<hsize_t> shape, const RowFiller& fill);
+
+// Releases the compressed chunks kept for reuse by the next slab (every
+// dataset's); called when a file closes, whose identifiers the library may
+// give again.
+void forget_stored_chunks();
+
+// Whether append_slab may store chunks directly (on by default); tests turn
+// it off to write the same file through the library's filter.
+void set_direct_chunk_writes(bool on);
 
 }  // namespace kalvir::tmd

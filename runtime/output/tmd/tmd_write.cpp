@@ -30,41 +30,37 @@ std::span<const std::int32_t> slab_nodes(const TmvThermalModelVariables& sel, st
   return all.subspan(from, n);
 }
 
-// One node-data slab of nodes x columns from the column list, in slab (a
-// work area of the slot, resized to the slab); nodes the selection does not
-// reach and columns without a source stay zero.
+// Rows first .. first + count - 1 of a node-data slab of width columns from
+// the column list, into out; rows the selection does not reach and columns
+// without a source stay zero.
 template <class T>
-void node_slab(std::vector<T>& slab, const std::vector<Column<T>>& cols, std::span<const std::int32_t> nodes,
-               std::int64_t offset, std::int32_t nrows, std::int32_t ncols) {
-  const std::size_t width = static_cast<std::size_t>(std::max(ncols, 0));
-  const std::size_t rows = static_cast<std::size_t>(std::max(nrows, 0));
-  slab.resize(rows * width);
+void node_rows(T* out, const std::vector<Column<T>>& cols, std::span<const std::int32_t> nodes, std::int64_t offset,
+               std::size_t width, std::size_t first, std::size_t count) {
   const std::size_t usable = std::min(cols.size(), width);
-  const std::size_t filled = std::min(nodes.size(), rows);
-  for (std::size_t r = 0; r < filled; ++r) {
-    T* row = slab.data() + r * width;
-    for (std::size_t c = 0; c < usable; ++c) row[c] = cols[c].value(nodes[r] - offset);
-    std::fill(row + usable, row + width, T{});
+  for (std::size_t r = first; r < first + count; ++r, out += width) {
+    std::size_t c = 0;
+    if (r < nodes.size()) {
+      for (; c < usable; ++c) out[c] = column_value(cols[c], nodes[r] - offset);
+    }
+    std::fill(out + c, out + width, T{});
   }
-  std::fill(slab.begin() + static_cast<std::ptrdiff_t>(filled * width), slab.end(), T{});
 }
 
-void text_slab(std::string& slab, const std::vector<Column<std::string_view>>& cols,
-               std::span<const std::int32_t> nodes, std::int64_t offset, std::int32_t nrows, std::int32_t ncols) {
-  const std::size_t width = static_cast<std::size_t>(std::max(ncols, 0));
-  const std::size_t rows = static_cast<std::size_t>(std::max(nrows, 0));
-  slab.resize(rows * width * kNodeTextLength);
+// The same for texts of kNodeTextLength characters, blank where no source.
+void text_rows(char* out, const std::vector<Column<std::string_view>>& cols, std::span<const std::int32_t> nodes,
+               std::int64_t offset, std::size_t width, std::size_t first, std::size_t count) {
   const std::size_t usable = std::min(cols.size(), width);
-  const std::size_t filled = std::min(nodes.size(), rows);
-  for (std::size_t r = 0; r < filled; ++r) {
-    for (std::size_t c = 0; c < usable; ++c) {
-      assign_padded(std::span<char>(slab.data() + (r * width + c) * kNodeTextLength, kNodeTextLength),
-                    cols[c].value(nodes[r] - offset));
+  for (std::size_t r = first; r < first + count; ++r) {
+    std::size_t c = 0;
+    if (r < nodes.size()) {
+      for (; c < usable; ++c, out += kNodeTextLength) {
+        assign_padded(std::span<char>(out, kNodeTextLength), cols[c].value(nodes[r] - offset));
+      }
     }
-    std::fill(slab.begin() + static_cast<std::ptrdiff_t>((r * width + usable) * kNodeTextLength),
-              slab.begin() + static_cast<std::ptrdiff_t>((r + 1) * width * kNodeTextLength), ' ');
+    const std::size_t blank = (width - c) * kNodeTextLength;
+    std::fill(out, out + blank, ' ');
+    out += blank;
   }
-  std::fill(slab.begin() + static_cast<std::ptrdiff_t>(filled * width * kNodeTextLength), slab.end(), ' ');
 }
 
 struct NodeSlabs {
@@ -75,23 +71,35 @@ struct NodeSlabs {
   hid_t real, text, integer;
 };
 
-void write_node_slabs(const TmvThermalModelVariables& sel, SlabWork& work, const NodeSlabs& s) {
+// The slabs are filled as the chunk writer asks for their rows, so that a
+// slab of many nodes is never held whole.
+void write_node_slabs(const TmvThermalModelVariables& sel, const NodeSlabs& s) {
   if (s.rows < 1) return;
   const auto nodes = slab_nodes(sel, s.first, s.rows);
   const std::int64_t offset = s.kind == NodeKind::Thermal ? 0 : sel.numberofthermalnodes;
   const hsize_t rows = static_cast<hsize_t>(s.rows);
+  auto width = [](std::int32_t n) { return static_cast<std::size_t>(std::max(n, 0)); };
   if (s.real >= 0) {
-    node_slab(work.reals, real_columns(sel, s.kind), nodes, offset, s.rows, s.nreal);
-    append_slab(s.real, H5T_NATIVE_DOUBLE, {rows, static_cast<hsize_t>(s.nreal)}, work.reals.data());
+    const auto cols = real_columns(sel, s.kind);
+    append_rows(s.real, H5T_NATIVE_DOUBLE, {rows, static_cast<hsize_t>(s.nreal)},
+                [&](std::size_t first, std::size_t count, void* dst) {
+                  node_rows(static_cast<double*>(dst), cols, nodes, offset, width(s.nreal), first, count);
+                });
   }
   if (s.text >= 0) {
-    text_slab(work.texts, text_columns(sel, s.kind), nodes, offset, s.rows, s.ntext);
+    const auto cols = text_columns(sel, s.kind);
     const hdf5::Datatype type = string_type(kNodeTextLength);
-    append_slab(s.text, type.get(), {rows, static_cast<hsize_t>(s.ntext)}, work.texts.data());
+    append_rows(s.text, type.get(), {rows, static_cast<hsize_t>(s.ntext)},
+                [&](std::size_t first, std::size_t count, void* dst) {
+                  text_rows(static_cast<char*>(dst), cols, nodes, offset, width(s.ntext), first, count);
+                });
   }
   if (sel.numuserintegerattributes >= 1 && s.integer >= 0) {
-    node_slab(work.integers, integer_columns(sel, s.kind), nodes, offset, s.rows, s.nint);
-    append_slab(s.integer, H5T_NATIVE_INT, {rows, static_cast<hsize_t>(s.nint)}, work.integers.data());
+    const auto cols = integer_columns(sel, s.kind);
+    append_rows(s.integer, H5T_NATIVE_INT, {rows, static_cast<hsize_t>(s.nint)},
+                [&](std::size_t first, std::size_t count, void* dst) {
+                  node_rows(static_cast<std::int32_t*>(dst), cols, nodes, offset, width(s.nint), first, count);
+                });
   }
 }
 
@@ -189,11 +197,11 @@ void tmdwritedata(std::int32_t& STATUS) {
       append_slab(slot.timesdatasetid.get(), H5T_NATIVE_DOUBLE, {}, &t);
     }
     if (sel.wantnodesflag != 0) {
-      write_node_slabs(sel, slot.work, {NodeKind::Thermal, 0, slot.numselectedthermalnodes, slot.numrealthermalattributes,
+      write_node_slabs(sel, {NodeKind::Thermal, 0, slot.numselectedthermalnodes, slot.numrealthermalattributes,
                              slot.numstringthermalattributes, slot.numintegerthermalattributes,
                              slot.thermalnodesrealdatasetid.get(), slot.thermalnodesstringdatasetid.get(),
                              slot.thermalnodesintegerdatasetid.get()});
-      write_node_slabs(sel, slot.work, {NodeKind::Fluid, slot.numselectedthermalnodes, slot.numselectedfluidnodes,
+      write_node_slabs(sel, {NodeKind::Fluid, slot.numselectedthermalnodes, slot.numselectedfluidnodes,
                              slot.numrealfluidattributes, slot.numstringfluidattributes,
                              slot.numintegerfluidattributes, slot.fluidnodesrealdatasetid.get(),
                              slot.fluidnodesstringdatasetid.get(), slot.fluidnodesintegerdatasetid.get()});

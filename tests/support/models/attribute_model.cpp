@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <string>
 
-#include "runtime/control/model_program.h"
 #include "runtime/platform/fixed_string.h"
 #include "runtime/platform/units.h"
+#include "runtime/program/model_program.h"
 #include "tests/support/models/attribute_model.h"
 #include "tests/support/models/test_model_program.h"
 

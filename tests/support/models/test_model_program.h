@@ -9,8 +9,8 @@
 #include <span>
 #include <string_view>
 
-#include "runtime/control/model_program.h"
 #include "runtime/platform/process.h"
+#include "runtime/program/model_program.h"
 
 namespace kalvir::test {
 

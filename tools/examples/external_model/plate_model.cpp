@@ -5,8 +5,8 @@
 #include <array>
 #include <cstdint>
 
-#include "runtime/control/model_program.h"
 #include "runtime/platform/process.h"
+#include "runtime/program/model_program.h"
 
 namespace {
 

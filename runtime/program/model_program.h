@@ -7,6 +7,9 @@
 // has attributes, names the model (SVMNAM), registers its blocks and runs the
 // start-up driver (MAINA); its blocks read and write the shared blocks and the
 // global arrays directly and call the services declared here.
+//
+// It names every subsystem, so it lives in the top folder of the runtime with
+// the start-up driver, above everything it declares.
 #pragma once
 
 // Sizes, shared blocks, global arrays and control constants.
@@ -20,21 +23,21 @@
 #include "runtime/control/messages.h"
 #include "runtime/control/model_blocks.h"
 #include "runtime/control/run_end.h"
-#include "runtime/control/startup.h"
 #include "runtime/control/status.h"
+#include "runtime/program/startup.h"
 
 // User-array interpolation.
 #include "runtime/modeldata/array_interp.h"
 
 // Solution routines.
+#include "runtime/fluidloop/single_phase.h"
+#include "runtime/fluidloop/two_phase.h"
 #include "runtime/thermal/crank_nicolson.h"
 #include "runtime/thermal/cyclic.h"
 #include "runtime/thermal/forward.h"
 #include "runtime/thermal/forward_backward.h"
 #include "runtime/thermal/gear.h"
 #include "runtime/thermal/modal.h"
-#include "runtime/fluidloop/single_phase.h"
-#include "runtime/fluidloop/two_phase.h"
 
 // Results output, analysis-case data and heaters, parameter-case output.
 #include "runtime/casedata/acd_solution.h"

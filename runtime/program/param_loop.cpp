@@ -1,4 +1,4 @@
-#include "runtime/control/param_loop.h"
+#include "runtime/program/param_loop.h"
 
 #include <algorithm>
 #include <array>
@@ -13,9 +13,9 @@
 #include "runtime/modeldata/text_utils.h"
 #include "runtime/output/print/page_layout.h"
 #include "runtime/parameters/case_file.h"
+#include "runtime/parameters/case_files.h"
 #include "runtime/parameters/case_statements.h"
 #include "runtime/parameters/case_values.h"
-#include "runtime/parameters/case_files.h"
 #include "runtime/platform/fixed_string.h"
 #include "runtime/platform/units.h"
 

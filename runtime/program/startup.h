@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "runtime/control/file_names.h"
+
 namespace kalvir {
 // What failed during set-up; each has its own failure text.
 enum class SetupFailure : std::int32_t {
@@ -20,12 +22,6 @@ enum class SetupFailure : std::int32_t {
 
 // The lines written on the print unit for a failure (empty lines included).
 std::string_view setup_failure_text(std::int32_t status);
-
-// Units of the run's files.
-namespace unit {
-inline constexpr std::int32_t kDump = 2, kParameters = 3, kScratch = 4, kPrint = 6, kMdb = 10, kCsv = 11,
-                              kTrace = 13, kGff = 14;
-}
 }  // namespace kalvir
 
 // Hands the model name to the global flags (kept cut or padded to 24 characters).

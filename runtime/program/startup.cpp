@@ -1,4 +1,4 @@
-#include "runtime/control/startup.h"
+#include "runtime/program/startup.h"
 
 #include <hdf5.h>
 
@@ -17,7 +17,6 @@
 #include "runtime/control/flags.h"
 #include "runtime/control/global_arrays.h"
 #include "runtime/control/messages.h"
-#include "runtime/control/param_loop.h"
 #include "runtime/control/run_end.h"
 #include "runtime/control/shared_blocks.h"
 #include "runtime/control/state_dump.h"
@@ -30,6 +29,8 @@
 #include "runtime/output/monitor/progress_monitor.h"
 #include "runtime/platform/fixed_string.h"
 #include "runtime/platform/units.h"
+#include "runtime/program/param_loop.h"
+#include "runtime/program/run_hooks.h"
 
 namespace {
 
@@ -240,6 +241,7 @@ void LSETUP(std::int32_t& IPARAM, std::string_view MODELNAME, std::int32_t& STAT
 }
 
 void MAINA(std::string_view MODELNAME) {
+  kalvir::install_run_hooks();
   if (H5open() < 0) {
     SETERX("Cannot initialise the HDF5 library@The analysis-case data and result files cannot be used", 4, 1,
            "MAINA");
