@@ -33,7 +33,7 @@
 #include "runtime/control/control_constants.h"
 #include "runtime/control/global_arrays.h"
 #include "runtime/thermal/conductor_view.h"
-#include "runtime/thermal/envelope_solver.h"
+#include "runtime/thermal/sparse_lu.h"
 #include "runtime/thermal/network_sums.h"
 #include "runtime/thermal/solution_frame.h"
 

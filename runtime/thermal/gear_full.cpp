@@ -61,32 +61,49 @@ bool S5JINT(GearWork& WORK) {
 
 namespace {
 
-// The Jacobian's pattern follows the network: it is analysed again (and the
-// solver's order made again) only when the view was rebuilt or the set of
-// diffusion nodes changed.
+// The Jacobian's pattern follows the network: it is made again only when
+// the view was rebuilt or the set of diffusion nodes changed, and analysed
+// again (a new order and new factors' pattern) only when it then differs:
+// a rebuilt view often joins the same nodes as before.
 void follow_pattern(GearWork& w) {
   SparseJacobian& jac = w.jacobian;
   const ConductorView& view = w.network.view();
   if (jac.generation == view.generation && jac.nodes == w.diffusion) return;
   const auto n = static_cast<std::size_t>(w.nnode);
   const auto nd = w.diffusion.size();
-  allocate_or_stop([&] {
-    jac.nodes = w.diffusion;
-    jac.rank.assign(n, -1);
-    jac.begin.assign(nd + 1, 0);
-    jac.columns.clear();
-  });
   jac.generation = view.generation;
-  for (std::size_t p = 0; p < nd; ++p) jac.rank[at(w.diffusion[p])] = static_cast<std::int32_t>(p);
+  const bool same_nodes = jac.nodes == w.diffusion && jac.rank.size() == n;
   allocate_or_stop([&] {
+    if (!same_nodes) {
+      jac.nodes = w.diffusion;
+      jac.rank.assign(n, -1);
+      for (std::size_t p = 0; p < nd; ++p) jac.rank[at(w.diffusion[p])] = static_cast<std::int32_t>(p);
+    }
+    jac.next_begin.assign(nd + 1, 0);
+    jac.next_columns.clear();
     for (std::size_t p = 0; p < nd; ++p) {
       for_each_view_entry(view, w.diffusion[p], [&](int, std::int32_t j, double) {
-        if (j <= w.nnode && jac.rank[at(j)] >= 0) jac.columns.push_back(jac.rank[at(j)]);
+        if (j <= w.nnode && jac.rank[at(j)] >= 0) jac.next_columns.push_back(jac.rank[at(j)]);
       });
-      jac.begin[p + 1] = static_cast<std::int32_t>(jac.columns.size());
+      jac.next_begin[p + 1] = static_cast<std::int32_t>(jac.next_columns.size());
     }
   });
+  if (same_nodes && jac.next_begin == jac.begin && jac.next_columns == jac.columns) return;
+  jac.begin.swap(jac.next_begin);
+  jac.columns.swap(jac.next_columns);
+  // The cyclic analysis runs SLGEAR once a cycle on the same network: the
+  // last analysis made is kept for the runs after it.
+  static SparseJacobian kept;
+  if (kept.begin == jac.begin && kept.columns == jac.columns) {
+    allocate_or_stop([&] { jac.solver = kept.solver; });
+    return;
+  }
   jac.solver.analyse(static_cast<std::int32_t>(nd), jac.begin, jac.columns);
+  allocate_or_stop([&] {
+    kept.begin = jac.begin;
+    kept.columns = jac.columns;
+    kept.solver = jac.solver;
+  });
 }
 
 }  // namespace
@@ -113,11 +130,9 @@ void S5JCLC(GearWork& WORK) {
     const std::int32_t i = WORK.diffusion[p];
     const auto rank = static_cast<std::int32_t>(p);
     S5JROW(WORK, i, row, residual[p]);
-    jac.solver.at(rank, rank) = row[at(i)];
-    for (std::size_t e = static_cast<std::size_t>(jac.begin[p]); e < static_cast<std::size_t>(jac.begin[p + 1]); ++e) {
-      const std::int32_t q = jac.columns[e];
-      jac.solver.at(rank, q) = row[at(jac.nodes[static_cast<std::size_t>(q)])];
-    }
+    jac.solver.diagonal(rank) = row[at(i)];
+    for (std::size_t e = static_cast<std::size_t>(jac.begin[p]); e < static_cast<std::size_t>(jac.begin[p + 1]); ++e)
+      jac.solver.entry(e) = row[at(jac.nodes[static_cast<std::size_t>(jac.columns[e])])];
     row[at(i)] = 0.0;
     for_each_view_entry(view, i, [&](int, std::int32_t j, double) {
       if (j <= nnode) row[at(j)] = 0.0;

@@ -2,9 +2,8 @@
 // diffusion nodes with the full Jacobian over them, factorised by Crout's
 // method without pivoting. Row p of the Jacobian belongs to the p-th
 // diffusion node in index order, column q to the q-th; a row is built in a
-// node-indexed scratch row and its entries go to a sparse envelope solver
-// (envelope_solver.h) whose reverse Cuthill-McKee order keeps the fill
-// narrow. The dynamic core must still have room for the ND x ND matrix that
+// node-indexed scratch row and its entries go to a sparse solver
+// (sparse_lu.h) whose minimum-degree order keeps the fill small. The dynamic core must still have room for the ND x ND matrix that
 // a dense factorisation would take, so that a model runs, or stops for want
 // of DYSTOR, as it always did.
 #pragma once
