@@ -114,55 +114,45 @@ void S5JCLC(GearWork& WORK) {
   if (!WORK.network.built()) WORK.network.follow();
   gear_take_powers(WORK);
   follow_pattern(WORK);
-  if (WORK.scratch.size() != static_cast<std::size_t>(WORK.nnode))
-    allocate_or_stop([&] { WORK.scratch.assign(static_cast<std::size_t>(WORK.nnode), 0.0); });
-  SparseJacobian& jac = WORK.jacobian;
-  jac.solver.clear_values();
-  const auto nd = WORK.diffusion.size();
-  const std::int32_t nnode = WORK.nnode;
-  const ConductorView& view = WORK.network.view();
+  WORK.jacobian.solver.clear_values();
   const std::span<double> residual = WORK.correction();
-  // Each row is built in the node-indexed scratch row, which is all zeros
-  // between rows: its diffusion-node columns go to the solver, and every
-  // word the row touched is cleared again.
-  const std::span<double> row = WORK.scratch;
-  for (std::size_t p = 0; p < nd; ++p) {
-    const std::int32_t i = WORK.diffusion[p];
-    const auto rank = static_cast<std::int32_t>(p);
-    S5JROW(WORK, i, row, residual[p]);
-    jac.solver.diagonal(rank) = row[at(i)];
-    for (std::size_t e = static_cast<std::size_t>(jac.begin[p]); e < static_cast<std::size_t>(jac.begin[p + 1]); ++e)
-      jac.solver.entry(e) = row[at(jac.nodes[static_cast<std::size_t>(jac.columns[e])])];
-    row[at(i)] = 0.0;
-    for_each_view_entry(view, i, [&](int, std::int32_t j, double) {
-      if (j <= nnode) row[at(j)] = 0.0;
-    });
-  }
+  for (std::size_t p = 0; p < WORK.diffusion.size(); ++p) S5JROW(WORK, static_cast<std::int32_t>(p), residual[p]);
 }
 
-void S5JROW(const GearWork& WORK, std::int32_t I, std::span<double> ROW, double& RESIDUAL) {
+void S5JROW(GearWork& WORK, std::int32_t P, double& RESIDUAL) {
   const std::int32_t nnode = WORK.nnode;
+  const std::int32_t I = WORK.diffusion[static_cast<std::size_t>(P)];
+  SparseJacobian& jac = WORK.jacobian;
   const double yi = WORK.T[at(I)] + GLOR.TABS;
   const double bc = WORK.beta * gar_thermalnodecapacitances(I);
-  double& diagonal = ROW[at(I)];
-  diagonal = bc;
-  RESIDUAL = node_heat_load(I) + bc * (WORK.base()[at(I)] - yi);
-  // A fluid neighbour is held at its temperature: it has no column.
+  // Both sums stay in registers: the solver's values, written in between,
+  // might otherwise be taken to alias them.
+  double diagonal = bc;
+  double residual = node_heat_load(I) + bc * (WORK.base()[at(I)] - yi);
+  // The row's entries of the pattern come in the view's order, the order
+  // the pattern was taken in: a diffusion neighbour's entry is the next one
+  // (the same element again for a second conductor to it). A fluid
+  // neighbour is held at its temperature and any other node is not solved
+  // for: neither has a column.
+  std::size_t e = static_cast<std::size_t>(jac.begin[static_cast<std::size_t>(P)]);
   auto column = [&](std::int32_t j, double value) {
-    if (j <= nnode) ROW[at(j)] -= value;
+    if (j <= nnode && jac.rank[at(j)] >= 0) jac.solver.entry(e++) -= value;
   };
   for_each_gear_conductor(
       WORK, I,
       [&](std::int32_t j, double g, double yj) {
         column(j, g);
         diagonal += g;
-        RESIDUAL += g * yj - g * yi;
+        residual += g * yj - g * yi;
       },
       [&](std::int32_t j, double sg, double yj3, double yj4) {
         column(j, 4.0 * sg * yj3);
         diagonal += 4.0 * sg * (yi * yi * yi);
-        RESIDUAL += sg * yj4 - sg * ((yi * yi) * (yi * yi));
+        residual += sg * yj4 - sg * ((yi * yi) * (yi * yi));
       });
+  // A conductor from the node to itself has put its column on the diagonal.
+  jac.solver.diagonal(P) += diagonal;
+  RESIDUAL = residual;
 }
 
 void S5FACT(GearWork& WORK) {
