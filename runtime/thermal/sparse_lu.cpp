@@ -82,6 +82,35 @@ std::size_t dense_tail(std::span<const std::size_t> upper_count) {
   return best;
 }
 
+// Columns I .. I + B - 1 of a supernode ending in column LAST, whose rows
+// of U go on in OUTER columns after it, taken off row r held in W: their
+// L(r, i) go to VALUE from slot S on, their updates of the supernode's
+// later columns to W, and those of the columns after it are added to PANEL.
+template <std::size_t B>
+inline void take_group(double* value, const std::size_t* diagonal, double* w, double* panel, std::size_t i,
+                       std::size_t last, std::size_t outer, std::size_t& s) noexcept {
+  const double* u[B];
+  double l[B];
+  for (std::size_t q = 0; q < B; ++q) {
+    u[q] = value + diagonal[i + q] - (i + q);  // u[q][c] = U(i + q, c)
+    l[q] = w[i + q];
+  }
+  for (std::size_t q = 0; q < B; ++q)
+    for (std::size_t q2 = q + 1; q2 < B; ++q2) l[q2] -= l[q] * u[q][i + q2];
+  for (std::size_t q = 0; q < B; ++q) value[s++] = l[q];
+  for (std::size_t c = i + B; c <= last; ++c) {
+    double sum = l[0] * u[0][c];
+    for (std::size_t q = 1; q < B; ++q) sum += l[q] * u[q][c];
+    w[c] -= sum;
+  }
+  const std::size_t o0 = last + 1;
+  for (std::size_t c = 0; c < outer; ++c) {
+    double sum = l[0] * u[0][o0 + c];
+    for (std::size_t q = 1; q < B; ++q) sum += l[q] * u[q][o0 + c];
+    panel[c] += sum;
+  }
+}
+
 }  // namespace
 
 void SparseLu::analyse(std::int32_t n, std::span<const std::int32_t> begin, std::span<const std::int32_t> columns) {
@@ -302,24 +331,10 @@ __attribute__((target_clones("avx2", "default"))) std::int32_t SparseLu::factori
       for (std::size_t c = 0; c < outer; ++c) panel[c] = 0.0;
       std::size_t i = k;
       // Four columns at a time: their L(r, i) first, each taken off the
-      // next ones of the four, then one pass over the columns after them
-      // with the four updates summed, which reads and writes W once for
-      // four.
-      for (; i + 4 <= end; i += 4) {
-        const double* u[4];
-        double l[4];
-        for (std::size_t q = 0; q < 4; ++q) {
-          u[q] = value + diagonal_[i + q] - (i + q);  // u[q][c] = U(i + q, c)
-          l[q] = w[i + q];
-          value[s++] = l[q];
-          for (std::size_t q2 = q + 1; q2 < 4; ++q2) w[i + q2] -= l[q] * u[q][i + q2];
-        }
-        for (std::size_t c = i + 4; c <= last_column; ++c)
-          w[c] -= ((l[0] * u[0][c] + l[1] * u[1][c]) + l[2] * u[2][c]) + l[3] * u[3][c];
-        const std::size_t o0 = last_column + 1;
-        for (std::size_t c = 0; c < outer; ++c)
-          panel[c] += ((l[0] * u[0][o0 + c] + l[1] * u[1][o0 + c]) + l[2] * u[2][o0 + c]) + l[3] * u[3][o0 + c];
-      }
+      // next ones of the four (in registers), then one pass over the columns
+      // after them with the four updates summed, which reads and writes W
+      // once for four.
+      for (; i + 4 <= end; i += 4) take_group<4>(value, diagonal_.data(), w, panel, i, last_column, outer, s);
       for (; i < end; ++i) {
         const double lri = w[i];
         value[s++] = lri;
