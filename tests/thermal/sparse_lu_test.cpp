@@ -1,7 +1,7 @@
 // SLGEAR's sparse solver against the dense product: random sparse
 // diagonally dominant matrices (unsymmetric values, patterns given from one
-// side only, repeats, parts not joined to each other, a node on its own, and
-// an all-to-all part like a radiating enclosure, which the solver holds
+// side only, repeats, parts joined to each other or not, a node on its own,
+// and all-to-all parts like radiating enclosures, which the solver holds
 // dense) are solved to the accuracy of the data; minimum degree gives a
 // permutation and eliminates a star's leaves before its centre (no fill); a
 // zero pivot names its row.
@@ -30,28 +30,36 @@ struct Sparse {
 };
 
 // Nodes in parts of PART nodes, each pair of a part joined with probability
-// DENSITY, the join given in one row, the other or both (a given element
-// is set, the other stays zero); the last node has no neighbour.
-Sparse random_matrix(int n, int part, double density, unsigned seed) {
+// DENSITY (the first part with probability 1 when ENCLOSURE), and CROSS
+// joins between random nodes; a join is given in one row, the other or both
+// (a given element is set, the other stays zero); the last node has no
+// neighbour.
+Sparse random_matrix(int n, int part, double density, bool enclosure, int cross, unsigned seed) {
   std::mt19937 gen(seed);
   std::uniform_real_distribution<double> unit(0.0, 1.0);
   Sparse s;
   s.n = n;
   s.dense.assign(static_cast<std::size_t>(n * n), 0.0);
   std::vector<std::set<int>> rows(static_cast<std::size_t>(n));
-  for (int p = 0; p + 1 < n; ++p)
-    for (int q = (p / part) * part; q < p; ++q) {
-      if (unit(gen) >= density) continue;
-      const double side = unit(gen);
-      if (side < 0.7) {
-        s.at(p, q) = -unit(gen);
-        rows[static_cast<std::size_t>(p)].insert(q);
-      }
-      if (side > 0.3) {
-        s.at(q, p) = -unit(gen);
-        rows[static_cast<std::size_t>(q)].insert(p);
-      }
+  std::uniform_int_distribution<int> node(0, n - 2);
+  auto join = [&](int p, int q) {
+    const double side = unit(gen);
+    if (side < 0.7) {
+      s.at(p, q) = -unit(gen);
+      rows[static_cast<std::size_t>(p)].insert(q);
     }
+    if (side > 0.3) {
+      s.at(q, p) = -unit(gen);
+      rows[static_cast<std::size_t>(q)].insert(p);
+    }
+  };
+  for (int p = 0; p + 1 < n; ++p)
+    for (int q = (p / part) * part; q < p; ++q)
+      if ((enclosure && p < part) || unit(gen) < density) join(p, q);
+  for (int k = 0; k < cross; ++k) {
+    const int p = node(gen), q = node(gen);
+    if (p != q && s.at(p, q) == 0.0 && s.at(q, p) == 0.0) join(p, q);
+  }
   for (int p = 0; p < n; ++p) {
     double off = 0.0;
     for (int q = 0; q < n; ++q) off += std::abs(s.at(p, q));
@@ -69,6 +77,8 @@ struct MatrixCase {
   const char* what;
   int n, part;
   double density;
+  bool enclosure;
+  int cross;
 };
 
 class SparseLuSolves : public ::testing::TestWithParam<MatrixCase> {};
@@ -76,7 +86,7 @@ class SparseLuSolves : public ::testing::TestWithParam<MatrixCase> {};
 TEST_P(SparseLuSolves, RandomSparseMatricesToTheAccuracyOfTheData) {
   const MatrixCase& c = GetParam();
   for (unsigned seed : {1U, 2U, 3U}) {
-    Sparse s = random_matrix(c.n, c.part, c.density, seed);
+    Sparse s = random_matrix(c.n, c.part, c.density, c.enclosure, c.cross, seed);
     SparseLu solver;
     solver.analyse(s.n, s.begin, s.columns);
     ASSERT_EQ(solver.size(), s.n);
@@ -99,9 +109,10 @@ TEST_P(SparseLuSolves, RandomSparseMatricesToTheAccuracyOfTheData) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, SparseLuSolves,
-                         ::testing::Values(MatrixCase{"sparse parts", 120, 40, 0.3},
-                                           MatrixCase{"an enclosure beside a chain", 150, 100, 1.0},
-                                           MatrixCase{"one dense matrix", 60, 60, 1.0}),
+                         ::testing::Values(MatrixCase{"sparse parts", 120, 40, 0.3, false, 0},
+                                           MatrixCase{"an enclosure joined to sparse parts", 200, 50, 0.1, true, 80},
+                                           MatrixCase{"two enclosures", 150, 100, 1.0, false, 0},
+                                           MatrixCase{"one dense matrix", 60, 60, 1.0, false, 0}),
                          CaseName{});
 
 TEST(SparseLu, MinimumDegreeEliminatesAStarsLeavesFirst) {
