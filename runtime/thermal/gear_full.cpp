@@ -1,6 +1,7 @@
 #include "runtime/thermal/gear_full.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "runtime/control/control_constants.h"
 #include "runtime/control/flags.h"
@@ -125,10 +126,12 @@ void S5JROW(GearWork& WORK, std::int32_t P, double& RESIDUAL) {
   SparseJacobian& jac = WORK.jacobian;
   const double yi = WORK.T[at(I)] + GLOR.TABS;
   const double bc = WORK.beta * gar_thermalnodecapacitances(I);
-  // Both sums stay in registers: the solver's values, written in between,
-  // might otherwise be taken to alias them.
-  double diagonal = bc;
-  double residual = node_heat_load(I) + bc * (WORK.base()[at(I)] - yi);
+  // Each sum is taken in two halves, alternate entries to each, so that
+  // two additions are under way at a time; all four stay in registers (the
+  // solver's values, written in between, might otherwise be taken to alias
+  // them).
+  double diagonal = bc, diagonal_other = 0.0;
+  double residual = node_heat_load(I) + bc * (WORK.base()[at(I)] - yi), residual_other = 0.0;
   // The row's entries of the pattern come in the view's order, the order
   // the pattern was taken in: a diffusion neighbour's entry is the next one
   // (the same element again for a second conductor to it). A fluid
@@ -138,21 +141,26 @@ void S5JROW(GearWork& WORK, std::int32_t P, double& RESIDUAL) {
   auto column = [&](std::int32_t j, double value) {
     if (j <= nnode && jac.rank[at(j)] >= 0) jac.solver.entry(e++) -= value;
   };
+  auto add = [&](double d, double r) {
+    diagonal += d;
+    residual += r;
+    std::swap(diagonal, diagonal_other);
+    std::swap(residual, residual_other);
+  };
+  const double yi3 = yi * yi * yi, yi4 = (yi * yi) * (yi * yi);
   for_each_gear_conductor(
       WORK, I,
       [&](std::int32_t j, double g, double yj) {
         column(j, g);
-        diagonal += g;
-        residual += g * yj - g * yi;
+        add(g, g * yj - g * yi);
       },
       [&](std::int32_t j, double sg, double yj3, double yj4) {
         column(j, 4.0 * sg * yj3);
-        diagonal += 4.0 * sg * (yi * yi * yi);
-        residual += sg * yj4 - sg * ((yi * yi) * (yi * yi));
+        add(4.0 * sg * yi3, sg * yj4 - sg * yi4);
       });
   // A conductor from the node to itself has put its column on the diagonal.
-  jac.solver.diagonal(P) += diagonal;
-  RESIDUAL = residual;
+  jac.solver.diagonal(P) += diagonal + diagonal_other;
+  RESIDUAL = residual + residual_other;
 }
 
 void S5FACT(GearWork& WORK) {
