@@ -115,7 +115,6 @@ void S5JCLC(GearWork& WORK) {
   if (!WORK.network.built()) WORK.network.follow();
   gear_take_powers(WORK);
   follow_pattern(WORK);
-  WORK.jacobian.solver.clear_values();
   const std::span<double> residual = WORK.correction();
   for (std::size_t p = 0; p < WORK.diffusion.size(); ++p) S5JROW(WORK, static_cast<std::int32_t>(p), residual[p]);
 }
@@ -139,7 +138,7 @@ void S5JROW(GearWork& WORK, std::int32_t P, double& RESIDUAL) {
   // for: neither has a column.
   std::size_t e = static_cast<std::size_t>(jac.begin[static_cast<std::size_t>(P)]);
   auto column = [&](std::int32_t j, double value) {
-    if (j <= nnode && jac.rank[at(j)] >= 0) jac.solver.entry(e++) -= value;
+    if (j <= nnode && jac.rank[at(j)] >= 0) jac.solver.entry(e++) = -value;
   };
   auto add = [&](double d, double r) {
     diagonal += d;
@@ -158,8 +157,7 @@ void S5JROW(GearWork& WORK, std::int32_t P, double& RESIDUAL) {
         column(j, 4.0 * sg * yj3);
         add(4.0 * sg * yi3, sg * yj4 - sg * yi4);
       });
-  // A conductor from the node to itself has put its column on the diagonal.
-  jac.solver.diagonal(P) += diagonal + diagonal_other;
+  jac.solver.diagonal(P) = diagonal + diagonal_other;
   RESIDUAL = residual + residual_other;
 }
 

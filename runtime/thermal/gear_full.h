@@ -23,9 +23,9 @@ void S5CORR(kalvir::thermal::GearWork& WORK);
 bool S5JINT(kalvir::thermal::GearWork& WORK);
 // Jacobian rows (into WORK.jacobian) and residuals of all diffusion nodes.
 void S5JCLC(kalvir::thermal::GearWork& WORK);
-// Row P of the Jacobian (the P-th diffusion node's, 0-based) added into the
-// solver's values, which S5JCLC cleared, and its residual, with the view's
-// kept powers of T (which S5JCLC takes).
+// Row P of the Jacobian (the P-th diffusion node's, 0-based) into the
+// solver's entries of that row, every one of them set, and its residual,
+// with the view's kept powers of T (which S5JCLC takes).
 void S5JROW(kalvir::thermal::GearWork& WORK, std::int32_t P, double& RESIDUAL);
 // Crout factorisation of the Jacobian in place: lower factor with its
 // diagonal, unit upper factor. A zero or non-finite pivot ends the run,

@@ -276,29 +276,30 @@ void SparseLu::analyse(std::int32_t n, std::span<const std::int32_t> begin, std:
     for (std::size_t c = 0; c < nn; ++c) widest = std::max(widest, upper[c].size());
     panel_.assign(widest, 0.0);
 
-    entry_slot_.assign(columns.size(), 0);
-    for (std::size_t p = 0; p < nn; ++p)
-      for (auto e = static_cast<std::size_t>(begin[p]); e < static_cast<std::size_t>(begin[p + 1]); ++e)
-        entry_slot_[e] = slot(static_cast<std::size_t>(inverse_[p]), inverse_[static_cast<std::size_t>(columns[e])]);
+    given_begin_.assign(begin.begin(), begin.begin() + static_cast<std::ptrdiff_t>(nn + 1));
+    given_column_.assign(columns.begin(), columns.begin() + begin[nn]);
+    given_target_.resize(given_column_.size());
+    for (std::size_t e = 0; e < given_column_.size(); ++e)
+      given_target_[e] = inverse_[static_cast<std::size_t>(given_column_[e])];
+    given_.assign(given_column_.size(), 0.0);
+    given_diagonal_.assign(nn, 0.0);
     work_.assign(nn, 0.0);
     reciprocal_pivot_.assign(nn, 0.0);
   });
 }
 
-std::size_t SparseLu::slot(std::size_t r, std::int32_t c) const noexcept {
-  const auto first = column_.begin() + static_cast<std::ptrdiff_t>(row_begin_[r]);
-  const auto last = column_.begin() + static_cast<std::ptrdiff_t>(row_begin_[r + 1]);
-  const auto it = std::lower_bound(first, last, c);
-  return it != last && *it == c ? static_cast<std::size_t>(it - column_.begin()) : values_.size();
-}
-
 double SparseLu::value(std::int32_t p, std::int32_t q) const noexcept {
-  const std::size_t s = slot(static_cast<std::size_t>(inverse_[static_cast<std::size_t>(p)]),
-                             inverse_[static_cast<std::size_t>(q)]);
-  return s < values_.size() ? values_[s] : 0.0;
+  const auto pp = static_cast<std::size_t>(p);
+  double sum = 0.0;
+  for (auto e = static_cast<std::size_t>(given_begin_[pp]); e < static_cast<std::size_t>(given_begin_[pp + 1]); ++e)
+    if (given_column_[e] == q) sum += given_[e];
+  return p == q ? sum + given_diagonal_[pp] : sum;
 }
 
-void SparseLu::clear_values() { std::fill(values_.begin(), values_.end(), 0.0); }
+void SparseLu::clear_values() {
+  std::fill(given_.begin(), given_.end(), 0.0);
+  std::fill(given_diagonal_.begin(), given_diagonal_.end(), 0.0);
+}
 
 // Built twice, for the machine's wider vectors and for the baseline; the
 // loader picks the one the processor runs.
@@ -315,7 +316,13 @@ __attribute__((target_clones("avx2", "default"))) std::int32_t SparseLu::factori
   // update reaches is in row r's pattern.
   for (std::size_t r = 0; r < n; ++r) {
     const std::size_t first = row_begin_[r], d = diagonal_[r], last = row_begin_[r + 1];
-    for (std::size_t s = first; s < last; ++s) w[column[s]] = value[s];
+    // Row r of the matrix into W: zero over the factors' pattern, then the
+    // entries, then the diagonal.
+    for (std::size_t s = first; s < last; ++s) w[column[s]] = 0.0;
+    const auto p = static_cast<std::size_t>(perm_[r]);
+    for (auto e = static_cast<std::size_t>(given_begin_[p]); e < static_cast<std::size_t>(given_begin_[p + 1]); ++e)
+      w[given_target_[e]] += given_[e];
+    w[r] += given_diagonal_[p];
     for (std::size_t s = first; s < d;) {
       // Row r holds the supernode of column K from K on: its columns up to
       // LAST (or to r - 1, for r's own supernode). Within the supernode the

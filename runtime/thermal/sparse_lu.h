@@ -27,23 +27,22 @@ class SparseLu {
   // The pattern of an N x N matrix: row p's off-diagonal columns are
   // COLUMNS[BEGIN[p] .. BEGIN[p + 1] - 1] (0-based, any order, repeats
   // allowed); the diagonal is always in. Finds the ordering and the
-  // factors' pattern and sizes the storage; the values are then all zero.
+  // factors' pattern and sizes the storage; the matrix is then all zero.
   void analyse(std::int32_t n, std::span<const std::int32_t> begin, std::span<const std::int32_t> columns);
   std::int32_t size() const noexcept { return static_cast<std::int32_t>(perm_.size()); }
   // Words of both factors: what the factorisation fills.
   std::size_t factor_words() const noexcept { return values_.size(); }
 
-  // Sets every value to zero.
+  // Sets every element of the matrix to zero.
   void clear_values();
   // Element (p, p) of the matrix, in the caller's numbering.
-  double& diagonal(std::int32_t p) noexcept {
-    return values_[diagonal_[static_cast<std::size_t>(inverse_[static_cast<std::size_t>(p)])]];
-  }
-  // Element (p, COLUMNS[E]) of the matrix, E an index into the COLUMNS given
-  // to analyse and p its row there.
-  double& entry(std::size_t e) noexcept { return values_[entry_slot_[e]]; }
-  // Element (p, q), or 0 for an element outside the factors' pattern
-  // (before the factorisation: the matrix as set).
+  double& diagonal(std::int32_t p) noexcept { return given_diagonal_[static_cast<std::size_t>(p)]; }
+  // Entry E of the matrix: a term of element (p, COLUMNS[E]), E an index
+  // into the COLUMNS given to analyse and p its row there. Each entry is a
+  // word of its own, and the entries naming the same element add up; a
+  // caller that sets every entry and diagonal needs no clear_values.
+  double& entry(std::size_t e) noexcept { return given_[e]; }
+  // Element (p, q) of the matrix as set.
   double value(std::int32_t p, std::int32_t q) const noexcept;
 
   // Factorises in place. Returns -1, or the caller's index of the first row
@@ -54,17 +53,17 @@ class SparseLu {
   void solve(std::span<double> b);
 
  private:
-  // Slot of element (r, c) in elimination positions; values_.size() when
-  // the element is outside the factors' pattern.
-  std::size_t slot(std::size_t r, std::int32_t c) const noexcept;
-
   std::vector<std::int32_t> perm_;     // elimination position -> caller's index
   std::vector<std::int32_t> inverse_;  // caller's index -> elimination position
   std::vector<std::size_t> row_begin_; // row r's slots: row_begin_[r] .. row_begin_[r + 1] - 1
   std::vector<std::size_t> diagonal_;  // slot of (r, r)
   std::vector<std::int32_t> column_;   // per slot: its column (elimination position)
-  std::vector<double> values_;         // per slot: the matrix, then its factors
-  std::vector<std::size_t> entry_slot_;  // per entry of the caller's pattern: its slot
+  std::vector<double> values_;         // per slot: the factors
+  // The matrix as the caller sets it: per entry of its pattern (BEGIN and
+  // COLUMNS as given) and per diagonal element, and each entry's column in
+  // elimination positions.
+  std::vector<std::int32_t> given_begin_, given_column_, given_target_;
+  std::vector<double> given_, given_diagonal_;
   std::vector<std::int32_t> supernode_last_;  // per column: the last column of its supernode
   std::vector<double> work_;             // a row by column, and the right-hand side in elimination order
   std::vector<double> panel_;            // a supernode's summed update of the columns after it
