@@ -11,6 +11,14 @@
 // analyse works all of that out once per pattern; factorise then only does
 // the arithmetic, into storage sized by analyse, at every Newton iteration.
 //
+// The order is made a postorder of the elimination tree, and runs of
+// columns each of which is its successor's child become supernodes (taking
+// on a few explicit zeros where that joins more of them); the last rows may
+// be held dense, one supernode. A supernode's columns are consecutive and
+// its rows of U end alike, so a row takes its updates as dense runs in the
+// processor's vector lanes, with one indexed pass for the columns after it:
+// that is where the fill of a radiating enclosure goes.
+//
 // Row r of the factors (r an elimination position) is held contiguously:
 // L(r, c) for its columns c < r in increasing order, L(r, r), then U(r, c)
 // for its columns c > r in increasing order.
