@@ -86,21 +86,21 @@ std::size_t dense_tail(std::span<const std::size_t> upper_count) {
   return best;
 }
 
-// Columns I .. I + B - 1 of a supernode ending in column LAST, whose rows
-// of U go on in OUTER columns after it, taken off row r held in W: their
+// Columns I .. I + 3 of a supernode ending in column LAST, whose rows of U
+// go on in OUTER columns after it, taken off row r held in W: their
 // L(r, i) go to VALUE from slot S on, their updates of the supernode's
 // later columns to W, and those of the columns after it are added to PANEL.
-template <std::size_t B>
-inline void take_group(double* value, const std::size_t* diagonal, double* w, double* panel, std::size_t i,
-                       std::size_t last, std::size_t outer, std::size_t& s) noexcept {
+// The four L(r, i) solve a unit upper triangle of the four rows of U; V
+// holds its inverse (see take_inverse), so that they come at once instead
+// of one after the other.
+inline void take_group(double* value, const std::size_t* diagonal, const double* v, double* w, double* panel,
+                       std::size_t i, std::size_t last, std::size_t outer, std::size_t& s) noexcept {
+  constexpr std::size_t B = 4;
   const double* u[B];
-  double l[B];
-  for (std::size_t q = 0; q < B; ++q) {
-    u[q] = value + diagonal[i + q] - (i + q);  // u[q][c] = U(i + q, c)
-    l[q] = w[i + q];
-  }
-  for (std::size_t q = 0; q < B; ++q)
-    for (std::size_t q2 = q + 1; q2 < B; ++q2) l[q2] -= l[q] * u[q][i + q2];
+  for (std::size_t q = 0; q < B; ++q) u[q] = value + diagonal[i + q] - (i + q);  // u[q][c] = U(i + q, c)
+  const double w0 = w[i], w1 = w[i + 1], w2 = w[i + 2], w3 = w[i + 3];
+  const double l[B] = {w0, w1 + w0 * v[0], (w2 + w0 * v[1]) + w1 * v[3],
+                       (w3 + w0 * v[2]) + (w1 * v[4] + w2 * v[5])};
   for (std::size_t q = 0; q < B; ++q) value[s++] = l[q];
   for (std::size_t c = i + B; c <= last; ++c) {
     double sum = l[0] * u[0][c];
@@ -113,6 +113,24 @@ inline void take_group(double* value, const std::size_t* diagonal, double* w, do
     for (std::size_t q = 1; q < B; ++q) sum += l[q] * u[q][o0 + c];
     panel[c] += sum;
   }
+}
+
+// The inverse V of the unit upper triangle of U on rows and columns
+// I .. I + 3, by its entries above the diagonal: V(0,1), V(0,2), V(0,3),
+// V(1,2), V(1,3), V(2,3).
+inline void take_inverse(const double* value, const std::size_t* diagonal, std::size_t i, double* v) noexcept {
+  auto u = [&](std::size_t a, std::size_t b) { return value[diagonal[i + a] + (b - a)]; };
+  const double v23 = -u(2, 3), v12 = -u(1, 2);
+  const double v13 = -(u(1, 2) * v23 + u(1, 3));
+  const double v01 = -u(0, 1);
+  const double v02 = -(u(0, 1) * v12 + u(0, 2));
+  const double v03 = -((u(0, 1) * v13 + u(0, 2) * v23) + u(0, 3));
+  v[0] = v01;
+  v[1] = v02;
+  v[2] = v03;
+  v[3] = v12;
+  v[4] = v13;
+  v[5] = v23;
 }
 
 }  // namespace
@@ -275,6 +293,10 @@ void SparseLu::analyse(std::int32_t n, std::span<const std::int32_t> begin, std:
     std::size_t widest = 0;
     for (std::size_t c = 0; c < nn; ++c) widest = std::max(widest, upper[c].size());
     panel_.assign(widest, 0.0);
+    supernode_first_.assign(nn, 0);
+    for (std::size_t c = 1; c < nn; ++c)
+      supernode_first_[c] = supernode_last_[c - 1] == supernode_last_[c] ? supernode_first_[c - 1] : static_cast<std::int32_t>(c);
+    inverse_group_.assign(6 * nn, 0.0);
 
     given_begin_.assign(begin.begin(), begin.begin() + static_cast<std::ptrdiff_t>(nn + 1));
     given_column_.assign(columns.begin(), columns.begin() + begin[nn]);
@@ -345,7 +367,8 @@ __attribute__((target_clones("avx2", "default"))) std::int32_t SparseLu::factori
       // next ones of the four (in registers), then one pass over the columns
       // after them with the four updates summed, which reads and writes W
       // once for four.
-      for (; i + 4 <= end; i += 4) take_group<4>(value, diagonal_.data(), w, panel, i, last_column, outer, s);
+      for (; i + 4 <= end; i += 4)
+        take_group(value, diagonal_.data(), inverse_group_.data() + 6 * i, w, panel, i, last_column, outer, s);
       for (; i < end; ++i) {
         const double lri = w[i];
         value[s++] = lri;
@@ -367,6 +390,12 @@ __attribute__((target_clones("avx2", "default"))) std::int32_t SparseLu::factori
     const double reciprocal = 1.0 / pivot;
     reciprocal_pivot_[r] = reciprocal;
     for (std::size_t s = d + 1; s < last; ++s) value[s] = w[column[s]] * reciprocal;
+    // Rows r - 3 .. r of U make a group of four of their supernode (which
+    // groups from its first column on): its triangle's inverse serves every
+    // later row.
+    const auto first_column = static_cast<std::size_t>(supernode_first_[r]);
+    if (r >= first_column + 3 && (r - 3 - first_column) % 4 == 0)
+      take_inverse(value, diagonal_.data(), r - 3, inverse_group_.data() + 6 * (r - 3));
   }
   return -1;
 }

@@ -73,6 +73,8 @@ class SparseLu {
   std::vector<std::int32_t> given_begin_, given_column_, given_target_;
   std::vector<double> given_, given_diagonal_;
   std::vector<std::int32_t> supernode_last_;  // per column: the last column of its supernode
+  std::vector<std::int32_t> supernode_first_;  // per column: the first column of its supernode
+  std::vector<double> inverse_group_;  // per first column i of a group of four: its triangle's inverse (take_group)
   std::vector<double> work_;             // a row by column, and the right-hand side in elimination order
   std::vector<double> panel_;            // a supernode's summed update of the columns after it
   std::vector<double> reciprocal_pivot_; // 1 / L(r, r)
