@@ -93,8 +93,9 @@ std::size_t dense_tail(std::span<const std::size_t> upper_count) {
 // The four L(r, i) solve a unit upper triangle of the four rows of U; V
 // holds its inverse (see take_inverse), so that they come at once instead
 // of one after the other.
+// FRESH: PANEL is set rather than added to (the segment's first update).
 inline void take_group(double* value, const std::size_t* diagonal, const double* v, double* w, double* panel,
-                       std::size_t i, std::size_t last, std::size_t outer, std::size_t& s) noexcept {
+                       std::size_t i, std::size_t last, std::size_t outer, std::size_t& s, bool fresh) noexcept {
   constexpr std::size_t B = 4;
   const double* u[B];
   for (std::size_t q = 0; q < B; ++q) u[q] = value + diagonal[i + q] - (i + q);  // u[q][c] = U(i + q, c)
@@ -111,7 +112,7 @@ inline void take_group(double* value, const std::size_t* diagonal, const double*
   for (std::size_t c = 0; c < outer; ++c) {
     double sum = l[0] * u[0][o0 + c];
     for (std::size_t q = 1; q < B; ++q) sum += l[q] * u[q][o0 + c];
-    panel[c] += sum;
+    panel[c] = fresh ? sum : panel[c] + sum;
   }
 }
 
@@ -361,14 +362,13 @@ __attribute__((target_clones("avx2", "default"))) std::int32_t SparseLu::factori
         continue;
       }
       const std::size_t outer = row_begin_[last_column + 1] - diagonal_[last_column] - 1;
-      for (std::size_t c = 0; c < outer; ++c) panel[c] = 0.0;
       std::size_t i = k;
       // Four columns at a time: their L(r, i) first, each taken off the
       // next ones of the four (in registers), then one pass over the columns
       // after them with the four updates summed, which reads and writes W
       // once for four.
       for (; i + 4 <= end; i += 4)
-        take_group(value, diagonal_.data(), inverse_group_.data() + 6 * i, w, panel, i, last_column, outer, s);
+        take_group(value, diagonal_.data(), inverse_group_.data() + 6 * i, w, panel, i, last_column, outer, s, i == k);
       for (; i < end; ++i) {
         const double lri = w[i];
         value[s++] = lri;
@@ -377,7 +377,10 @@ __attribute__((target_clones("avx2", "default"))) std::int32_t SparseLu::factori
         double* wi = w + i + 1;
         for (std::size_t c = 0; c < inner; ++c) wi[c] -= lri * ui[c];
         const double* uo = ui + inner;
-        for (std::size_t c = 0; c < outer; ++c) panel[c] += lri * uo[c];
+        if (i == k)
+          for (std::size_t c = 0; c < outer; ++c) panel[c] = lri * uo[c];
+        else
+          for (std::size_t c = 0; c < outer; ++c) panel[c] += lri * uo[c];
       }
       const std::int32_t* outer_column = column + diagonal_[last_column] + 1;
       for (std::size_t c = 0; c < outer; ++c) w[outer_column[c]] -= panel[c];
