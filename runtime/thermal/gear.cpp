@@ -114,7 +114,6 @@ void run_gear(std::string_view name, void (*step_loop)(GearWork&)) {
   work.T = gar_thermalnodetemps.span();
   allocate_or_stop([&] {
     work.diffusion.reserve(static_cast<std::size_t>(nnode));
-    work.scratch.assign(static_cast<std::size_t>(nnode), 0.0);
     work.start_rate.assign(static_cast<std::size_t>(nnode), 0.0);
   });
 

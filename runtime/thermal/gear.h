@@ -33,7 +33,7 @@
 #include "runtime/control/control_constants.h"
 #include "runtime/control/global_arrays.h"
 #include "runtime/thermal/conductor_view.h"
-#include "runtime/thermal/envelope_solver.h"
+#include "runtime/thermal/sparse_lu.h"
 #include "runtime/thermal/network_sums.h"
 #include "runtime/thermal/solution_frame.h"
 
@@ -75,7 +75,6 @@ struct GearWork {
   // The diffusion nodes (status D) in index order, refreshed by the solvers;
   // sized once per run.
   std::vector<std::int32_t> diffusion;
-  std::vector<double> scratch;  // a Jacobian row indexed by node, zero between rows
   SparseJacobian jacobian;      // SLGEAR's Jacobian and its factors
   std::vector<double> start_rate;  // dT/dt of each node at the start, for the first step's error test
   // The network's conductors, followed after every call of the variables 1

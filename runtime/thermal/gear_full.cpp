@@ -1,6 +1,7 @@
 #include "runtime/thermal/gear_full.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "runtime/control/control_constants.h"
 #include "runtime/control/flags.h"
@@ -61,32 +62,49 @@ bool S5JINT(GearWork& WORK) {
 
 namespace {
 
-// The Jacobian's pattern follows the network: it is analysed again (and the
-// solver's order made again) only when the view was rebuilt or the set of
-// diffusion nodes changed.
+// The Jacobian's pattern follows the network: it is made again only when
+// the view was rebuilt or the set of diffusion nodes changed, and analysed
+// again (a new order and new factors' pattern) only when it then differs:
+// a rebuilt view often joins the same nodes as before.
 void follow_pattern(GearWork& w) {
   SparseJacobian& jac = w.jacobian;
   const ConductorView& view = w.network.view();
   if (jac.generation == view.generation && jac.nodes == w.diffusion) return;
   const auto n = static_cast<std::size_t>(w.nnode);
   const auto nd = w.diffusion.size();
-  allocate_or_stop([&] {
-    jac.nodes = w.diffusion;
-    jac.rank.assign(n, -1);
-    jac.begin.assign(nd + 1, 0);
-    jac.columns.clear();
-  });
   jac.generation = view.generation;
-  for (std::size_t p = 0; p < nd; ++p) jac.rank[at(w.diffusion[p])] = static_cast<std::int32_t>(p);
+  const bool same_nodes = jac.nodes == w.diffusion && jac.rank.size() == n;
   allocate_or_stop([&] {
+    if (!same_nodes) {
+      jac.nodes = w.diffusion;
+      jac.rank.assign(n, -1);
+      for (std::size_t p = 0; p < nd; ++p) jac.rank[at(w.diffusion[p])] = static_cast<std::int32_t>(p);
+    }
+    jac.next_begin.assign(nd + 1, 0);
+    jac.next_columns.clear();
     for (std::size_t p = 0; p < nd; ++p) {
       for_each_view_entry(view, w.diffusion[p], [&](int, std::int32_t j, double) {
-        if (j <= w.nnode && jac.rank[at(j)] >= 0) jac.columns.push_back(jac.rank[at(j)]);
+        if (j <= w.nnode && jac.rank[at(j)] >= 0) jac.next_columns.push_back(jac.rank[at(j)]);
       });
-      jac.begin[p + 1] = static_cast<std::int32_t>(jac.columns.size());
+      jac.next_begin[p + 1] = static_cast<std::int32_t>(jac.next_columns.size());
     }
   });
+  if (same_nodes && jac.next_begin == jac.begin && jac.next_columns == jac.columns) return;
+  jac.begin.swap(jac.next_begin);
+  jac.columns.swap(jac.next_columns);
+  // The cyclic analysis runs SLGEAR once a cycle on the same network: the
+  // last analysis made is kept for the runs after it.
+  static SparseJacobian kept;
+  if (kept.begin == jac.begin && kept.columns == jac.columns) {
+    allocate_or_stop([&] { jac.solver = kept.solver; });
+    return;
+  }
   jac.solver.analyse(static_cast<std::int32_t>(nd), jac.begin, jac.columns);
+  allocate_or_stop([&] {
+    kept.begin = jac.begin;
+    kept.columns = jac.columns;
+    kept.solver = jac.solver;
+  });
 }
 
 }  // namespace
@@ -97,57 +115,50 @@ void S5JCLC(GearWork& WORK) {
   if (!WORK.network.built()) WORK.network.follow();
   gear_take_powers(WORK);
   follow_pattern(WORK);
-  if (WORK.scratch.size() != static_cast<std::size_t>(WORK.nnode))
-    allocate_or_stop([&] { WORK.scratch.assign(static_cast<std::size_t>(WORK.nnode), 0.0); });
-  SparseJacobian& jac = WORK.jacobian;
-  jac.solver.clear_values();
-  const auto nd = WORK.diffusion.size();
-  const std::int32_t nnode = WORK.nnode;
-  const ConductorView& view = WORK.network.view();
   const std::span<double> residual = WORK.correction();
-  // Each row is built in the node-indexed scratch row, which is all zeros
-  // between rows: its diffusion-node columns go to the solver, and every
-  // word the row touched is cleared again.
-  const std::span<double> row = WORK.scratch;
-  for (std::size_t p = 0; p < nd; ++p) {
-    const std::int32_t i = WORK.diffusion[p];
-    const auto rank = static_cast<std::int32_t>(p);
-    S5JROW(WORK, i, row, residual[p]);
-    jac.solver.at(rank, rank) = row[at(i)];
-    for (std::size_t e = static_cast<std::size_t>(jac.begin[p]); e < static_cast<std::size_t>(jac.begin[p + 1]); ++e) {
-      const std::int32_t q = jac.columns[e];
-      jac.solver.at(rank, q) = row[at(jac.nodes[static_cast<std::size_t>(q)])];
-    }
-    row[at(i)] = 0.0;
-    for_each_view_entry(view, i, [&](int, std::int32_t j, double) {
-      if (j <= nnode) row[at(j)] = 0.0;
-    });
-  }
+  for (std::size_t p = 0; p < WORK.diffusion.size(); ++p) S5JROW(WORK, static_cast<std::int32_t>(p), residual[p]);
 }
 
-void S5JROW(const GearWork& WORK, std::int32_t I, std::span<double> ROW, double& RESIDUAL) {
+void S5JROW(GearWork& WORK, std::int32_t P, double& RESIDUAL) {
   const std::int32_t nnode = WORK.nnode;
+  const std::int32_t I = WORK.diffusion[static_cast<std::size_t>(P)];
+  SparseJacobian& jac = WORK.jacobian;
   const double yi = WORK.T[at(I)] + GLOR.TABS;
   const double bc = WORK.beta * gar_thermalnodecapacitances(I);
-  double& diagonal = ROW[at(I)];
-  diagonal = bc;
-  RESIDUAL = node_heat_load(I) + bc * (WORK.base()[at(I)] - yi);
-  // A fluid neighbour is held at its temperature: it has no column.
+  // Each sum is taken in two halves, alternate entries to each, so that
+  // two additions are under way at a time; all four stay in registers (the
+  // solver's values, written in between, might otherwise be taken to alias
+  // them).
+  double diagonal = bc, diagonal_other = 0.0;
+  double residual = node_heat_load(I) + bc * (WORK.base()[at(I)] - yi), residual_other = 0.0;
+  // The row's entries of the pattern come in the view's order, the order
+  // the pattern was taken in: a diffusion neighbour's entry is the next one
+  // (the same element again for a second conductor to it). A fluid
+  // neighbour is held at its temperature and any other node is not solved
+  // for: neither has a column.
+  std::size_t e = static_cast<std::size_t>(jac.begin[static_cast<std::size_t>(P)]);
   auto column = [&](std::int32_t j, double value) {
-    if (j <= nnode) ROW[at(j)] -= value;
+    if (j <= nnode && jac.rank[at(j)] >= 0) jac.solver.entry(e++) = -value;
   };
+  auto add = [&](double d, double r) {
+    diagonal += d;
+    residual += r;
+    std::swap(diagonal, diagonal_other);
+    std::swap(residual, residual_other);
+  };
+  const double yi3 = yi * yi * yi, yi4 = (yi * yi) * (yi * yi);
   for_each_gear_conductor(
       WORK, I,
       [&](std::int32_t j, double g, double yj) {
         column(j, g);
-        diagonal += g;
-        RESIDUAL += g * yj - g * yi;
+        add(g, g * yj - g * yi);
       },
       [&](std::int32_t j, double sg, double yj3, double yj4) {
         column(j, 4.0 * sg * yj3);
-        diagonal += 4.0 * sg * (yi * yi * yi);
-        RESIDUAL += sg * yj4 - sg * ((yi * yi) * (yi * yi));
+        add(4.0 * sg * yi3, sg * yj4 - sg * yi4);
       });
+  jac.solver.diagonal(P) = diagonal + diagonal_other;
+  RESIDUAL = residual + residual_other;
 }
 
 void S5FACT(GearWork& WORK) {

@@ -1,12 +1,11 @@
 // The corrector of SLGEAR: Newton iterations on the implicit equations of the
 // diffusion nodes with the full Jacobian over them, factorised by Crout's
 // method without pivoting. Row p of the Jacobian belongs to the p-th
-// diffusion node in index order, column q to the q-th; a row is built in a
-// node-indexed scratch row and its entries go to a sparse envelope solver
-// (envelope_solver.h) whose reverse Cuthill-McKee order keeps the fill
-// narrow. The dynamic core must still have room for the ND x ND matrix that
-// a dense factorisation would take, so that a model runs, or stops for want
-// of DYSTOR, as it always did.
+// diffusion node in index order, column q to the q-th; a row's entries go
+// straight to a sparse solver (sparse_lu.h) whose minimum-degree order
+// keeps the fill small. The dynamic core must still have room for the
+// ND x ND matrix that a dense factorisation would take, so that a model
+// runs, or stops for want of DYSTOR, as it always did.
 #pragma once
 
 #include <cstdint>
@@ -24,9 +23,10 @@ void S5CORR(kalvir::thermal::GearWork& WORK);
 bool S5JINT(kalvir::thermal::GearWork& WORK);
 // Jacobian rows (into WORK.jacobian) and residuals of all diffusion nodes.
 void S5JCLC(kalvir::thermal::GearWork& WORK);
-// Row of diffusion node I, indexed by node (ROW holds NNODE words), and its
-// residual, with the view's kept powers of T (which S5JCLC takes).
-void S5JROW(const kalvir::thermal::GearWork& WORK, std::int32_t I, std::span<double> ROW, double& RESIDUAL);
+// Row P of the Jacobian (the P-th diffusion node's, 0-based) into the
+// solver's entries of that row, every one of them set, and its residual,
+// with the view's kept powers of T (which S5JCLC takes).
+void S5JROW(kalvir::thermal::GearWork& WORK, std::int32_t P, double& RESIDUAL);
 // Crout factorisation of the Jacobian in place: lower factor with its
 // diagonal, unit upper factor. A zero or non-finite pivot ends the run,
 // naming the diffusion node of its row.

@@ -1,4 +1,4 @@
-// Inner products for the solvers' dense and envelope kernels, written with
+// Inner products for the modal kernels without an optimised BLAS, written with
 // the compiler's vector types: the build keeps floating-point arithmetic
 // strict (no reassociation), so a plain loop would add one product at a
 // time; here eight partial sums run side by side in two-lane vectors. The

@@ -1,0 +1,429 @@
+#include "runtime/thermal/sparse_lu.h"
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <numeric>
+#include <queue>
+#include <utility>
+
+#include "runtime/control/run_end.h"
+
+namespace kalvir::thermal {
+
+void minimum_degree(std::int32_t n, std::span<const std::int32_t> begin, std::span<const std::int32_t> adj,
+                    std::vector<std::int32_t>& order) {
+  const auto nn = static_cast<std::size_t>(std::max(n, 0));
+  // The elimination graph itself, each vertex's neighbours sorted: the
+  // Jacobians met here are small enough that keeping the fill explicitly
+  // costs less than a quotient graph's bookkeeping.
+  std::vector<std::vector<std::int32_t>> graph(nn);
+  for (std::size_t v = 0; v < nn; ++v)
+    graph[v].assign(adj.begin() + begin[v], adj.begin() + begin[v + 1]);
+  using Candidate = std::pair<std::size_t, std::int32_t>;  // (degree, vertex), smallest first
+  std::priority_queue<Candidate, std::vector<Candidate>, std::greater<>> queue;
+  for (std::size_t v = 0; v < nn; ++v) queue.emplace(graph[v].size(), static_cast<std::int32_t>(v));
+  std::vector<std::uint8_t> done(nn, 0);
+  std::vector<std::int32_t> clique, merged;
+  order.clear();
+  order.reserve(nn);
+  while (!queue.empty()) {
+    const auto [degree, v] = queue.top();
+    queue.pop();
+    const auto vv = static_cast<std::size_t>(v);
+    // A vertex's entry is stale once its degree changed; the later entry
+    // holds the degree it has.
+    if (done[vv] != 0 || degree != graph[vv].size()) continue;
+    done[vv] = 1;
+    order.push_back(v);
+    clique.swap(graph[vv]);
+    graph[vv].clear();
+    for (std::int32_t u : clique) {
+      std::vector<std::int32_t>& g = graph[static_cast<std::size_t>(u)];
+      merged.clear();
+      std::set_union(g.begin(), g.end(), clique.begin(), clique.end(), std::back_inserter(merged));
+      std::erase_if(merged, [&](std::int32_t w) { return w == u || w == v; });
+      g.swap(merged);
+      queue.emplace(g.size(), u);
+    }
+  }
+}
+
+namespace {
+
+// Weight of an update in the dense tail against one through an index. The
+// tail's updates run in vector lanes, but so do those of the supernodes
+// that the near-dense rows form without it: measured on an enclosure's
+// fill, a weight between 0.7 and 2 does best, below 0.5 the tail grows too
+// wide.
+constexpr double kDenseUpdate = 1.0;
+
+// Explicit zeros a column may take on to join its parent's supernode,
+// besides a quarter of its own entries (measured on an enclosure's fill:
+// fewer zeros leave more updates through an index, more make more work).
+constexpr std::size_t kSupernodeZeros = 8;
+
+// The first position from which the factors are best held dense, given the
+// number of entries of U in each row (UPPER_COUNT): n when no dense tail
+// pays.
+std::size_t dense_tail(std::span<const std::size_t> upper_count) {
+  const std::size_t n = upper_count.size();
+  std::vector<double> sparse_before(n + 1, 0.0);
+  for (std::size_t c = 0; c < n; ++c) {
+    const auto u = static_cast<double>(upper_count[c]);
+    sparse_before[c + 1] = sparse_before[c] + u * u;
+  }
+  std::size_t best = n;
+  double best_cost = sparse_before[n], dense_after = 0.0;
+  for (std::size_t t = n; t-- > 0;) {
+    const auto u = static_cast<double>(n - 1 - t);
+    dense_after += kDenseUpdate * u * u;
+    if (sparse_before[t] + dense_after < best_cost) {
+      best_cost = sparse_before[t] + dense_after;
+      best = t;
+    }
+  }
+  return best;
+}
+
+// Columns I .. I + 3 of a supernode ending in column LAST, whose rows of U
+// go on in OUTER columns after it, taken off row r held in W: their
+// L(r, i) go to VALUE from slot S on, their updates of the supernode's
+// later columns to W, and those of the columns after it are added to PANEL.
+// The four L(r, i) solve a unit upper triangle of the four rows of U; V
+// holds its inverse (see take_inverse), so that they come at once instead
+// of one after the other.
+// FRESH: PANEL is set rather than added to (the segment's first update).
+inline void take_group(double* value, const std::size_t* diagonal, const double* v, double* w, double* panel,
+                       std::size_t i, std::size_t last, std::size_t outer, std::size_t& s, bool fresh) noexcept {
+  constexpr std::size_t B = 4;
+  const double* u[B];
+  for (std::size_t q = 0; q < B; ++q) u[q] = value + diagonal[i + q] - (i + q);  // u[q][c] = U(i + q, c)
+  const double w0 = w[i], w1 = w[i + 1], w2 = w[i + 2], w3 = w[i + 3];
+  const double l[B] = {w0, w1 + w0 * v[0], (w2 + w0 * v[1]) + w1 * v[3],
+                       (w3 + w0 * v[2]) + (w1 * v[4] + w2 * v[5])};
+  for (std::size_t q = 0; q < B; ++q) value[s++] = l[q];
+  for (std::size_t c = i + B; c <= last; ++c) {
+    double sum = l[0] * u[0][c];
+    for (std::size_t q = 1; q < B; ++q) sum += l[q] * u[q][c];
+    w[c] -= sum;
+  }
+  const std::size_t o0 = last + 1;
+  for (std::size_t c = 0; c < outer; ++c) {
+    double sum = l[0] * u[0][o0 + c];
+    for (std::size_t q = 1; q < B; ++q) sum += l[q] * u[q][o0 + c];
+    panel[c] = fresh ? sum : panel[c] + sum;
+  }
+}
+
+// The inverse V of the unit upper triangle of U on rows and columns
+// I .. I + 3, by its entries above the diagonal: V(0,1), V(0,2), V(0,3),
+// V(1,2), V(1,3), V(2,3).
+inline void take_inverse(const double* value, const std::size_t* diagonal, std::size_t i, double* v) noexcept {
+  auto u = [&](std::size_t a, std::size_t b) { return value[diagonal[i + a] + (b - a)]; };
+  const double v23 = -u(2, 3), v12 = -u(1, 2);
+  const double v13 = -(u(1, 2) * v23 + u(1, 3));
+  const double v01 = -u(0, 1);
+  const double v02 = -(u(0, 1) * v12 + u(0, 2));
+  const double v03 = -((u(0, 1) * v13 + u(0, 2) * v23) + u(0, 3));
+  v[0] = v01;
+  v[1] = v02;
+  v[2] = v03;
+  v[3] = v12;
+  v[4] = v13;
+  v[5] = v23;
+}
+
+}  // namespace
+
+void SparseLu::analyse(std::int32_t n, std::span<const std::int32_t> begin, std::span<const std::int32_t> columns) {
+  const auto nn = static_cast<std::size_t>(std::max(n, 0));
+  allocate_or_stop([&] {
+    // The symmetric pattern without the diagonal and without repeats.
+    std::vector<std::int32_t> count(nn + 1, 0);
+    for (std::size_t p = 0; p < nn; ++p)
+      for (auto e = static_cast<std::size_t>(begin[p]); e < static_cast<std::size_t>(begin[p + 1]); ++e) {
+        const auto q = static_cast<std::size_t>(columns[e]);
+        if (q == p) continue;
+        ++count[p + 1];
+        ++count[q + 1];
+      }
+    std::partial_sum(count.begin(), count.end(), count.begin());
+    std::vector<std::int32_t> adj(static_cast<std::size_t>(count[nn]));
+    std::vector<std::int32_t> fill(count.begin(), count.end() - 1);
+    for (std::size_t p = 0; p < nn; ++p)
+      for (auto e = static_cast<std::size_t>(begin[p]); e < static_cast<std::size_t>(begin[p + 1]); ++e) {
+        const auto q = static_cast<std::size_t>(columns[e]);
+        if (q == p) continue;
+        adj[static_cast<std::size_t>(fill[p]++)] = static_cast<std::int32_t>(q);
+        adj[static_cast<std::size_t>(fill[q]++)] = static_cast<std::int32_t>(p);
+      }
+    std::vector<std::int32_t> unique_begin(nn + 1, 0);
+    std::size_t out = 0;
+    for (std::size_t p = 0; p < nn; ++p) {
+      const auto b = adj.begin() + count[p], e = adj.begin() + count[p + 1];
+      std::sort(b, e);
+      const auto u = std::unique(b, e);
+      for (auto it = b; it != u; ++it) adj[out++] = *it;
+      unique_begin[p + 1] = static_cast<std::int32_t>(out);
+    }
+    adj.resize(out);
+
+    minimum_degree(n, unique_begin, adj, perm_);
+    std::vector<std::int32_t> parent(nn, -1), ancestor(nn, -1);
+    // Elimination tree of the pattern in the order PERM_ (Liu's algorithm,
+    // with path compression through ANCESTOR).
+    auto elimination_tree = [&] {
+      inverse_.assign(nn, 0);
+      for (std::size_t r = 0; r < nn; ++r) inverse_[static_cast<std::size_t>(perm_[r])] = static_cast<std::int32_t>(r);
+      std::fill(parent.begin(), parent.end(), -1);
+      std::fill(ancestor.begin(), ancestor.end(), -1);
+      for (std::size_t r = 0; r < nn; ++r) {
+        const auto p = static_cast<std::size_t>(perm_[r]);
+        for (auto e = static_cast<std::size_t>(unique_begin[p]); e < static_cast<std::size_t>(unique_begin[p + 1]); ++e) {
+          std::int32_t k = inverse_[static_cast<std::size_t>(adj[e])];
+          while (k != -1 && static_cast<std::size_t>(k) < r) {
+            const std::int32_t next = ancestor[static_cast<std::size_t>(k)];
+            ancestor[static_cast<std::size_t>(k)] = static_cast<std::int32_t>(r);
+            if (next == -1) parent[static_cast<std::size_t>(k)] = static_cast<std::int32_t>(r);
+            k = next;
+          }
+        }
+      }
+    };
+    elimination_tree();
+    // Postorder of the tree: the same fill, but each subtree's columns
+    // consecutive, so that a column's chain of single children lines up
+    // into supernodes.
+    {
+      std::vector<std::int32_t> first_child(nn, -1), next_sibling(nn, -1), post, stack;
+      for (std::size_t c = nn; c-- > 0;)
+        if (parent[c] >= 0) {
+          next_sibling[c] = first_child[static_cast<std::size_t>(parent[c])];
+          first_child[static_cast<std::size_t>(parent[c])] = static_cast<std::int32_t>(c);
+        }
+      post.reserve(nn);
+      for (std::size_t root = 0; root < nn; ++root) {
+        if (parent[root] >= 0) continue;
+        stack.push_back(static_cast<std::int32_t>(root));
+        while (!stack.empty()) {
+          const std::int32_t top = stack.back();
+          std::int32_t& child = first_child[static_cast<std::size_t>(top)];
+          if (child >= 0) {
+            stack.push_back(child);
+            child = next_sibling[static_cast<std::size_t>(child)];
+          } else {
+            post.push_back(top);
+            stack.pop_back();
+          }
+        }
+      }
+      std::vector<std::int32_t> order(nn);
+      for (std::size_t r = 0; r < nn; ++r) order[r] = perm_[static_cast<std::size_t>(post[r])];
+      perm_.swap(order);
+    }
+    elimination_tree();
+    // Column c of L below the diagonal (by symmetry row c of U right of it):
+    // the rows r whose neighbours before r reach c climbing the tree.
+    std::vector<std::vector<std::int32_t>> upper(nn);
+    std::vector<std::int32_t> mark(nn, -1);
+    for (std::size_t r = 0; r < nn; ++r) {
+      const auto p = static_cast<std::size_t>(perm_[r]);
+      const auto ri = static_cast<std::int32_t>(r);
+      mark[r] = ri;
+      for (auto e = static_cast<std::size_t>(unique_begin[p]); e < static_cast<std::size_t>(unique_begin[p + 1]); ++e)
+        for (std::int32_t k = inverse_[static_cast<std::size_t>(adj[e])]; k < ri && mark[static_cast<std::size_t>(k)] != ri;
+             k = parent[static_cast<std::size_t>(k)]) {
+          mark[static_cast<std::size_t>(k)] = ri;
+          upper[static_cast<std::size_t>(k)].push_back(ri);
+        }
+    }
+    // A column whose parent follows it joins the parent's supernode when
+    // that adds few explicit zeros: its column of L becomes the parent's
+    // and the parent. The tree stays the same, and so does every column's
+    // being part of its parent's.
+    for (std::size_t c = nn >= 2 ? nn - 1 : 0; c-- > 0;) {
+      if (parent[c] != static_cast<std::int32_t>(c + 1)) continue;
+      const std::size_t own = upper[c].size(), joined = upper[c + 1].size() + 1;
+      if (joined - own > kSupernodeZeros + own / 4) continue;
+      upper[c].assign(1, static_cast<std::int32_t>(c + 1));
+      upper[c].insert(upper[c].end(), upper[c + 1].begin(), upper[c + 1].end());
+    }
+    // The last rows are held dense, explicit zeros and all, from the first
+    // position where that costs less: a column c of the factors with u
+    // entries of U (as many of L) costs u * u updates, a dense one
+    // (n - 1 - c)^2. The fill of a radiating enclosure, whose nodes all see
+    // each other, makes its rows near dense anyway, and the dense tail is
+    // one supernode.
+    std::vector<std::size_t> upper_count(nn), lower_count(nn, 0);
+    for (std::size_t c = 0; c < nn; ++c) upper_count[c] = upper[c].size();
+    const std::size_t dense = dense_tail(upper_count);
+    for (std::size_t c = dense; c < nn; ++c) {
+      upper[c].resize(nn - 1 - c);
+      std::iota(upper[c].begin(), upper[c].end(), static_cast<std::int32_t>(c + 1));
+    }
+    for (std::size_t c = 0; c < nn; ++c)
+      for (std::int32_t r : upper[c]) ++lower_count[static_cast<std::size_t>(r)];
+    // Row r: L(r, c) for the columns c whose column of L holds r (columns
+    // taken in increasing order leave the row sorted), then the diagonal,
+    // then row r of U.
+    row_begin_.assign(nn + 1, 0);
+    diagonal_.assign(nn, 0);
+    for (std::size_t r = 0; r < nn; ++r) {
+      diagonal_[r] = row_begin_[r] + lower_count[r];
+      row_begin_[r + 1] = diagonal_[r] + 1 + upper[r].size();
+    }
+    column_.assign(row_begin_[nn], 0);
+    std::vector<std::size_t> next_lower(row_begin_.begin(), row_begin_.end() - 1);
+    for (std::size_t c = 0; c < nn; ++c) {
+      for (std::int32_t r : upper[c]) column_[next_lower[static_cast<std::size_t>(r)]++] = static_cast<std::int32_t>(c);
+      column_[diagonal_[c]] = static_cast<std::int32_t>(c);
+      std::copy(upper[c].begin(), upper[c].end(), column_.begin() + static_cast<std::ptrdiff_t>(diagonal_[c] + 1));
+    }
+    values_.assign(row_begin_[nn], 0.0);
+    // Supernodes: runs of consecutive columns c, c + 1 of L where c's
+    // column holds c + 1 and the whole of c + 1's column. Every later row
+    // then holds all of a run's columns or none, and the run's rows of U end
+    // in the same columns.
+    supernode_last_.assign(nn, 0);
+    for (std::size_t c = nn; c-- > 0;)
+      supernode_last_[c] = c + 1 < nn && !upper[c].empty() && upper[c].front() == static_cast<std::int32_t>(c + 1) &&
+                                   upper[c].size() == upper[c + 1].size() + 1
+                               ? supernode_last_[c + 1]
+                               : static_cast<std::int32_t>(c);
+    std::size_t widest = 0;
+    for (std::size_t c = 0; c < nn; ++c) widest = std::max(widest, upper[c].size());
+    panel_.assign(widest, 0.0);
+    supernode_first_.assign(nn, 0);
+    for (std::size_t c = 1; c < nn; ++c)
+      supernode_first_[c] = supernode_last_[c - 1] == supernode_last_[c] ? supernode_first_[c - 1] : static_cast<std::int32_t>(c);
+    inverse_group_.assign(6 * nn, 0.0);
+
+    given_begin_.assign(begin.begin(), begin.begin() + static_cast<std::ptrdiff_t>(nn + 1));
+    given_column_.assign(columns.begin(), columns.begin() + begin[nn]);
+    given_target_.resize(given_column_.size());
+    for (std::size_t e = 0; e < given_column_.size(); ++e)
+      given_target_[e] = inverse_[static_cast<std::size_t>(given_column_[e])];
+    given_.assign(given_column_.size(), 0.0);
+    given_diagonal_.assign(nn, 0.0);
+    work_.assign(nn, 0.0);
+    reciprocal_pivot_.assign(nn, 0.0);
+  });
+}
+
+double SparseLu::value(std::int32_t p, std::int32_t q) const noexcept {
+  const auto pp = static_cast<std::size_t>(p);
+  double sum = 0.0;
+  for (auto e = static_cast<std::size_t>(given_begin_[pp]); e < static_cast<std::size_t>(given_begin_[pp + 1]); ++e)
+    if (given_column_[e] == q) sum += given_[e];
+  return p == q ? sum + given_diagonal_[pp] : sum;
+}
+
+void SparseLu::clear_values() {
+  std::fill(given_.begin(), given_.end(), 0.0);
+  std::fill(given_diagonal_.begin(), given_diagonal_.end(), 0.0);
+}
+
+// Built twice, for the machine's wider vectors and for the baseline; the
+// loader picks the one the processor runs.
+__attribute__((target_clones("avx2", "default"))) std::int32_t SparseLu::factorise(double smallest) {
+  const std::size_t n = perm_.size();
+  const std::int32_t* column = column_.data();
+  double* value = values_.data();
+  double* w = work_.data();
+  double* panel = panel_.data();
+  // Row r of both factors at once, from the rows before it: L(r, k) is
+  // final once the rows k' < k have been taken off, so taking the columns
+  // k < r in increasing order leaves in W, as row k of U is taken off,
+  // L(r, c) for c < r and L(r, r) U(r, c) for c > r. Every column such an
+  // update reaches is in row r's pattern.
+  for (std::size_t r = 0; r < n; ++r) {
+    const std::size_t first = row_begin_[r], d = diagonal_[r], last = row_begin_[r + 1];
+    // Row r of the matrix into W: zero over the factors' pattern, then the
+    // entries, then the diagonal.
+    for (std::size_t s = first; s < last; ++s) w[column[s]] = 0.0;
+    const auto p = static_cast<std::size_t>(perm_[r]);
+    for (auto e = static_cast<std::size_t>(given_begin_[p]); e < static_cast<std::size_t>(given_begin_[p + 1]); ++e)
+      w[given_target_[e]] += given_[e];
+    w[r] += given_diagonal_[p];
+    for (std::size_t s = first; s < d;) {
+      // Row r holds the supernode of column K from K on: its columns up to
+      // LAST (or to r - 1, for r's own supernode). Within the supernode the
+      // columns are consecutive, so its part of each update is a dense run;
+      // the columns after it, the same for all its rows, take the sum of
+      // the rows' updates at once.
+      const auto k = static_cast<std::size_t>(column[s]);
+      const auto last_column = static_cast<std::size_t>(supernode_last_[k]);
+      const std::size_t end = std::min(last_column + 1, r);
+      if (end == k + 1 && last_column == k) {
+        const double lrk = w[k];
+        value[s++] = lrk;
+        for (std::size_t t = diagonal_[k] + 1; t < row_begin_[k + 1]; ++t) w[column[t]] -= lrk * value[t];
+        continue;
+      }
+      const std::size_t outer = row_begin_[last_column + 1] - diagonal_[last_column] - 1;
+      std::size_t i = k;
+      // Four columns at a time: their L(r, i) first, each taken off the
+      // next ones of the four (in registers), then one pass over the columns
+      // after them with the four updates summed, which reads and writes W
+      // once for four.
+      for (; i + 4 <= end; i += 4)
+        take_group(value, diagonal_.data(), inverse_group_.data() + 6 * i, w, panel, i, last_column, outer, s, i == k);
+      for (; i < end; ++i) {
+        const double lri = w[i];
+        value[s++] = lri;
+        const double* ui = value + diagonal_[i] + 1;  // U(i, i + 1 ..)
+        const std::size_t inner = last_column - i;
+        double* wi = w + i + 1;
+        for (std::size_t c = 0; c < inner; ++c) wi[c] -= lri * ui[c];
+        const double* uo = ui + inner;
+        if (i == k)
+          for (std::size_t c = 0; c < outer; ++c) panel[c] = lri * uo[c];
+        else
+          for (std::size_t c = 0; c < outer; ++c) panel[c] += lri * uo[c];
+      }
+      const std::int32_t* outer_column = column + diagonal_[last_column] + 1;
+      for (std::size_t c = 0; c < outer; ++c) w[outer_column[c]] -= panel[c];
+    }
+    const double pivot = w[r];
+    if (!(std::abs(pivot) >= smallest && std::isfinite(pivot))) return perm_[r];
+    value[d] = pivot;
+    // Each U(r, c) divides by this pivot: a product keeps the division off
+    // the row.
+    const double reciprocal = 1.0 / pivot;
+    reciprocal_pivot_[r] = reciprocal;
+    for (std::size_t s = d + 1; s < last; ++s) value[s] = w[column[s]] * reciprocal;
+    // Rows r - 3 .. r of U make a group of four of their supernode (which
+    // groups from its first column on): its triangle's inverse serves every
+    // later row.
+    const auto first_column = static_cast<std::size_t>(supernode_first_[r]);
+    if (r >= first_column + 3 && (r - 3 - first_column) % 4 == 0)
+      take_inverse(value, diagonal_.data(), r - 3, inverse_group_.data() + 6 * (r - 3));
+  }
+  return -1;
+}
+
+void SparseLu::solve(std::span<double> b) {
+  const std::size_t n = perm_.size();
+  const std::int32_t* column = column_.data();
+  const double* value = values_.data();
+  double* y = work_.data();
+  for (std::size_t r = 0; r < n; ++r) y[r] = b[static_cast<std::size_t>(perm_[r])];
+  // Each row's sum in two halves, so that two additions are under way at a
+  // time.
+  auto sum = [&](std::size_t from, std::size_t to) {
+    double even = 0.0, odd = 0.0;
+    std::size_t t = from;
+    for (; t + 2 <= to; t += 2) {
+      even += value[t] * y[column[t]];
+      odd += value[t + 1] * y[column[t + 1]];
+    }
+    if (t < to) even += value[t] * y[column[t]];
+    return even + odd;
+  };
+  for (std::size_t r = 0; r < n; ++r) y[r] = (y[r] - sum(row_begin_[r], diagonal_[r])) * reciprocal_pivot_[r];
+  for (std::size_t r = n; r-- > 0;) y[r] -= sum(diagonal_[r] + 1, row_begin_[r + 1]);
+  for (std::size_t r = 0; r < n; ++r) b[static_cast<std::size_t>(perm_[r])] = y[r];
+}
+
+}  // namespace kalvir::thermal

@@ -1,0 +1,104 @@
+// A sparse linear solver for the Gear corrector's Jacobian: Crout's
+// factorisation without pivoting (lower factor with its diagonal, unit upper
+// factor), the unknowns renumbered by minimum degree so that the fill stays
+// small, and only the entries of the factors stored.
+//
+// The Jacobian of a thermal network has a symmetric pattern and, being
+// C/h - dF/dT, a dominant diagonal: it needs no pivoting, so the factors'
+// pattern is known before any value is. The pattern of the lower factor is
+// that of the Cholesky factor of the symmetrised pattern (its elimination
+// tree gives each row's columns) and the upper factor's is its transpose.
+// analyse works all of that out once per pattern; factorise then only does
+// the arithmetic, into storage sized by analyse, at every Newton iteration.
+//
+// The order is made a postorder of the elimination tree, and runs of
+// columns each of which is its successor's child become supernodes (taking
+// on a few explicit zeros where that joins more of them); the last rows may
+// be held dense, one supernode. A supernode's columns are consecutive and
+// its rows of U end alike, so a row takes its updates as dense runs in the
+// processor's vector lanes, with one indexed pass for the columns after it:
+// that is where the fill of a radiating enclosure goes.
+//
+// Row r of the factors (r an elimination position) is held contiguously:
+// L(r, c) for its columns c < r in increasing order, L(r, r), then U(r, c)
+// for its columns c > r in increasing order.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace kalvir::thermal {
+
+class SparseLu {
+ public:
+  // The pattern of an N x N matrix: row p's off-diagonal columns are
+  // COLUMNS[BEGIN[p] .. BEGIN[p + 1] - 1] (0-based, any order, repeats
+  // allowed); the diagonal is always in. Finds the ordering and the
+  // factors' pattern and sizes the storage; the matrix is then all zero.
+  void analyse(std::int32_t n, std::span<const std::int32_t> begin, std::span<const std::int32_t> columns);
+  std::int32_t size() const noexcept { return static_cast<std::int32_t>(perm_.size()); }
+  // Words of both factors: what the factorisation fills.
+  std::size_t factor_words() const noexcept { return values_.size(); }
+
+  // Sets every element of the matrix to zero.
+  void clear_values();
+  // Element (p, p) of the matrix, in the caller's numbering.
+  double& diagonal(std::int32_t p) noexcept { return given_diagonal_[static_cast<std::size_t>(p)]; }
+  // Entry E of the matrix: a term of element (p, COLUMNS[E]), E an index
+  // into the COLUMNS given to analyse and p its row there. Each entry is a
+  // word of its own, and the entries naming the same element add up; a
+  // caller that sets every entry and diagonal needs no clear_values.
+  double& entry(std::size_t e) noexcept { return given_[e]; }
+  // Element (p, q) of the matrix as set.
+  double value(std::int32_t p, std::int32_t q) const noexcept;
+
+  // Factorises in place. Returns -1, or the caller's index of the first row
+  // (in elimination order) whose pivot is below SMALLEST in magnitude or not
+  // finite; the factorisation stops there.
+  std::int32_t factorise(double smallest);
+  // B (the caller's numbering) becomes the solution of A x = B.
+  void solve(std::span<double> b);
+
+ private:
+  std::vector<std::int32_t> perm_;     // elimination position -> caller's index
+  std::vector<std::int32_t> inverse_;  // caller's index -> elimination position
+  std::vector<std::size_t> row_begin_; // row r's slots: row_begin_[r] .. row_begin_[r + 1] - 1
+  std::vector<std::size_t> diagonal_;  // slot of (r, r)
+  std::vector<std::int32_t> column_;   // per slot: its column (elimination position)
+  std::vector<double> values_;         // per slot: the factors
+  // The matrix as the caller sets it: per entry of its pattern (BEGIN and
+  // COLUMNS as given) and per diagonal element, and each entry's column in
+  // elimination positions.
+  std::vector<std::int32_t> given_begin_, given_column_, given_target_;
+  std::vector<double> given_, given_diagonal_;
+  std::vector<std::int32_t> supernode_last_;  // per column: the last column of its supernode
+  std::vector<std::int32_t> supernode_first_;  // per column: the first column of its supernode
+  std::vector<double> inverse_group_;  // per first column i of a group of four: its triangle's inverse (take_group)
+  std::vector<double> work_;             // a row by column, and the right-hand side in elimination order
+  std::vector<double> panel_;            // a supernode's summed update of the columns after it
+  std::vector<double> reciprocal_pivot_; // 1 / L(r, r)
+};
+
+// SLGEAR's Jacobian: the solver and the pattern it was analysed for (the
+// view's generation and the diffusion nodes), each diffusion node's rank
+// (-1 for other nodes) and, per rank, the ranks of its diffusion-node
+// neighbours (COLUMNS[BEGIN[p] .. BEGIN[p + 1] - 1]); NEXT_BEGIN and
+// NEXT_COLUMNS hold the pattern of a rebuilt view until it is known to
+// differ.
+struct SparseJacobian {
+  SparseLu solver;
+  std::uint64_t generation = 0;
+  std::vector<std::int32_t> nodes, rank, begin, columns, next_begin, next_columns;
+};
+
+// Minimum-degree order of the graph of N vertices whose (symmetric, without
+// loops or repeats) adjacency is ADJ[BEGIN[v] .. BEGIN[v + 1] - 1]:
+// ORDER[position] = vertex. Each step eliminates a vertex of the fewest
+// neighbours in the graph left by the steps before it (the lowest index of
+// those), whose neighbours then form a clique: the fill that eliminating it
+// makes.
+void minimum_degree(std::int32_t n, std::span<const std::int32_t> begin, std::span<const std::int32_t> adj,
+                    std::vector<std::int32_t>& order);
+
+}  // namespace kalvir::thermal
