@@ -334,16 +334,17 @@ TEST(CnKernel, ConductorValuesChangedByTheModelReachEveryPosition) {
 }
 
 // The temperatures, steps and call-backs of this run are those the sweeps
-// gave before they read the compact view of the network: the view must add
-// the same terms in the same order, so that no convergence test can fall
-// the other way.
-TEST(CnKernel, SweepsReproduceTheListWalkBitForBit) {
+// gave when they walked the connection list term by term: the view's order
+// and the sweeps' partial sums may change the temperatures at rounding level
+// only, and no convergence test may fall the other way (the same steps and
+// call-backs).
+TEST(CnKernel, SweepsMatchTheListWalkWithinRounding) {
   build_pinned_network();
   SLCRNC();
   const double pinned[] = {24.265442554723911, 9.1441331754877364, 3.7770767145113497,
                            -2.2749484944586631, -3.7068995115247985, -270.0,
                            15.0,                300.0,               30.403222738756849};
-  for (std::int32_t i = 1; i <= 9; ++i) EXPECT_EQ(gar_thermalnodetemps(i), pinned[i - 1]) << "node " << i;
+  for (std::int32_t i = 1; i <= 9; ++i) EXPECT_NEAR(gar_thermalnodetemps(i), pinned[i - 1], 1.0e-12) << "node " << i;
   EXPECT_EQ(block_log().v1_timem.size(), 235U);
   EXPECT_EQ(block_log().v2_timen.size(), 78U);
   EXPECT_EQ(block_log().out_timen.size(), 7U);
