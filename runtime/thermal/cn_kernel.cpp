@@ -223,13 +223,16 @@ void S9TCLC(std::int32_t /*NNODE*/, std::span<const double> RECIPROCAL_C, double
             std::int32_t& NDTROC, std::int32_t& NRLXCC, double& RELXCC, std::span<double> T,
             std::span<double> CUBES, std::span<double> FOURTHS) {
   const std::size_t i = at(I);
-  // The sweep updates one node after another, each reading the last: one
-  // division per node stays on that chain, the two by C are products.
+  // The sweep updates one node after another, each reading the last. The
+  // update's denominator does not depend on the sums of the neighbours'
+  // temperatures, so its reciprocal is taken before they are known and the
+  // chain from node to node carries products only.
   const double rc = RECIPROCAL_C[i];
   const double ta = T[i] + TABS;
   const double u = GR * CUBES[i];
+  const double reciprocal_den = 1.0 / ((2.0 * u + 0.5 * GLF) * rc * DTIMEU + 1.0);
   const double r1 = (Q[i] + GLFT + GRT4 - ta * (GLF + u)) * rc;
-  const double delta = ((R0[i] + r1) * 0.5 * DTIMEU + T0[i] - T[i]) / ((2.0 * u + 0.5 * GLF) * rc * DTIMEU + 1.0);
+  const double delta = ((R0[i] + r1) * 0.5 * DTIMEU + T0[i] - T[i]) * reciprocal_den;
   T[i] += DAMPT * delta;
   const double tn = T[i] + TABS;
   const double tn2 = tn * tn;
