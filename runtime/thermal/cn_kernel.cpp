@@ -30,20 +30,21 @@ inline bool is_thermal(std::int32_t o, std::int32_t nnode) noexcept {
   return !Fluid || o < nnode;
 }
 
-// S4GSUM of node i on the start-of-step temperatures T0, from the view: the
-// same terms in the same order (radiative, linear, then fluidic entries),
-// with each node's absolute temperature and its square taken once per step
-// (ABS, SQUARE) instead of at every conductor end.
+// S4GSUM of node i on the start-of-step temperatures T0, from the view:
+// radiative, linear, then fluidic entries, with each node's absolute
+// temperature and its square taken once per step (ABS, SQUARE) instead of at
+// every conductor end. The radiative entries, most of a node's, are added up
+// in two interleaved partial sums, so that two chains of additions advance
+// at once, and STEFAN multiplies their totals instead of every term.
 template <bool Fluid>
 void start_sums(const ConductorView& view, std::int32_t i, double stefan, std::span<const double> T0, double tabs,
                 std::span<const double> abs, std::span<const double> square, double& sg, double& sgt) {
   const std::int32_t nnode = view.nnode;
   const double ti = abs[at(i)];
   const double ti2 = square[at(i)];
-  double g_sum = 0.0, gt_sum = 0.0;
   const std::int32_t* const rad_other = view.rad.other.data();
   const double* const rad_g = view.rad.g.data();
-  for (std::size_t e = view.rad.first(i), last = view.rad.end(i); e < last; ++e) {
+  auto rad_term = [&](std::size_t e, double& g_part, double& gt_part) {
     const std::int32_t o = rad_other[e];
     double tj_rel, tj, tj2;
     if (is_thermal<Fluid>(o, nnode)) {
@@ -55,18 +56,27 @@ void start_sums(const ConductorView& view, std::int32_t i, double stefan, std::s
       tj = tj_rel + tabs;
       tj2 = tj * tj;
     }
-    const double g = stefan * rad_g[e] * (ti2 + tj2) * (ti + tj);
-    g_sum += g;
-    gt_sum += g * tj_rel;
+    const double g = rad_g[e] * (ti2 + tj2) * (ti + tj);
+    g_part += g;
+    gt_part += g * tj_rel;
+  };
+  double g0 = 0.0, gt0 = 0.0, g1 = 0.0, gt1 = 0.0;
+  std::size_t e = view.rad.first(i);
+  const std::size_t rad_last = view.rad.end(i);
+  for (; e + 1 < rad_last; e += 2) {
+    rad_term(e, g0, gt0);
+    rad_term(e + 1, g1, gt1);
   }
+  if (e < rad_last) rad_term(e, g0, gt0);
+  double g_sum = stefan * (g0 + g1), gt_sum = stefan * (gt0 + gt1);
   for (const ConductorView::Kind* kind : {&view.lin, &view.flu}) {
     const std::int32_t* const other = kind->other.data();
     const double* const value = kind->g.data();
-    for (std::size_t e = kind->first(i), last = kind->end(i); e < last; ++e) {
-      const std::int32_t o = other[e];
+    for (std::size_t q = kind->first(i), last = kind->end(i); q < last; ++q) {
+      const std::int32_t o = other[q];
       const double tj = is_thermal<Fluid>(o, nnode) ? T0[static_cast<std::size_t>(o)] : view_temperature(T0, o, nnode);
-      g_sum += value[e];
-      gt_sum += value[e] * tj;
+      g_sum += value[q];
+      gt_sum += value[q] * tj;
     }
   }
   sg = g_sum;
