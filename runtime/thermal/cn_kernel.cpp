@@ -85,16 +85,27 @@ void start_sums(const ConductorView& view, std::int32_t i, double stefan, std::s
 
 // Walks entries [ea, la) of lane 0 and [eb, lb) of lane 1 in lockstep, so
 // that two nodes' chains of additions advance together instead of one after
-// the other; each lane keeps its own order. An empty range walks the other
-// lane alone.
+// the other; each lane adds its entries into two partial sums by turns
+// (term(lane, part, entry)), so four chains advance at once. An empty range
+// walks the other lane alone.
 template <class Term>
 inline void walk_two(std::size_t ea, std::size_t la, std::size_t eb, std::size_t lb, Term term) {
-  for (; ea < la && eb < lb; ++ea, ++eb) {
-    term(0, ea);
-    term(1, eb);
+  for (; ea + 1 < la && eb + 1 < lb; ea += 2, eb += 2) {
+    term(0, 0, ea);
+    term(1, 0, eb);
+    term(0, 1, ea + 1);
+    term(1, 1, eb + 1);
   }
-  for (; ea < la; ++ea) term(0, ea);
-  for (; eb < lb; ++eb) term(1, eb);
+  for (; ea + 1 < la; ea += 2) {
+    term(0, 0, ea);
+    term(0, 1, ea + 1);
+  }
+  for (; eb + 1 < lb; eb += 2) {
+    term(1, 0, eb);
+    term(1, 1, eb + 1);
+  }
+  if (ea < la) term(0, 0, ea);
+  if (eb < lb) term(1, 0, eb);
 }
 
 // The four sums of SCondSumsAbsTempGrT4; GR is the view's kept sum.
@@ -445,8 +456,7 @@ void S9NEWT(CnWork& WORK) {
     // The sweep in the order of the plan. While a node's sums are finished,
     // the next node's early part (the entries before its first one to this
     // node) is added up beside them, so the two nodes' chains of additions
-    // advance together; every sum still takes its terms in list order, as
-    // SCondSumsAbsTempGrT4 does.
+    // advance together.
     plan_sweep(WORK);
     const SweepPlan& plan = WORK.plan;
     const std::int32_t* const lin_other = view.lin.other.data();
@@ -455,13 +465,17 @@ void S9NEWT(CnWork& WORK) {
     const double* const rad_g = view.rad.g.data();
     const double* const fourth = view.fourth.data();
     const double* const temps = T.data();
-    // Lane 0: the node being finished, lane 1: the next.
-    double lf[2] = {0.0, 0.0}, lf_t[2] = {0.0, 0.0}, rt[2] = {0.0, 0.0};
-    auto lin_term = [&](int lane, std::size_t e) {
-      lf[lane] += lin_g[e];
-      lf_t[lane] += lin_g[e] * (temps[static_cast<std::size_t>(lin_other[e])] + tabs);
+    // Lane 0: the node being finished, lane 1: the next; two partial sums
+    // each. The linear sum of g x (Tj + TABS) is taken as that of g x Tj
+    // plus TABS times that of g.
+    double lf[2][2] = {}, lf_t[2][2] = {}, rt[2][2] = {};
+    auto lin_term = [&](int lane, int part, std::size_t e) {
+      lf[lane][part] += lin_g[e];
+      lf_t[lane][part] += lin_g[e] * temps[static_cast<std::size_t>(lin_other[e])];
     };
-    auto rad_term = [&](int lane, std::size_t e) { rt[lane] += rad_g[e] * fourth[static_cast<std::size_t>(rad_other[e])]; };
+    auto rad_term = [&](int lane, int part, std::size_t e) {
+      rt[lane][part] += rad_g[e] * fourth[static_cast<std::size_t>(rad_other[e])];
+    };
     const std::size_t m = plan.nodes.size();
     if (m > 0 && plan.early[0] != 0) {
       const std::int32_t first = plan.nodes[0];
@@ -471,10 +485,12 @@ void S9NEWT(CnWork& WORK) {
     for (std::size_t k = 0; k < m; ++k) {
       const std::int32_t i = plan.nodes[k];
       const std::size_t ii = at(i);
-      lf[0] = lf[1];
-      lf_t[0] = lf_t[1];
-      rt[0] = rt[1];
-      lf[1] = lf_t[1] = rt[1] = 0.0;
+      for (int part = 0; part < 2; ++part) {
+        lf[0][part] = lf[1][part];
+        lf_t[0][part] = lf_t[1][part];
+        rt[0][part] = rt[1][part];
+        lf[1][part] = lf_t[1][part] = rt[1][part] = 0.0;
+      }
       const bool next_early = k + 1 < m && plan.early[k + 1] != 0;
       const std::int32_t next = next_early ? plan.nodes[k + 1] : 0;
       const std::size_t next_lin = next_early ? view.lin.first(next) : 0;
@@ -485,10 +501,10 @@ void S9NEWT(CnWork& WORK) {
       if (plan.early[k] != 0) {
         walk_two(plan.lin_split[k], view.lin.end(i), next_lin, next_lin_split, lin_term);
         walk_two(plan.rad_split[k], view.rad.end(i), next_rad, next_rad_split, rad_term);
-        glf = lf[0];
-        glft = lf_t[0];
+        glf = lf[0][0] + lf[0][1];
+        glft = (lf_t[0][0] + lf_t[0][1]) + tabs * glf;
         gr = stefan * view.gr[ii];
-        grt4 = stefan * rt[0];
+        grt4 = stefan * (rt[0][0] + rt[0][1]);
       } else {
         walk_two(0, 0, next_lin, next_lin_split, lin_term);
         walk_two(0, 0, next_rad, next_rad_split, rad_term);
