@@ -83,31 +83,6 @@ void start_sums(const ConductorView& view, std::int32_t i, double stefan, std::s
   sgt = gt_sum;
 }
 
-// Walks entries [ea, la) of lane 0 and [eb, lb) of lane 1 in lockstep, so
-// that two nodes' chains of additions advance together instead of one after
-// the other; each lane adds its entries into two partial sums by turns
-// (term(lane, part, entry)), so four chains advance at once. An empty range
-// walks the other lane alone.
-template <class Term>
-inline void walk_two(std::size_t ea, std::size_t la, std::size_t eb, std::size_t lb, Term term) {
-  for (; ea + 1 < la && eb + 1 < lb; ea += 2, eb += 2) {
-    term(0, 0, ea);
-    term(1, 0, eb);
-    term(0, 1, ea + 1);
-    term(1, 1, eb + 1);
-  }
-  for (; ea + 1 < la; ea += 2) {
-    term(0, 0, ea);
-    term(0, 1, ea + 1);
-  }
-  for (; eb + 1 < lb; eb += 2) {
-    term(1, 0, eb);
-    term(1, 1, eb + 1);
-  }
-  if (ea < la) term(0, 0, ea);
-  if (eb < lb) term(1, 0, eb);
-}
-
 // The four sums of SCondSumsAbsTempGrT4; GR is the view's kept sum.
 template <bool Fluid>
 inline void abs_sums(const ConductorView& view, std::int32_t i, double stefan, std::span<const double> T, double tabs,
@@ -159,26 +134,13 @@ void plan_sweep(CnWork& w) {
   p.generation = v.generation;
   p.state.assign(n, 0);
   p.nodes.clear();
-  p.lin_split.clear();
-  p.rad_split.clear();
-  p.early.clear();
-  std::int32_t previous = 0;
+  p.plain.clear();
   for (std::int32_t i = 1; i <= v.nnode; ++i) {
     const std::size_t ii = at(i);
     if (w.diffusion[ii] == 0 || w.arith[ii] != 0) continue;
     p.state[ii] = 1;
-    const bool early = v.fluid_end[ii] == 0 && v.flu.first(i) == v.flu.end(i);
-    auto split = [&](const ConductorView::Kind& k) {
-      std::size_t e = k.first(i);
-      if (early)
-        while (e < k.end(i) && k.other[e] != previous - 1) ++e;
-      return e;
-    };
     p.nodes.push_back(i);
-    p.lin_split.push_back(split(v.lin));
-    p.rad_split.push_back(split(v.rad));
-    p.early.push_back(early);
-    previous = i;
+    p.plain.push_back(v.fluid_end[ii] == 0 && v.flu.first(i) == v.flu.end(i));
   }
 }
 
@@ -453,10 +415,12 @@ void S9NEWT(CnWork& WORK) {
     GLOR.DTROCC = 0.0;
     const double stefan = GLOR.STEFAN, tabs = GLOR.TABS, dampt = GLOR.DAMPT, h = GLOR.DTIMEU;
     std::int32_t hot = 0;
-    // The sweep in the order of the plan. While a node's sums are finished,
-    // the next node's early part (the entries before its first one to this
-    // node) is added up beside them, so the two nodes' chains of additions
-    // advance together.
+    // The sweep in the order of the plan. The view lists each node's
+    // neighbours that this sweep has moved last at the end, so that most of
+    // a node's terms can be added up while the node before it is still being
+    // updated; the radiative terms go into four partial sums and the linear
+    // ones into two, and the linear sum of g x (Tj + TABS) is taken as that
+    // of g x Tj plus TABS times that of g.
     plan_sweep(WORK);
     const SweepPlan& plan = WORK.plan;
     const std::int32_t* const lin_other = view.lin.other.data();
@@ -465,49 +429,35 @@ void S9NEWT(CnWork& WORK) {
     const double* const rad_g = view.rad.g.data();
     const double* const fourth = view.fourth.data();
     const double* const temps = T.data();
-    // Lane 0: the node being finished, lane 1: the next; two partial sums
-    // each. The linear sum of g x (Tj + TABS) is taken as that of g x Tj
-    // plus TABS times that of g.
-    double lf[2][2] = {}, lf_t[2][2] = {}, rt[2][2] = {};
-    auto lin_term = [&](int lane, int part, std::size_t e) {
-      lf[lane][part] += lin_g[e];
-      lf_t[lane][part] += lin_g[e] * temps[static_cast<std::size_t>(lin_other[e])];
-    };
-    auto rad_term = [&](int lane, int part, std::size_t e) {
-      rt[lane][part] += rad_g[e] * fourth[static_cast<std::size_t>(rad_other[e])];
-    };
     const std::size_t m = plan.nodes.size();
-    if (m > 0 && plan.early[0] != 0) {
-      const std::int32_t first = plan.nodes[0];
-      walk_two(0, 0, view.lin.first(first), plan.lin_split[0], lin_term);
-      walk_two(0, 0, view.rad.first(first), plan.rad_split[0], rad_term);
-    }
     for (std::size_t k = 0; k < m; ++k) {
       const std::int32_t i = plan.nodes[k];
       const std::size_t ii = at(i);
-      for (int part = 0; part < 2; ++part) {
-        lf[0][part] = lf[1][part];
-        lf_t[0][part] = lf_t[1][part];
-        rt[0][part] = rt[1][part];
-        lf[1][part] = lf_t[1][part] = rt[1][part] = 0.0;
-      }
-      const bool next_early = k + 1 < m && plan.early[k + 1] != 0;
-      const std::int32_t next = next_early ? plan.nodes[k + 1] : 0;
-      const std::size_t next_lin = next_early ? view.lin.first(next) : 0;
-      const std::size_t next_rad = next_early ? view.rad.first(next) : 0;
-      const std::size_t next_lin_split = next_early ? plan.lin_split[k + 1] : 0;
-      const std::size_t next_rad_split = next_early ? plan.rad_split[k + 1] : 0;
       double glf, glft, gr, grt4;
-      if (plan.early[k] != 0) {
-        walk_two(plan.lin_split[k], view.lin.end(i), next_lin, next_lin_split, lin_term);
-        walk_two(plan.rad_split[k], view.rad.end(i), next_rad, next_rad_split, rad_term);
-        glf = lf[0][0] + lf[0][1];
-        glft = (lf_t[0][0] + lf_t[0][1]) + tabs * glf;
+      if (plan.plain[k] != 0) {
+        double l[2] = {}, lt[2] = {}, r[4] = {};
+        std::size_t e = view.lin.first(i);
+        const std::size_t lin_last = view.lin.end(i);
+        for (; e + 1 < lin_last; e += 2) {
+          l[0] += lin_g[e];
+          lt[0] += lin_g[e] * temps[static_cast<std::size_t>(lin_other[e])];
+          l[1] += lin_g[e + 1];
+          lt[1] += lin_g[e + 1] * temps[static_cast<std::size_t>(lin_other[e + 1])];
+        }
+        if (e < lin_last) {
+          l[0] += lin_g[e];
+          lt[0] += lin_g[e] * temps[static_cast<std::size_t>(lin_other[e])];
+        }
+        e = view.rad.first(i);
+        const std::size_t rad_last = view.rad.end(i);
+        for (; e + 3 < rad_last; e += 4)
+          for (std::size_t q = 0; q < 4; ++q) r[q] += rad_g[e + q] * fourth[static_cast<std::size_t>(rad_other[e + q])];
+        for (; e < rad_last; ++e) r[0] += rad_g[e] * fourth[static_cast<std::size_t>(rad_other[e])];
+        glf = l[0] + l[1];
+        glft = (lt[0] + lt[1]) + tabs * glf;
         gr = stefan * view.gr[ii];
-        grt4 = stefan * (rt[0][0] + rt[0][1]);
+        grt4 = stefan * ((r[0] + r[1]) + (r[2] + r[3]));
       } else {
-        walk_two(0, 0, next_lin, next_lin_split, lin_term);
-        walk_two(0, 0, next_rad, next_rad_split, rad_term);
         SCondSumsAbsTempGrT4(view, i, stefan, T, tabs, glf, glft, gr, grt4);
       }
       S9TCLC(nnode, WORK.reciprocal_c, dampt, h, i, WORK.load, glf, glft, gr, grt4, tabs, WORK.t0, WORK.r0, hot, GLOR.DTROCC,

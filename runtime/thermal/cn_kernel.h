@@ -22,16 +22,14 @@
 namespace kalvir::thermal {
 
 // The order of the iteration's sweep: its nodes (diffusion nodes that are
-// not arithmetic) and, for each, how much of its linear and radiative sums
-// can be added up before the sweep's previous node has been updated (the
-// entries up to the first one whose neighbour is that node). A node with a
-// fluid neighbour or a fluidic conductor has no such part.
+// not arithmetic) and, for each, whether its sums come from the linear and
+// radiative entries alone (plain: no fluid neighbour, no fluidic conductor),
+// which the sweep adds up itself.
 struct SweepPlan {
   std::vector<std::int32_t> nodes;
-  std::vector<std::size_t> lin_split, rad_split;  // per sweep position: first entry left for later
-  std::vector<std::uint8_t> early;                // per sweep position: has a part summed early
-  std::vector<std::uint8_t> state;                // per node, the flags the plan was made for
-  std::uint64_t generation = 0;                   // of the view the plan was made for
+  std::vector<std::uint8_t> plain;  // per sweep position
+  std::vector<std::uint8_t> state;  // per node, the flags the plan was made for
+  std::uint64_t generation = 0;     // of the view the plan was made for
 };
 
 // The work areas of one Crank-Nicolson run: nine node arrays of the real

@@ -36,10 +36,36 @@ bool same_bits(double a, double b) noexcept {
   return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
 }
 
+// Puts node i's entries from FIRST on in the order the sweeps want them:
+// first the neighbours that a sweep in ascending node order has not moved
+// yet when it reaches node i (higher nodes and fluid nodes), then the lower
+// nodes, the most recently moved last. A sweep can then add up nearly all
+// of a node's terms while the node just before it is still being updated.
+void order_for_sweep(std::int32_t i, std::int32_t first, ConductorView::Kind& out, std::vector<std::int32_t>& cond) {
+  const auto b = static_cast<std::size_t>(first), e = out.other.size();
+  if (e - b < 2) return;
+  const std::int32_t own = i - 1;
+  auto key = [own](std::int32_t o) { return o > own ? -1 : o; };
+  std::vector<std::size_t> perm(e - b);
+  for (std::size_t q = 0; q < perm.size(); ++q) perm[q] = b + q;
+  std::stable_sort(perm.begin(), perm.end(),
+                   [&](std::size_t x, std::size_t y) { return key(out.other[x]) < key(out.other[y]); });
+  std::vector<std::int32_t> other(perm.size()), cs(perm.size());
+  std::vector<double> g(perm.size());
+  for (std::size_t q = 0; q < perm.size(); ++q) {
+    other[q] = out.other[perm[q]];
+    g[q] = out.g[perm[q]];
+    cs[q] = cond[perm[q]];
+  }
+  std::copy(other.begin(), other.end(), out.other.begin() + static_cast<std::ptrdiff_t>(b));
+  std::copy(g.begin(), g.end(), out.g.begin() + static_cast<std::ptrdiff_t>(b));
+  std::copy(cs.begin(), cs.end(), cond.begin() + static_cast<std::ptrdiff_t>(b));
+}
+
 // The entries of one kind that take part in the sums, from the record-form
 // runs of that kind, with the conductor-to-entries map.
 void build_kind(std::int32_t nnode, int kind, std::span<const std::int32_t> active, const NetworkFlags& flags,
-                ConductorView::Kind& out) {
+                bool sweep_order, ConductorView::Kind& out) {
   const std::int32_t nmax = nnode + FLAGS(flagw::NF);
   const std::int64_t words = gar_pcsthermal.size();
   const std::int32_t* const pcs = gar_pcsthermal.data();
@@ -67,6 +93,7 @@ void build_kind(std::int32_t nnode, int kind, std::span<const std::int32_t> acti
       out.node.push_back(i);
       cond.push_back(k);
     }
+    if (sweep_order) order_for_sweep(i, out.begin[at(i)], out, cond);
     out.begin[static_cast<std::size_t>(i)] = static_cast<std::int32_t>(out.other.size());
   }
   // Conductor -> its entries, in entry order.
@@ -114,9 +141,9 @@ void ConductorView::build(const NetworkFlags& flags) {
   nnode = FLAGS(flagw::NNODE);
   ++generation;
   allocate_or_stop([&] {
-    build_kind(nnode, kLinear, flags.gl_active, flags, lin);
-    build_kind(nnode, kRadiative, flags.gr_active, flags, rad);
-    build_kind(nnode, kFluidic, flags.gf_active, flags, flu);
+    build_kind(nnode, kLinear, flags.gl_active, flags, sweep_order, lin);
+    build_kind(nnode, kRadiative, flags.gr_active, flags, sweep_order, rad);
+    build_kind(nnode, kFluidic, flags.gf_active, flags, sweep_order, flu);
     const auto n = static_cast<std::size_t>(nnode);
     gr.assign(n, 0.0);
     fluid_end.assign(n, 0);

@@ -2,6 +2,10 @@
 // thermal node and each kind of conductor (linear, radiative, fluidic) it
 // holds the conductors that take part in the node's sums, as (neighbour,
 // conductance) pairs in the order of the record-form connection list.
+// A view made for the Crank-Nicolson sweeps (sweep_order) orders each
+// node's entries of a kind for them instead: neighbours above the node and
+// fluid nodes first, then those below it in ascending order, so that the
+// neighbours a sweep in node order has moved last come last.
 // Inactive conductors, fluidic entries whose conductor index is not positive
 // and neighbours outside the network are left out when the view is built, so
 // that a sweep reads two contiguous arrays per kind without a test per
@@ -10,9 +14,10 @@
 // build() makes the view from the flags of SLOGST2; a method calls it at
 // entry and again only after a status change. Between builds,
 // refresh_values() copies the values of the conductors that changed since
-// the last copy. Each node keeps the sum of its radiative values in list
-// order (they seldom change, and the sweeps reproduce bit for bit what a
-// walk of the connection list adds up); the linear values change with
+// the last copy. Each node keeps the sum of its radiative values in the
+// view's order (they seldom change, and outside the Crank-Nicolson sweeps'
+// order that is what a walk of the connection list adds up, bit for bit);
+// the linear values change with
 // temperature in many models, so their sums are taken where they are used.
 //
 // The view also keeps the cube and fourth power of each node's absolute
@@ -54,6 +59,8 @@ struct ConductorView {
   std::vector<std::uint8_t> fluid_end;
   // Per node: kept powers of T + TABS.
   std::vector<double> cube, fourth;
+  // Entries in the sweeps' order (set before the first build).
+  bool sweep_order = false;
   // Counts the builds, so that what a method derives from the view's
   // layout can tell when to derive it again.
   std::uint64_t generation = 0;

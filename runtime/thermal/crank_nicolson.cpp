@@ -40,6 +40,7 @@ void SLCRNC() {
   frame.check_space(real_excess, int_excess);
 
   CnWork work;
+  work.view.sweep_order = true;
   work.gf_active = frame.take_int(ngf);
   work.gl_active = frame.take_int(ngl);
   work.gr_active = frame.take_int(ngr);
