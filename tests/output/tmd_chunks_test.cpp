@@ -3,6 +3,7 @@
 // chunk what the library's deflate filter writes (partial last chunks,
 // unchanged chunks stored again from the last slab), and a run that ends
 // without closing its file keeps every slab written.
+#include "runtime/output/tmd/chunk_pool.h"
 #include "runtime/output/tmd/tmd_deflate.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +13,7 @@
 #include <zlib.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <random>
 #include <string>
 #include <vector>
@@ -120,12 +122,13 @@ class TmdChunks : public kalvir::test::TmdTest {
  protected:
   static constexpr int kNodes = 2500;  // three node chunks, the last one half full
 
-  // One submodel of kNodes nodes in a chain of linear conductors.
-  void use_chain() {
+  // One submodel of n nodes in a chain of linear conductors.
+  void use_chain(int n = kNodes) {
+    nodes_ = n;
     kalvir::test::SubmodelSpec main;
     main.name = "CHAIN";
-    for (int i = 1; i <= kNodes; ++i) main.thermal.push_back(i);
-    for (int i = 1; i < kNodes; ++i) main.gl.push_back({i, i + 1});
+    for (int i = 1; i <= n; ++i) main.thermal.push_back(i);
+    for (int i = 1; i < n; ++i) main.gl.push_back({i, i + 1});
     kalvir::test::ModelSpec spec;
     spec.submodels = {main};
     use_model(spec, kalvir::test::three_submodel_constants());
@@ -136,10 +139,17 @@ class TmdChunks : public kalvir::test::TmdTest {
   void write(const std::string& name, int slabs) {
     for (int s = 0; s < slabs; ++s) {
       gcc_settimen(s);
-      for (int i = 1; i <= kNodes; ++i) gar_thermalnodetemps(i) = 250.0 + (i <= 1200 ? 0.5 * i * s : 0.0);
+      for (int i = 1; i <= nodes_; ++i) gar_thermalnodetemps(i) = 250.0 + (i <= 1200 ? 0.5 * i * s : 0.0);
       DMPTMD(" ", "NODES, CONDUCTORS, CONSTANTS", 1, name);
     }
   }
+
+  void TearDown() override {
+    kalvir::tmd::set_chunk_pool(true);
+    kalvir::test::TmdTest::TearDown();
+  }
+
+  int nodes_ = kNodes;
 };
 
 TEST_F(TmdChunks, DirectWritesStoreWhatTheFilterStores) {
@@ -172,6 +182,35 @@ TEST_F(TmdChunks, DirectWritesStoreWhatTheFilterStores) {
   EXPECT_EQ(data[last + 0 * 16], 251.0);
   EXPECT_EQ(data[last + 1199 * 16], 250.0 + 1200.0);
   EXPECT_EQ(data[last + 2499 * 16], 250.0);
+}
+
+TEST_F(TmdChunks, ChunksCompressedOnThePoolAreThoseOfTheCallingThread) {
+  // More node chunks than the pool has slots, so that slots are used again
+  // within a slab; the first 1200 nodes change, the rest repeat.
+  constexpr int kMany = 9100;
+  use_chain(kMany);
+  kalvir::tmd::set_chunk_pool(false);
+  write("ALONE", 3);
+  kalvir::tmd::reset_for_tests();
+  kalvir::tmd::set_chunk_pool(true);
+  write("POOL", 3);
+  kalvir::tmd::reset_for_tests();
+  if (kalvir::tmd::chunk_workers() == 0) std::puts("one processor: the pool has no workers, both files from one thread");
+
+  for (const std::string ds : {"DataGroup1/thermalNodesRealData", "DataGroup1/thermalNodesStringData",
+                               "DataGroup1/conductorDataGL", "thermalNodes"}) {
+    SCOPED_TRACE(ds);
+    const auto alone = stored_chunks(file("ALONE.TMD"), "/AnalysisSet1/" + ds);
+    const auto pooled = stored_chunks(file("POOL.TMD"), "/AnalysisSet1/" + ds);
+    ASSERT_GE(alone.size(), 10u);
+    EXPECT_EQ(pooled, alone);
+  }
+  const H5Reader f(file("POOL.TMD"));
+  const auto data = f.doubles("/AnalysisSet1/DataGroup1/thermalNodesRealData");
+  ASSERT_EQ(data.size(), 3u * kMany * 16);
+  const std::size_t last = 2u * kMany * 16;
+  EXPECT_EQ(data[last + 1199 * 16], 250.0 + 1200.0);
+  EXPECT_EQ(data[last + (kMany - 1) * 16], 250.0);
 }
 
 TEST_F(TmdChunks, ARunEndingWithoutClosingKeepsEverySlab) {
