@@ -1,8 +1,8 @@
-// The TMD writer's chunk pipeline: the chunks of one slab are compressed on
-// a few worker threads and on the calling thread at once, while the calling
-// thread fills the next chunks and hands the finished ones to the library in
-// chunk order. Every HDF5 call stays on the calling thread; the workers only
-// run deflate on buffers the writer owns.
+// The TMD writer's chunk pipeline: the chunks of one slab are filled and
+// compressed on a few worker threads and on the calling thread at once,
+// while the calling thread hands the finished ones to the library in chunk
+// order. Every HDF5 call stays on the calling thread; the workers only read
+// the model's arrays and run deflate on buffers the writer owns.
 //
 // The workers are started once, at the first slab that has two chunks or
 // more, and joined when the process ends (a failing run ends through exit

@@ -133,8 +133,9 @@ std::array<SlotBuffers, kChunkSlots> slot_buffers;
 // bound is stored raw with the filter marked as skipped. Each chunk is
 // filled, compared with the last slab's chunk and compressed or kept, and
 // stored in chunk order: on the calling thread alone one chunk after the
-// other, or with the pool a few chunks at a time, so that the file holds the
-// same bytes either way and the slab is never held whole.
+// other, or with the pool a few chunks at a time (filled and compressed on
+// any of its threads, stored by the calling thread), so that the file holds
+// the same bytes either way and the slab is never held whole.
 void write_direct(hid_t dataset, const DirectLayout& d, int rank, hsize_t slab, hsize_t nrows, const RowFiller& fill) {
   const std::size_t chunk_bytes = static_cast<std::size_t>(d.rows) * d.row_bytes;
   const hsize_t nchunks = (nrows + d.rows - 1) / d.rows;
@@ -162,10 +163,11 @@ void write_direct(hid_t dataset, const DirectLayout& d, int rank, hsize_t slab, 
           b.packed.reset(new unsigned char[bound]);
           b.packed_capacity = bound;
         }
-        fill_chunk(d, nrows, k, fill, b.raw);
+        if (b.raw.size() < chunk_bytes) b.raw.resize(chunk_bytes);
       },
       [&](std::size_t k) {
         SlotBuffers& b = slot_buffers[k % kChunkSlots];
+        fill_chunk(d, nrows, k, fill, b.raw);
         pack_chunk(stored[k], std::span<const unsigned char>(b.raw.data(), chunk_bytes), d.level, b.packed.get());
       },
       [&](std::size_t k) {

@@ -89,7 +89,9 @@ hdf5::Dataset datacreate(std::string_view name, hid_t type, hid_t loc, std::int3
 void append_slab(hid_t dataset, hid_t memtype, std::initializer_list<hsize_t> shape, const void* data);
 
 // Fills rows first .. first + count - 1 of a slab (dimension 1 after time;
-// a rank-1 slab is one row) into dst, in the dataset's element order.
+// a rank-1 slab is one row) into dst, in the dataset's element order. It may
+// be called from several threads at once for different rows, and so only
+// reads what it fills from.
 using RowFiller = std::function<void(std::size_t first, std::size_t count, void* dst)>;
 
 // append_slab with the rows filled on demand: a directly written slab is
