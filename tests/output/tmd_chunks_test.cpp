@@ -2,8 +2,8 @@
 // library gives compress2's bytes, files written through it hold chunk for
 // chunk what the library's deflate filter writes (partial last chunks,
 // unchanged chunks stored again from the last slab), and a run that ends
-// without closing its file keeps every slab written.
-#include "runtime/output/tmd/chunk_pool.h"
+// without closing its file keeps every slab written; the pool that compresses
+// a slab's chunks hands them over in order and passes failures on.
 #include "runtime/output/tmd/tmd_deflate.h"
 
 #include <gtest/gtest.h>
@@ -12,14 +12,19 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <algorithm>
+#include <array>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "runtime/control/gcc_accessors.h"
 #include "runtime/control/global_arrays.h"
+#include "runtime/output/tmd/chunk_pool.h"
 #include "runtime/output/tmd/tmd_hdf5.h"
 #include "runtime/output/tmd/tmd_requests.h"
 #include "tests/output/tmd_fixture.h"
@@ -80,6 +85,48 @@ TEST(TmdDeflate, ChunksAreCompress2sBytesAndInflateBack) {
       changed.push_back(0);
       EXPECT_FALSE(kalvir::tmd::inflates_to(out, changed));
     }
+  }
+}
+
+struct ChunkFailure {};
+
+// A run of chunks on the pool: each slot holds its chunk's result until
+// ready takes it, ready comes in chunk order, and an exception from any step
+// ends the run and reaches the caller, after which the pool runs again.
+TEST(TmdChunkPool, ChunksComeReadyInOrderAndFailuresReachTheCaller) {
+  constexpr std::size_t kCount = 40;
+  std::array<std::size_t, kalvir::tmd::kChunkSlots> slot{};
+  std::vector<std::size_t> seen;
+  auto run = [&](std::size_t fail_prepare, std::size_t fail_job, std::size_t fail_ready) {
+    seen.clear();
+    kalvir::tmd::run_chunks(
+        kCount,
+        [&](std::size_t k) {
+          if (k == fail_prepare) throw ChunkFailure{};
+          slot[k % slot.size()] = 0;
+        },
+        [&](std::size_t k) {
+          if (k == fail_job) throw ChunkFailure{};
+          // Long enough for the workers to take chunks of their own.
+          std::this_thread::sleep_for(std::chrono::microseconds(20));
+          slot[k % slot.size()] = k * k + 1;
+        },
+        [&](std::size_t k) {
+          if (k == fail_ready) throw ChunkFailure{};
+          EXPECT_EQ(slot[k % slot.size()], k * k + 1);
+          seen.push_back(k);
+        });
+  };
+  constexpr std::size_t kNever = kCount;
+  for (const auto& [p, j, r] : std::vector<std::array<std::size_t, 3>>{{kNever, 3, kNever}, {kNever, 17, kNever},
+                                                                      {kNever, kNever, 5}, {2, kNever, kNever}}) {
+    SCOPED_TRACE("failing prepare " + std::to_string(p) + " job " + std::to_string(j) + " ready " + std::to_string(r));
+    EXPECT_THROW(run(p, j, r), ChunkFailure);
+    EXPECT_LT(seen.size(), std::min({p, j, r}) + 1);
+    run(kNever, kNever, kNever);
+    std::vector<std::size_t> expected(kCount);
+    for (std::size_t k = 0; k < kCount; ++k) expected[k] = k;
+    EXPECT_EQ(seen, expected);
   }
 }
 

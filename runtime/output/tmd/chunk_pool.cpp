@@ -114,6 +114,7 @@ class Pool {
     } catch (...) {
       // No chunk is begun after this, and the buffers of the chunks in
       // flight stay the writer's until their workers let them go.
+      if (!lock.owns_lock()) lock.lock();
       prepared_ = claimed_;
       finished_.wait(lock, [&] { return busy_ == 0; });
       job_ = nullptr;

@@ -18,7 +18,7 @@ namespace kalvir::tmd {
 
 // Chunks in flight at once: chunk k uses slot k % kChunkSlots, whose buffers
 // the writer keeps from one slab to the next.
-inline constexpr std::size_t kChunkSlots = 8;
+inline constexpr std::size_t kChunkSlots = 6;
 
 // For k = 0 .. n - 1: prepare(k) on the calling thread (before job k, and
 // only once ready(k - kChunkSlots) has returned), job(k) on any thread,
