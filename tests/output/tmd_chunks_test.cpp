@@ -2,7 +2,8 @@
 // library gives compress2's bytes, files written through it hold chunk for
 // chunk what the library's deflate filter writes (partial last chunks,
 // unchanged chunks stored again from the last slab), and a run that ends
-// without closing its file keeps every slab written.
+// without closing its file keeps every slab written; the pool that compresses
+// a slab's chunks hands them over in order and passes failures on.
 #include "runtime/output/tmd/tmd_deflate.h"
 
 #include <gtest/gtest.h>
@@ -11,13 +12,19 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <algorithm>
+#include <array>
+#include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "runtime/control/gcc_accessors.h"
 #include "runtime/control/global_arrays.h"
+#include "runtime/output/tmd/chunk_pool.h"
 #include "runtime/output/tmd/tmd_hdf5.h"
 #include "runtime/output/tmd/tmd_requests.h"
 #include "tests/output/tmd_fixture.h"
@@ -81,6 +88,48 @@ TEST(TmdDeflate, ChunksAreCompress2sBytesAndInflateBack) {
   }
 }
 
+struct ChunkFailure {};
+
+// A run of chunks on the pool: each slot holds its chunk's result until
+// ready takes it, ready comes in chunk order, and an exception from any step
+// ends the run and reaches the caller, after which the pool runs again.
+TEST(TmdChunkPool, ChunksComeReadyInOrderAndFailuresReachTheCaller) {
+  constexpr std::size_t kCount = 40;
+  std::array<std::size_t, kalvir::tmd::kChunkSlots> slot{};
+  std::vector<std::size_t> seen;
+  auto run = [&](std::size_t fail_prepare, std::size_t fail_job, std::size_t fail_ready) {
+    seen.clear();
+    kalvir::tmd::run_chunks(
+        kCount,
+        [&](std::size_t k) {
+          if (k == fail_prepare) throw ChunkFailure{};
+          slot[k % slot.size()] = 0;
+        },
+        [&](std::size_t k) {
+          if (k == fail_job) throw ChunkFailure{};
+          // Long enough for the workers to take chunks of their own.
+          std::this_thread::sleep_for(std::chrono::microseconds(20));
+          slot[k % slot.size()] = k * k + 1;
+        },
+        [&](std::size_t k) {
+          if (k == fail_ready) throw ChunkFailure{};
+          EXPECT_EQ(slot[k % slot.size()], k * k + 1);
+          seen.push_back(k);
+        });
+  };
+  constexpr std::size_t kNever = kCount;
+  for (const auto& [p, j, r] : std::vector<std::array<std::size_t, 3>>{{kNever, 3, kNever}, {kNever, 17, kNever},
+                                                                      {kNever, kNever, 5}, {2, kNever, kNever}}) {
+    SCOPED_TRACE("failing prepare " + std::to_string(p) + " job " + std::to_string(j) + " ready " + std::to_string(r));
+    EXPECT_THROW(run(p, j, r), ChunkFailure);
+    EXPECT_LT(seen.size(), std::min({p, j, r}) + 1);
+    run(kNever, kNever, kNever);
+    std::vector<std::size_t> expected(kCount);
+    for (std::size_t k = 0; k < kCount; ++k) expected[k] = k;
+    EXPECT_EQ(seen, expected);
+  }
+}
+
 // One chunk as stored in the file: its offset, filter mask and bytes.
 struct StoredChunk {
   std::vector<hsize_t> offset;
@@ -120,12 +169,13 @@ class TmdChunks : public kalvir::test::TmdTest {
  protected:
   static constexpr int kNodes = 2500;  // three node chunks, the last one half full
 
-  // One submodel of kNodes nodes in a chain of linear conductors.
-  void use_chain() {
+  // One submodel of n nodes in a chain of linear conductors.
+  void use_chain(int n = kNodes) {
+    nodes_ = n;
     kalvir::test::SubmodelSpec main;
     main.name = "CHAIN";
-    for (int i = 1; i <= kNodes; ++i) main.thermal.push_back(i);
-    for (int i = 1; i < kNodes; ++i) main.gl.push_back({i, i + 1});
+    for (int i = 1; i <= n; ++i) main.thermal.push_back(i);
+    for (int i = 1; i < n; ++i) main.gl.push_back({i, i + 1});
     kalvir::test::ModelSpec spec;
     spec.submodels = {main};
     use_model(spec, kalvir::test::three_submodel_constants());
@@ -136,10 +186,17 @@ class TmdChunks : public kalvir::test::TmdTest {
   void write(const std::string& name, int slabs) {
     for (int s = 0; s < slabs; ++s) {
       gcc_settimen(s);
-      for (int i = 1; i <= kNodes; ++i) gar_thermalnodetemps(i) = 250.0 + (i <= 1200 ? 0.5 * i * s : 0.0);
+      for (int i = 1; i <= nodes_; ++i) gar_thermalnodetemps(i) = 250.0 + (i <= 1200 ? 0.5 * i * s : 0.0);
       DMPTMD(" ", "NODES, CONDUCTORS, CONSTANTS", 1, name);
     }
   }
+
+  void TearDown() override {
+    kalvir::tmd::set_chunk_pool(true);
+    kalvir::test::TmdTest::TearDown();
+  }
+
+  int nodes_ = kNodes;
 };
 
 TEST_F(TmdChunks, DirectWritesStoreWhatTheFilterStores) {
@@ -172,6 +229,35 @@ TEST_F(TmdChunks, DirectWritesStoreWhatTheFilterStores) {
   EXPECT_EQ(data[last + 0 * 16], 251.0);
   EXPECT_EQ(data[last + 1199 * 16], 250.0 + 1200.0);
   EXPECT_EQ(data[last + 2499 * 16], 250.0);
+}
+
+TEST_F(TmdChunks, ChunksCompressedOnThePoolAreThoseOfTheCallingThread) {
+  // More node chunks than the pool has slots, so that slots are used again
+  // within a slab; the first 1200 nodes change, the rest repeat.
+  constexpr int kMany = 9100;
+  use_chain(kMany);
+  kalvir::tmd::set_chunk_pool(false);
+  write("ALONE", 3);
+  kalvir::tmd::reset_for_tests();
+  kalvir::tmd::set_chunk_pool(true);
+  write("POOL", 3);
+  kalvir::tmd::reset_for_tests();
+  if (kalvir::tmd::chunk_workers() == 0) std::puts("one processor: the pool has no workers, both files from one thread");
+
+  for (const std::string ds : {"DataGroup1/thermalNodesRealData", "DataGroup1/thermalNodesStringData",
+                               "DataGroup1/conductorDataGL", "thermalNodes"}) {
+    SCOPED_TRACE(ds);
+    const auto alone = stored_chunks(file("ALONE.TMD"), "/AnalysisSet1/" + ds);
+    const auto pooled = stored_chunks(file("POOL.TMD"), "/AnalysisSet1/" + ds);
+    ASSERT_GE(alone.size(), 10u);
+    EXPECT_EQ(pooled, alone);
+  }
+  const H5Reader f(file("POOL.TMD"));
+  const auto data = f.doubles("/AnalysisSet1/DataGroup1/thermalNodesRealData");
+  ASSERT_EQ(data.size(), 3u * kMany * 16);
+  const std::size_t last = 2u * kMany * 16;
+  EXPECT_EQ(data[last + 1199 * 16], 250.0 + 1200.0);
+  EXPECT_EQ(data[last + (kMany - 1) * 16], 250.0);
 }
 
 TEST_F(TmdChunks, ARunEndingWithoutClosingKeepsEverySlab) {

@@ -46,9 +46,10 @@ class Arena {
   std::size_t used_ = 0;
 };
 
-// Made at the first chunk: runs without TMD output never map it.
+// One per thread that compresses, made at its first chunk: runs without TMD
+// output never map it.
 Arena& arena() {
-  static Arena memory;
+  thread_local Arena memory;
   return memory;
 }
 

@@ -6,10 +6,8 @@
 // thousand nodes. The filter does it with compress2, which sets up fresh
 // compression memory for every chunk; here that memory is kept, and the
 // writer hands the finished chunks to the library with direct chunk writes.
-// (Compressing the chunks of a slab on a few worker threads was measured
-// too: on a machine whose processors are all busy it made the run slower in
-// wall time as well as in processor time, so the work stays on the calling
-// thread.)
+// Each thread keeps its own compression memory, so that the chunks of a slab
+// may be compressed on several threads at once.
 #pragma once
 
 #include <cstddef>
@@ -24,7 +22,7 @@ std::size_t filter_bound(std::size_t nbytes);
 
 // Compresses raw at the given level into out (filter_bound(raw.size())
 // bytes), as compress2 does (zlib stream, default window and memory level,
-// default strategy, one finishing call), on the writer's reusable
+// default strategy, one finishing call), on the calling thread's reusable
 // compression memory. Returns the compressed size, or 0 when it would
 // exceed the filter's output bound: the filter, being optional, then stores
 // the raw bytes.

@@ -89,7 +89,9 @@ hdf5::Dataset datacreate(std::string_view name, hid_t type, hid_t loc, std::int3
 void append_slab(hid_t dataset, hid_t memtype, std::initializer_list<hsize_t> shape, const void* data);
 
 // Fills rows first .. first + count - 1 of a slab (dimension 1 after time;
-// a rank-1 slab is one row) into dst, in the dataset's element order.
+// a rank-1 slab is one row) into dst, in the dataset's element order. It may
+// be called from several threads at once for different rows, and so only
+// reads what it fills from.
 using RowFiller = std::function<void(std::size_t first, std::size_t count, void* dst)>;
 
 // append_slab with the rows filled on demand: a directly written slab is
@@ -104,5 +106,10 @@ void forget_stored_chunks();
 // Whether append_slab may store chunks directly (on by default); tests turn
 // it off to write the same file through the library's filter.
 void set_direct_chunk_writes(bool on);
+
+// Whether the chunks of a slab may be compressed on the worker pool (on by
+// default); tests turn it off to write the same file on the calling thread
+// alone.
+void set_chunk_pool(bool on);
 
 }  // namespace kalvir::tmd
