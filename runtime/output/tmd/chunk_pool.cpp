@@ -10,7 +10,6 @@
 #include <chrono>
 #include <cstdint>
 #include <condition_variable>
-#include <cstdlib>
 #include <exception>
 #include <mutex>
 #include <thread>
@@ -28,15 +27,7 @@ unsigned usable_processors() {
   return std::max(std::thread::hardware_concurrency(), 1u);
 }
 
-unsigned wanted_workers() {
-  unsigned n = std::min(kMaxWorkers, usable_processors() - 1);
-  if (const char* text = std::getenv("KALVIR_TMD_WORKERS"); text != nullptr && *text != '\0') {
-    char* end = nullptr;
-    const unsigned long cap = std::strtoul(text, &end, 10);
-    if (*end == '\0') n = static_cast<unsigned>(std::min<unsigned long>(n, cap));
-  }
-  return n;
-}
+unsigned wanted_workers() { return std::min(kMaxWorkers, usable_processors() - 1); }
 
 // Waits up to about kSpin for counter to leave the value seen, without
 // sleeping: the slabs of one output come a few tens of microseconds apart,

@@ -29,9 +29,7 @@ void run_chunks(std::size_t n, const std::function<void(std::size_t)>& prepare,
                 const std::function<void(std::size_t)>& job, const std::function<void(std::size_t)>& ready);
 
 // Worker threads the pool has or would have (0: every chunk on the calling
-// thread). The environment variable KALVIR_TMD_WORKERS, read once, lowers
-// the number (0 keeps the writer on its own thread, which benchmarks compare
-// against).
+// thread): the usable processors less one, at most four.
 unsigned chunk_workers();
 
 }  // namespace kalvir::tmd

@@ -53,6 +53,17 @@ Arena& arena() {
   return memory;
 }
 
+// A zlib stream whose memory comes from this thread's arena, emptied first.
+z_stream stream_on_arena() {
+  Arena& a = arena();
+  a.rewind();
+  z_stream z{};
+  z.zalloc = &Arena::alloc;
+  z.zfree = &Arena::release;
+  z.opaque = &a;
+  return z;
+}
+
 // The zlib stream's two header bytes for a level, as deflate writes them
 // (deflate method, 32 KB window, the level's speed flag, no dictionary).
 std::array<unsigned char, 2> zlib_header(int level) {
@@ -115,12 +126,7 @@ std::size_t filter_bound(std::size_t nbytes) {
 }
 
 bool inflates_to(std::span<const unsigned char> packed, std::span<const unsigned char> raw) {
-  Arena& a = arena();
-  a.rewind();
-  z_stream z{};
-  z.zalloc = &Arena::alloc;
-  z.zfree = &Arena::release;
-  z.opaque = &a;
+  z_stream z = stream_on_arena();
   // The body alone: equal rows imply an equal checksum, and the header
   // depends on the level alone, which the caller compares.
   constexpr std::size_t kHeader = 2;
@@ -158,12 +164,7 @@ std::size_t deflate_chunk(std::span<const unsigned char> raw, int level, unsigne
   constexpr std::size_t kHeader = 2;
   constexpr std::size_t kTrailer = 4;
   const std::size_t bound = filter_bound(raw.size());
-  Arena& a = arena();
-  a.rewind();
-  z_stream z{};
-  z.zalloc = &Arena::alloc;
-  z.zfree = &Arena::release;
-  z.opaque = &a;
+  z_stream z = stream_on_arena();
   constexpr int kWindowBits = 15;
   constexpr int kMemLevel = 8;
   if (deflateInit2(&z, level, Z_DEFLATED, -kWindowBits, kMemLevel, Z_DEFAULT_STRATEGY) != Z_OK) return 0;
