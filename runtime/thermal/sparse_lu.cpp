@@ -116,6 +116,40 @@ inline void take_group(double* value, const std::size_t* diagonal, const double*
   }
 }
 
+// take_group for two rows at once (W and W_NEXT, their L going to VALUE
+// from slots S and S_NEXT) of a supernode with no columns after it: each
+// row's arithmetic is take_group's, but the four rows of U are read once.
+inline void take_pair_group(double* value, const std::size_t* diagonal, const double* v, double* w, double* w_next,
+                            std::size_t i, std::size_t last, std::size_t& s, std::size_t& s_next) noexcept {
+  constexpr std::size_t B = 4;
+  const double* u[B];
+  for (std::size_t q = 0; q < B; ++q) u[q] = value + diagonal[i + q] - (i + q);  // u[q][c] = U(i + q, c)
+  auto solve = [&](const double* x, double* l) {
+    l[0] = x[0];
+    l[1] = x[1] + x[0] * v[0];
+    l[2] = (x[2] + x[0] * v[1]) + x[1] * v[3];
+    l[3] = (x[3] + x[0] * v[2]) + (x[1] * v[4] + x[2] * v[5]);
+  };
+  double l[B], m[B];
+  solve(w + i, l);
+  solve(w_next + i, m);
+  for (std::size_t q = 0; q < B; ++q) value[s++] = l[q];
+  for (std::size_t q = 0; q < B; ++q) value[s_next++] = m[q];
+  // Both rows and the four of U are distinct storage: said so, the loop
+  // runs in vector lanes without checks for overlap.
+  const double* __restrict u0 = u[0];
+  const double* __restrict u1 = u[1];
+  const double* __restrict u2 = u[2];
+  const double* __restrict u3 = u[3];
+  double* __restrict x = w;
+  double* __restrict y = w_next;
+  const double l0 = l[0], l1 = l[1], l2 = l[2], l3 = l[3], m0 = m[0], m1 = m[1], m2 = m[2], m3 = m[3];
+  for (std::size_t c = i + B; c <= last; ++c) {
+    x[c] -= ((l0 * u0[c] + l1 * u1[c]) + l2 * u2[c]) + l3 * u3[c];
+    y[c] -= ((m0 * u0[c] + m1 * u1[c]) + m2 * u2[c]) + m3 * u3[c];
+  }
+}
+
 // The inverse V of the unit upper triangle of U on rows and columns
 // I .. I + 3, by its entries above the diagonal: V(0,1), V(0,2), V(0,3),
 // V(1,2), V(1,3), V(2,3).
@@ -307,6 +341,7 @@ void SparseLu::analyse(std::int32_t n, std::span<const std::int32_t> begin, std:
     given_.assign(given_column_.size(), 0.0);
     given_diagonal_.assign(nn, 0.0);
     work_.assign(nn, 0.0);
+    work_next_.assign(nn, 0.0);
     reciprocal_pivot_.assign(nn, 0.0);
   });
 }
@@ -330,63 +365,66 @@ __attribute__((target_clones("avx2", "default"))) std::int32_t SparseLu::factori
   const std::size_t n = perm_.size();
   const std::int32_t* column = column_.data();
   double* value = values_.data();
-  double* w = work_.data();
   double* panel = panel_.data();
   // Row r of both factors at once, from the rows before it: L(r, k) is
   // final once the rows k' < k have been taken off, so taking the columns
   // k < r in increasing order leaves in W, as row k of U is taken off,
   // L(r, c) for c < r and L(r, r) U(r, c) for c > r. Every column such an
   // update reaches is in row r's pattern.
-  for (std::size_t r = 0; r < n; ++r) {
-    const std::size_t first = row_begin_[r], d = diagonal_[r], last = row_begin_[r + 1];
-    // Row r of the matrix into W: zero over the factors' pattern, then the
-    // entries, then the diagonal.
-    for (std::size_t s = first; s < last; ++s) w[column[s]] = 0.0;
+  //
+  // Row r of the matrix into W: zero over the factors' pattern, then the
+  // entries, then the diagonal.
+  auto load = [&](std::size_t r, double* w) __attribute__((always_inline)) {
+    for (std::size_t s = row_begin_[r]; s < row_begin_[r + 1]; ++s) w[column[s]] = 0.0;
     const auto p = static_cast<std::size_t>(perm_[r]);
     for (auto e = static_cast<std::size_t>(given_begin_[p]); e < static_cast<std::size_t>(given_begin_[p + 1]); ++e)
       w[given_target_[e]] += given_[e];
     w[r] += given_diagonal_[p];
-    for (std::size_t s = first; s < d;) {
-      // Row r holds the supernode of column K from K on: its columns up to
-      // LAST (or to r - 1, for r's own supernode). Within the supernode the
-      // columns are consecutive, so its part of each update is a dense run;
-      // the columns after it, the same for all its rows, take the sum of
-      // the rows' updates at once.
-      const auto k = static_cast<std::size_t>(column[s]);
-      const auto last_column = static_cast<std::size_t>(supernode_last_[k]);
-      const std::size_t end = std::min(last_column + 1, r);
-      if (end == k + 1 && last_column == k) {
-        const double lrk = w[k];
-        value[s++] = lrk;
-        for (std::size_t t = diagonal_[k] + 1; t < row_begin_[k + 1]; ++t) w[column[t]] -= lrk * value[t];
-        continue;
-      }
-      const std::size_t outer = row_begin_[last_column + 1] - diagonal_[last_column] - 1;
-      std::size_t i = k;
-      // Four columns at a time: their L(r, i) first, each taken off the
-      // next ones of the four (in registers), then one pass over the columns
-      // after them with the four updates summed, which reads and writes W
-      // once for four.
-      for (; i + 4 <= end; i += 4)
-        take_group(value, diagonal_.data(), inverse_group_.data() + 6 * i, w, panel, i, last_column, outer, s, i == k);
-      for (; i < end; ++i) {
-        const double lri = w[i];
-        value[s++] = lri;
-        const double* ui = value + diagonal_[i] + 1;  // U(i, i + 1 ..)
-        const std::size_t inner = last_column - i;
-        double* wi = w + i + 1;
-        for (std::size_t c = 0; c < inner; ++c) wi[c] -= lri * ui[c];
-        const double* uo = ui + inner;
-        if (i == k)
-          for (std::size_t c = 0; c < outer; ++c) panel[c] = lri * uo[c];
-        else
-          for (std::size_t c = 0; c < outer; ++c) panel[c] += lri * uo[c];
-      }
-      const std::int32_t* outer_column = column + diagonal_[last_column] + 1;
-      for (std::size_t c = 0; c < outer; ++c) w[outer_column[c]] -= panel[c];
+  };
+  // Takes off row r (held in W) the columns of one supernode from column I
+  // on, L(r, .) going to VALUE from slot S: up to its last column, or to
+  // r - 1 for r's own supernode. Within the supernode the columns are
+  // consecutive, so its part of each update is a dense run; the columns
+  // after it, the same for all its rows, take the sum of the rows' updates
+  // at once.
+  auto take_supernode = [&](std::size_t r, double* w, std::size_t& s, std::size_t i) __attribute__((always_inline)) {
+    const auto k = static_cast<std::size_t>(supernode_first_[i]);
+    const auto last_column = static_cast<std::size_t>(supernode_last_[i]);
+    const std::size_t end = std::min(last_column + 1, r);
+    if (end == i + 1 && last_column == i && k == i) {
+      const double lrk = w[i];
+      value[s++] = lrk;
+      for (std::size_t t = diagonal_[i] + 1; t < row_begin_[i + 1]; ++t) w[column[t]] -= lrk * value[t];
+      return;
     }
+    const std::size_t outer = row_begin_[last_column + 1] - diagonal_[last_column] - 1;
+    // Four columns at a time: their L(r, i) first, each taken off the
+    // next ones of the four (in registers), then one pass over the columns
+    // after them with the four updates summed, which reads and writes W
+    // once for four.
+    for (; i + 4 <= end; i += 4)
+      take_group(value, diagonal_.data(), inverse_group_.data() + 6 * i, w, panel, i, last_column, outer, s, i == k);
+    for (; i < end; ++i) {
+      const double lri = w[i];
+      value[s++] = lri;
+      const double* ui = value + diagonal_[i] + 1;  // U(i, i + 1 ..)
+      const std::size_t inner = last_column - i;
+      double* wi = w + i + 1;
+      for (std::size_t c = 0; c < inner; ++c) wi[c] -= lri * ui[c];
+      const double* uo = ui + inner;
+      if (i == k)
+        for (std::size_t c = 0; c < outer; ++c) panel[c] = lri * uo[c];
+      else
+        for (std::size_t c = 0; c < outer; ++c) panel[c] += lri * uo[c];
+    }
+    const std::int32_t* outer_column = column + diagonal_[last_column] + 1;
+    for (std::size_t c = 0; c < outer; ++c) w[outer_column[c]] -= panel[c];
+  };
+  // Row r's pivot and row of U; returns false for a pivot too small.
+  auto finish = [&](std::size_t r, const double* w) __attribute__((always_inline)) {
+    const std::size_t d = diagonal_[r], last = row_begin_[r + 1];
     const double pivot = w[r];
-    if (!(std::abs(pivot) >= smallest && std::isfinite(pivot))) return perm_[r];
+    if (!(std::abs(pivot) >= smallest && std::isfinite(pivot))) return false;
     value[d] = pivot;
     // Each U(r, c) divides by this pivot: a product keeps the division off
     // the row.
@@ -399,6 +437,37 @@ __attribute__((target_clones("avx2", "default"))) std::int32_t SparseLu::factori
     const auto first_column = static_cast<std::size_t>(supernode_first_[r]);
     if (r >= first_column + 3 && (r - 3 - first_column) % 4 == 0)
       take_inverse(value, diagonal_.data(), r - 3, inverse_group_.data() + 6 * (r - 3));
+    return true;
+  };
+  double* w = work_.data();
+  double* w_next = work_next_.data();
+  for (std::size_t r = 0; r < n; ++r) {
+    const auto own_first = static_cast<std::size_t>(supernode_first_[r]);
+    const auto own_last = static_cast<std::size_t>(supernode_last_[r]);
+    // Two rows of a supernode that ends the factors' columns (the dense
+    // block a radiating enclosure's fill makes) go through its columns
+    // together: each group's four rows of U are loaded once for both, and
+    // each row still takes the same updates in the same order as alone.
+    const bool pair = r + 1 <= own_last && row_begin_[own_last + 1] == diagonal_[own_last] + 1;
+    std::size_t s = row_begin_[r];
+    load(r, w);
+    while (s < diagonal_[r] && static_cast<std::size_t>(column[s]) < (pair ? own_first : r))
+      take_supernode(r, w, s, static_cast<std::size_t>(column[s]));
+    if (!pair) {
+      if (!finish(r, w)) return perm_[r];
+      continue;
+    }
+    std::size_t s_next = row_begin_[r + 1];
+    load(r + 1, w_next);
+    while (static_cast<std::size_t>(column[s_next]) < own_first) take_supernode(r + 1, w_next, s_next, static_cast<std::size_t>(column[s_next]));
+    std::size_t i = own_first;
+    for (; i + 4 <= r; i += 4)
+      take_pair_group(value, diagonal_.data(), inverse_group_.data() + 6 * i, w, w_next, i, own_last, s, s_next);
+    if (i < r) take_supernode(r, w, s, i);
+    if (!finish(r, w)) return perm_[r];
+    take_supernode(r + 1, w_next, s_next, i);
+    if (!finish(r + 1, w_next)) return perm_[r + 1];
+    ++r;
   }
   return -1;
 }

@@ -76,6 +76,7 @@ class SparseLu {
   std::vector<std::int32_t> supernode_first_;  // per column: the first column of its supernode
   std::vector<double> inverse_group_;  // per first column i of a group of four: its triangle's inverse (take_group)
   std::vector<double> work_;             // a row by column, and the right-hand side in elimination order
+  std::vector<double> work_next_;        // the next row by column, where two rows are taken together
   std::vector<double> panel_;            // a supernode's summed update of the columns after it
   std::vector<double> reciprocal_pivot_; // 1 / L(r, r)
 };
