@@ -315,6 +315,12 @@ void SparseLu::analyse(std::int32_t n, std::span<const std::int32_t> begin, std:
       std::copy(upper[c].begin(), upper[c].end(), column_.begin() + static_cast<std::ptrdiff_t>(diagonal_[c] + 1));
     }
     values_.assign(row_begin_[nn], 0.0);
+    consecutive_.assign(nn, 0);
+    for (std::size_t r = 0; r < nn; ++r) {
+      std::size_t s = row_begin_[r + 1] - 1;  // the diagonal at least
+      while (s > row_begin_[r] && column_[s - 1] + 1 == column_[s]) --s;
+      consecutive_[r] = s;
+    }
     // Supernodes: runs of consecutive columns c, c + 1 of L where c's
     // column holds c + 1 and the whole of c + 1's column. Every later row
     // then holds all of a run's columns or none, and the run's rows of U end
@@ -375,7 +381,9 @@ __attribute__((target_clones("avx2", "default"))) std::int32_t SparseLu::factori
   // Row r of the matrix into W: zero over the factors' pattern, then the
   // entries, then the diagonal.
   auto load = [&](std::size_t r, double* w) __attribute__((always_inline)) {
-    for (std::size_t s = row_begin_[r]; s < row_begin_[r + 1]; ++s) w[column[s]] = 0.0;
+    const std::size_t run = consecutive_[r];
+    for (std::size_t s = row_begin_[r]; s < run; ++s) w[column[s]] = 0.0;
+    std::fill(w + column[run], w + column[run] + (row_begin_[r + 1] - run), 0.0);
     const auto p = static_cast<std::size_t>(perm_[r]);
     for (auto e = static_cast<std::size_t>(given_begin_[p]); e < static_cast<std::size_t>(given_begin_[p + 1]); ++e)
       w[given_target_[e]] += given_[e];
@@ -430,7 +438,13 @@ __attribute__((target_clones("avx2", "default"))) std::int32_t SparseLu::factori
     // the row.
     const double reciprocal = 1.0 / pivot;
     reciprocal_pivot_[r] = reciprocal;
-    for (std::size_t s = d + 1; s < last; ++s) value[s] = w[column[s]] * reciprocal;
+    const std::size_t run = std::max(consecutive_[r], d + 1);
+    for (std::size_t s = d + 1; s < run; ++s) value[s] = w[column[s]] * reciprocal;
+    if (run < last) {
+      const double* from = w + column[run];
+      double* to = value + run;
+      for (std::size_t c = 0; c < last - run; ++c) to[c] = from[c] * reciprocal;
+    }
     // Rows r - 3 .. r of U make a group of four of their supernode (which
     // groups from its first column on): its triangle's inverse serves every
     // later row.

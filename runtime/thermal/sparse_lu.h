@@ -66,6 +66,9 @@ class SparseLu {
   std::vector<std::size_t> row_begin_; // row r's slots: row_begin_[r] .. row_begin_[r + 1] - 1
   std::vector<std::size_t> diagonal_;  // slot of (r, r)
   std::vector<std::int32_t> column_;   // per slot: its column (elimination position)
+  // Per row: the first slot from which its columns are consecutive to the
+  // row's end, which the factorisation then takes as a dense run.
+  std::vector<std::size_t> consecutive_;
   std::vector<double> values_;         // per slot: the factors
   // The matrix as the caller sets it: per entry of its pattern (BEGIN and
   // COLUMNS as given) and per diagonal element, and each entry's column in
