@@ -426,7 +426,13 @@ __attribute__((target_clones("avx2", "default"))) std::int32_t SparseLu::factori
         for (std::size_t c = 0; c < outer; ++c) panel[c] += lri * uo[c];
     }
     const std::int32_t* outer_column = column + diagonal_[last_column] + 1;
-    for (std::size_t c = 0; c < outer; ++c) w[outer_column[c]] -= panel[c];
+    // Those columns are often a consecutive run (the supernode's parent's).
+    if (outer > 0 && static_cast<std::size_t>(outer_column[outer - 1] - outer_column[0]) == outer - 1) {
+      double* wo = w + outer_column[0];
+      for (std::size_t c = 0; c < outer; ++c) wo[c] -= panel[c];
+    } else {
+      for (std::size_t c = 0; c < outer; ++c) w[outer_column[c]] -= panel[c];
+    }
   };
   // Row r's pivot and row of U; returns false for a pivot too small.
   auto finish = [&](std::size_t r, const double* w) __attribute__((always_inline)) {
