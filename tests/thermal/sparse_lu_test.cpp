@@ -112,7 +112,9 @@ INSTANTIATE_TEST_SUITE_P(Cases, SparseLuSolves,
                          ::testing::Values(MatrixCase{"sparse parts", 120, 40, 0.3, false, 0},
                                            MatrixCase{"an enclosure joined to sparse parts", 200, 50, 0.1, true, 80},
                                            MatrixCase{"two enclosures", 150, 100, 1.0, false, 0},
-                                           MatrixCase{"one dense matrix", 60, 60, 1.0, false, 0}),
+                                           MatrixCase{"one dense matrix", 60, 60, 1.0, false, 0},
+                                           // its rows go in pairs, and the last one alone
+                                           MatrixCase{"one dense matrix of odd order", 61, 61, 1.0, false, 0}),
                          CaseName{});
 
 TEST(SparseLu, MinimumDegreeEliminatesAStarsLeavesFirst) {
