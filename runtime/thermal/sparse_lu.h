@@ -17,7 +17,9 @@
 // be held dense, one supernode. A supernode's columns are consecutive and
 // its rows of U end alike, so a row takes its updates as dense runs in the
 // processor's vector lanes, with one indexed pass for the columns after it:
-// that is where the fill of a radiating enclosure goes.
+// that is where the fill of a radiating enclosure goes. The rows of a
+// supernode with no columns after it (such a fill's dense block) go in
+// pairs, each read of its rows of U serving both.
 //
 // Row r of the factors (r an elimination position) is held contiguously:
 // L(r, c) for its columns c < r in increasing order, L(r, r), then U(r, c)
