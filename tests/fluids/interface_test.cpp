@@ -15,6 +15,7 @@
 #include "runtime/control/messages.h"
 #include "runtime/fluids/interface/adapters.h"
 #include "runtime/fluids/interface/properties.h"
+#include "runtime/fluids/interface/property_messages.h"
 #include "runtime/platform/fixed_string.h"
 #include "runtime/platform/units.h"
 #include "tests/fluids/property_frames.h"
@@ -407,6 +408,33 @@ TEST_F(PropertyFunctions, FatalMessageNamesTheNode) {
             printed("Fluid property undefined.@Property required: specific heat of liquid    "
                          "AIR Node 12 in main model"));
 
+  kalvir::test::release_model();
+}
+
+// A warning meant once per node and run: repeated calls for one node print one
+// frame, another node or another code prints its own, and a new run (after
+// forget_reported_once) hears it again.
+TEST_F(PropertyFunctions, OnceWarningsReportEachNodeAndCodeOnce) {
+  kalvir::test::build_node_tree({{.name = "MAIN", .level = 0, .thermal = {10, 11, 12}}});
+  kalvir::fluids::forget_reported_once();
+  const auto warn = [](std::int32_t node, std::int32_t code) {
+    return kalvir::fluids::report_once("Unsound state", 100, node, 2, code, "XENTH");
+  };
+  const Outcome o = run_captured([&] {
+    const bool first = warn(3, 7);
+    const bool again = warn(3, 7) || warn(3, 7);
+    const bool others = warn(2, 7) && warn(3, 8);
+    return first && !again && others ? 1.0 : 0.0;
+  });
+  EXPECT_EQ(o.status, 0);
+  EXPECT_EQ(o.value, 1.0);
+  ASSERT_EQ(o.frames.size(), 3U);
+  EXPECT_EQ(o.frames[0].severity, "WARNING");
+  EXPECT_EQ(o.frames[0].text, printed("Unsound state Node 12 in main model"));
+  EXPECT_EQ(o.frames[0].routine, "XENTH ");
+  kalvir::fluids::forget_reported_once();
+  EXPECT_EQ(run_captured([&] { return warn(3, 7) ? 1.0 : 0.0; }).frames.size(), 1U);
+  kalvir::fluids::forget_reported_once();
   kalvir::test::release_model();
 }
 

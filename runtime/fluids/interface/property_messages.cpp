@@ -1,6 +1,8 @@
 #include "runtime/fluids/interface/property_messages.h"
 
+#include <set>
 #include <string>
+#include <tuple>
 
 #include "runtime/control/messages.h"
 #include "runtime/control/run_end.h"
@@ -14,6 +16,20 @@ void report(std::string_view message, std::size_t length, std::int32_t node, std
   MESBLD(node, text);
   SETERX(text, severity, code, padded(routine, 6));
 }
+
+namespace {
+// (routine, code, node) of every report_once that has reported in this run.
+std::set<std::tuple<std::string, std::int32_t, std::int32_t>> reported_once;
+}  // namespace
+
+bool report_once(std::string_view message, std::size_t length, std::int32_t node,
+                 std::int32_t severity, std::int32_t code, std::string_view routine) {
+  if (!reported_once.emplace(std::string(routine), code, node).second) return false;
+  report(message, length, node, severity, code, routine);
+  return true;
+}
+
+void forget_reported_once() { reported_once.clear(); }
 
 void stop_on_zero(std::string_view what, std::int32_t node, std::int32_t code,
                   std::string_view routine) {
