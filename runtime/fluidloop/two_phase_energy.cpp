@@ -23,6 +23,9 @@ double other_temperature(std::int32_t j, std::int32_t nnode) {
   return j <= nnode ? gar_thermalnodetemps(j) : gar_fluidnodetemps(j - nnode);
 }
 
+// The mass at the step's start of node n (position k).
+double start_mass(const StepStart& START, std::size_t k) { return START.properties.rho[k] * START.volume[k]; }
+
 }  // namespace
 
 void FCNGTK(double DT, const NodeProperties& PROPS, const StepStart& START, const ProfileSystem& SYSTEM) {
@@ -49,8 +52,16 @@ void FCNGTK(double DT, const NodeProperties& PROPS, const StepStart& START, cons
     }
     const double c = status == 'H' ? 0.0 : vol / DT;
     const double area = gar_fluidnodeflowareas(i), len = gar_fluidnodelengths(i), z = gar_fluidnodecoordsz(i);
-    diag = c * rho;
-    rhs = c * (pr - START.pressure[k]) + c * rho * START.enthalpy[k] + gar_fluidnodeheatsources(i);
+    // The storage is the mass at the step's start. The node's energy at the
+    // end, M h, is Ms hs + Ms (h - hs) + (M - Ms) h, and the mass it gained
+    // over the step, M - Ms, came in by its links and source, whose terms
+    // below already count it at the node's enthalpy h. With the end mass in
+    // place of Ms the balance charges every kilogram that enters or leaves
+    // with (hs - h) once more: a boiling node that sheds its liquid while
+    // its enthalpy rises makes energy out of nothing.
+    const double stored = status == 'H' ? 0.0 : start_mass(START, k) / DT;
+    diag = stored;
+    rhs = c * (pr - START.pressure[k]) + stored * START.enthalpy[k] + gar_fluidnodeheatsources(i);
     // A sink draws the node's own fluid: it enters the diagonal and the
     // outflow sum alike. A source enters through the outflow sum alone,
     // which keeps the source's enthalpy at the outlet of a steady node.

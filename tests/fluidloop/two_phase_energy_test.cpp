@@ -48,6 +48,7 @@ struct EnergyChannel {
       sp[k - 1] = gar_fluidnodepressures(k);
       sh[k - 1] = gar_fluidnodespecenthalpies(k);
       sa[k - 1] = gar_fluidnodeflowareas(k);
+      sv[k - 1] = gar_fluidnodevolumes(k);
     }
     sflow.assign(static_cast<std::size_t>(nm), 0.0);
     for (std::int32_t l = 1; l <= nm; ++l) sflow[l - 1] = gar_massflowlinkflowrates(l);
