@@ -279,7 +279,7 @@ void FGFITR(TwoPhaseRun& R) {
       ++GLOI.SUMTHL;
       STSOLT("THERMAL");
       call_variables1_block();
-      FCNGTK(dt, R.props, R.start, system);
+      FCNGTK(dt, R.props, R.start, system, R.displaced);
       dh = solve(R, R.enthalpy, 1, "FGENFI: Zero divide in matrix solution for enthalpy@Error ocurred in routine ");
       STSOLT("FLUID");
       call_variables1_block();
@@ -493,14 +493,15 @@ void FGENFI() {
                                &run.props.drho_dh, &run.props.rho, &run.enthalpy, &run.pressure, &run.rates,
                                &run.rhs})
     *s = c.take(nf);
-  // The lengths and hydraulic diameters that a rejected step puts back, and
-  // the volumes each iteration's compliance is measured from, lie outside
-  // the counted work space.
+  // The lengths and hydraulic diameters that a rejected step puts back, the
+  // volumes each iteration's compliance is measured from and the energy
+  // equation's displaced masses lie outside the counted work space.
   std::vector<double> lengths(static_cast<std::size_t>(nf)), diameters(static_cast<std::size_t>(nf)),
-      step_volumes(static_cast<std::size_t>(nf));
+      step_volumes(static_cast<std::size_t>(nf)), displaced(static_cast<std::size_t>(nf));
   run.start.length = lengths;
   run.start.diameter = diameters;
   run.step_volume = step_volumes;
+  run.displaced = displaced;
   run.loop_mass = c.take(run.ncomp);
   run.matrix = c.take(run.nprof);
   run.start.flow = c.take(nm);

@@ -23,12 +23,61 @@ double other_temperature(std::int32_t j, std::int32_t nnode) {
   return j <= nnode ? gar_thermalnodetemps(j) : gar_fluidnodetemps(j - nnode);
 }
 
+// Nodes whose rows store energy: not held ("K", "R") and not without
+// storage ("H").
+bool stores_energy(char status) { return status != 'K' && status != 'R' && status != 'H'; }
+
 // The mass at the step's start of node n (position k).
 double start_mass(const StepStart& START, std::size_t k) { return START.properties.rho[k] * START.volume[k]; }
 
+// The energy that displaced mass makes in a closed loop, given back to the
+// loop. A node's density can change by more than its links carry in or out
+// (with QTRSOL "YES" the links carry none of it; with the nodal balances
+// only the linearisation's remainder): the rows let that mass enter or leave
+// at the node's own enthalpy, so the loop gains sum d (h - hm) per second,
+// d being each node's displaced mass rate (DISPLACED) and hm the loop's mean
+// enthalpy. A boiling evaporator that sheds its liquid into the last node
+// of the loop thus destroys the enthalpy difference of every kilogram. The
+// rows take that power back in proportion to their nodes' masses. Shared
+// that way, no node sees much of its own displacement, which keeps the
+// iteration stable where a barely boiling node would collapse if it drew
+// the displaced mass at another node's enthalpy. A loop with a node that
+// holds its pressure exchanges its mass with that node's reservoir and is
+// left as it is.
+void return_displaced_energy(const StepStart& START, const ProfileSystem& SYSTEM,
+                             std::span<const double> DISPLACED) {
+  const TwoPhaseLayout& t = *SYSTEM.layout;
+  const std::int32_t nf = FLAGS(flagw::NF);
+  for (std::int32_t loop = 1; loop <= nf; ++loop) {
+    const LoopRange range = loop_range(t, loop);
+    bool closed = true;
+    double mass = 0.0, energy = 0.0, displaced = 0.0, made = 0.0;
+    for (std::int32_t r = range.first; r <= range.last; ++r) {
+      const std::int32_t n = ProfileIndex::at(t.order, r);
+      const std::size_t k = ix(n);
+      closed = closed && !fixed_pressure(n);
+      if (!stores_energy(gar_fluidnodestatuses(n)[0])) continue;
+      const double m = start_mass(START, k), h = gar_fluidnodespecenthalpies(n);
+      mass += m;
+      energy += m * h;
+      displaced += DISPLACED[k];
+      made += DISPLACED[k] * h;
+    }
+    if (closed && mass > kTiny) {
+      const double back = (displaced * energy / mass - made) / mass;
+      for (std::int32_t r = range.first; r <= range.last; ++r) {
+        const std::int32_t n = ProfileIndex::at(t.order, r);
+        if (stores_energy(gar_fluidnodestatuses(n)[0])) SYSTEM.b(r) += back * start_mass(START, ix(n));
+      }
+    }
+    if (range.last >= nf) break;
+  }
+}
+
 }  // namespace
 
-void FCNGTK(double DT, const NodeProperties& PROPS, const StepStart& START, const ProfileSystem& SYSTEM) {
+void FCNGTK(double DT, const NodeProperties& PROPS, const StepStart& START, const ProfileSystem& SYSTEM,
+            std::span<double> DISPLACED) {
   const std::int32_t nf = FLAGS(flagw::NF), nnode = FLAGS(flagw::NNODE);
   const double gravz = GLOR.GRAVZ, stefan = GLOR.STEFAN, tabs = GLOR.TABS;
   for (std::int32_t i = 1; i <= nf; ++i) {
@@ -44,6 +93,7 @@ void FCNGTK(double DT, const NodeProperties& PROPS, const StepStart& START, cons
     PHSCHT(i, DT, h, fm, hsrc, status, hl, hv, rho * vol, budget);
     double& diag = SYSTEM.at(p, p);
     double& rhs = SYSTEM.b(p);
+    DISPLACED[k] = 0.0;
     if (status == 'K' || status == 'R') {
       diag = 1.0;
       rhs = h;
@@ -153,6 +203,7 @@ void FCNGTK(double DT, const NodeProperties& PROPS, const StepStart& START, cons
     const double as = START.area[k];
     rhs -= (c / 2.0) * (g * g / (rho * area * area) - gs * gs / (START.properties.rho[k] * as * as));
     diag -= outflow;
+    if (status != 'H') DISPLACED[k] = rho * vol / DT - stored + outflow;
     if (std::abs(diag) < kTiny) {
       // The identity row: entries already made in the row would tie the
       // node's enthalpy to its neighbours'.
@@ -163,4 +214,5 @@ void FCNGTK(double DT, const NodeProperties& PROPS, const StepStart& START, cons
       rhs = h;
     }
   }
+  return_displaced_energy(START, SYSTEM, DISPLACED);
 }

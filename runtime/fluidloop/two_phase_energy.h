@@ -8,9 +8,15 @@
 // enthalpy and quality it carries.
 #pragma once
 
+#include <span>
+
 #include "runtime/fluidloop/two_phase_state.h"
 
 // Assembles the rows into SYSTEM (whose matrix is zero on entry) for a step
 // DT with the iteration's properties PROPS and the start of the step START.
+// DISPLACED (NF words of work, by node) takes the rate at which each node
+// gains mass beyond what its links and source bring; the energy that this
+// mass would make by entering and leaving at each node's own enthalpy goes
+// back to the rows of its closed loop.
 void FCNGTK(double DT, const kalvir::fluidloop::NodeProperties& PROPS, const kalvir::fluidloop::StepStart& START,
-            const kalvir::fluidloop::ProfileSystem& SYSTEM);
+            const kalvir::fluidloop::ProfileSystem& SYSTEM, std::span<double> DISPLACED);
