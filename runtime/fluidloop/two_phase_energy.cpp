@@ -23,6 +23,33 @@ double other_temperature(std::int32_t j, std::int32_t nnode) {
   return j <= nnode ? gar_thermalnodetemps(j) : gar_fluidnodetemps(j - nnode);
 }
 
+// The heat that a fluid node takes over the step from a conductor's other
+// end j, per second. A thermal node with a heat capacity integrates its
+// conductors time-centred, the mean of the flows at the step's start and
+// end, and the fluid node takes the same mean, so that what the one gives
+// the other gets: taken at the end alone, the difference of half a step's
+// change of flow is made or lost in every step, which adds up where the
+// flows swing or the steps change length. Every other end (boundary,
+// arithmetic or fluid node) meets the fluid at the end of the step.
+struct WallHeat {
+  const StepStart& start;
+  std::int32_t nnode;
+  double tabs, t, t_start;
+
+  bool centred(std::int32_t j) const {
+    return j <= nnode && gar_thermalnodestatuses(j)[0] == 'D' && std::abs(gar_thermalnodecapacitances(j)) >= kTiny;
+  }
+  double linear(double g, std::int32_t j) const {
+    const double end = g * (other_temperature(j, nnode) - t);
+    return centred(j) ? 0.5 * (end + g * (start.thermal[ix(j)] - t_start)) : end;
+  }
+  double radiative(double sgr, std::int32_t j) const {
+    const auto flow = [&](double tj, double tf) { return sgr * (std::pow(tj + tabs, 4) - std::pow(tf + tabs, 4)); };
+    const double end = flow(other_temperature(j, nnode), t);
+    return centred(j) ? 0.5 * (end + flow(start.thermal[ix(j)], t_start)) : end;
+  }
+};
+
 // Nodes whose rows store energy: not held ("K", "R") and not without
 // storage ("H").
 bool stores_energy(char status) { return status != 'K' && status != 'R' && status != 'H'; }
@@ -124,6 +151,7 @@ void FCNGTK(double DT, const NodeProperties& PROPS, const StepStart& START, cons
         rhs -= std::abs(fm) * v * v / 2.0;
       }
     }
+    const WallHeat wall{START, nnode, tabs, t, START.temperature[k]};
     double outflow = -fm, g = std::abs(fm) / 2.0, gs = std::abs(START.source[k]) / 2.0;
     const bool by_length = gar_fluidnodevolumecontrolflags(i)[0] == 'L';
     LoopGuard guard("FCNGTK");
@@ -187,15 +215,13 @@ void FCNGTK(double DT, const NodeProperties& PROPS, const StepStart& START, cons
           break;
         }
         case 2:
-          if (gar_linearcondacts(e)[0] == 'A') rhs += gar_linearconds(e) * (other_temperature(j, nnode) - t);
+          if (gar_linearcondacts(e)[0] == 'A') rhs += wall.linear(gar_linearconds(e), j);
           break;
         case 3:
-          if (gar_radiativecondacts(e)[0] == 'A')
-            rhs += stefan * gar_radiativeconds(e) *
-                   (std::pow(other_temperature(j, nnode) + tabs, 4) - std::pow(t + tabs, 4));
+          if (gar_radiativecondacts(e)[0] == 'A') rhs += wall.radiative(stefan * gar_radiativeconds(e), j);
           break;
         default:
-          if (e > 0 && gar_fluidiccondacts(e)[0] == 'A') rhs += gar_fluidicconds(e) * (other_temperature(j, nnode) - t);
+          if (e > 0 && gar_fluidiccondacts(e)[0] == 'A') rhs += wall.linear(gar_fluidicconds(e), j);
           break;
       }
       return true;
