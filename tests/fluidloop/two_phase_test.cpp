@@ -95,6 +95,29 @@ TEST(TwoPhaseSolution, OpenBoilingChannelBalancesHeatAndQuality) {
   EXPECT_EQ(GLOC.SOLVER.view(), "      ");
 }
 
+// A link whose fitting factor is 1e30 in a smooth channel has no loss: it
+// takes its flow from continuity, the whole pressure difference falls over
+// the second link, w = sqrt(2 GP rho A^2 dp), and every step converges.
+TEST(TwoPhaseSolution, LosslessLinkTakesItsFlowFromContinuity) {
+  TempDir dir;
+  load_channel(dir);
+  gar_massflowlinkfittinglosses(1) = 1.0e30;
+  GLOR.TIMEND = 10.0;
+  GLOR.DTIMEI = 1.0;
+  GLOR.DTMAX = 1.0;
+  GLOR.DTMIN = 0.25;
+  GLOR.OUTINT = 10.0;
+  std::vector<Message> messages;
+  ASSERT_EQ(run_capturing([] { FGENFI(); }, messages), 0);
+  EXPECT_TRUE(messages.empty()) << messages.front().routine << " " << messages.front().text;
+  EXPECT_EQ(block_log().v2_timen.size(), 10U);
+  const double rho = XRHO(gar_fluidnodepressures(2), gar_fluidnodetemps(2), gar_fluidnodevapourqualities(2),
+                          fluidloop::fluid_slot(2), fluidloop::internal_index(2));
+  const double w = std::sqrt(2.0 * 0.01 * rho * 1e-8 * (8.0e5 - 7.98e5));
+  EXPECT_NEAR(gar_massflowlinkflowrates(1), w, 1e-4 * w);
+  EXPECT_NEAR(gar_massflowlinkflowrates(2), w, 1e-4 * w);
+}
+
 // The fluid's mass and internal energy sum (rho V h - P V), each node's
 // density from its own state.
 struct FluidContent {
