@@ -1,11 +1,12 @@
 // The start of the single-phase fluid-loop transients: humid air that starts
 // humid, the fluid geometry that every fluid-loop routine checks before its
-// first step, the explicit step that follows the flow when it drops, and the
+// first step (values not positive or not finite), the explicit step that follows the flow when it drops, and the
 // volume of a fluid node without links.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -125,6 +126,9 @@ constexpr const char* kChannel =
     "GL 1 20 10.0\n"
     "link 10 20 0.01 GP=0.6\nlink 20 30 0.01 GP=0.6\n";
 
+constexpr double kInf = std::numeric_limits<double>::infinity();
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
 struct GeometryCase {
   const char* what;
   void (*spoil)();
@@ -146,6 +150,22 @@ const GeometryCase kGeometryCases[] = {
      "-2.00000E-05", "Node 20"},
     {"NegativeFitting", [] { gar_massflowlinkfittinglosses(2) = -0.5; },
      ": Negative fitting factor of mass-flow link 2", "-5.00000E-01", "Node 20"},
+    {"InfiniteArea", [] { gar_fluidnodeflowareas(2) = kInf; }, ": Fluid node flow area not a finite number", "Infinity",
+     "Node 20"},
+    {"NegativeInfiniteLength", [] { gar_fluidnodelengths(1) = -kInf; }, ": Fluid node length not a finite number",
+     "-Infinity", "Node 10"},
+    {"NaNDiameter", [] { gar_fluidnodehydraulicdiameters(3) = kNaN; },
+     ": Fluid node hydraulic diameter not a finite number", "NaN", "Node 30"},
+    {"InfiniteVolume", [] { gar_fluidnodevolumes(2) = kInf; }, ": Fluid node volume not a finite number",
+     "Infinity", "Node 20"},
+    {"NaNCompliance", [] { gar_fluidnodecompliances(2) = kNaN; }, ": Fluid node compliance not a finite number",
+     "NaN", "Node 20"},
+    {"InfiniteVolumeRate", [] { gar_fluidnodevolumechangerates(3) = -kInf; },
+     ": Fluid node volume change rate not a finite number", "-Infinity", "Node 30"},
+    {"InfiniteFitting", [] { gar_massflowlinkfittinglosses(1) = kInf; },
+     ": Fitting factor of mass-flow link 1 not a finite number", "Infinity", "Node 10"},
+    {"NaNFitting", [] { gar_massflowlinkfittinglosses(2) = kNaN; },
+     ": Fitting factor of mass-flow link 2 not a finite number", "NaN", "Node 20"},
 };
 
 const RoutineCase kAllRoutines[] = {
