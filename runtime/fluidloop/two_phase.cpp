@@ -23,6 +23,7 @@
 #include "runtime/fluids/interface/properties.h"
 #include "runtime/modeldata/search_sort.h"
 #include "runtime/platform/fixed_string.h"
+#include "runtime/thermal/network_sums.h"
 #include "runtime/thermal/solution_frame.h"
 
 using namespace kalvir;
@@ -225,6 +226,17 @@ double solve(TwoPhaseRun& r, std::span<double> x, std::int32_t code, std::string
   return dmax;
 }
 
+// A fluid temperature that has run away (beyond 1.0E10 in magnitude or not
+// a number, as an enthalpy without storage to hold its heat gives) ends the
+// run naming its node, before the pressure and thermal solves carry it into
+// every other state.
+void stop_runaway_fluid(std::int32_t nf) {
+  for (std::int32_t n = 1; n <= nf; ++n)
+    if (thermal::runaway(gar_fluidnodetemps(n)))
+      thermal::runaway_stop("FGENFI: Temperature > 1.0D10 detected@", gar_fluidnodetemps(n), internal_index(n),
+                            "FGUPDT");
+}
+
 // One relaxation factor after an iteration with change measure M, the
 // previous one Q.
 void adapt(double& f, double m, double q) {
@@ -305,6 +317,7 @@ void FGFITR(TwoPhaseRun& R) {
       CVOLSP(nf, R.pressure, R.start.pressure, R.step_volume, model_span(gar_fluidnodevolumechangerates, nf), false,
              dt);
       FGUPDT(R);
+      stop_runaway_fluid(nf);
       std::copy_n(R.enthalpy.begin(), nf, gar_fluidnodespecenthalpies.data());
       std::copy_n(R.pressure.begin(), nf, gar_fluidnodepressures.data());
       fluid_converged = GLOR.FRLXCC < GLOR.FRLXCA && GLOR.RELXMA > GLOR.RELXMC;

@@ -1,6 +1,7 @@
 // The start of the single-phase fluid-loop transients: humid air that starts
 // humid, the fluid geometry that every fluid-loop routine checks before its
-// first step (values not positive or not finite), the explicit step that follows the flow when it drops, and the
+// first step (values not positive or not finite), a node too small to mean
+// anything, the explicit step that follows the flow when it drops, and the
 // volume of a fluid node without links.
 #include <gtest/gtest.h>
 
@@ -16,6 +17,8 @@
 #include "runtime/fluidloop/single_phase.h"
 #include "runtime/fluidloop/two_phase.h"
 #include "runtime/fluids/interface/properties.h"
+#include "runtime/fluids/interface/property_messages.h"
+#include "runtime/fluidloop/phase_separation.h"
 #include "runtime/platform/fixed_string.h"
 #include "runtime/program/startup.h"
 #include "tests/fluidloop/fluid_test_support.h"
@@ -199,6 +202,73 @@ INSTANTIATE_TEST_SUITE_P(Cases, BadGeometry,
                          [](const ::testing::TestParamInfo<BadGeometry::ParamType>& info) {
                            return std::string(std::get<0>(info.param).what) + "_" + std::get<1>(info.param).what;
                          });
+
+// A heated node whose flow area is 1e-30 m2 holds no water and passes
+// almost no flow: it follows its wall up to 109-120 C at 1 bar. The
+// single-phase solutions cannot boil it; they say so once, and the node
+// takes the vapour's quality and flow regime, so that its enthalpy, its
+// properties and its printed state agree. The explicit method's step is far
+// beyond what such a node can carry, and FGENFI's node has no storage to
+// hold the wall's heat: both stop at once on the node's runaway temperature,
+// naming it, instead of after thousands of property warnings under a
+// message about another node.
+struct TinyNodeCase {
+  const char* what;
+  Routine routine;
+  int status;
+  const char* stop;  // routine of the fatal message, empty when the run ends
+};
+
+class TinyNode : public ::testing::TestWithParam<TinyNodeCase> {};
+
+TEST_P(TinyNode, LeavingItsPhaseIsReportedOnceAndRunawayStopsAtOnce) {
+  const TinyNodeCase& c = GetParam();
+  fluids::forget_reported_once();
+  TempDir dir;
+  std::string text(kChannel);
+  text.replace(text.find("FLA=1e-4 FD=0.01 FL=0.1\nfluidnode 30"), 8, "FLA=1e-30");
+  load_description(text, dir);
+  FINITS(" ", 1);
+  fluid_run_constants();
+  register_logging_blocks();
+  if (c.routine == &FGENFI)
+    for (std::int32_t l = 1; l <= 2; ++l) gar_massflowlinktypes(l) = fluidloop::kMomentumLink;
+  GLOR.TIMEND = 20.0;
+  GLOR.OUTINT = 20.0;
+  GLOR.DTIMEI = 0.5;
+  std::vector<Message> msgs;
+  ASSERT_EQ(run_capturing(c.routine, msgs), c.status);
+  if (*c.stop) {
+    EXPECT_LT(msgs.size(), 50U);
+    ASSERT_FALSE(msgs.empty());
+    EXPECT_EQ(msgs.back().severity, "FATAL ERROR");
+    EXPECT_EQ(trim_right(msgs.back().routine), c.stop);
+    EXPECT_NE(msgs.back().text.find("Node 20"), std::string::npos) << msgs.back().text;
+    return;
+  }
+  ASSERT_EQ(msgs.size(), 1U);
+  EXPECT_EQ(trim_right(msgs[0].routine), "SNFE");
+  EXPECT_EQ(msgs[0].code, 1);
+  EXPECT_EQ(msgs[0].severity, "WARNING");
+  EXPECT_NE(msgs[0].text.find("Node 20"), std::string::npos) << msgs[0].text;
+  const double p = gar_fluidnodepressures(2), t = gar_fluidnodetemps(2);
+  const std::int32_t node = FLAGS(flagw::NNODE) + 2;
+  const double ts = XTEMPS(p, 2, node);
+  EXPECT_GT(t, ts + 5.0);
+  EXPECT_EQ(gar_fluidnodevapourqualities(2), 1.0);
+  EXPECT_EQ(trim_right(gar_fluidnodeflowregimes(2)), "VAP");
+  // A vapour's enthalpy, above that of the saturated vapour.
+  EXPECT_GT(gar_fluidnodespecenthalpies(2), XENTHS(p, ts, 1.0, 2, node));
+  // The nodes that stay liquid are left as they were.
+  EXPECT_EQ(trim_right(gar_fluidnodeflowregimes(3)), "LIQ");
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, TinyNode,
+                         ::testing::Values(TinyNodeCase{"FLTNTS", &FLTNTS, 0, ""},
+                                           TinyNodeCase{"FLTMTS", &FLTMTS, 0, ""},
+                                           TinyNodeCase{"FLTNTF", &FLTNTF, 1, "FSFDIF"},
+                                           TinyNodeCase{"FGENFI", &FGENFI, 1, "FGUPDT"}),
+                         CaseName{});
 
 // Accepted steps of FLTNTF that end after FROM, with the inlet pressure
 // dropped from DROP_AT on (at once when DROP_AT is 0).
