@@ -426,7 +426,7 @@ void SFSTAB(const StepVectors& V, double& LIMIT, std::int32_t& LIMITNODE) {
     FSFGSM(n, V.tf0, V.t0, sg, sgt);
     if (!(std::abs(sg) >= kTiny)) continue;
     const double rho = at(V.rho, n), cp = at(V.cp, n), vdot = at(V.vdot, n), fq = gar_fluidnodeheatsources(n);
-    const double mass = rho * gar_fluidnodeflowareas(n) * gar_fluidnodelengths(n);
+    const double mass = node_mass(n, rho);
     const double ta = at(V.tf0, n) + tabs;
     if (!h) {
       at(V.f0f, n) = (rho * cp * vdot - sg) * ta + sgt;
@@ -470,9 +470,9 @@ void FSFDIF(const StepVectors& V, double DT) {
     if (!(std::abs(sg) > kTiny)) continue;
     const double p = gar_fluidnodepressures(n), x = gar_fluidnodevapourqualities(n);
     const std::int32_t slot = fluid_slot(n), node = internal_index(n);
-    const double area = gar_fluidnodeflowareas(n), length = gar_fluidnodelengths(n), fq = gar_fluidnodeheatsources(n);
+    const double fq = gar_fluidnodeheatsources(n);
     const double rho = XRHO(p, at(V.tf0, n), x, slot, node), cp = XCP(p, at(V.tf0, n), x, slot, node);
-    const double vdot = at(V.vdot, n), mass = area * rho * length, mass0 = mass - rho * vdot * DT;
+    const double vdot = at(V.vdot, n), mass = node_mass(n, rho), mass0 = mass - rho * vdot * DT;
     const double ta = at(V.tf0, n) + tabs;
     if (!h) {
       at(V.tf, n) = (fq + sgt - (sg - rho * cp * vdot) * ta) * DT / (mass * cp) + (mass0 / mass) * ta - tabs;
@@ -483,7 +483,7 @@ void FSFDIF(const StepVectors& V, double DT) {
     }
     check_fluid_runaway(at(V.tf, n), n, "FSFDIF");
     const double rho1 = XRHO(p, at(V.tf, n), x, slot, node), cp1 = XCP(p, at(V.tf, n), x, slot, node);
-    lower_limit(cp1 * rho1 * area * length, sg, nnode + n, GLOR.CSGMIN, GLOI.NCSGMN);
+    lower_limit(cp1 * node_mass(n, rho1), sg, nnode + n, GLOR.CSGMIN, GLOI.NCSGMN);
   }
 }
 
@@ -496,7 +496,7 @@ double SFCALC(std::int32_t N, double S1, double S2, double S3, double S4, const 
     delta = (fq + S2 + S4 - ta * (S1 + S3 * t3)) / (S1 + 4.0 * S3 * t3);
   } else {
     const double dt = GLOR.DTIMEU, rho = at(V.rho, N), cp = at(V.cp, N), vdot = at(V.vdot, N);
-    const double mass = rho * gar_fluidnodeflowareas(N) * gar_fluidnodelengths(N), cmdt = cp * mass / dt;
+    const double mass = node_mass(N, rho), cmdt = cp * mass / dt;
     const double r =
         fq + 0.5 * (S2 + S4 + at(V.f0f, N)) + (at(V.tf0, N) + tabs) * cp * (mass - rho * vdot * dt) / dt;
     delta = (r - 0.5 * ta * (S3 * t3 + S1 + 2.0 * cmdt - rho * vdot * cp)) / (2.0 * S3 * t3 + 0.5 * S1 + cmdt);

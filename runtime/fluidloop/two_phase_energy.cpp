@@ -117,7 +117,7 @@ void FCNGTK(double DT, const NodeProperties& PROPS, const StepStart& START, cons
     const char status = gar_fluidnodestatuses(i)[0];
     const double fm = gar_fluidnodemassflowsources(i), hsrc = gar_fluidnodemasssourcespecenthalpies(i);
     SeparatorBudget budget;
-    PHSCHT(i, DT, h, fm, hsrc, status, hl, hv, rho * vol, budget);
+    PHSCHT(i, DT, h, fm, hsrc, status, hl, hv, node_mass(i, rho), budget);
     double& diag = SYSTEM.at(p, p);
     double& rhs = SYSTEM.b(p);
     DISPLACED[k] = 0.0;
@@ -229,7 +229,7 @@ void FCNGTK(double DT, const NodeProperties& PROPS, const StepStart& START, cons
     const double as = START.area[k];
     rhs -= (c / 2.0) * (g * g / (rho * area * area) - gs * gs / (START.properties.rho[k] * as * as));
     diag -= outflow;
-    if (status != 'H') DISPLACED[k] = rho * vol / DT - stored + outflow;
+    if (status != 'H') DISPLACED[k] = node_mass(i, rho) / DT - stored + outflow;
     if (std::abs(diag) < kTiny) {
       // The identity row: entries already made in the row would tie the
       // node's enthalpy to its neighbours'.

@@ -376,5 +376,36 @@ INSTANTIATE_TEST_SUITE_P(Cases, LinklessVolume,
                                            RoutineCase{"FLTNTF", &FLTNTF}),
                          CaseName{});
 
+class NodeCapacity : public ::testing::TestWithParam<RoutineCase> {};
+
+// A node's heat capacity is its density times its volume in every fluid-loop
+// solution, also when the model has set the volume after the start: a
+// water node of 2e-5 m3 (twice what its flow area and length give) held at
+// 1 bar and heated by 10 W for 10 s warms by 100 J / (rho V cp).
+TEST_P(NodeCapacity, FollowsTheNodeVolume) {
+  TempDir dir;
+  load_description("model HEATED dystor=2000\nnode 1 T=20 status=B\n"
+                   "fluidnode 10 status=J P=1e5 T=20 FLA=1e-4 FD=0.01 FL=0.1 FQ=10\nGL 1 10 1e-12\n",
+                   dir);
+  FINITS(" ", 1);
+  fluid_run_constants();
+  register_logging_blocks();
+  gar_fluidnodevolumes(1) = 2.0e-5;
+  GLOR.TIMEND = 10.0;
+  GLOR.OUTINT = 10.0;
+  GLOR.DTIMEI = 1.0;
+  GLOR.DTMAX = 1.0;
+  std::vector<Message> msgs;
+  ASSERT_EQ(run_capturing(GetParam().routine, msgs), 0);
+  const double t = gar_fluidnodetemps(1), mean = (20.0 + t) / 2.0, node = FLAGS(flagw::NNODE) + 1;
+  const double rho = XRHO(1e5, mean, 0.0, 2, node), cp = XCP(1e5, mean, 0.0, 2, node);
+  EXPECT_NEAR(t - 20.0, 100.0 / (rho * 2.0e-5 * cp), 2e-3 * (t - 20.0));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, NodeCapacity,
+                         ::testing::Values(RoutineCase{"FLTNTS", &FLTNTS}, RoutineCase{"FLTMTS", &FLTMTS},
+                                           RoutineCase{"FLTNTF", &FLTNTF}, RoutineCase{"FGENFI", &FGENFI}),
+                         CaseName{});
+
 }  // namespace fluid_start_test
 }  // namespace kalvir::test
