@@ -297,8 +297,8 @@ void FGFITR(TwoPhaseRun& R) {
       call_variables1_block();
       const MomentumState momentum{R.props.rho, R.start.properties.rho, R.start.flow};
       if (nm > 0) FCMOMK(dt, momentum, R.links);
-      const PressureStep step{dt, R.props, R.start, R.enthalpy, R.pressure, R.links, R.loop_mass, R.ncomp,
-                              R.step_volume};
+      const PressureStep step{dt,          R.props,    R.start, R.enthalpy,    R.pressure, R.links,
+                              R.loop_mass, R.ncomp,    R.step_volume, R.rates};
       FGFIPS(step, system);
       dp = solve(R, R.pressure, 2, "FGENFI : Zero divide in matrix solution for pressure@Error ocurred in routine ");
       if (it > 1) {
@@ -421,7 +421,9 @@ void FGFIIT(TwoPhaseRun& R) {
           const std::span<const double> tf(R.start.temperature.data(), static_cast<std::size_t>(nf));
           TSTAB2(GLOR.DTIMEU, R.thermal, tf);
         }
-        CVOLST(nf, GLOR.DTIMEU, R.rates);
+        // Volumes follow their rates only in a network with links: without
+        // links nothing carries the mass a volume change asks for.
+        if (FLAGS(flagw::NM) > 0) CVOLST(nf, GLOR.DTIMEU, R.rates);
         FGFITR(R);
       }
       if (GLOR.TIMEO + 0.1 * GLOR.DTIMEU >= GLOR.TIMEND) break;

@@ -37,7 +37,8 @@ void FSUMGP(std::int32_t I, const PressureStep& S, const ProfileSystem& SYSTEM) 
   const std::int32_t p = SYSTEM.position(I);
   const std::size_t k = ix(I);
   const double rho = S.props.rho[k], vol = gar_fluidnodevolumes(I), comp = gar_fluidnodecompliances(I);
-  const double fm = gar_fluidnodemassflowsources(I), dvdt = gar_fluidnodevolumechangerates(I);
+  const double fm = gar_fluidnodemassflowsources(I);
+  const double dvdt = S.rates.empty() ? gar_fluidnodevolumechangerates(I) : S.rates[k];
   double& diag = SYSTEM.at(p, p);
   double& rhs = SYSTEM.b(p);
   if (gar_fluidnodestatuses(I)[0] == 'H' || quasi_steady()) {

@@ -373,7 +373,7 @@ TEST_P(LinklessVolume, LoneFluidNodeKeepsItsVolume) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, LinklessVolume,
                          ::testing::Values(RoutineCase{"FLTNTS", &FLTNTS}, RoutineCase{"FLTMTS", &FLTMTS},
-                                           RoutineCase{"FLTNTF", &FLTNTF}),
+                                           RoutineCase{"FLTNTF", &FLTNTF}, RoutineCase{"FGENFI", &FGENFI}),
                          CaseName{});
 
 class NodeCapacity : public ::testing::TestWithParam<RoutineCase> {};
