@@ -122,8 +122,12 @@ void SLDINC();
 // so every routine reads these through this one table instead: a limit that
 // is not set reads as 1.0E10 (the value that "not set" has when written out),
 // a damping or Courant factor as 1.0, an offset, gravity or threshold as 0,
-// METHOD as no option bits. Required constants (NLOOP, DTIMEI, RELXCA,
-// RELXMA, FRLXCA, FSTEPS) are not in the table: their routines report them.
+// METHOD as no option bits; a counter (STEPCT, LOOPCT, ...) starts at 0 and
+// a print or message option (MLEVEL, TRACE, PRGFBK, WIDTH, ...) takes its
+// plain setting. Required constants (NLOOP, DTIMEI, RELXCA, RELXMA, FRLXCA,
+// FSTEPS) are not in the table: their routines report them. Constants that no
+// routine reads (PYRO, FLLPCT, ...) and the node numbers the routines write
+// (NCSGMN, ...) keep the marker.
 struct NeutralReal {
   double GlorBlock::* slot;
   std::string_view name;
@@ -143,7 +147,9 @@ double defined_or_neutral(double GlorBlock::* slot);
 std::int32_t defined_or_neutral(std::int32_t GloiBlock::* slot);
 
 // Stores the neutral value into every undefined constant of the table. The
-// thermal and fluid-loop solution frames and the cyclic analysis call it on
-// entry, so that the kernels, the print, the monitor and the TMD file only
+// start-up driver calls it after the load (before the state dump, so every
+// parameter case starts from the settled values), and the thermal and
+// fluid-loop solution frames and the cyclic analysis on entry, so that the
+// model's blocks, the kernels, the print, the monitor and the TMD file only
 // ever see defined values of the constants the routines read.
 void settle_optional_constants();

@@ -314,9 +314,10 @@ void SOPEXT(std::string_view MODELNAME, std::int32_t IUNIT, std::int32_t& IERR) 
 
 void SCOMLD(std::int32_t IUNIT, std::int32_t& IERR) {
   IERR = 0;
-  // The page length follows the file's LENGTH on every way out.
+  // The page length follows the file's LENGTH on every way out (60 lines
+  // when the file leaves it undefined).
   struct PageLength {
-    ~PageLength() { PRTINF(1) = GLOI.LENGTH; }
+    ~PageLength() { PRTINF(1) = defined_or_neutral(&GloiBlock::LENGTH); }
   } page_length;
 
   bool exists = false;

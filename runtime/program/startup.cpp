@@ -197,6 +197,10 @@ void LSETUP(std::int32_t& IPARAM, std::string_view MODELNAME, std::int32_t& STAT
     STATUS = code(SetupFailure::Database);
     return;
   }
+  // What the file left undefined and the routines read takes its neutral
+  // value now: the model's blocks count with STEPCT from the first step, and
+  // the state dump below gives every parameter case the same start.
+  settle_optional_constants();
 
   kalvir::CharArray<kRunFileWidth> names(kRunFileCount);
   SFLNAM(MODELNAME, kRunFileCount, names, ierr);
