@@ -186,6 +186,26 @@ std::int32_t defined_or_neutral(std::int32_t GloiBlock::* slot) {
   return v;
 }
 
+namespace {
+constexpr std::string_view kConstantsTable = "See the table of control constants in docs/model_program.md";
+}  // namespace
+
+std::string required_constant_text(std::string_view routine, std::string_view name) {
+  std::string text(routine);
+  text += ": Control constant ";
+  text += name;
+  text += " not specified@";
+  text += kConstantsTable;
+  return text;
+}
+
+std::string outint_default_text(std::string_view routine) {
+  std::string text(routine);
+  text += ": Control constant OUTINT not specified@Default is TIMEND - TIMEO. ";
+  text += kConstantsTable;
+  return text;
+}
+
 void settle_optional_constants() {
   for (const NeutralReal& n : kNeutralReals) GLOR.*n.slot = defined_or_neutral(n.slot);
   for (const NeutralInt& n : kNeutralInts) GLOI.*n.slot = defined_or_neutral(n.slot);

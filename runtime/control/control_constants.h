@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -145,6 +146,12 @@ std::span<const NeutralInt> neutral_ints();
 // undefined (a constant outside the table is returned as it is).
 double defined_or_neutral(double GlorBlock::* slot);
 std::int32_t defined_or_neutral(std::int32_t GloiBlock::* slot);
+
+// The messages of a solution routine about a control constant it requires
+// and finds undefined, and about OUTINT left undefined (its default), each
+// pointing to the table of the constants every routine requires and reads.
+std::string required_constant_text(std::string_view routine, std::string_view name);
+std::string outint_default_text(std::string_view routine);
 
 // Stores the neutral value into every undefined constant of the table. The
 // start-up driver calls it after the load (before the state dump, so every

@@ -261,6 +261,7 @@ void MAINA(std::string_view MODELNAME) {
   acda_close();
   add_acd_count(21, nindex, "array index values");
   add_acd_count(20, nvalues, "array values");
+  kalvir::acd_array_counts() = {nvalues, nindex};
 
   gar_Allocate(gar_sizes_from_flags());
   loc_allocate();

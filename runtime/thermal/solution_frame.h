@@ -37,8 +37,7 @@ enum class Required { NLOOP, DTIMEI, RELXCA };
 
 // One row of the methods' entry table.
 struct MethodRow {
-  std::string_view name;         // "SLCRNC"
-  std::string_view outint_text;  // warning when OUTINT is undefined
+  std::string_view name;  // "SLCRNC"
   std::span<const Required> required;
   std::span<const std::int32_t> required_codes;
   std::int32_t shortage_code;

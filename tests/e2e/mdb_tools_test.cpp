@@ -110,7 +110,8 @@ TEST(MdbTools, BadInputEndsWithAMessageAndStatusOne) {
   }
   r = inspect(dir.path(), "PANEL.MDB");
   EXPECT_EQ(r.status, 1);
-  EXPECT_TRUE(contains(r.out, "Different number of submodels in MDB file")) << r.out;
+  EXPECT_TRUE(contains(r.out, "Model sizes of the program and the MDB file")) << r.out;
+  EXPECT_TRUE(contains(r.out, "FLAGS word 26 (submodels) is 3 in the")) << r.out;
   {
     std::ofstream f(dir.path() / "PANEL.flags", std::ios::trunc);
     f << "MODEL PANEL\nFLAGS 6,-4\n" << sprsiz;

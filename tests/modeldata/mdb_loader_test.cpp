@@ -250,7 +250,8 @@ INSTANTIATE_TEST_SUITE_P(
         HeaderCase{"wrong name", 20, "OTHERMOD", 0,
                    {"Model name stored in MDB file is incorrect", "(LOADB ,   2)"}},
         HeaderCase{"submodel count", 20, "THREENODE", 1,
-                   {"Different number of submodels in MDB file and fortran", "(LOADB ,   3)"}}),
+                   {"Model sizes of the program and the MDB file differ", "FLAGS word 26 (submodels) is 2 in the",
+                    "(SCOMLD,   5)"}}),
     CaseName{});
 
 TEST(MdbLoad, WrongNameTextNamesBothModels) {

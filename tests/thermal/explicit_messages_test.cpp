@@ -120,8 +120,8 @@ INSTANTIATE_TEST_SUITE_P(
                     },
                     0, "SLFWBK: DTPMAX exceeded in up to 10% of time steps", "S4SLVE", 4, 1},
         MessageCase{"SLFWBK NLOOP required", &SLFWBK, one_node(1.0, 0.0, 1.0), [] { GLOI.NLOOP = SKUNDF(); }, 1,
-                    "SLFWBK: Control constant NLOOP not specified@See User Manual description of SLFWBK for a "
-                    "list of required control constants",
+                    "SLFWBK: Control constant NLOOP not specified@See the table of control constants in "
+                    "docs/model_program.md",
                     "SLFWBK", 3, 1},
         // 4 x 2 + 2 from word 1 of 9: 2 real words short.
         MessageCase{"SLFWBK work space", &SLFWBK, short_of_space(9), nullptr, 1,
