@@ -274,6 +274,7 @@ void SolutionFrame::start_callbacks() {
   // After the block: it may set the values the solution starts from.
   require_sound_capacitances(row_.name);
   warn_negative_conductances(row_.name);
+  require_positive_net_conductances(row_.name);
   SSNCNT(FLAGS(24), FLAGS(flagw::NTIELEN), 0, gar_pcsthermalold.span(), gar_thermalnodetemps.span());
   S5CSGM(gar_thermalnodecapacitances.span(), FLAGS(flagw::NNODE), gar_thermalnodestatuses, GLOR.CSGMIN,
          GLOI.NCSGMN, GLOR.STEFAN, gar_thermalnodetemps.span(), GLOR.TABS);
