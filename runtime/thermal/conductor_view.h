@@ -16,11 +16,13 @@
 // refresh_values() copies the values of the conductors that changed since
 // the last copy. Both check the net conductance of the nodes they may have
 // left without a solution (require_positive_net_conductance), so that every
-// method stops on a change of conductors that no method could solve. Each node keeps the sum of its radiative values in the
-// view's order (they seldom change, and outside the Crank-Nicolson sweeps'
-// order that is what a walk of the connection list adds up, bit for bit);
-// the linear values change with
-// temperature in many models, so their sums are taken where they are used.
+// method stops on a change of conductors that no method could solve.
+//
+// Each node keeps the sum of its radiative values in the view's order (they
+// seldom change, and outside the Crank-Nicolson sweeps' order that is what a
+// walk of the connection list adds up, bit for bit); the linear values
+// change with temperature in many models, so their sums are taken where they
+// are used.
 //
 // The view also keeps the cube and fourth power of each node's absolute
 // temperature, which a method stores when it moves a temperature, so that a

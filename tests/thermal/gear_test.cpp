@@ -458,8 +458,8 @@ INSTANTIATE_TEST_SUITE_P(
                     "S5TSET", 1},
         FailureCase{"zero pivot of the full Jacobian", singular_pair, &SLGEAR,
                     "SLGEAR: Zero or non-finite pivot in the Jacobian@", "S5FACT", 1},
-        FailureCase{"infinite diagonal", infinite_diagonal, &SLGRDJ, "SLGRDJ: Zero or non-finite pivot in the Jacobian@",
-                    "S6CORR", 1}),
+        FailureCase{"infinite diagonal", infinite_diagonal, &SLGRDJ,
+                    "SLGRDJ: Zero or non-finite pivot in the Jacobian@", "S6CORR", 1}),
     CaseName{});
 
 TEST(Gear, JacobianFitsExactlyAndTheDiagonalNeedsNoRoomForIt) {
