@@ -1,6 +1,10 @@
 #include "tools/mdb_show.h"
 
+#include <algorithm>
+#include <array>
+#include <charconv>
 #include <sstream>
+#include <string_view>
 
 #include "runtime/control/control_constants.h"
 #include "runtime/control/flags.h"
@@ -8,6 +12,7 @@
 #include "runtime/control/shared_blocks.h"
 #include "runtime/control/status.h"
 #include "runtime/modeldata/fpcs.h"
+#include "runtime/modeldata/packed_store.h"
 #include "runtime/modeldata/pcs.h"
 #include "runtime/platform/fixed_string.h"
 
@@ -30,6 +35,51 @@ std::string runs(int nkinds, const char* const* names, Walk walk) {
   std::string out;
   for (int k = 0; k < nkinds; ++k) out += std::string("  ") + names[k] + ":" + text[static_cast<std::size_t>(k)];
   return out;
+}
+
+// A real to full precision: the shortest text that reads back as the same
+// double.
+std::string real_text(double v) {
+  std::array<char, 32> buf{};
+  const auto r = std::to_chars(buf.data(), buf.data() + buf.size(), v);
+  return std::string(buf.data(), r.ptr);
+}
+
+// The user constants of every submodel, each with the element of its value
+// store that a model block reads: gar_userconstvaluesreal(k),
+// gar_userconstvaluesint(k), and for a character constant the start of its
+// text in the character store, gar_userconstpointerschar(k).
+void describe_user_constants(std::ostringstream& o) {
+  o << "User constants (submodel: kind name = value, read as the array element given)\n";
+  const auto dir = [](int row, std::int32_t m) { return gar_modeldirectory(row, m); };
+  const PackedRows store(gar_userconstvalueschar);
+  const auto rows = static_cast<std::int32_t>(gar_userconstvalueschar.size());
+  for (std::int32_t m = 1; m <= FLAGS(flagw::NSUB); ++m) {
+    const std::string sub(trim_right(gar_modelnames(m)));
+    const auto name = [](std::int32_t k) { return std::string(trim_right(gar_userconstnames(k))); };
+    for (std::int32_t j = 1; j <= dir(12, m) - dir(11, m); ++j) {
+      const std::int32_t k = dir(8, m) + j;
+      o << "  " << sub << ": real " << name(dir(11, m) + j) << " = " << real_text(gar_userconstvaluesreal(k))
+        << "  gar_userconstvaluesreal(" << k << ")\n";
+    }
+    for (std::int32_t j = 1; j <= dir(13, m) - dir(12, m); ++j) {
+      const std::int32_t k = dir(9, m) + j;
+      o << "  " << sub << ": integer " << name(dir(12, m) + j) << " = " << gar_userconstvaluesint(k)
+        << "  gar_userconstvaluesint(" << k << ")\n";
+    }
+    for (std::int32_t j = 1; j <= dir(11, m + 1) - dir(13, m); ++j) {
+      const std::int32_t k = dir(10, m) + j;
+      const std::int64_t start = std::int64_t{133} * dir(15, m) + gar_userconstpointerschar(k);
+      std::array<char, 256> text{};
+      std::int32_t len = 0, ierr = 0;
+      if (start >= 1 && start <= std::int64_t{133} * rows &&
+          gar_userconstvalueschar.stream()[static_cast<std::size_t>(start - 1)] != '\0')
+        DBFZPK(store, rows, 133 * rows, static_cast<std::int32_t>(start), len, text, ierr);
+      o << "  " << sub << ": character " << name(dir(13, m) + j) << " = \""
+        << std::string_view(text.data(), static_cast<std::size_t>(std::clamp<std::int32_t>(len, 0, 256)))
+        << "\"  gar_userconstpointerschar(" << k << ")\n";
+    }
+  }
 }
 
 }  // namespace
@@ -83,8 +133,9 @@ std::string describe_loaded_model() {
     o << "Mass-flow links (link: fluid nodes, flow rate, status)\n";
     for (std::int32_t l = 1; l <= FLAGS(flagw::NM); ++l)
       o << "  " << l << ": " << gar_massflowlinkcondnodepairs(2 * l - 1) << ' ' << gar_massflowlinkcondnodepairs(2 * l)
-        << ' ' << gar_massflowlinkflowrates(l) << ' ' << gar_massflowlinkstatuses(l) << '\n';
+        << ' ' << real_text(gar_massflowlinkflowrates(l)) << ' ' << gar_massflowlinkstatuses(l) << '\n';
   }
+  describe_user_constants(o);
   // The numeric control constants as the file set them; one left undefined
   // holds the marker, which a solution routine reads as the constant's
   // neutral value when it does not require it.
@@ -95,7 +146,7 @@ std::string describe_loaded_model() {
     if (SDUNDF(GLOR(i)))
       o << "undefined";
     else
-      o << GLOR(i);
+      o << real_text(GLOR(i));
     o << '\n';
   }
   const auto gloi = gloi_names();

@@ -216,6 +216,11 @@ INSTANTIATE_TEST_SUITE_P(
         AttributeNames{"too_long", {1, 3, 0, 0, 1}, {"ABCDEFGHIJKLMNOPQRS"}, {}, {}, "Invalid user attribute name"},
         AttributeNames{"blank_inside", {1, 3, 0, 0, 1}, {"MY MASS"}, {}, {}, "Invalid user attribute name"},
         AttributeNames{"twice", {1, 3, 0, 1, 1}, {"MASS"}, {"MASS"}, {}, "Duplicate user attribute name"},
+        AttributeNames{"built_in_name", {1, 3, 0, 0, 1}, {"QI"}, {}, {},
+                       "\"QI\" (real attribute) is the name of a"},
+        AttributeNames{"built_in_status_letter", {1, 3, 1, 0, 0}, {}, {}, {"B"},
+                       "\"B\" (character attribute) is the name of"},
+        AttributeNames{"built_in_prefix_allowed", {1, 3, 0, 0, 1}, {"TEMP2"}, {}, {}, nullptr},
         AttributeNames{"beyond_leading_dimension", {1, 3, 0, 0, 2}, {"A", "B"}, {}, {},
                        "Invalid user attribute sizes"}),
     kalvir::test::CaseName{});
