@@ -31,16 +31,6 @@ struct RoutineCase {
   Routine routine;
 };
 
-// Constants of a fluid-loop run; the model must be loaded first.
-void fluid_run_constants() {
-  set_transient_constants();
-  hydraulic_constants();
-  GLOR.FRLXCA = 1.0e-9;
-  GLOR.RLCOUR = 1.0;
-  GLOI.FSTEPS = 1;
-  GLOI.NLOOPT = 0;
-}
-
 int warnings(const std::vector<Message>& msgs) {
   int n = 0;
   for (const Message& m : msgs) n += m.severity == "WARNING";

@@ -73,6 +73,16 @@ inline void hydraulic_constants() {
 }
 
 
+// Constants of a fluid-loop run; the model must be loaded first.
+inline void fluid_run_constants() {
+  set_transient_constants();
+  hydraulic_constants();
+  GLOR.FRLXCA = 1.0e-9;
+  GLOR.RLCOUR = 1.0;
+  GLOI.FSTEPS = 1;
+  GLOI.NLOOPT = 0;
+}
+
 // An audit of the dry air and the water vapour of a humid-air channel in
 // which nothing condenses: fluid node 1 (status R) feeds the channel through
 // link 1, the last fluid node (status J) drains it through the last link,

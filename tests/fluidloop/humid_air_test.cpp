@@ -34,6 +34,25 @@ constexpr const char* kHumidChannel =
     "GL 1 20 0.05\n"
     "link 10 20 1e-4 GP=0.6\nlink 20 30 1e-4 GP=0.6\n";
 
+// Constants of a humid-air run over TIMEND seconds with outputs every
+// OUTINT and steps of DTIMEI; the model must be loaded first.
+void humid_run_constants(double timend, double outint, double dtimei) {
+  fluid_run_constants();
+  GLOR.TIMEND = timend;
+  GLOR.OUTINT = outint;
+  GLOR.DTIMEI = dtimei;
+}
+
+// The channel with air of temperature and relative humidity AIR ("T=25
+// PHI=0.1") in every fluid node and the wall at WALL degrees.
+std::string channel(const std::string& air, double wall) {
+  std::string text(kHumidChannel);
+  text.replace(text.find("node 1 T=5"), 10, "node 1 T=" + std::to_string(wall));
+  for (std::size_t at = text.find("T=30 PHI=0.6"); at != std::string::npos; at = text.find("T=30 PHI=0.6"))
+    text.replace(at, 12, air);
+  return text;
+}
+
 struct HumidCase {
   const char* what;
   void (*routine)();
@@ -47,15 +66,7 @@ TEST_P(HumidAir, ChannelCondensesAtTheRateOfTheWallsVapourPressureDifference) {
   TempDir dir;
   load_description(kHumidChannel, dir);
   FINITS(" ", 1);
-  set_transient_constants();
-  hydraulic_constants();
-  GLOR.FRLXCA = 1.0e-9;
-  GLOR.RLCOUR = 1.0;
-  GLOI.NLOOPT = 0;
-  GLOI.FSTEPS = 1;
-  GLOR.TIMEND = 200.0;
-  GLOR.OUTINT = 200.0;
-  GLOR.DTIMEI = c.dtimei;
+  humid_run_constants(200.0, 200.0, c.dtimei);
   std::vector<Message> msgs;
   ASSERT_EQ(run_capturing([&c] { c.routine(); }, msgs), 0);
 
@@ -165,21 +176,9 @@ class FrostWall : public ::testing::TestWithParam<WallCase> {};
 TEST_P(FrostWall, WallAboveTheFrostPointLeavesTheVapour) {
   const WallCase& c = GetParam();
   TempDir dir;
-  std::string text(kHumidChannel);
-  text.replace(text.find("node 1 T=5"), 10, "node 1 T=" + std::to_string(c.wall));
-  for (std::size_t at = text.find("T=30 PHI=0.6"); at != std::string::npos; at = text.find("T=30 PHI=0.6"))
-    text.replace(at, 12, "T=25 PHI=0.1");
-  load_description(text, dir);
+  load_description(channel("T=25 PHI=0.1", c.wall), dir);
   FINITS(" ", 1);
-  set_transient_constants();
-  hydraulic_constants();
-  GLOR.FRLXCA = 1.0e-9;
-  GLOR.RLCOUR = 1.0;
-  GLOI.NLOOPT = 0;
-  GLOI.FSTEPS = 1;
-  GLOR.TIMEND = 100.0;
-  GLOR.OUTINT = 10.0;
-  GLOR.DTIMEI = 0.5;
+  humid_run_constants(100.0, 10.0, 0.5);
   const double inlet = gar_fluidnodespechumidities(1);
   std::vector<Message> msgs;
   ASSERT_EQ(run_capturing([&c] { c.routine(); }, msgs), 0);
@@ -216,22 +215,10 @@ class SubZero : public ::testing::TestWithParam<HumidCase> {};
 // freezing, and the run writes no warning.
 TEST_P(SubZero, DryChannelBelowFreezingWritesNoWarning) {
   TempDir dir;
-  std::string text(kHumidChannel);
-  text.replace(text.find("node 1 T=5"), 10, "node 1 T=-30");
-  for (std::size_t at = text.find("T=30 PHI=0.6"); at != std::string::npos; at = text.find("T=30 PHI=0.6"))
-    text.replace(at, 12, "T=-20 PHI=0");
-  load_description(text, dir);
+  load_description(channel("T=-20 PHI=0", -30.0), dir);
   std::vector<Message> msgs;
   ASSERT_EQ(run_capturing([] { FINITS(" ", 1); }, msgs), 0);
-  set_transient_constants();
-  hydraulic_constants();
-  GLOR.FRLXCA = 1.0e-9;
-  GLOR.RLCOUR = 1.0;
-  GLOI.NLOOPT = 0;
-  GLOI.FSTEPS = 1;
-  GLOR.TIMEND = 50.0;
-  GLOR.OUTINT = 10.0;
-  GLOR.DTIMEI = GetParam().dtimei;
+  humid_run_constants(50.0, 10.0, GetParam().dtimei);
   ASSERT_EQ(run_capturing(GetParam().routine, msgs), 0);
   EXPECT_TRUE(msgs.empty()) << msgs.front().routine << ": " << msgs.front().text;
   EXPECT_LT(gar_fluidnodetemps(2), -20.0);
