@@ -472,7 +472,7 @@ void FLSITM(FluidFrame& frame) {
         SNEWTF(sub, iterations, change);
         GLOI.SUMTHL += iterations;
       }
-        const SubStep r = FMTIME(loop, change, copies);
+      const SubStep r = FMTIME(loop, change, copies);
       if (r.accepted) window_iterations = 0;
       finished = r.finished;
       if (r.finished || (r.accepted && r.window_end)) break;
