@@ -105,14 +105,11 @@ bool constant_name(std::string_view item, std::int32_t isub, std::int32_t& sub, 
 }
 
 std::optional<UserConstant> find_user_constant(std::int32_t sub, std::string_view name18) {
+  // The kinds of the store, in the order of kalvir::UserConstantKind.
+  constexpr std::array kKinds{ConstantKind::kReal, ConstantKind::kInteger, ConstantKind::kCharacter};
   const auto place = kalvir::user_constant_place(sub, name18);
   if (!place) return std::nullopt;
-  switch (place->kind) {
-    case kalvir::UserConstantKind::kReal: return UserConstant{ConstantKind::kReal, place->position};
-    case kalvir::UserConstantKind::kInteger: return UserConstant{ConstantKind::kInteger, place->position};
-    case kalvir::UserConstantKind::kCharacter: break;
-  }
-  return UserConstant{ConstantKind::kCharacter, place->position};
+  return UserConstant{kKinds[static_cast<std::size_t>(place->kind)], place->position};
 }
 
 std::int32_t read_user_text(std::int64_t start, kalvir::Chars<256>& text, std::int32_t& len) {
