@@ -44,6 +44,21 @@ void v2(const char* solver = "TRTH") { call(solver, "VARIABLES2"); }
 
 const kalvir::HeaterRecord& heater(std::size_t k) { return heater_list().at(k); }
 
+// HTR1 of 100 on nodes 1 and 2, HTR2 of 30 on nodes 2 and 3, both measuring
+// node 6.
+void define_two_sharing_node_2() {
+  HeaterDef a;
+  a.power = "#1-2";
+  a.measured = "#6";
+  define(a);
+  HeaterDef b;
+  b.name = "HTR2";
+  b.power = "#2-3";
+  b.measured = "#6";
+  b.nominal = 30.0;
+  define(b);
+}
+
 class HeaterUpdate : public ::testing::Test {
  protected:
   // Six thermal nodes at 0 with QI 7, no conductors; arrays as listed.
@@ -213,16 +228,7 @@ TEST_F(HeaterUpdate, EqualSharesAndThePowerScale) {
 }
 
 TEST_F(HeaterUpdate, HeatersSharingANodeAddUpAndLoadsDoNotAccumulate) {
-  HeaterDef a;
-  a.power = "#1-2";
-  a.measured = "#6";
-  define(a);
-  HeaterDef b;
-  b.name = "HTR2";
-  b.power = "#2-3";
-  b.measured = "#6";
-  b.nominal = 30.0;
-  define(b);
+  define_two_sharing_node_2();
   for (int pass = 0; pass < 3; ++pass) {
     v1();
     EXPECT_EQ(QI(1), 50.0);
@@ -242,16 +248,7 @@ TEST_F(HeaterUpdate, APowerNodesOwnQiIsReplacedAndSaidOncePerNode) {
   // node 2. Each node with a QI of its own is named once, at the first update
   // that replaces it, whatever the solution and however often it runs.
   QI(3) = 0.0;
-  HeaterDef a;
-  a.power = "#1-2";
-  a.measured = "#6";
-  define(a);
-  HeaterDef b;
-  b.name = "HTR2";
-  b.power = "#2-3";
-  b.measured = "#6";
-  b.nominal = 30.0;
-  define(b);
+  define_two_sharing_node_2();
   const auto msgs = capture_messages([] {
     for (int pass = 0; pass < 3; ++pass) {
       v1();

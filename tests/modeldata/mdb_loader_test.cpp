@@ -95,14 +95,8 @@ TEST(MdbLoad, TwoSubmodelDirectoryCountsEntitiesBeforeEachSubmodel) {
 }
 
 TEST(MdbLoad, UserConstantNamesLieRealIntegerCharacterPerSubmodel) {
-  mdbw::Model m = two_submodel_model();
-  m.submodels[0].real_constants = {{"R1", 1.0}, {"R2", 2.0}};
-  m.submodels[0].int_constants = {{"I1", 11}};
-  m.submodels[1].real_constants = {{"R1", 3.0}, {"R2", 4.0}, {"R3", 5.0}};
-  m.submodels[1].int_constants = {{"I1", 12}};
-  m.submodels[1].char_constants = {{"C1", "HELLO"}, {"C2", "WORLD"}};
   TempDir dir;
-  const LoadOutcome r = load_model(m, dir);
+  const LoadOutcome r = load_model(user_constant_model(), dir);
   ASSERT_EQ(r.ierr, 0) << r.printed;
   std::vector<std::string> names;
   for (std::int64_t i = 1; i <= gar_userconstnames.size(); ++i) names.emplace_back(trim_right(gar_userconstnames(i)));

@@ -18,19 +18,11 @@
 namespace kalvir::test {
 namespace user_constants_test {
 
-// Main: reals R1 1, R2 2, integer I1 11; SUB: reals R1 3, R2 4, R3 5,
+// Main: reals R1 1, R2 2, integer I1 11; SUB1: reals R1 3, R2 4, R3 5,
 // integer I1 12, characters C1 and C2.
 class UserConstants : public ::testing::Test {
  protected:
-  void SetUp() override {
-    mdbw::Model m = two_submodel_model();
-    m.submodels[0].real_constants = {{"R1", 1.0}, {"R2", 2.0}};
-    m.submodels[0].int_constants = {{"I1", 11}};
-    m.submodels[1].real_constants = {{"R1", 3.0}, {"R2", 4.0}, {"R3", 5.0}};
-    m.submodels[1].int_constants = {{"I1", 12}};
-    m.submodels[1].char_constants = {{"C1", "HELLO"}, {"C2", "WORLD"}};
-    load_ok(m, dir_);
-  }
+  void SetUp() override { load_ok(user_constant_model(), dir_); }
   TempDir dir_;
 };
 
