@@ -9,6 +9,8 @@
 #include "runtime/control/status.h"
 #include "runtime/modeldata/fpcs.h"
 #include "runtime/modeldata/pcs.h"
+#include "runtime/modeldata/user_constants.h"
+#include "runtime/parameters/constant_changes.h"
 #include "runtime/platform/fixed_string.h"
 
 namespace kalvir::mdbw {
@@ -84,6 +86,32 @@ std::string describe_loaded_model() {
     for (std::int32_t l = 1; l <= FLAGS(flagw::NM); ++l)
       o << "  " << l << ": " << gar_massflowlinkcondnodepairs(2 * l - 1) << ' ' << gar_massflowlinkcondnodepairs(2 * l)
         << ' ' << gar_massflowlinkflowrates(l) << ' ' << gar_massflowlinkstatuses(l) << '\n';
+  }
+  // The user constants as a model's blocks find them by name
+  // (user_real_constant, user_integer_constant) and a parameter case changes
+  // them: per submodel, real, integer and character ones, each kind in
+  // ascending order of name.
+  o << "User constants (submodel: kind name = value)\n";
+  for (std::int32_t m = 1; m <= nsub; ++m) {
+    const auto dir = [m](int row, std::int32_t col) { return gar_modeldirectory(row, col); };
+    const std::string sub(trim_right(gar_modelnames(m)));
+    const auto name = [](std::int64_t k) { return std::string(trim_right(gar_userconstnames(k))); };
+    for (std::int32_t k = 1; k <= dir(8, m + 1) - dir(8, m); ++k)
+      o << "  " << sub << ": real " << name(dir(11, m) + k) << " = " << gar_userconstvaluesreal(dir(8, m) + k)
+        << '\n';
+    for (std::int32_t k = 1; k <= dir(9, m + 1) - dir(9, m); ++k)
+      o << "  " << sub << ": integer " << name(dir(12, m) + k) << " = " << gar_userconstvaluesint(dir(9, m) + k)
+        << '\n';
+    for (std::int32_t k = 1; k <= dir(10, m + 1) - dir(10, m); ++k) {
+      const std::string n = name(dir(13, m) + k);
+      kalvir::Chars<256> text;
+      std::int32_t len = 0;
+      const auto place = user_constant_place(m, n);
+      const bool read = place && parameters::read_user_text(place->position, text, len) == 0;
+      o << "  " << sub << ": character " << n << " = "
+        << (read ? "'" + std::string(text.view().substr(0, static_cast<std::size_t>(len))) + "'" : "(unreadable)")
+        << '\n';
+    }
   }
   // The numeric control constants as the file set them; one left undefined
   // holds the marker, which a solution routine reads as the constant's
