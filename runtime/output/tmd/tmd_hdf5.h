@@ -107,9 +107,4 @@ void forget_stored_chunks();
 // it off to write the same file through the library's filter.
 void set_direct_chunk_writes(bool on);
 
-// Whether the chunks of a slab may be compressed on the worker pool (on by
-// default); tests turn it off to write the same file on the calling thread
-// alone.
-void set_chunk_pool(bool on);
-
 }  // namespace kalvir::tmd
