@@ -1,5 +1,8 @@
 #include "runtime/output/tmd/tmd_hdf5.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -16,6 +19,7 @@ namespace kalvir::tmd {
 
 namespace {
 constexpr hsize_t kMaxChunkItems = 1000;
+constexpr int kMaxRank = 3;  // time, items, attributes
 constexpr unsigned kDeflateLevel = 1;
 
 std::string name_text(std::string_view name) { return std::string(trim_right(name)); }
@@ -235,6 +239,19 @@ hdf5::Dataset datacreate(std::string_view name, hid_t type, hid_t loc, std::int3
   return hsrdatasetcreate(loc, chunk, dims, maxdims, name, type);
 }
 
+void flush_file(hid_t file) {
+  haddr_t end = 0;
+  check(H5Fget_eoa(file, &end));
+  void* handle = nullptr;
+  check(H5Fget_vfd_handle(file, H5P_DEFAULT, &handle));
+  const int fd = *static_cast<const int*>(handle);
+  struct stat st {};
+  if (fstat(fd, &st) != 0) throw Hdf5Failure{-1};
+  const auto size = static_cast<haddr_t>(st.st_size);
+  if (end > size && posix_fallocate(fd, st.st_size, static_cast<off_t>(end - size)) != 0) throw Hdf5Failure{-1};
+  check(H5Fflush(file, H5F_SCOPE_LOCAL));
+}
+
 void append_slab(hid_t dataset, hid_t memtype, std::initializer_list<hsize_t> shape, const void* data) {
   std::size_t row_bytes = H5Tget_size(memtype);
   if (shape.size() > 1) {
@@ -247,7 +264,6 @@ void append_slab(hid_t dataset, hid_t memtype, std::initializer_list<hsize_t> sh
 }
 
 void append_rows(hid_t dataset, hid_t memtype, std::initializer_list<hsize_t> shape, const RowFiller& fill) {
-  constexpr int kMaxRank = 3;
   const int rank = static_cast<int>(shape.size()) + 1;
   if (rank > kMaxRank) throw Hdf5Failure{-1};
   std::array<hsize_t, kMaxRank> dims{};

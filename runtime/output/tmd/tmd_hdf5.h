@@ -98,6 +98,13 @@ using RowFiller = std::function<void(std::size_t first, std::size_t count, void*
 // filled a chunk at a time and never held whole.
 void append_rows(hid_t dataset, hid_t memtype, std::initializer_list<hsize_t> shape, const RowFiller& fill);
 
+// Stores the file's metadata (H5Fflush, local scope). The space the library
+// has allocated for the file is made to exist on disk first, so that a full
+// disk fails the flush before anything is stored, not half-way through it:
+// a flush that fails part way leaves metadata that points beyond the end of
+// the file, and datasets that no longer read, earlier slabs included.
+void flush_file(hid_t file);
+
 // Releases the compressed chunks kept for reuse by the next slab (every
 // dataset's); called when a file closes, whose identifiers the library may
 // give again.
