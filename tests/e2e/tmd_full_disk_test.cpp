@@ -1,5 +1,5 @@
 // A result file on a disk that fills: the plate's model program (a plate of
-// 2,000 nodes, whose slabs span several chunks) run with every file it
+// 1,200 nodes, whose slabs span several chunks) run with every file it
 // writes limited in size, at limits from below the file's first bytes to
 // above its whole size, as a disk that fills at any point of the file's
 // creation or of any output would stop it. Each run ends with status 1 and
@@ -99,7 +99,7 @@ class TmdFullDisk : public ::testing::Test {
   static void SetUpTestSuite() {
     inputs_ = std::make_unique<TempDir>();
     const auto made = kalvir::test::run_command(
-        inputs_->path(), "'" KALVIR_PLATE_INPUTS "' 2000 . && '" KALVIR_MDB_WRITE "' PLATE.mdbtxt .");
+        inputs_->path(), "'" KALVIR_PLATE_INPUTS "' 1200 . && '" KALVIR_MDB_WRITE "' PLATE.mdbtxt .");
     ASSERT_EQ(made.status, 0) << made.out << made.err;
     const TempDir dir;
     link_inputs(dir.path());
@@ -127,7 +127,7 @@ TEST_F(TmdFullDisk, EveryFailureEndsWithStatusOneAndEveryStoredTimeHasItsData) {
   ASSERT_EQ(reference_.at(std::string(kDataGroup) + "times").size(), kOutputs);
   ASSERT_EQ(reference_.size(), 8U) << "times, node, conductor and control-constant data";
   const std::string times = std::string(kDataGroup) + "times";
-  constexpr std::uintmax_t kLimits = 48;
+  constexpr std::uintmax_t kLimits = 40;
   const std::uintmax_t step = whole_size_ / kLimits + 1;
   int creation_failures = 0;
   int write_failures = 0;
