@@ -141,7 +141,7 @@ TEST_F(TmdFullDisk, EveryFailureEndsWithStatusOneAndEveryStoredTimeHasItsData) {
     const fs::path tmd = dir.path() / "PLATE.TMD";
     if (r.status == 0) {
       ++completed;
-      EXPECT_EQ(time_data(tmd), reference_);
+      EXPECT_TRUE(time_data(tmd) == reference_) << "the whole file as without a limit";
       continue;
     }
     if (r.errors.find("Error writing data to PLATE.TMD") != std::string::npos) {
@@ -156,7 +156,7 @@ TEST_F(TmdFullDisk, EveryFailureEndsWithStatusOneAndEveryStoredTimeHasItsData) {
         EXPECT_GE(slabs.size(), n);
         EXPECT_LE(slabs.size(), n + 1);
         for (std::size_t k = 0; k < std::min(n, slabs.size()); ++k) {
-          EXPECT_EQ(slabs[k], reference_.at(name)[k]) << "output " << k;
+          EXPECT_TRUE(slabs[k] == reference_.at(name)[k]) << "output " << k << " differs from the run without a limit";
         }
       }
     } else if (r.errors.find("Failed to create datasets in PLATE.TMD") != std::string::npos) {
