@@ -1,6 +1,5 @@
 #include "tools/mdb_show.h"
 
-#include <algorithm>
 #include <array>
 #include <charconv>
 #include <sstream>
@@ -12,8 +11,9 @@
 #include "runtime/control/shared_blocks.h"
 #include "runtime/control/status.h"
 #include "runtime/modeldata/fpcs.h"
-#include "runtime/modeldata/packed_store.h"
 #include "runtime/modeldata/pcs.h"
+#include "runtime/modeldata/user_constants.h"
+#include "runtime/parameters/constant_changes.h"
 #include "runtime/platform/fixed_string.h"
 
 namespace kalvir::mdbw {
@@ -45,39 +45,33 @@ std::string real_text(double v) {
   return std::string(buf.data(), r.ptr);
 }
 
-// The user constants of every submodel, each with the element of its value
-// store that a model block reads: gar_userconstvaluesreal(k),
-// gar_userconstvaluesint(k), and for a character constant the start of its
-// text in the character store, gar_userconstpointerschar(k).
+// The user constants as a model's blocks find them, by name
+// (user_real_constant, user_integer_constant) or by the element of the value
+// store the name leads to, and as a parameter case changes them: per
+// submodel, real, integer and character ones, each kind in ascending order of
+// name.
 void describe_user_constants(std::ostringstream& o) {
-  o << "User constants (submodel: kind name = value, read as the array element given)\n";
-  const auto dir = [](int row, std::int32_t m) { return gar_modeldirectory(row, m); };
-  const PackedRows store(gar_userconstvalueschar);
-  const auto rows = static_cast<std::int32_t>(gar_userconstvalueschar.size());
+  o << "User constants (submodel: kind name = value, and the element of the value store that holds it)\n";
   for (std::int32_t m = 1; m <= FLAGS(flagw::NSUB); ++m) {
+    const auto dir = [](int row, std::int32_t col) { return gar_modeldirectory(row, col); };
     const std::string sub(trim_right(gar_modelnames(m)));
-    const auto name = [](std::int32_t k) { return std::string(trim_right(gar_userconstnames(k))); };
-    for (std::int32_t j = 1; j <= dir(12, m) - dir(11, m); ++j) {
-      const std::int32_t k = dir(8, m) + j;
-      o << "  " << sub << ": real " << name(dir(11, m) + j) << " = " << real_text(gar_userconstvaluesreal(k))
-        << "  gar_userconstvaluesreal(" << k << ")\n";
-    }
-    for (std::int32_t j = 1; j <= dir(13, m) - dir(12, m); ++j) {
-      const std::int32_t k = dir(9, m) + j;
-      o << "  " << sub << ": integer " << name(dir(12, m) + j) << " = " << gar_userconstvaluesint(k)
-        << "  gar_userconstvaluesint(" << k << ")\n";
-    }
-    for (std::int32_t j = 1; j <= dir(11, m + 1) - dir(13, m); ++j) {
-      const std::int32_t k = dir(10, m) + j;
-      const std::int64_t start = std::int64_t{133} * dir(15, m) + gar_userconstpointerschar(k);
-      std::array<char, 256> text{};
-      std::int32_t len = 0, ierr = 0;
-      if (start >= 1 && start <= std::int64_t{133} * rows &&
-          gar_userconstvalueschar.stream()[static_cast<std::size_t>(start - 1)] != '\0')
-        DBFZPK(store, rows, 133 * rows, static_cast<std::int32_t>(start), len, text, ierr);
-      o << "  " << sub << ": character " << name(dir(13, m) + j) << " = \""
-        << std::string_view(text.data(), static_cast<std::size_t>(std::clamp<std::int32_t>(len, 0, 256)))
-        << "\"  gar_userconstpointerschar(" << k << ")\n";
+    const auto name = [](std::int64_t k) { return std::string(trim_right(gar_userconstnames(k))); };
+    for (std::int32_t k = 1; k <= dir(8, m + 1) - dir(8, m); ++k)
+      o << "  " << sub << ": real " << name(dir(11, m) + k) << " = "
+        << real_text(gar_userconstvaluesreal(dir(8, m) + k)) << "  gar_userconstvaluesreal(" << dir(8, m) + k
+        << ")\n";
+    for (std::int32_t k = 1; k <= dir(9, m + 1) - dir(9, m); ++k)
+      o << "  " << sub << ": integer " << name(dir(12, m) + k) << " = " << gar_userconstvaluesint(dir(9, m) + k)
+        << "  gar_userconstvaluesint(" << dir(9, m) + k << ")\n";
+    for (std::int32_t k = 1; k <= dir(10, m + 1) - dir(10, m); ++k) {
+      const std::string n = name(dir(13, m) + k);
+      kalvir::Chars<256> text;
+      std::int32_t len = 0;
+      const auto place = user_constant_place(m, n);
+      const bool read = place && parameters::read_user_text(place->position, text, len) == 0;
+      o << "  " << sub << ": character " << n << " = "
+        << (read ? "'" + std::string(text.view().substr(0, static_cast<std::size_t>(len))) + "'" : "(unreadable)")
+        << "  gar_userconstpointerschar(" << dir(10, m) + k << ")\n";
     }
   }
 }

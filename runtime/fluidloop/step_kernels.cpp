@@ -562,7 +562,10 @@ void SNFE(std::span<double> STATE) {
     const double p = gar_fluidnodepressures(n), t = gar_fluidnodetemps(n);
     const std::int32_t slot = fluid_slot(n), node = internal_index(n);
     at(STATE, n) = XGXPT(p, t, slot, node);
-    gar_fluidnodespecenthalpies(n) = XENTH(p, t, at(STATE, n), slot, node);
+    // Humid air's enthalpy (per kilogram of dry air) is that of its
+    // humidity ratio, not of a phase.
+    const double x = slot == fluids::kHumidAir ? gar_fluidnodespechumidities(n) : at(STATE, n);
+    gar_fluidnodespecenthalpies(n) = XENTH(p, t, x, slot, node);
   }
 }
 

@@ -175,11 +175,17 @@ void FGUPDT(TwoPhaseRun& R) {
     const std::size_t k = ix(n);
     const std::int32_t slot = fluid_slot(n), node = internal_index(n);
     const double h = R.enthalpy[k], p = R.pressure[k];
-    const double x = XGXPH(p, h, slot, node);
+    // Humid air is a gas whose quality slot carries its humidity ratio, and
+    // its enthalpy is that of the ratio.
+    const bool humid = slot == fluids::kHumidAir;
+    const double x = humid ? gar_fluidnodespechumidities(n) : XGXPH(p, h, slot, node);
     gar_fluidnodevapourqualities(n) = x;
     double t = 0.0;
     const char* regime = "HEM";
-    if (std::abs(x) < kTiny || std::abs(1.0 - x) < kTiny) {
+    if (humid) {
+      t = XTEMP(p, h, x, slot, node);
+      regime = "VAP";
+    } else if (std::abs(x) < kTiny || std::abs(1.0 - x) < kTiny) {
       t = XTEMP(p, h, x, slot, node);
       regime = std::abs(x) < kTiny ? "LIQ" : "VAP";
     } else {

@@ -104,11 +104,9 @@ void PARFIL(std::int32_t PARMONLY, std::string_view MODELNAME, std::int32_t CSVM
   SOPSQ(name, "FORMATTED", "UNKNOWN", CSVUNIT, IERR);
   if (IERR != 0) return;
   register_run_closer(kp::close_csv);
-  std::int32_t header = 0;
-  PARHDC(CSVLIST, 1, CSVUNIT, header);
-  // An item that fails is reported and leaves its columns out; a header that
-  // was not written is a failure of the run.
-  if (header == 2) IERR = header;
+  // The header waits for the model the case runs (the case loop writes it
+  // after the case's restore, initial block and statements).
+  kp::defer_csv_header(CSVLIST, 1, CSVUNIT);
 }
 
 void PARGFF(std::string_view GFFSTR, std::string_view ROOT, std::int32_t NCASE, std::int32_t UNIT) {

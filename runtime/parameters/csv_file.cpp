@@ -97,6 +97,16 @@ std::map<std::int32_t, std::vector<PlannedItem>>& plans() {
   return by_unit;
 }
 
+// A header due on a unit: the list and submodel PARHDC is to resolve.
+struct DueHeader {
+  std::string list;
+  std::int32_t isub = 1;
+};
+std::map<std::int32_t, DueHeader>& due_headers() {
+  static std::map<std::int32_t, DueHeader> by_unit;
+  return by_unit;
+}
+
 // The fields in TEXT: each starts with a "," outside double quotes.
 std::int32_t count_fields(std::string_view text) {
   std::int32_t n = 0;
@@ -152,7 +162,25 @@ void write_failure(std::int32_t status, std::string_view routine, std::int32_t& 
 
 }  // namespace
 
-void forget_csv_columns(std::int32_t unit) { plans().erase(unit); }
+void forget_csv_columns(std::int32_t unit) {
+  plans().erase(unit);
+  due_headers().erase(unit);
+}
+
+void defer_csv_header(std::string_view csvlist, std::int32_t isub, std::int32_t unit) {
+  plans().erase(unit);
+  due_headers()[unit] = DueHeader{std::string(csvlist), isub};
+}
+
+std::int32_t write_deferred_csv_header(std::int32_t unit) {
+  const auto due = due_headers().find(unit);
+  if (due == due_headers().end()) return 0;
+  const DueHeader header = std::move(due->second);
+  due_headers().erase(due);
+  std::int32_t status = 0;
+  PARHDC(header.list, header.isub, unit, status);
+  return status == 2 ? status : 0;
+}
 
 }  // namespace kalvir::parameters
 
@@ -210,6 +238,11 @@ void PARHDC(std::string_view CSVLIST, std::int32_t ISUB, std::int32_t UNIT, std:
 void PARCSV(std::string_view CSVLIST, std::int32_t NCASE, std::int32_t ISUB, std::int32_t UNIT, std::int32_t& IERR) {
   IERR = 0;
   kp::discard_csv_line(UNIT);
+  // PARHDC has reported a header line that could not be written.
+  if (kp::write_deferred_csv_header(UNIT) != 0) {
+    IERR = 2;
+    return;
+  }
   std::vector<std::string_view> items;
   if (!kp::split_list(CSVLIST, items)) {
     IERR = 1;

@@ -16,6 +16,7 @@
 #include "runtime/parameters/case_files.h"
 #include "runtime/parameters/case_statements.h"
 #include "runtime/parameters/case_values.h"
+#include "runtime/parameters/csv_file.h"
 #include "runtime/platform/fixed_string.h"
 #include "runtime/platform/units.h"
 
@@ -136,6 +137,8 @@ void PARAMX(std::int32_t IPARAM, std::string_view MODELNAME, std::int32_t& STATU
            GLOC.PARNAM.view(), PARNUM(6), print_unit, CSVUNIT, STATUS);
     if (STATUS != 0) return;
     call_initial_block();
+    STATUS = kalvir::parameters::write_deferred_csv_header(CSVUNIT);
+    if (STATUS != 0) return;
     call_execution_block();
   }
 
@@ -199,6 +202,13 @@ void PARAMX(std::int32_t IPARAM, std::string_view MODELNAME, std::int32_t& STATU
     PRTINF(2) = 1;
     PARAMC(PARUNIT, print_unit, STATUS, endflag, file.line().span(), file.length());
     check_errors += STATUS;
+    // The case's CSV columns are those of the model it runs: resolved after
+    // its restore, initial block and statements, not from what the case
+    // before it left.
+    if (const std::int32_t header = kalvir::parameters::write_deferred_csv_header(CSVUNIT); header != 0) {
+      if (STATUS == 0) STATUS = header;
+      return;
+    }
     if (STATUS == 0 && check == 0) call_execution_block();
 
     if (endflag != 0) {

@@ -28,6 +28,7 @@
 #include "runtime/modeldata/seq_files.h"
 #include "runtime/modeldata/text_utils.h"
 #include "runtime/output/monitor/progress_monitor.h"
+#include "runtime/output/tmd/tmd_file.h"
 #include "runtime/platform/fixed_string.h"
 #include "runtime/platform/units.h"
 #include "runtime/program/param_loop.h"
@@ -251,13 +252,20 @@ void LSETUP(std::int32_t& IPARAM, std::string_view MODELNAME, std::int32_t& STAT
 
 void MAINA(std::string_view MODELNAME) {
   kalvir::install_run_hooks();
+  // The library is shut down by the end of the run alone, not again by the
+  // process end: a result file that could not be written must stay unclosed.
+  static_cast<void>(H5dont_atexit());
   if (H5open() < 0) {
     SETERX("Cannot initialise the HDF5 library@The analysis-case data and result files cannot be used", 4, 1,
            "MAINA");
   }
   // Registered first, so that it runs last: nothing of the run uses HDF5
-  // after it, and its status tells nothing useful.
-  register_run_closer([] { static_cast<void>(H5close()); });
+  // after it, and its status tells nothing useful. Shutting the library down
+  // closes every file still open, so it stays up when a result file was left
+  // open after a failure: the file keeps what its last flush stored.
+  register_run_closer([] {
+    if (!kalvir::tmd::files_left_open()) static_cast<void>(H5close());
+  });
 
   std::int32_t nindex = 0;
   std::int32_t nvalues = 0;

@@ -66,7 +66,7 @@ TEST(MdbTools, TheSampleIsWrittenWithItsSizesAndInspected) {
         "  PANEL: real EMISS = 0.8  gar_userconstvaluesreal(1)\n",
         "  PANEL: real SPAN = 1.25  gar_userconstvaluesreal(2)\n",
         "  PANEL: integer NPANEL = 2  gar_userconstvaluesint(1)\n",
-        "  PANEL: character OWNER = \"THERMAL TEAM\"  gar_userconstpointerschar(1)\n",
+        "  PANEL: character OWNER = 'THERMAL TEAM'  gar_userconstpointerschar(1)\n",
         "  LOOP: real FLOW = 0.05  gar_userconstvaluesreal(3)\n"}) {
     EXPECT_TRUE(contains(r.out, line)) << line << "\n" << r.out;
   }

@@ -19,6 +19,7 @@
 #include "runtime/control/messages.h"
 #include "runtime/fluids/interface/properties.h"
 #include "runtime/fluids/library/eos.h"
+#include "runtime/fluids/library/psychrometrics.h"
 #include "runtime/fluids/library/saturation_pressure.h"
 #include "runtime/fluids/library/saturation_tables.h"
 #include "runtime/fluids/library/surface_tension.h"
@@ -105,6 +106,10 @@ double model_p(double pascal) { return ((pascal + GLOR.PABS) + 0.0) - GLOR.PABS;
 #define FX_HUMID_CP_SAT [](const State& s) { return (1868.07 * s.X + 1011.57) / (s.X + 1.0); }
 #define FX_HUMID_H_SAT [](const State& s) { \
     return (1868.07 * s.X + 1011.57) / (s.X + 1.0) * 273.16; }
+#define FX_HUMID_H [](const State& s) { \
+    return kalvir::fluids::psychro::enthalpy(s.tm() + GLOR.TABS, s.X, s.node); }
+#define FX_HUMID_T [](const State& s) { \
+    return model_t(kalvir::fluids::psychro::temperature(s.H, s.X, s.node) - GLOR.TABS); }
 #define FX_VALUE(v) [](const State&) { return v; }
 #define FX_T_SAT(t) [](const State&) { return (t) - GLOR.TABS; }
 #define FX_INV_P [](const State& s) { return 1.0 / (s.P + GLOR.PABS); }
@@ -148,6 +153,8 @@ const Case kCases[] = {KALVIR_QP_EXPAND(FX_CASE)};
 #undef FX_HUMID_MOLAR
 #undef FX_HUMID_CP_SAT
 #undef FX_HUMID_H_SAT
+#undef FX_HUMID_H
+#undef FX_HUMID_T
 #undef FX_VALUE
 #undef FX_T_SAT
 #undef FX_INV_P
@@ -186,9 +193,13 @@ State state_for(const Case& c) {
   const SlotState& st = kSlotStates.at(c.slot);
   State state{c.slot, c.code, 101325.0, s <= 3 ? st.t_liquid : st.t_vapour, 0.0, 0.0, 0};
   state.X = s <= 2 ? 0.0 : s == 3 ? 0.3 : 1.0;
-  // AIRW's enthalpy answers dry air (X = 0); its temperature needs the
-  // saturated-vapour specific heat, which only X >= 1 reaches.
-  if (c.slot == 4) state.X = c.code == 30 ? 0.0 : c.code == 35 ? 1.0 : 0.01;
+  // AIRW's enthalpy and temperature are those of humid air, per kilogram
+  // of dry air.
+  if (c.slot == 4) {
+    state.X = 0.01;
+    if (c.code == 35) state.H = 45000.0;
+    return state;
+  }
   if (c.code == 31 || c.code == 35) {
     const double x = c.code == 31 ? 0.0 : 1.0;
     const Outcome h = run_captured([&] {

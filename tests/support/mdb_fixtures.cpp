@@ -187,6 +187,16 @@ mdbw::Model two_submodel_model() {
   return m;
 }
 
+mdbw::Model user_constant_model() {
+  mdbw::Model m = two_submodel_model();
+  m.submodels[0].real_constants = {{"R1", 1.0}, {"R2", 2.0}};
+  m.submodels[0].int_constants = {{"I1", 11}};
+  m.submodels[1].real_constants = {{"R1", 3.0}, {"R2", 4.0}, {"R3", 5.0}};
+  m.submodels[1].int_constants = {{"I1", 12}};
+  m.submodels[1].char_constants = {{"C1", "HELLO"}, {"C2", "WORLD"}};
+  return m;
+}
+
 mdbw::Model full_model() {
   mdbw::Model m = two_submodel_model();
   m.name = "FULLMODEL";

@@ -86,6 +86,11 @@ mdbw::Model three_node_model();
 // them, a tie group and an alias; small enough to check by hand.
 mdbw::Model two_submodel_model();
 
+// two_submodel_model with user constants: main reals R1 1, R2 2 and integer
+// I1 11; SUB1 reals R1 3, R2 4, R3 5, integer I1 12 and characters C1 HELLO,
+// C2 WORLD.
+mdbw::Model user_constant_model();
+
 // Everything the file can hold at once: three submodels with thermal and
 // fluid nodes, all conductor kinds own and inter-model, view factors, ties,
 // aliases, user constants of the three kinds, ARRAYs, mass-flow links own and

@@ -31,6 +31,10 @@
 //   HUMID_MOLAR(a, v) humid-air conductivity or viscosity, mean by mole fraction
 //   HUMID_CP_SAT, HUMID_H_SAT  humid-air saturated-vapour specific heat and
 //                    enthalpy (fixed functions of the humidity ratio)
+//   HUMID_H, HUMID_T humid-air enthalpy per kilogram of dry air from T, and
+//                    the temperature from it (library/psychrometrics.h)
+//   In the humid-air mixtures the vapour routine answers within its range;
+//   below the triple point the dilute vapour's extension does.
 //   VALUE(v)  the constant v;  T_SAT(t)  the model temperature of t kelvin;
 //   INV_P  1 / (P + PABS)
 //   none  no adapter
@@ -64,10 +68,10 @@
   ROW(ACTION, 27, C(PETH15), C(PETH01), VALUE(0.0), VALUE(0.0), C(PETH03), C(PETH11), C(PETH05), C(PETH07), C(PETH09), C(PETH13)) \
   ROW(ACTION, 28, Q, Q, none, none, Q, Q, Q, Q, Q, Q) \
   ROW(ACTION, 29, C(PETH16), C(PETH02), VALUE(1111.5554), HUMID_H_SAT, C(PETH04), C(PETH12), C(PETH06), C(PETH08), C(PETH10), C(PETH14)) \
-  ROW(ACTION, 30, L, L, L, L, L, L, L, L, L, L) \
+  ROW(ACTION, 30, L, L, L, HUMID_H, L, L, L, L, L, L) \
   ROW(ACTION, 31, M, M, none, none, M, M, M, M, M, M) \
   ROW(ACTION, 32, K(PTS16), K(PTS02), T_SAT(1.0), T_SAT(273.16), K(PTS04), K(PTS12), K(PTS06), K(PTS08), K(PTS10), K(PTS14)) \
-  ROW(ACTION, 35, M, M, M, M, M, M, M, M, M, M) \
+  ROW(ACTION, 35, M, M, M, HUMID_T, M, M, M, M, M, M) \
   ROW(ACTION, 37, J(PSAT16), J(PSAT02), none, none, J(PSAT04), J(PSAT12), J(PSAT06), J(PSAT08), J(PSAT10), J(PSAT14)) \
   ROW(ACTION, 41, S, S, none, none, S, S, S, S, S, S) \
   ROW(ACTION, 44, N, N, none, none, N, N, N, N, N, N) \
@@ -126,6 +130,8 @@
 #define KALVIR_QP_HAS_HUMID_MOLAR(a, v) qp_yes
 #define KALVIR_QP_HAS_HUMID_CP_SAT qp_yes
 #define KALVIR_QP_HAS_HUMID_H_SAT qp_yes
+#define KALVIR_QP_HAS_HUMID_H qp_yes
+#define KALVIR_QP_HAS_HUMID_T qp_yes
 #define KALVIR_QP_HAS_VALUE(v) qp_yes
 #define KALVIR_QP_HAS_T_SAT(t) qp_yes
 #define KALVIR_QP_HAS_INV_P qp_yes

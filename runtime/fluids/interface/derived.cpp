@@ -153,7 +153,8 @@ void require_nonzero(double denominator, std::string_view what, std::int32_t NOD
 void XDRHO(double H, std::int32_t IFL, std::int32_t NODE, double PABS, double P, double X,
            double TABS, double T, double& DRDH, double& DRDP, double& RHO) {
   RHO = XRHO(P, T, X, IFL, NODE);
-  if (std::fabs(X) < 1e-37 || std::fabs(X - 1.0) < 1e-37) {
+  // Humid air is single phase whatever its humidity ratio.
+  if (IFL == kalvir::fluids::kHumidAir || std::fabs(X) < 1e-37 || std::fabs(X - 1.0) < 1e-37) {
     const double cp = XCP(P, T, X, IFL, NODE);
     const double mu = XJT(P, T, X, IFL, NODE);
     require_nonzero((T + TABS) * cp, "The absolute temperature or the specific heat is zero.",
