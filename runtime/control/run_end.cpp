@@ -28,25 +28,87 @@ FailureNote& failure_note() {
   return note;
 }
 
-void write_failure_note() {
-  // Taken out whole: a later run in the same process starts without it.
-  const FailureNote note = std::exchange(failure_note(), FailureNote{});
-  if (note.told) return;
-  std::string block = "kalvir: run failed";
-  if (!note.routine.empty()) block += " in " + note.routine;
-  block += '\n';
-  std::string_view text = note.text;
+// TEXT's parts, parted by "@", one line each after INDENT; "<NL>" becomes a
+// blank and empty parts are left out.
+void append_parts(std::string& block, std::string_view text, std::string_view indent) {
   while (!text.empty()) {
     const std::size_t at = text.find('@');
     std::string part(kalvir::trim_right(text.substr(0, at)));
     for (std::size_t nl; (nl = part.find("<NL>")) != std::string::npos;) part.replace(nl, 4, " ");
-    if (!part.empty()) block += "    " + part + '\n';
+    const std::size_t first = part.find_first_not_of(' ');
+    if (first != std::string::npos) block += std::string(indent) + part.substr(first) + '\n';
     if (at == std::string_view::npos) break;
     text.remove_prefix(at + 1);
   }
-  if (note.text.empty()) block += "    see the printed output\n";
+}
+
+// A failure the run went on after, once per routine, text and place.
+struct RunFailure {
+  std::string routine;
+  std::string text;
+  std::string place;
+  std::int64_t count = 0;
+};
+
+// The run's failures so far. A message that comes at every step is one
+// entry with its count; beyond kListed different ones, only their number of
+// occurrences is kept, so that the list stays small whatever the run does.
+struct RunFailures {
+  static constexpr std::size_t kListed = 50;
+  std::vector<RunFailure> listed;
+  std::int64_t unlisted = 0;
+  bool empty() const { return listed.empty() && unlisted == 0; }
+};
+RunFailures& run_failures() {
+  static RunFailures failures;
+  return failures;
+}
+
+std::vector<std::string>& places() {
+  static std::vector<std::string> stack;
+  return stack;
+}
+
+// The list of failures the run went on after, under HEADING; the fatal
+// failure itself (FATAL), when it is one of them, is not repeated.
+std::string failure_list(const RunFailures& failures, std::string_view heading, const FailureNote* fatal) {
+  std::string block = "kalvir: " + std::string(heading) + '\n';
+  for (const RunFailure& f : failures.listed) {
+    if (fatal != nullptr && f.routine == fatal->routine && f.text == fatal->text && f.count == 1) continue;
+    block += "  " + f.routine + ", " + std::to_string(f.count) + (f.count == 1 ? " time:\n" : " times:\n");
+    append_parts(block, f.text, "    ");
+    if (!f.place.empty()) block += "    where: " + f.place + '\n';
+  }
+  if (failures.unlisted > 0)
+    block += "  and " + std::to_string(failures.unlisted) + " more, of other kinds: see the printed output\n";
+  return block;
+}
+
+void write_block(const std::string& block) {
   std::fputs(block.c_str(), stderr);
   std::fflush(stderr);
+}
+
+// FAILUR's block: the failure that ended the run, then those it went on
+// after before it.
+void write_failure_note() {
+  // Both taken out whole: a later run in the same process starts without them.
+  const FailureNote note = std::exchange(failure_note(), FailureNote{});
+  const RunFailures failures = std::exchange(run_failures(), RunFailures{});
+  std::string block;
+  if (!note.told) {
+    block = "kalvir: run failed";
+    if (!note.routine.empty()) block += " in " + note.routine;
+    block += '\n';
+    append_parts(block, note.text, "    ");
+    if (kalvir::trim_right(note.text).empty()) block += "    see the printed output\n";
+  }
+  const bool only_the_note = failures.unlisted == 0 && failures.listed.size() == 1 &&
+                             failures.listed.front().routine == note.routine &&
+                             failures.listed.front().text == note.text && failures.listed.front().count == 1;
+  if (!failures.empty() && !only_the_note)
+    block += failure_list(failures, "before that, the run went on after these failures:", &note);
+  write_block(block);
 }
 
 std::vector<RunCloser>& closers() {
@@ -77,8 +139,31 @@ void run_closers() {
 void note_failure(std::string_view routine, std::string_view text) {
   FailureNote& note = failure_note();
   note.routine = std::string(kalvir::trim_right(routine));
-  note.text = std::string(text);
+  note.text = std::string(kalvir::trim_right(text));
 }
+
+void note_run_failure(std::string_view routine, std::string_view text) {
+  RunFailures& failures = run_failures();
+  const std::string_view r = kalvir::trim_right(routine);
+  const std::string_view t = kalvir::trim_right(text);
+  const std::string_view place = places().empty() ? std::string_view{} : std::string_view(places().back());
+  for (RunFailure& f : failures.listed) {
+    if (f.routine == r && f.text == t && f.place == place) {
+      ++f.count;
+      return;
+    }
+  }
+  if (failures.listed.size() < RunFailures::kListed) {
+    failures.listed.push_back({std::string(r), std::string(t), std::string(place), 1});
+  } else {
+    ++failures.unlisted;
+  }
+}
+
+void forget_run_failures() { run_failures() = RunFailures{}; }
+
+kalvir::FailurePlace::FailurePlace(std::string place) { places().push_back(std::move(place)); }
+kalvir::FailurePlace::~FailurePlace() { places().pop_back(); }
 
 void register_run_closer(RunCloser closer) {
   std::vector<RunCloser>& list = closers();
@@ -105,6 +190,15 @@ void EEXIT(std::int32_t STATUS) {
 
 void SUCCES() {
   PROGCL();
+  // A run that went on after a failure did not succeed: its results miss
+  // what failed.
+  if (!run_failures().empty()) {
+    kalvir::platform::unit_flush(kalvir::platform::kStdoutUnit);
+    failure_note() = FailureNote{};
+    write_block(failure_list(std::exchange(run_failures(), RunFailures{}),
+                             "run failed: it went on after these failures:", nullptr));
+    EEXIT(1);
+  }
   EEXIT(0);
 }
 

@@ -242,6 +242,7 @@ void LSETUP(std::int32_t& IPARAM, std::string_view MODELNAME, std::int32_t& STAT
 
 void MAINA(std::string_view MODELNAME) {
   kalvir::install_run_hooks();
+  forget_run_failures();
   if (H5open() < 0) {
     SETERX("Cannot initialise the HDF5 library@The analysis-case data and result files cannot be used", 4, 1,
            "MAINA");
