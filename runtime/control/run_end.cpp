@@ -21,6 +21,7 @@ bool closing = false;
 struct FailureNote {
   std::string routine;
   std::string text;
+  std::string place;
   bool told = false;  // the stop has written its own text to standard error
 };
 FailureNote& failure_note() {
@@ -102,6 +103,7 @@ void write_failure_note() {
     block += '\n';
     append_parts(block, note.text, "    ");
     if (kalvir::trim_right(note.text).empty()) block += "    see the printed output\n";
+    if (!note.place.empty()) block += "    where: " + note.place + '\n';
   }
   const bool only_the_note = failures.unlisted == 0 && failures.listed.size() == 1 &&
                              failures.listed.front().routine == note.routine &&
@@ -140,6 +142,7 @@ void note_failure(std::string_view routine, std::string_view text) {
   FailureNote& note = failure_note();
   note.routine = std::string(kalvir::trim_right(routine));
   note.text = std::string(kalvir::trim_right(text));
+  note.place = places().empty() ? std::string() : places().back();
 }
 
 void note_run_failure(std::string_view routine, std::string_view text) {

@@ -39,4 +39,9 @@ namespace kalvir::parameters {
 // Forgets the columns of the header written on UNIT (the file was closed).
 void forget_csv_columns(std::int32_t unit);
 
+// A check run's CSV columns: resolves the items of CSVLIST against ISUB as
+// PARHDC does and reports every failure it would report, but opens and
+// writes no file. IERR 0, 1 or 3 as PARHDC's.
+void check_csv_columns(std::string_view CSVLIST, std::int32_t ISUB, std::int32_t& IERR);
+
 }  // namespace kalvir::parameters
