@@ -29,17 +29,18 @@ FailureNote& failure_note() {
   return note;
 }
 
-// TEXT's parts, parted by "@", one line each after INDENT; "<NL>" becomes a
-// blank and empty parts are left out.
+// TEXT's parts, parted by "@" and within a part by "<NL>", one line each
+// after INDENT; empty lines are left out.
 void append_parts(std::string& block, std::string_view text, std::string_view indent) {
   while (!text.empty()) {
-    const std::size_t at = text.find('@');
-    std::string part(kalvir::trim_right(text.substr(0, at)));
-    for (std::size_t nl; (nl = part.find("<NL>")) != std::string::npos;) part.replace(nl, 4, " ");
-    const std::size_t first = part.find_first_not_of(' ');
-    if (first != std::string::npos) block += std::string(indent) + part.substr(first) + '\n';
-    if (at == std::string_view::npos) break;
-    text.remove_prefix(at + 1);
+    const std::size_t at = text.find_first_of('@');
+    const std::size_t nl = text.find("<NL>");
+    const std::size_t end = std::min(at, nl);
+    const std::string_view line = kalvir::trim_right(text.substr(0, end));
+    const std::size_t first = line.find_first_not_of(' ');
+    if (first != std::string_view::npos) block += std::string(indent) + std::string(line.substr(first)) + '\n';
+    if (end == std::string_view::npos) break;
+    text.remove_prefix(end + (end == nl ? 4 : 1));
   }
 }
 
@@ -81,7 +82,7 @@ std::string failure_list(const RunFailures& failures, std::string_view heading, 
     if (!f.place.empty()) block += "    where: " + f.place + '\n';
   }
   if (failures.unlisted > 0)
-    block += "  and " + std::to_string(failures.unlisted) + " more, of other kinds: see the printed output\n";
+    block += "  and " + std::to_string(failures.unlisted) + " more, not listed here: see the printed output\n";
   return block;
 }
 
@@ -109,7 +110,7 @@ void write_failure_note() {
                              failures.listed.front().routine == note.routine &&
                              failures.listed.front().text == note.text && failures.listed.front().count == 1;
   if (!failures.empty() && !only_the_note)
-    block += failure_list(failures, "before that, the run went on after these failures:", &note);
+    block += failure_list(failures, "earlier failures:", &note);
   write_block(block);
 }
 
