@@ -33,7 +33,7 @@ FailureNote& failure_note() {
 // after INDENT; empty lines are left out.
 void append_parts(std::string& block, std::string_view text, std::string_view indent) {
   while (!text.empty()) {
-    const std::size_t at = text.find_first_of('@');
+    const std::size_t at = text.find('@');
     const std::size_t nl = text.find("<NL>");
     const std::size_t end = std::min(at, nl);
     const std::string_view line = kalvir::trim_right(text.substr(0, end));
@@ -71,12 +71,10 @@ std::vector<std::string>& places() {
   return stack;
 }
 
-// The list of failures the run went on after, under HEADING; the fatal
-// failure itself (FATAL), when it is one of them, is not repeated.
-std::string failure_list(const RunFailures& failures, std::string_view heading, const FailureNote* fatal) {
+// The list of failures the run went on after, under HEADING.
+std::string failure_list(const RunFailures& failures, std::string_view heading) {
   std::string block = "kalvir: " + std::string(heading) + '\n';
   for (const RunFailure& f : failures.listed) {
-    if (fatal != nullptr && f.routine == fatal->routine && f.text == fatal->text && f.count == 1) continue;
     block += "  " + f.routine + ", " + std::to_string(f.count) + (f.count == 1 ? " time:\n" : " times:\n");
     append_parts(block, f.text, "    ");
     if (!f.place.empty()) block += "    where: " + f.place + '\n';
@@ -96,7 +94,12 @@ void write_block(const std::string& block) {
 void write_failure_note() {
   // Both taken out whole: a later run in the same process starts without them.
   const FailureNote note = std::exchange(failure_note(), FailureNote{});
-  const RunFailures failures = std::exchange(run_failures(), RunFailures{});
+  RunFailures failures = std::exchange(run_failures(), RunFailures{});
+  // An error the file layer noted both ways, whose caller then gave up, is
+  // the failure that ended the run: it is not listed again.
+  std::erase_if(failures.listed, [&](const RunFailure& f) {
+    return f.count == 1 && f.routine == note.routine && f.text == note.text;
+  });
   std::string block;
   if (!note.told) {
     block = "kalvir: run failed";
@@ -106,11 +109,7 @@ void write_failure_note() {
     if (kalvir::trim_right(note.text).empty()) block += "    see the printed output\n";
     if (!note.place.empty()) block += "    where: " + note.place + '\n';
   }
-  const bool only_the_note = failures.unlisted == 0 && failures.listed.size() == 1 &&
-                             failures.listed.front().routine == note.routine &&
-                             failures.listed.front().text == note.text && failures.listed.front().count == 1;
-  if (!failures.empty() && !only_the_note)
-    block += failure_list(failures, "earlier failures:", &note);
+  if (!failures.empty()) block += failure_list(failures, "earlier failures:");
   write_block(block);
 }
 
@@ -198,9 +197,9 @@ void SUCCES() {
   // what failed.
   if (!run_failures().empty()) {
     kalvir::platform::unit_flush(kalvir::platform::kStdoutUnit);
-    failure_note() = FailureNote{};
+    failure_note() = FailureNote{};  // what the file layer noted last ended nothing
     write_block(failure_list(std::exchange(run_failures(), RunFailures{}),
-                             "run failed: it went on after these failures:", nullptr));
+                             "run failed: it went on after these failures:"));
     EEXIT(1);
   }
   EEXIT(0);

@@ -177,7 +177,7 @@ void PARRD(std::int32_t PARUNIT, std::int32_t PRINTUNIT, std::span<char> KEYWORD
     if (IOSTAT < 0) return;
     if (IOSTAT > 0) {
       IERR = 1;
-      const kalvir::FailurePlace place(kalvir::parameters::file_place(PARUNIT, "after this line"));
+      const kalvir::FailurePlace place(kalvir::parameters::file_place(PARUNIT, "(the line after it cannot be read)"));
       report("Error reading from Parameter case file", 150, 3, 1, "PARRD");
       return;
     }

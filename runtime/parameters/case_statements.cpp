@@ -140,7 +140,8 @@ void PARAMC(std::int32_t PARUNIT, std::int32_t PRINTUNIT, std::int32_t& NERR, st
       return;
     }
     // Each failure of the statement names it and its line on standard error.
-    const kalvir::FailurePlace place(kalvir::parameters::file_place(PARUNIT, std::string(keyword) + " " + std::string(text)));
+    const kalvir::FailurePlace place(
+        kalvir::parameters::file_place(PARUNIT, std::string(keyword) + " " + std::string(text)));
     if (keyword == "GET") {
       if (!get_submodel(text, current)) {
         statement_failure(1, "Unrecognised submodel name@", text);

@@ -133,9 +133,10 @@ SolutionFrame::SolutionFrame(const MethodRow& row) : row_(row) {
 
   // An undefined TIMEND is no end time: the run is skipped as for one not
   // after TIMEO, instead of running to the marker's tiny value.
-  skipped_ = !end_time_valid(
-      row.name, cat(row.name, ": TIMEND is not greater than TIMEO@See Engineering Manual for control constant definitions"),
-      3, 1);
+  skipped_ = !end_time_valid(row.name,
+                             cat(row.name, ": TIMEND is not greater than TIMEO@See Engineering Manual for control "
+                                           "constant definitions"),
+                             3, 1);
   if (SDUNDF(GLOR.OUTINT)) {
     // A skipped run keeps OUTINT undefined: a default of zero or less stored
     // here would be taken over by the next solution call as a real interval.

@@ -655,7 +655,8 @@ TEST_F(AcdSolution, DamagedFilesEndTheRunWithAMessage) {
          acd::remove_link(f, sub1 + "/Submodels/SUB2/ModelData/TimeDependent/RadiativeConductors/Values");
        },
        "Cannot read ACD dataset"},
-      {"unknown submodel", [](auto& m) { m.submodels[0].name = "NOSUCH"; }, {}, "(acds)GetModelReference: no sub-model NOSUCH below MAIN (ACD file MAIN.acd)"},
+      {"unknown submodel", [](auto& m) { m.submodels[0].name = "NOSUCH"; }, {},
+       "(acds)GetModelReference: no sub-model NOSUCH below MAIN (ACD file MAIN.acd)"},
       {"submodel name longer than 24", [](auto& m) { m.submodels[0].name = "SUB1_WITH_A_NAME_LONGER_THAN_24"; }, {},
        "Invalid ACD data"},
       {"arcs without an orbit length",
