@@ -1,7 +1,6 @@
 // The model program of truth_model.h, built with kalvir_add_model_program as
 // a preprocessor's output would be (its sizes read from TRUTH.flags).
 #include <cstdio>
-#include <fstream>
 #include <string>
 
 #include "runtime/modeldata/packed_store.h"
@@ -80,11 +79,9 @@ void EXECTN() {
 }  // namespace
 
 int main() {
-  std::ifstream in{std::string(truth::kSizesFile)};
   kalvir::mdbw::SizesFile sizes;
   try {
-    if (!in) throw kalvir::mdbw::DescriptionError("cannot be read");
-    sizes = kalvir::mdbw::read_sizes_file(in);
+    sizes = kalvir::mdbw::read_sizes_file(std::string(truth::kSizesFile));
   } catch (const kalvir::mdbw::DescriptionError& e) {
     std::fprintf(stderr, "%s: %s\n", std::string(truth::kSizesFile).c_str(), e.what());
     return 1;
