@@ -203,11 +203,11 @@ const Scenario kScenarios[] = {
        EXPECT_EQ(final_temperatures(r), 0u) << "a check run runs no case";
        EXPECT_FALSE(fs::exists(dir / "TRUTH_PAR.csv"));
      }},
-    {"case title without its quotes",
-     [](Inputs& in) { in.par = "$PARAMETERS\n# warm case\n!INITIAL = warm\n"; },
+    {"case title without its closing quote",
+     [](Inputs& in) { in.par = "$PARAMETERS\n# warm case\n!INITIAL = 'warm\n"; },
      kWentOn,
-     {"  PARZVL, 1 time:", "    String is not delimited with single quotes", "    >>warm<<",
-      "    where: TRUTH.PAR line 3: !INITIAL=warm"},
+     {"  PARZVL, 1 time:", "    String is not delimited with single quotes", "    >>'warm<<",
+      "    where: TRUTH.PAR line 3: !INITIAL='warm"},
      {},
      [](const fs::path&, const CommandResult& r) { EXPECT_EQ(final_temperatures(r), 2u) << "the case ran"; }},
     {"cyclic analysis does not converge",
