@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <fstream>
 #include <limits>
 #include <map>
 #include <optional>
@@ -708,6 +709,12 @@ SizesFile read_sizes_file(std::istream& in) {
   }
   if (!(seen[0] && seen[1] && seen[2])) throw DescriptionError("the sizes file needs MODEL, FLAGS and SPRSIZ lines");
   return f;
+}
+
+SizesFile read_sizes_file(const std::string& path) {
+  std::ifstream in(path);
+  if (!in) throw DescriptionError("cannot be read (kalvir_mdb_write writes it beside the MDB file)");
+  return read_sizes_file(in);
 }
 
 }  // namespace kalvir::mdbw

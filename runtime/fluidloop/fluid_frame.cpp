@@ -144,11 +144,9 @@ FluidFrame::~FluidFrame() {
 
 void FluidFrame::check_constants() {
   const std::string_view name = row_.name;
-  if (GLOR.TIMEO >= GLOR.TIMEND || std::isnan(GLOR.TIMEO) || std::isnan(GLOR.TIMEND) || SDUNDF(GLOR.TIMEND)) {
-    SETERX(text_of(name, ": TIMEND is not greater than TIMEO@See Engineering Manual for control constant definitions"),
-           row_.start_severity, 1, name);
-    skipped_ = true;
-  }
+  skipped_ = !kalvir::thermal::end_time_valid(
+      name, text_of(name, ": TIMEND is not greater than TIMEO@See Engineering Manual for control constant definitions"),
+      row_.start_severity, 1);
   if (SDUNDF(GLOR.OUTINT)) {
     // A skipped run keeps OUTINT undefined: a default of zero or less stored
     // here would be taken over by the next solution call as a real interval.

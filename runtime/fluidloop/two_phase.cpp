@@ -441,12 +441,8 @@ void FGENFI() {
   check_required(nnode > 0 && SDUNDF(GLOR.RELXCA), "RELXCA", 2);
   check_required(SDUNDF(GLOR.FRLXCA), "FRLXCA", 3);
   check_required(SDUNDF(GLOR.RELXMA), "RELXMA", 4);
-  bool skipped = false;
-  if (GLOR.TIMEO >= GLOR.TIMEND || std::isnan(GLOR.TIMEO) || std::isnan(GLOR.TIMEND) || SDUNDF(GLOR.TIMEND)) {
-    SETERX("FGENFI: timend is not greater than TIMEO@See Engineering Manual for control constant definitions", 3, 5,
-           kName);
-    skipped = true;
-  }
+  const bool skipped = !kalvir::thermal::end_time_valid(
+      kName, "FGENFI: timend is not greater than TIMEO@See Engineering Manual for control constant definitions", 3, 5);
   if (SDUNDF(GLOR.OUTINT)) {
     // A skipped solution keeps OUTINT undefined for the next solution call.
     if (!skipped) GLOR.OUTINT = GLOR.TIMEND - GLOR.TIMEO;

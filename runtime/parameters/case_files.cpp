@@ -15,6 +15,7 @@
 #include "runtime/output/gff/gff_header.h"
 #include "runtime/output/gff/gff_records.h"
 #include "runtime/output/tmd/tmd_requests.h"
+#include "runtime/parameters/case_file.h"
 #include "runtime/parameters/csv_file.h"
 #include "runtime/parameters/node_changes.h"
 #include "runtime/platform/fixed_string.h"
@@ -151,13 +152,30 @@ void PARGFF(std::string_view GFFSTR, std::string_view ROOT, std::int32_t NCASE, 
   g.last_case = NCASE;
 }
 
+void PARCHK() {
+  if (PARNUM(3) != 0) {
+    const kalvir::FailurePlace place(kp::options_place("CSV_ENTITIES"));
+    std::int32_t status = 0;
+    kp::check_csv_columns(PARCHR.csvlist.view(), 1, status);
+  }
+  if (PARNUM(7) != 0) {
+    const kalvir::FailurePlace place(kp::options_place("TMD_ENTITIES"));
+    ParTmdCheck(PARCHR.tmdstr.view());
+  }
+}
+
 void PARWRT(std::string_view BLOCK) {
   const std::int32_t from = PARNUM(5);
   if (!((BLOCK == "VARIABLES2" && from == 1) || (BLOCK == "OUTPUTS" && from == 0))) return;
   const std::int32_t ncase = PARNUM(2);
   if (PARNUM(4) != 0) PARGFF(PARCHR.gffstr.view(), PARCHR.fileroot.view(), ncase, kalvir::unit::kGff);
-  if (PARNUM(7) != 0) ParTmd(PARCHR.tmdstr.view(), PARCHR.fileroot.view(), ncase);
+  if (PARNUM(7) != 0) {
+    // A TMD entity string the writer refuses names the option it came from.
+    const kalvir::FailurePlace place(kp::options_place("TMD_ENTITIES"));
+    ParTmd(PARCHR.tmdstr.view(), PARCHR.fileroot.view(), ncase);
+  }
   if (PARNUM(3) != 0) {
+    const kalvir::FailurePlace place(kp::options_place("CSV_ENTITIES"));
     std::int32_t status = 0;
     PARCSV(PARCHR.csvlist.view(), ncase, 1, kalvir::unit::kCsv, status);
     if (status != 0) FAILUR();

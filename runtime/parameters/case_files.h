@@ -22,6 +22,11 @@ void PARFIL(std::int32_t PARMONLY, std::string_view MODELNAME, std::int32_t CSVM
             std::int32_t CSVENT, std::string_view CSVLIST, std::span<char> ROOT, std::string_view TITLE,
             std::int32_t OUTMULT, std::int32_t PRINTUNIT, std::int32_t CSVUNIT, std::int32_t& IERR);
 
+// A check run (CHECK), which opens no per-case file: resolves the CSV entity
+// list and parses the TMD entity string as the run would, so that it reports
+// what the run would report about them.
+void PARCHK();
+
 // Output hook of the variables 2 ("VARIABLES2") and outputs ("OUTPUTS")
 // blocks: at the output points of the block that the case file chose, the
 // case's GFF records, TMD slab and CSV row, in that order. A CSV row that

@@ -10,10 +10,14 @@
 #include <string_view>
 
 // Adds TEXT to the line being built on UNIT. IOSTAT 0, or EBADF when the unit
-// is not open. Reports nothing.
+// is not open (kalvir::parameters::kCheckUnit always is). Reports nothing.
 void WRITEH(std::int32_t UNIT, std::string_view TEXT, std::int32_t& IOSTAT);
 
 namespace kalvir::parameters {
+
+// A unit of no file, on which a check run builds the CSV header's line to
+// resolve its columns; the line is never written.
+inline constexpr std::int32_t kCheckUnit = -11;
 
 // Ends the line built on UNIT: writes it and flushes it. The I/O status.
 int end_csv_line(std::int32_t unit);

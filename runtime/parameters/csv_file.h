@@ -54,5 +54,9 @@ void defer_csv_header(std::string_view csvlist, std::int32_t isub, std::int32_t 
 // of it could not be written. An item that failed has been reported and
 // leaves its columns out, with status 0.
 std::int32_t write_deferred_csv_header(std::int32_t unit);
+// A check run's CSV columns: resolves the items of CSVLIST against ISUB as
+// PARHDC does and reports every failure it would report, but opens and
+// writes no file. IERR 0, 1 or 3 as PARHDC's.
+void check_csv_columns(std::string_view CSVLIST, std::int32_t ISUB, std::int32_t& IERR);
 
 }  // namespace kalvir::parameters

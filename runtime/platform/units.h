@@ -52,6 +52,9 @@ int unit_seek_end(int unit);
 // Formatted units: one line record, without its newline.
 int write_line(int unit, std::string_view line);
 int read_line(int unit, std::string& line);
+// The lines read from the unit since it was opened or rewound: the line
+// number of the last one (0 for a unit that is not open).
+std::int64_t lines_read(int unit);
 
 // Unformatted units: one framed record.
 int write_record(int unit, std::span<const std::byte> bytes);

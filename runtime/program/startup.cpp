@@ -255,6 +255,7 @@ void MAINA(std::string_view MODELNAME) {
   // The library is shut down by the end of the run alone, not again by the
   // process end: a result file that could not be written must stay unclosed.
   static_cast<void>(H5dont_atexit());
+  forget_run_failures();
   if (H5open() < 0) {
     SETERX("Cannot initialise the HDF5 library@The analysis-case data and result files cannot be used", 4, 1,
            "MAINA");

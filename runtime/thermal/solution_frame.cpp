@@ -94,6 +94,20 @@ std::string shortage_text(std::string_view name, std::string_view tail, std::int
   return s;
 }
 
+bool end_time_valid(std::string_view routine, std::string_view not_after, std::int32_t severity, std::int32_t code) {
+  if (SDUNDF(GLOR.TIMEND)) {
+    SETERX(cat(routine, ": Control constant TIMEND not set@The solution is skipped. See Engineering Manual for control "
+                        "constant definitions"),
+           severity, code, routine);
+    return false;
+  }
+  if (GLOR.TIMEO >= GLOR.TIMEND || std::isnan(GLOR.TIMEO) || std::isnan(GLOR.TIMEND)) {
+    SETERX(not_after, severity, code, routine);
+    return false;
+  }
+  return true;
+}
+
 SolutionFrame::SolutionFrame(const MethodRow& row) : row_(row) {
   assign_padded(GLOC.MODULE.span(), row.name);
   if (!solver_is_cyclic()) assign_padded(GLOC.SOLVER.span(), "TRTH");
@@ -101,11 +115,10 @@ SolutionFrame::SolutionFrame(const MethodRow& row) : row_(row) {
 
   // An undefined TIMEND is no end time: the run is skipped as for one not
   // after TIMEO, instead of running to the marker's tiny value.
-  if (GLOR.TIMEO >= GLOR.TIMEND || std::isnan(GLOR.TIMEO) || std::isnan(GLOR.TIMEND) || SDUNDF(GLOR.TIMEND)) {
-    SETERX(cat(row.name, ": TIMEND is not greater than TIMEO@See Engineering Manual for control constant definitions"),
-           3, 1, row.name);
-    skipped_ = true;
-  }
+  skipped_ = !end_time_valid(row.name,
+                             cat(row.name, ": TIMEND is not greater than TIMEO@See Engineering Manual for control "
+                                           "constant definitions"),
+                             3, 1);
   if (SDUNDF(GLOR.OUTINT)) {
     // A skipped run keeps OUTINT undefined: a default of zero or less stored
     // here would be taken over by the next solution call as a real interval.

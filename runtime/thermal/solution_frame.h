@@ -59,6 +59,12 @@ std::string shortage_text(std::string_view name, std::string_view tail, std::int
 inline constexpr std::string_view kShortageTail =
     " words needed, increase DYSTOR on $EXECUTION record, see User Manual description of $EXECUTION block";
 
+// The start-time check of every solution routine: false, after the message
+// that says why (SEVERITY and CODE, under ROUTINE), when TIMEND is not set
+// (the undefined marker) or not after TIMEO; NOT_AFTER is the routine's text
+// for the second. The routine then skips its run.
+bool end_time_valid(std::string_view routine, std::string_view not_after, std::int32_t severity, std::int32_t code);
+
 // The event list of a solution routine: the time-event arrays (SGTEVT, the
 // shortage naming ROUTINE) at the start of the free integer core, taken from
 // MARK for the whole solution.

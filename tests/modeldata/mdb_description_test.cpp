@@ -278,6 +278,8 @@ TEST(MdbSizesFile, RefusesASpoiltFileNamingTheLine) {
   EXPECT_THROW(mdbw::read_sizes_file(short_flags), mdbw::DescriptionError);
   std::istringstream full("MODEL A\n" + flags41 + "\nSPRSIZ 1,3,0,0,0\n");
   EXPECT_EQ(mdbw::read_sizes_file(full).sizes.flags[40], 1);
+  // A sizes file that is not there is refused the same way.
+  EXPECT_THROW(mdbw::read_sizes_file(std::string("no such directory/A.flags")), mdbw::DescriptionError);
 }
 
 
