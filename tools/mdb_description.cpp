@@ -21,6 +21,7 @@
 
 #include "runtime/control/control_constants.h"
 #include "runtime/fluids/interface/fluid_names.h"
+#include "runtime/modeldata/entity_values.h"
 #include "runtime/platform/fixed_string.h"
 
 namespace kalvir::mdbw {
@@ -476,6 +477,8 @@ class Reader {
     if (at == kTypes.end()) l.fail("the attribute type " + quoted(type) + " is not real, integer or character");
     for (const auto& g : m_.attributes)
       if (std::find(g.begin(), g.end(), name) != g.end()) l.fail("attribute " + quoted(name) + " is named twice");
+    // The run would refuse it: the built-in entity wins every match.
+    if (is_entity_mnemonic(name)) l.fail("attribute " + quoted(name) + " is named like a built-in entity");
     m_.attributes[static_cast<std::size_t>(at - kTypes.begin())].push_back(name);
   }
 

@@ -55,9 +55,7 @@ class Carver {
 // A required constant left undefined ends the run.
 void check_required(bool undefined, std::string_view name, std::int32_t code) {
   if (!undefined) return;
-  SETERX(std::string("FGENFI: Control constant ") + std::string(name) +
-             " not specified@See User Manual description of Fgenfi for a list of required control constants",
-         4, code, kName);
+  SETERX(required_constant_text(kName, name), 4, code, kName);
   internal_stop("FGENFI " + std::to_string(code));
 }
 
@@ -439,18 +437,16 @@ void FGENFI() {
   GLOI.SUMFLL = 0;
   settle_optional_constants();
   const std::int32_t nnode = FLAGS(flagw::NNODE), nf = FLAGS(flagw::NF), nm = FLAGS(flagw::NM);
-  check_required(SUNDCK(GLOI.NLOOP), "nloop", 1);
-  check_required(nnode > 0 && SDUNDF(GLOR.RELXCA), "relxca", 2);
-  check_required(SDUNDF(GLOR.FRLXCA), "frlxca", 3);
-  check_required(SDUNDF(GLOR.RELXMA), "relxma", 4);
+  check_required(SUNDCK(GLOI.NLOOP), "NLOOP", 1);
+  check_required(nnode > 0 && SDUNDF(GLOR.RELXCA), "RELXCA", 2);
+  check_required(SDUNDF(GLOR.FRLXCA), "FRLXCA", 3);
+  check_required(SDUNDF(GLOR.RELXMA), "RELXMA", 4);
   const bool skipped = !kalvir::thermal::end_time_valid(
       kName, "FGENFI: timend is not greater than TIMEO@See Engineering Manual for control constant definitions", 3, 5);
   if (SDUNDF(GLOR.OUTINT)) {
     // A skipped solution keeps OUTINT undefined for the next solution call.
     if (!skipped) GLOR.OUTINT = GLOR.TIMEND - GLOR.TIMEO;
-    SETERX("FGENFI: Control constant outint not specified@Default is timend - TIMEO; see User Manual description of "
-           "Fgenfi for a list of control constants",
-           2, 6, kName);
+    SETERX(outint_default_text(kName), 2, 6, kName);
   }
   if (GLOI.NLOOPH == 0) GLOI.NLOOPH = GLOI.NLOOP;
   if (GLOI.NLOOPT == 0) GLOI.NLOOPT = GLOI.NLOOP;

@@ -134,7 +134,7 @@ void PARGFF(std::string_view GFFSTR, std::string_view ROOT, std::int32_t NCASE, 
     std::int32_t status = 0;
     SOPSQ(name, "FORMATTED", "UNKNOWN", UNIT, status);
     if (status != 0) {
-      SETERX("Cannot open GFF file " + kalvir::padded(name, 255) + "@Fortran I/O error " +
+      SETERX("Cannot open GFF file " + kalvir::padded(name, 255) + "@I/O error " +
                  kalvir::int_field(status, 6),
              4, 2, "PARGFF");
       return;

@@ -36,7 +36,7 @@ std::string text_field(std::string_view text);
 // quote or a line break, so no text can shift the columns.
 std::string csv_text(std::string_view text);
 
-// "Error writing to csv file@Fortran I/O error code" and the status in ten
+// "Error writing to csv file@I/O error code" and the status in ten
 // columns, then " returned" and, for a value writer, the causes.
 std::string write_error(std::int32_t status, bool value_writer);
 

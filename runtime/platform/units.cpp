@@ -75,6 +75,12 @@ int prepare(Connection& c, LastOp op) {
 
 }  // namespace
 
+std::string io_status_text(int status) {
+  if (status == 0) return "no error";
+  if (status == kIoEnd) return "end of file";
+  return std::strerror(status);
+}
+
 int unit_open(int unit, std::string_view name_in, Form form, OpenStatus status) {
   errno = 0;
   if (auto* c = find(unit); c != nullptr && !c->is_stdout) unit_close(unit, CloseStatus::Keep);

@@ -37,6 +37,10 @@ int unit_open(int unit, std::string_view name, Form form, OpenStatus status);
 // back to standard output.
 int unit_close(int unit, CloseStatus status = CloseStatus::Keep);
 
+// What an I/O status means, for messages: "end of file" for -1, the
+// system's text of the error number otherwise.
+std::string io_status_text(int status);
+
 bool unit_is_open(int unit);
 // The name the unit was opened on ("" when not open; "stdout" for unit 6 unattached).
 std::string unit_name(int unit);

@@ -68,7 +68,7 @@ class CaseFile {
 void read_failure(std::int32_t status, int io_status) {
   char code[16];
   std::snprintf(code, sizeof code, "%4d", io_status);
-  SETERX(kalvir::padded(std::string("Error reading from Parameter Case file@ Fortran I/O error ") + code, kLineLength),
+  SETERX(kalvir::padded(std::string("Error reading from Parameter Case file@ I/O error ") + code, kLineLength),
          3, status, "PARAMX");
 }
 

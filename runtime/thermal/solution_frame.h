@@ -37,8 +37,7 @@ enum class Required { NLOOP, DTIMEI, RELXCA };
 
 // One row of the methods' entry table.
 struct MethodRow {
-  std::string_view name;         // "SLCRNC"
-  std::string_view outint_text;  // warning when OUTINT is undefined
+  std::string_view name;  // "SLCRNC"
   std::span<const Required> required;
   std::span<const std::int32_t> required_codes;
   std::int32_t shortage_code;
@@ -119,8 +118,8 @@ class SolutionFrame {
   // First step (items 2.1 to 2.3): output times, DTIMEU from DTIMEI and
   // the limits, placement. The method sets TIMEM and calls start_callbacks.
   void first_step();
-  // V10001, the checks of the capacitances and conductances, the node ties,
-  // S5CSGM.
+  // V10001, the checks of the capacitances, the conductors and every node's
+  // net conductance, the node ties, S5CSGM.
   void start_callbacks();
   // OUTPUT at the start time (TIMEN set to TIMEO for the call).
   void output_at_start();

@@ -244,7 +244,8 @@ INSTANTIATE_TEST_SUITE_P(
         HeaderCase{"wrong name", 20, "OTHERMOD", 0,
                    {"Model name stored in MDB file is incorrect", "(LOADB ,   2)"}},
         HeaderCase{"submodel count", 20, "THREENODE", 1,
-                   {"Different number of submodels in MDB file and fortran", "(LOADB ,   3)"}}),
+                   {"Model sizes of the program and the MDB file differ", "FLAGS word 26 (submodels) is 2 in the",
+                    "(SCOMLD,   5)"}}),
     CaseName{});
 
 TEST(MdbLoad, WrongNameTextNamesBothModels) {
@@ -375,8 +376,11 @@ TEST(MdbInspect, ShowsDirectoryListsTiesFluidListsAndUserConstants) {
                            "  3: 21  linear: (4,3) (2,2)  radiative: (1,1)  fluidic:\n",
                            "Node tie tail (5 words): 5 1 1 1 7\n",
                            "  1 101 2 WATER: 1  links: (2,1)  linear:  radiative:  fluidic:\n",
-                           "  1: 1 2 0.5 A\n", "  TWOSUB: real HTRPWR = 6\n  TWOSUB: real LOSS = 0.25\n",
-                           "  SUB1: integer COUNT = 3\n  SUB1: character NAME = 'PANEL A'\n"}) {
+                           "  1: 1 2 0.5 A\n",
+                           "  TWOSUB: real HTRPWR = 6  gar_userconstvaluesreal(1)\n"
+                           "  TWOSUB: real LOSS = 0.25  gar_userconstvaluesreal(2)\n",
+                           "  SUB1: integer COUNT = 3  gar_userconstvaluesint(1)\n"
+                           "  SUB1: character NAME = 'PANEL A'  gar_userconstpointerschar(1)\n"}) {
     EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
   }
 }

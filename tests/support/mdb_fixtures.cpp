@@ -21,9 +21,10 @@
 
 namespace kalvir::test {
 
-void reset_run_state(const mdbw::Sizes& sizes, std::string_view model_name) {
+void reset_run_state(const mdbw::Sizes& sizes, std::string_view model_name, const AcdArrayCounts& acd) {
   for (int k = 1; k <= 41; ++k) FLAGS(k) = sizes.flags[static_cast<std::size_t>(k - 1)];
   for (int k = 1; k <= 5; ++k) SPRSIZ(k) = sizes.sprsiz[static_cast<std::size_t>(k - 1)];
+  acd_array_counts() = acd;
   gar_release_all_for_tests();
   gar_Allocate(gar_sizes_from_flags());
   loc_allocate();
@@ -60,18 +61,18 @@ std::string mdb_file_name(std::string_view model_name) {
 }
 
 LoadOutcome load_image(const mdbw::MdbImage& image, const mdbw::Sizes& sizes, std::string_view model_name,
-                       const TempDir& dir) {
-  return load_bytes(image.bytes(), sizes, model_name, dir);
+                       const TempDir& dir, const AcdArrayCounts& acd) {
+  return load_bytes(image.bytes(), sizes, model_name, dir, acd);
 }
 
 LoadOutcome load_bytes(const std::vector<std::byte>& bytes, const mdbw::Sizes& sizes, std::string_view model_name,
-                       const TempDir& dir) {
+                       const TempDir& dir, const AcdArrayCounts& acd) {
   LoadOutcome out;
   {
     std::ofstream f(dir.file(mdb_file_name(model_name)), std::ios::binary | std::ios::trunc);
     f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   }
-  reset_run_state(sizes, model_name);
+  reset_run_state(sizes, model_name, acd);
   const ScopedCwd cwd(dir.path());
   Unit6Capture capture;
   out.status = platform::run_program([&] { SCOMLD(10, out.ierr); });

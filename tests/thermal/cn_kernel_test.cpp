@@ -212,9 +212,10 @@ TEST(CnKernel, RunawayTemperaturesEndTheRunNamingTheNode) {
     cases.push_back({"negative radicand", s, "S9Arth", kNotANumber});
   }
   {
-    NetworkSpec s;  // a heat load without any conductance
-    s.nodes = {{0.0, 0.0, 'D', 5.0}};
-    cases.push_back({"no conductance", s, "S9Arth", kAbove});
+    NetworkSpec s;  // a heat load on a node without capacitance whose conductance almost vanishes
+    s.nodes = {{0.0, 0.0, 'D', 5.0}, {0.0, 0.0, 'B', 0.0}};
+    s.gl = {{1, 2, 1.0e-20}};
+    cases.push_back({"vanishing conductance", s, "S9Arth", kAbove});
   }
   {
     NetworkSpec s;  // a huge load on a time-stepped node
