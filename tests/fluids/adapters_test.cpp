@@ -17,12 +17,14 @@
 
 #include "runtime/control/control_constants.h"
 #include "runtime/control/messages.h"
+#include "runtime/fluids/interface/compressed_liquid.h"
 #include "runtime/fluids/interface/properties.h"
 #include "runtime/fluids/library/eos.h"
 #include "runtime/fluids/library/psychrometrics.h"
 #include "runtime/fluids/library/saturation_pressure.h"
 #include "runtime/fluids/library/saturation_tables.h"
 #include "runtime/fluids/library/surface_tension.h"
+#include "runtime/fluids/library/table_data.h"
 #include "runtime/fluids/library/temperature_tables.h"
 #include "runtime/fluids/library/vapour.h"
 #include "runtime/platform/units.h"
@@ -61,6 +63,10 @@ double model_p(double pascal) { return ((pascal + GLOR.PABS) + 0.0) - GLOR.PABS;
 #define FX_K(r) [](const State& s) { return model_t(r(s.node, GLOR.PABS, s.pm(), GLOR.TABS)); }
 #define FX_L [](const State& s) { return XGHPT1(s.pm(), s.tm(), s.X, s.slot, s.node); }
 #define FX_M [](const State& s) { return model_t(XGTPH1(s.pm(), s.H, s.X, s.slot, s.node)); }
+#define FX_HL(t) [](const State& s) { \
+    return kalvir::fluids::liquid_enthalpy(kalvir::fluids::k##t, s.pm(), s.tm(), s.slot, s.node); }
+#define FX_TL(t) [](const State& s) { \
+    return model_t(kalvir::fluids::liquid_temperature(kalvir::fluids::k##t, s.pm(), s.H, s.slot, s.node)); }
 #define FX_N [](const State& s) { return XJT(s.pm(), s.tm(), 1.0, s.slot, s.node); }
 #define FX_Q [](const State& s) { \
     const double yl = s.adapter_call(s.code - 1); \
@@ -139,6 +145,8 @@ const Case kCases[] = {KALVIR_QP_EXPAND(FX_CASE)};
 #undef FX_K
 #undef FX_L
 #undef FX_M
+#undef FX_HL
+#undef FX_TL
 #undef FX_N
 #undef FX_Q
 #undef FX_R
@@ -243,8 +251,8 @@ const std::map<int, CodeRoutine> kCodeRoutines{
     {6, {"PCP", true}},   {7, {"PCP", true}},   {9, {"PCP", false}},   {10, {"PCP", false}},
     {11, {"PCND", true}}, {12, {"PCND", true}}, {14, {"PCND", false}}, {15, {"PCND", false}},
     {16, {"PVSC", true}}, {17, {"PVSC", true}}, {19, {"PVSC", false}}, {20, {"PVSC", false}},
-    {22, {"PSIG", true}}, {27, {"PETH", true}}, {29, {"PETH", false}}, {32, {"PTS", false}},
-    {37, {"PSAT", false}}};
+    {22, {"PSIG", true}}, {26, {"PTS", false}}, {27, {"PETH", true}}, {29, {"PETH", false}},
+    {31, {"PTS", false}}, {32, {"PTS", false}}, {37, {"PSAT", false}}};
 
 // The pattern that a routine's argument order calls for.
 std::string pattern_of(const std::string& r) {
@@ -314,7 +322,8 @@ TEST_F(Adapters, MatrixNamesTheRoutinesOfEachFluidAndProperty) {
     }
     if (cell.routines.size() != 1 || !is_routine(cell.routines[0])) continue;
     const std::string& r = cell.routines[0];
-    EXPECT_EQ(cell.pattern, pattern_of(r));
+    // The compressed liquid reads the saturation line of its fluid's PTSnn table.
+    EXPECT_EQ(cell.pattern, e.code == 26 ? "HL" : e.code == 31 ? "TL" : pattern_of(r));
     if (e.code == 46) {
       EXPECT_EQ(r, "PKT15");
       EXPECT_EQ(e.slot, 1);
