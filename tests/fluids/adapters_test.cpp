@@ -65,8 +65,9 @@ double model_p(double pascal) { return ((pascal + GLOR.PABS) + 0.0) - GLOR.PABS;
 #define FX_M [](const State& s) { return model_t(XGTPH1(s.pm(), s.H, s.X, s.slot, s.node)); }
 #define FX_HL(t) [](const State& s) { \
     return kalvir::fluids::liquid_enthalpy(kalvir::fluids::k##t, s.pm(), s.tm(), s.slot, s.node); }
-#define FX_TL(t) [](const State& s) { \
-    return model_t(kalvir::fluids::liquid_temperature(kalvir::fluids::k##t, s.pm(), s.H, s.slot, s.node)); }
+#define FX_TL(t, h) [](const State& s) { \
+    return model_t(kalvir::fluids::liquid_temperature(kalvir::fluids::k##t, kalvir::fluids::k##h, s.pm(), \
+                                                      s.H, s.slot, s.node)); }
 #define FX_N [](const State& s) { return XJT(s.pm(), s.tm(), 1.0, s.slot, s.node); }
 #define FX_Q [](const State& s) { \
     const double yl = s.adapter_call(s.code - 1); \
@@ -251,8 +252,8 @@ const std::map<int, CodeRoutine> kCodeRoutines{
     {6, {"PCP", true}},   {7, {"PCP", true}},   {9, {"PCP", false}},   {10, {"PCP", false}},
     {11, {"PCND", true}}, {12, {"PCND", true}}, {14, {"PCND", false}}, {15, {"PCND", false}},
     {16, {"PVSC", true}}, {17, {"PVSC", true}}, {19, {"PVSC", false}}, {20, {"PVSC", false}},
-    {22, {"PSIG", true}}, {26, {"PTS", false}}, {27, {"PETH", true}}, {29, {"PETH", false}},
-    {31, {"PTS", false}}, {32, {"PTS", false}}, {37, {"PSAT", false}}};
+    {22, {"PSIG", true}}, {27, {"PETH", true}}, {29, {"PETH", false}}, {32, {"PTS", false}},
+    {37, {"PSAT", false}}};
 
 // The pattern that a routine's argument order calls for.
 std::string pattern_of(const std::string& r) {
@@ -320,10 +321,19 @@ TEST_F(Adapters, MatrixNamesTheRoutinesOfEachFluidAndProperty) {
       EXPECT_EQ(cell.routines[1], family + "02");
       continue;
     }
+    if (e.code == 26 || e.code == 31) {
+      // The compressed liquid reads its fluid's saturation line, the saturation
+      // temperature and, for its temperature, the saturated-liquid enthalpy.
+      EXPECT_EQ(cell.pattern, e.code == 26 ? "HL" : "TL");
+      EXPECT_EQ(cell.routines.at(0), "PTS" + vapour);
+      if (e.code == 31) {
+        EXPECT_EQ(cell.routines.at(1), "PETH" + liquid);
+      }
+      continue;
+    }
     if (cell.routines.size() != 1 || !is_routine(cell.routines[0])) continue;
     const std::string& r = cell.routines[0];
-    // The compressed liquid reads the saturation line of its fluid's PTSnn table.
-    EXPECT_EQ(cell.pattern, e.code == 26 ? "HL" : e.code == 31 ? "TL" : pattern_of(r));
+    EXPECT_EQ(cell.pattern, pattern_of(r));
     if (e.code == 46) {
       EXPECT_EQ(r, "PKT15");
       EXPECT_EQ(e.slot, 1);

@@ -18,7 +18,8 @@
 //   M     XGTPH1(P', H, X, IFL, NODE), returned as a model temperature
 //   HL(t) the compressed liquid's enthalpy at P' and T', on the saturation
 //         line of the saturation-temperature member t (compressed_liquid.h)
-//   TL(t) the compressed liquid's temperature at P' and H, the inverse of HL(t),
+//   TL(t, h) the compressed liquid's temperature at P' and H, the inverse of
+//         HL(t), starting from the saturated-liquid enthalpy member h;
 //         returned as a model temperature
 //   N     XJT(P', T', 1, IFL, NODE)
 //   Q     the saturated liquid and vapour adapters of codes yy - 1 and yy + 1,
@@ -73,7 +74,7 @@
   ROW(ACTION, 28, Q, Q, none, none, Q, Q, Q, Q, Q, Q) \
   ROW(ACTION, 29, C(PETH16), C(PETH02), VALUE(1111.5554), HUMID_H_SAT, C(PETH04), C(PETH12), C(PETH06), C(PETH08), C(PETH10), C(PETH14)) \
   ROW(ACTION, 30, L, L, L, HUMID_H, L, L, L, L, L, L) \
-  ROW(ACTION, 31, TL(PTS16), TL(PTS02), none, none, TL(PTS04), TL(PTS12), TL(PTS06), TL(PTS08), TL(PTS10), TL(PTS14)) \
+  ROW(ACTION, 31, TL(PTS16, PETH15), TL(PTS02, PETH01), none, none, TL(PTS04, PETH03), TL(PTS12, PETH11), TL(PTS06, PETH05), TL(PTS08, PETH07), TL(PTS10, PETH09), TL(PTS14, PETH13)) \
   ROW(ACTION, 32, K(PTS16), K(PTS02), T_SAT(1.0), T_SAT(273.16), K(PTS04), K(PTS12), K(PTS06), K(PTS08), K(PTS10), K(PTS14)) \
   ROW(ACTION, 35, M, M, M, HUMID_T, M, M, M, M, M, M) \
   ROW(ACTION, 37, J(PSAT16), J(PSAT02), none, none, J(PSAT04), J(PSAT12), J(PSAT06), J(PSAT08), J(PSAT10), J(PSAT14)) \
@@ -122,7 +123,7 @@
 #define KALVIR_QP_HAS_L qp_yes
 #define KALVIR_QP_HAS_M qp_yes
 #define KALVIR_QP_HAS_HL(t) qp_yes
-#define KALVIR_QP_HAS_TL(t) qp_yes
+#define KALVIR_QP_HAS_TL(t, h) qp_yes
 #define KALVIR_QP_HAS_N qp_yes
 #define KALVIR_QP_HAS_Q qp_yes
 #define KALVIR_QP_HAS_R qp_yes

@@ -107,10 +107,10 @@ struct HL {
     return liquid_enthalpy(pts, c.p_model(), c.t_model(), c.IFL, c.NODE);
   }
 };
-template <const auto& pts>
+template <const auto& pts, const auto& peth>
 struct TL {
   static double eval(const Call& c) {
-    return as_model(liquid_temperature(pts, c.p_model(), c.H, c.IFL, c.NODE), GLOR.TABS);
+    return as_model(liquid_temperature(pts, peth, c.p_model(), c.H, c.IFL, c.NODE), GLOR.TABS);
   }
 };
 
@@ -287,7 +287,7 @@ struct INV_P {
 #define KALVIR_QP_IMPL_L kalvir::fluids::qp::L
 #define KALVIR_QP_IMPL_M kalvir::fluids::qp::M
 #define KALVIR_QP_IMPL_HL(t) kalvir::fluids::qp::HL<kalvir::fluids::k##t>
-#define KALVIR_QP_IMPL_TL(t) kalvir::fluids::qp::TL<kalvir::fluids::k##t>
+#define KALVIR_QP_IMPL_TL(t, h) kalvir::fluids::qp::TL<kalvir::fluids::k##t, kalvir::fluids::k##h>
 #define KALVIR_QP_IMPL_N kalvir::fluids::qp::N
 #define KALVIR_QP_IMPL_Q kalvir::fluids::qp::Q
 #define KALVIR_QP_IMPL_R kalvir::fluids::qp::R

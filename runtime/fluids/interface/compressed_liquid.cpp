@@ -37,6 +37,19 @@ double compression_work(double p0, double p1, double T, std::int32_t IFL, std::i
                  compression_slope(mid + offset, T, IFL, NODE));
 }
 
+// dhl/dTs, the saturated liquid's enthalpy against its temperature along the
+// saturation line at model pressure P, where the saturation temperature is
+// ts: by a difference of 0.01 % in pressure, downwards unless that would
+// leave the saturation table.
+double line_slope(std::span<const TableRange> pts, double P, double ts, std::int32_t IFL,
+                  std::int32_t NODE) {
+  const double pa = P + GLOR.PABS;
+  const double down = pa * (1.0 - 1e-4);
+  const double p2 = (down >= pts.front().first ? down : pa * (1.0 + 1e-4)) - GLOR.PABS;
+  const double ts2 = XTEMPS(p2, IFL, NODE);
+  return (XENTHS(p2, ts2, 0.0, IFL, NODE) - XENTHS(P, ts, 0.0, IFL, NODE)) / (ts2 - ts);
+}
+
 // The temperature iteration ends when its step is below this, K.
 constexpr double kTolerance = 1e-7;
 // A secant iteration kept inside its bracket converges in well under these.
@@ -53,17 +66,38 @@ double liquid_enthalpy(std::span<const TableRange> pts, double P, double T, std:
   return h + compression_work(s.pressure, P + GLOR.PABS, T, IFL, NODE);
 }
 
-double liquid_temperature(std::span<const TableRange> pts, double P, double H, std::int32_t IFL,
-                          std::int32_t NODE) {
-  // From the saturated liquid at P, where the enthalpy is the saturated one.
+double liquid_temperature(std::span<const TableRange> pts, std::span<const TableRange> peth,
+                          double P, double H, std::int32_t IFL, std::int32_t NODE) {
   const double ts = XTEMPS(P, IFL, NODE);
   const double hs = XENTHS(P, ts, 0.0, IFL, NODE);
-  const double cps = XCPS(P, ts, 0.0, IFL, NODE);
-  if (!(cps > 0.0)) stop_on_zero("The specific heat is not positive.", NODE, 2, "XTEMP");
+  if (H == hs) return ts;
+  // Start on the saturation line, where the saturated liquid has the enthalpy
+  // H: the compressed liquid of that enthalpy lies a small work of
+  // compression away, and the first step follows the line's own slope, read
+  // from its tables alone, so that no liquid property is taken at a
+  // temperature that may lie beyond the liquid's tables. Colder than the
+  // saturated-liquid table, start from its lowest point, along the specific
+  // heat that continues the enthalpy there; hotter, from the saturated liquid
+  // at P.
+  const TableLookup line = table_inverse(peth, H);
   double t0 = ts;
   double f0 = hs - H;
-  double t1 = ts - f0 / cps;
-  if (std::fabs(t1 - t0) < kTolerance) return t1;
+  double slope0 = 0.0;
+  if (line.side == TableSide::kAbove) {
+    slope0 = line_slope(pts, P, ts, IFL, NODE);
+  } else {
+    const double p0 = line.value - GLOR.PABS;
+    t0 = XTEMPS(p0, IFL, NODE);
+    f0 = liquid_enthalpy(pts, P, t0, IFL, NODE) - H;
+    slope0 = line.side == TableSide::kBelow ? XCP(P, t0, 0.0, IFL, NODE)
+                                            : line_slope(pts, p0, t0, IFL, NODE);
+  }
+  if (!(slope0 > 0.0 && std::isfinite(slope0))) {
+    temperature_not_found("The saturated liquid's enthalpy does not rise with temperature.", P, H,
+                          NODE, 3, "XTEMP");
+  }
+  if (f0 == 0.0) return t0;
+  double t1 = t0 - f0 / slope0;
   double f1 = liquid_enthalpy(pts, P, t1, IFL, NODE) - H;
 
   // Secant steps, bisecting instead once a bracket is known and a step would
@@ -77,8 +111,9 @@ double liquid_temperature(std::span<const TableRange> pts, double P, double H, s
   for (int pass = 0; pass < kMaxPasses; ++pass) {
     if (f1 == 0.0) return t1;
     const double slope = (f1 - f0) / (t1 - t0);
-    double next = t1 - f1 / (slope > 0.0 && std::isfinite(slope) ? slope : cps);
-    if (!std::isnan(lo) && !std::isnan(hi) && !(next > std::fmin(lo, hi) && next < std::fmax(lo, hi))) {
+    double next = t1 - f1 / (slope > 0.0 && std::isfinite(slope) ? slope : slope0);
+    if (!std::isnan(lo) && !std::isnan(hi) &&
+        !(next > std::fmin(lo, hi) && next < std::fmax(lo, hi))) {
       next = 0.5 * (lo + hi);
     }
     if (!std::isfinite(next)) {

@@ -35,8 +35,9 @@ namespace kalvir::fluids {
 double liquid_enthalpy(std::span<const TableRange> pts, double P, double T, std::int32_t IFL,
                        std::int32_t NODE);
 
-// Temperature, model units, at which liquid_enthalpy gives H at P.
-double liquid_temperature(std::span<const TableRange> pts, double P, double H, std::int32_t IFL,
-                          std::int32_t NODE);
+// Temperature, model units, at which liquid_enthalpy gives H at P; peth is
+// the table of the fluid's saturated-liquid enthalpy member.
+double liquid_temperature(std::span<const TableRange> pts, std::span<const TableRange> peth,
+                          double P, double H, std::int32_t IFL, std::int32_t NODE);
 
 }  // namespace kalvir::fluids
