@@ -246,6 +246,26 @@ TEST_F(Eos, TaitCorrection) {
   EXPECT_EQ(hot.value, 1.0 / (1.0 / 600.0));
 }
 
+// A few kelvin below the critical temperature the correction has a pole (R11
+// at 4 MPa near 462.5 K), beyond which it has no value: the saturated density
+// stands in, with one warning in the run.
+TEST_F(Eos, TaitCorrectionWithoutAValue) {
+  const Outcome o = run_captured([] {
+    double worst = 0.0;
+    for (double t = 462.0; t < 463.5; t += 0.05) {
+      const double rho = PROL03(0, 0.0, 4.0e6, 0.0, t);
+      if (!std::isfinite(rho) || rho <= 0.0) worst = std::numeric_limits<double>::quiet_NaN();
+    }
+    return worst;
+  });
+  EXPECT_EQ(o.value, 0.0);
+  ASSERT_EQ(o.frames.size(), 1U);
+  EXPECT_EQ(o.frames[0].routine, "PRHOL ");
+  EXPECT_EQ(o.frames[0].code, 2);
+  EXPECT_EQ(run_captured([] { return PROL03(0, 0.0, 4.0e6, 0.0, 462.45); }).value,
+            PRHO03(0, 462.45, 0.0));
+}
+
 TEST_F(Eos, RefrigerantLiquids) {
   GLOR.TABS = 273.15;
   struct Liquid {

@@ -26,8 +26,10 @@ double compression_slope(double pa, double T, std::int32_t IFL, std::int32_t NOD
 }
 
 // The integral of v (1 - beta T) from absolute pressure p0 to p1 at model
-// temperature T, by two-point Gauss-Legendre: the slope changes little and
-// smoothly with pressure.
+// temperature T, by two-point Gauss-Legendre: exact for a slope that is a
+// cubic in pressure, and the slope changes little and smoothly with it, so
+// that the enthalpy's own slope at p1 comes out as the slope there, also
+// where that slope passes through zero.
 double compression_work(double p0, double p1, double T, std::int32_t IFL, std::int32_t NODE) {
   if (p1 == p0) return 0.0;
   const double half = 0.5 * (p1 - p0);

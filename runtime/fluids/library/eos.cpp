@@ -14,6 +14,7 @@
 #include "runtime/platform/format.h"
 
 using kalvir::fluids::report;
+using kalvir::fluids::report_once;
 using kalvir::platform::edit_e;
 using kalvir::platform::edit_f;
 using kalvir::platform::edit_g;
@@ -365,7 +366,20 @@ double PRHOL(double OMEGA, double P, double Pc, double Ps, double T, double Tc, 
   const double e = std::exp(4.79594 + 0.250047 * OMEGA + 1.14188 * OMEGA * OMEGA);
   const double beta = Pc * (tau * (((e * tau - 135.1102) * tau + 62.45326) * tau - 9.070217) - 1.0);
   const double c = 0.0861488 + 0.0344483 * OMEGA;
-  return 1.0 / (vs * (1.0 - c * std::log((P + beta) / (Ps + beta))));
+  // A few kelvin below the critical temperature beta passes through -Ps:
+  // there the correction has a pole, and beyond it no value. The saturated
+  // density stands in where the correction cannot be evaluated.
+  const double ratio = (P + beta) / (Ps + beta);
+  const double shrink = 1.0 - c * std::log(ratio);
+  if (!(ratio > 0.0 && shrink > 0.0 && std::isfinite(shrink))) {
+    report_once(
+        "Liquid density correction cannot be evaluated@Temperature too close to the critical "
+        "temperature for the pressure correction of the liquid density. Temperature =" +
+            edit_f(T, 10, 2) + " . Saturated density assumed.",
+        255, 0, 2, 2, "PRHOL");
+    return 1.0 / vs;
+  }
+  return 1.0 / (vs * shrink);
 }
 
 namespace {
