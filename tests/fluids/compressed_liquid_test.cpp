@@ -11,7 +11,9 @@
 
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <ostream>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -19,6 +21,7 @@
 #include "runtime/control/messages.h"
 #include "runtime/fluids/interface/properties.h"
 #include "runtime/fluids/library/saturation_tables.h"
+#include "runtime/fluids/library/table_data.h"
 #include "runtime/platform/units.h"
 #include "tests/fluids/property_frames.h"
 #include "tests/support/test_support.h"
@@ -186,6 +189,26 @@ TEST_P(CompressedLiquid, TemperatureInvertsTheEnthalpy) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Fluids, CompressedLiquid, ::testing::ValuesIn(kFluids), CaseName{});
+
+// The liquid's enthalpy and temperature read the saturation-temperature and
+// saturated-liquid enthalpy tables backwards: every value of theirs must rise
+// with the pressure, range by range and across the joints.
+TEST(SaturationLineTables, RiseWithPressure) {
+  using kalvir::fluids::TableRange;
+  const std::vector<std::span<const TableRange>> tables = {
+      kalvir::fluids::kPTS02, kalvir::fluids::kPTS04, kalvir::fluids::kPTS06, kalvir::fluids::kPTS08,
+      kalvir::fluids::kPTS10, kalvir::fluids::kPTS12, kalvir::fluids::kPTS14, kalvir::fluids::kPTS16,
+      kalvir::fluids::kPETH01, kalvir::fluids::kPETH03, kalvir::fluids::kPETH05, kalvir::fluids::kPETH07,
+      kalvir::fluids::kPETH09, kalvir::fluids::kPETH11, kalvir::fluids::kPETH13, kalvir::fluids::kPETH15};
+  for (std::size_t t = 0; t < tables.size(); ++t) {
+    double previous = -std::numeric_limits<double>::infinity();
+    for (const TableRange& r : tables[t]) {
+      EXPECT_EQ(r.y.front(), previous == -std::numeric_limits<double>::infinity() ? r.y.front() : previous) << t;
+      for (std::size_t i = 1; i < r.y.size(); ++i) EXPECT_LT(r.y[i - 1], r.y[i]) << "table " << t << " point " << i;
+      previous = r.y.back();
+    }
+  }
+}
 
 // Water against IAPWS-95: the enthalpy gained by compressing the saturated
 // liquid at constant temperature, h(P, T) - h(Psat(T), T), J/kg.
