@@ -6,6 +6,7 @@
 #include <string>
 
 #include "runtime/control/control_constants.h"
+#include "runtime/fluids/interface/compressed_liquid.h"
 #include "runtime/fluids/interface/properties.h"
 #include "runtime/fluids/interface/property_messages.h"
 #include "runtime/fluids/library/eos.h"
@@ -13,6 +14,7 @@
 #include "runtime/fluids/library/saturation_pressure.h"
 #include "runtime/fluids/library/saturation_tables.h"
 #include "runtime/fluids/library/surface_tension.h"
+#include "runtime/fluids/library/table_data.h"
 #include "runtime/fluids/library/temperature_tables.h"
 #include "runtime/fluids/library/vapour.h"
 #include "runtime/platform/format.h"
@@ -98,6 +100,18 @@ struct M {
 };
 struct N {
   static double eval(const Call& c) { return XJT(c.p_model(), c.t_model(), 1.0, c.IFL, c.NODE); }
+};
+template <const auto& pts>
+struct HL {
+  static double eval(const Call& c) {
+    return liquid_enthalpy(pts, c.p_model(), c.t_model(), c.IFL, c.NODE);
+  }
+};
+template <const auto& pts, const auto& peth>
+struct TL {
+  static double eval(const Call& c) {
+    return as_model(liquid_temperature(pts, peth, c.p_model(), c.H, c.IFL, c.NODE), GLOR.TABS);
+  }
 };
 
 // --- Two-phase mixtures ----------------------------------------------------------
@@ -272,6 +286,8 @@ struct INV_P {
 #define KALVIR_QP_IMPL_K(r) kalvir::fluids::qp::K<&r>
 #define KALVIR_QP_IMPL_L kalvir::fluids::qp::L
 #define KALVIR_QP_IMPL_M kalvir::fluids::qp::M
+#define KALVIR_QP_IMPL_HL(t) kalvir::fluids::qp::HL<kalvir::fluids::k##t>
+#define KALVIR_QP_IMPL_TL(t, h) kalvir::fluids::qp::TL<kalvir::fluids::k##t, kalvir::fluids::k##h>
 #define KALVIR_QP_IMPL_N kalvir::fluids::qp::N
 #define KALVIR_QP_IMPL_Q kalvir::fluids::qp::Q
 #define KALVIR_QP_IMPL_R kalvir::fluids::qp::R
