@@ -2,9 +2,11 @@
 #include "tools/acd_description.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <sstream>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -43,6 +45,7 @@ class Reader {
   struct GroupLines {
     int case_line = 0;               // 0: no "case" statement
     int times_line = 0;
+    int period_line = 0;
     std::vector<ValueLine> fluxes;   // albedo / planet / remainder / solar lines
     std::vector<int> conductor_lines;
     std::vector<std::vector<double>> conductors;  // the values of each conductor line
@@ -81,6 +84,11 @@ class Reader {
     T v{};
     const auto [end, ec] = std::from_chars(w.data(), w.data() + w.size(), v);
     if (ec != std::errc() || end != w.data() + w.size()) fail("\"" + w + "\" is not a number");
+    // The program would take a NaN or an infinity over as a flux, a time or
+    // a conductance and carry it into every temperature.
+    if constexpr (std::is_floating_point_v<T>) {
+      if (!std::isfinite(v)) fail("\"" + w + "\" is not a finite number");
+    }
     return v;
   }
 
@@ -94,6 +102,13 @@ class Reader {
     if (more()) fail("\"" + words_[at_] + "\" is one word too many");
   }
 
+  // A number as the description would write it.
+  static std::string number_text(double v) {
+    std::ostringstream o;
+    o << v;
+    return o.str();
+  }
+
   std::string path() {
     std::string p = word();
     return p == "-" ? std::string() : p;
@@ -101,6 +116,9 @@ class Reader {
 
   void statement(const std::string& key, ModelGroup& g, GroupLines& lines) {
     if (key == "case") {
+      // One group has one case type: a second line would silently replace it.
+      if (lines.case_line != 0)
+        fail("a second \"case\" line (the first is on line " + std::to_string(lines.case_line) + ")");
       g.analysisCaseType = number<std::int32_t>();
       // Types outside 0 to 4 are not read by the program: its data would be lost.
       if (g.analysisCaseType < 0 || g.analysisCaseType > 4)
@@ -109,11 +127,13 @@ class Reader {
     } else if (key == "times") {
       g.times = rest();
       lines.times_line = line_number_;
+      if (g.times.empty()) fail("\"times\" needs at least one time");
       for (std::size_t k = 1; k < g.times.size(); ++k)
         if (!(g.times[k] > g.times[k - 1]))
           fail("times must increase: " + words_[k + 1] + " follows " + words_[k]);
     } else if (key == "period") {
       g.period = number<double>();
+      lines.period_line = line_number_;
     } else if (key == "arc") {
       OrbitalArc a;
       a.start = number<double>();
@@ -195,12 +215,21 @@ class Reader {
     if (g.analysisCaseType == 2 && !(g.period > 0.0))
       fail_at(lines.case_line, "case type 2 needs a \"period\" greater than 0");
     const std::size_t n = g.times.size();
+    // The time axis covers one period from its first time: a shorter period
+    // would repeat the data before their last times are reached.
+    if (g.analysisCaseType == 2 && n > 0 && g.period < g.times.back() - g.times.front())
+      fail_at(lines.period_line, "period " + number_text(g.period) + " is shorter than the time axis on line " +
+                                     std::to_string(lines.times_line) + " (" + number_text(g.times.front()) + " to " +
+                                     number_text(g.times.back()) + ")");
     for (const ValueLine& f : lines.fluxes) {
       if (n == 0) fail_at(f.line, f.what + " values need \"times\"");
       if (f.count != n)
         fail_at(f.line, f.what + " gives " + std::to_string(f.count) + " values, \"times\" on line " +
                             std::to_string(lines.times_line) + " gives " + std::to_string(n) + " times");
     }
+    // Without an arc the program cannot map the solution time onto the axis.
+    if (g.analysisCaseType == 3 && g.arcs.empty())
+      fail_at(lines.case_line, "case type 3 needs at least one \"arc\"");
     if (conductors.empty()) return;
     if (n == 0) fail_at(lines.conductor_lines.front(), "conductors of group \"" + g.name + "\" need \"times\" first");
     const bool banded = g.analysisCaseType == 4;

@@ -1,14 +1,14 @@
 // A small text description of an ACD file, for the kalvir_acd_write command.
 //
-// One statement per line, words separated by blanks, "#" starts a comment.
-// The statements before the first "submodel" describe the main model's
+// One statement per line, words separated by blanks, "#" starts a comment;
+// every number is finite (no nan or inf). The statements before the first "submodel" describe the main model's
 // group; "submodel NAME" opens a group inside the current one and "end"
 // closes it.
 //
-//   case T                      analysisCaseType (0 to 4)
-//   times T1 T2 ...             the time axis
-//   period P                    type 2
-//   arc S F E A                 type 3: one orbital arc (start, startFirst, endFirst, endAll)
+//   case T                      analysisCaseType (0 to 4), once per group
+//   times T1 T2 ...             the time axis (at least one time, ascending)
+//   period P                    type 2: at least TN - T1
+//   arc S F E A                 type 3 (at least one): an orbital arc (start, startFirst, endFirst, endAll)
 //   wavebands L1 L2 ...         type 4: the band edges in metres
 //   static NODE QA QE QR QS     one NodeList node with its four static fluxes
 //   albedo NODE V1 V2 ...       a time-dependent flux of one node, one value per

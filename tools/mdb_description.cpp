@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <fstream>
 #include <limits>
 #include <map>
 #include <optional>
@@ -20,6 +21,7 @@
 
 #include "runtime/control/control_constants.h"
 #include "runtime/fluids/interface/fluid_names.h"
+#include "runtime/modeldata/entity_values.h"
 #include "runtime/platform/fixed_string.h"
 
 namespace kalvir::mdbw {
@@ -475,6 +477,8 @@ class Reader {
     if (at == kTypes.end()) l.fail("the attribute type " + quoted(type) + " is not real, integer or character");
     for (const auto& g : m_.attributes)
       if (std::find(g.begin(), g.end(), name) != g.end()) l.fail("attribute " + quoted(name) + " is named twice");
+    // The run would refuse it: the built-in entity wins every match.
+    if (is_entity_mnemonic(name)) l.fail("attribute " + quoted(name) + " is named like a built-in entity");
     m_.attributes[static_cast<std::size_t>(at - kTypes.begin())].push_back(name);
   }
 
@@ -705,6 +709,12 @@ SizesFile read_sizes_file(std::istream& in) {
   }
   if (!(seen[0] && seen[1] && seen[2])) throw DescriptionError("the sizes file needs MODEL, FLAGS and SPRSIZ lines");
   return f;
+}
+
+SizesFile read_sizes_file(const std::string& path) {
+  std::ifstream in(path);
+  if (!in) throw DescriptionError("cannot be read (kalvir_mdb_write writes it beside the MDB file)");
+  return read_sizes_file(in);
 }
 
 }  // namespace kalvir::mdbw

@@ -75,5 +75,7 @@ struct SizesFile {
 };
 std::string sizes_file_text(const std::string& model_name, const Sizes& sizes);
 SizesFile read_sizes_file(std::istream& in);
+// The sizes file at PATH; one that cannot be opened is a DescriptionError too.
+SizesFile read_sizes_file(const std::string& path);
 
 }  // namespace kalvir::mdbw

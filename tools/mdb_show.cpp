@@ -1,6 +1,9 @@
 #include "tools/mdb_show.h"
 
+#include <array>
+#include <charconv>
 #include <sstream>
+#include <string_view>
 
 #include "runtime/control/control_constants.h"
 #include "runtime/control/flags.h"
@@ -9,6 +12,8 @@
 #include "runtime/control/status.h"
 #include "runtime/modeldata/fpcs.h"
 #include "runtime/modeldata/pcs.h"
+#include "runtime/modeldata/user_constants.h"
+#include "runtime/parameters/constant_changes.h"
 #include "runtime/platform/fixed_string.h"
 
 namespace kalvir::mdbw {
@@ -30,6 +35,45 @@ std::string runs(int nkinds, const char* const* names, Walk walk) {
   std::string out;
   for (int k = 0; k < nkinds; ++k) out += std::string("  ") + names[k] + ":" + text[static_cast<std::size_t>(k)];
   return out;
+}
+
+// A real to full precision: the shortest text that reads back as the same
+// double.
+std::string real_text(double v) {
+  std::array<char, 32> buf{};
+  const auto r = std::to_chars(buf.data(), buf.data() + buf.size(), v);
+  return std::string(buf.data(), r.ptr);
+}
+
+// The user constants as a model's blocks find them, by name
+// (user_real_constant, user_integer_constant) or by the element of the value
+// store the name leads to, and as a parameter case changes them: per
+// submodel, real, integer and character ones, each kind in ascending order of
+// name.
+void describe_user_constants(std::ostringstream& o) {
+  o << "User constants (submodel: kind name = value, and the element of the value store that holds it)\n";
+  for (std::int32_t m = 1; m <= FLAGS(flagw::NSUB); ++m) {
+    const auto dir = [](int row, std::int32_t col) { return gar_modeldirectory(row, col); };
+    const std::string sub(trim_right(gar_modelnames(m)));
+    const auto name = [](std::int64_t k) { return std::string(trim_right(gar_userconstnames(k))); };
+    for (std::int32_t k = 1; k <= dir(8, m + 1) - dir(8, m); ++k)
+      o << "  " << sub << ": real " << name(dir(11, m) + k) << " = "
+        << real_text(gar_userconstvaluesreal(dir(8, m) + k)) << "  gar_userconstvaluesreal(" << dir(8, m) + k
+        << ")\n";
+    for (std::int32_t k = 1; k <= dir(9, m + 1) - dir(9, m); ++k)
+      o << "  " << sub << ": integer " << name(dir(12, m) + k) << " = " << gar_userconstvaluesint(dir(9, m) + k)
+        << "  gar_userconstvaluesint(" << dir(9, m) + k << ")\n";
+    for (std::int32_t k = 1; k <= dir(10, m + 1) - dir(10, m); ++k) {
+      const std::string n = name(dir(13, m) + k);
+      kalvir::Chars<256> text;
+      std::int32_t len = 0;
+      const auto place = user_constant_place(m, n);
+      const bool read = place && parameters::read_user_text(place->position, text, len) == 0;
+      o << "  " << sub << ": character " << n << " = "
+        << (read ? "'" + std::string(text.view().substr(0, static_cast<std::size_t>(len))) + "'" : "(unreadable)")
+        << "  gar_userconstpointerschar(" << dir(10, m) + k << ")\n";
+    }
+  }
 }
 
 }  // namespace
@@ -83,8 +127,9 @@ std::string describe_loaded_model() {
     o << "Mass-flow links (link: fluid nodes, flow rate, status)\n";
     for (std::int32_t l = 1; l <= FLAGS(flagw::NM); ++l)
       o << "  " << l << ": " << gar_massflowlinkcondnodepairs(2 * l - 1) << ' ' << gar_massflowlinkcondnodepairs(2 * l)
-        << ' ' << gar_massflowlinkflowrates(l) << ' ' << gar_massflowlinkstatuses(l) << '\n';
+        << ' ' << real_text(gar_massflowlinkflowrates(l)) << ' ' << gar_massflowlinkstatuses(l) << '\n';
   }
+  describe_user_constants(o);
   // The numeric control constants as the file set them; one left undefined
   // holds the marker, which a solution routine reads as the constant's
   // neutral value when it does not require it.
@@ -95,7 +140,7 @@ std::string describe_loaded_model() {
     if (SDUNDF(GLOR(i)))
       o << "undefined";
     else
-      o << GLOR(i);
+      o << real_text(GLOR(i));
     o << '\n';
   }
   const auto gloi = gloi_names();

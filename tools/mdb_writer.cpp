@@ -9,6 +9,8 @@
 #include <sstream>
 #include <unordered_map>
 
+#include "runtime/modeldata/mdb_context.h"
+
 namespace kalvir::mdbw {
 namespace {
 
@@ -42,6 +44,12 @@ class Block {
 
   void ints(std::int32_t number, const std::vector<std::int32_t>& v) {
     numeric(number, v.size(), 1, [&](Record& r, std::size_t i) { put32(r, v[i]); });
+  }
+  // A list among those the load skips two records at a time: never continued.
+  void skipped_ints(std::int32_t number, const std::vector<std::int32_t>& v) {
+    Record data;
+    for (const std::int32_t x : v) put32(data, x);
+    plain(number, static_cast<std::int32_t>(v.size()), std::move(data));
   }
   void reals(std::int32_t number, const std::vector<double>& v) {
     numeric(number, v.size(), 2, [&](Record& r, std::size_t i) { put64(r, v[i]); });
@@ -502,6 +510,11 @@ MdbImage build_mdb(const Model& m) {
     if (!s.aliases.empty()) {
       b.chars(107, strings(s.aliases, [](const Alias& x) { return x.name; }), 18);
       b.ints(108, collect(s.aliases, [](const Alias& x) { return x.node; }));
+    }
+    if (i == 0) {
+      std::vector<std::int32_t> counts;
+      for (const auto& names : m.attributes) counts.push_back(static_cast<std::int32_t>(names.size()));
+      b.skipped_ints(kalvir::mdb::kAttributeCountList, counts);
     }
 
     if (!s.fluid.empty()) {

@@ -160,7 +160,8 @@ struct Model {
   std::array<std::optional<std::int32_t>, 25> gloi;
   // Names of the user-defined node attributes of the model: real, integer,
   // character (the model program holds them, the load gives every node the
-  // value 0 or blanks).
+  // value 0 or blanks; the file holds their counts, in list 109 of the main
+  // model, for the load to check the program's SPRSIZ words against).
   std::array<std::vector<std::string>, 3> attributes;
   // 0: a DYSTOR comfortably above what the load needs.
   std::int32_t dystor = 0;

@@ -33,10 +33,11 @@ build() {  # build <dir> [cmake args...]
 }
 
 run_sample() {
-  # Only the model program and the tool that writes its inputs: the tests are
-  # not needed to run the sample.
-  cmake -S "$here" -B "$here/build" -G Ninja >/dev/null
-  cmake --build "$here/build" -j "$jobs" --target orvik_testbed_01 orvik_sample_inputs
+  # The model program, the tool that writes its inputs and the tool commands
+  # for input files: the tests are not needed to run the sample.
+  cmake -S "$here" -B "$here/build" -G Ninja -DKALVIR_TESTS=OFF >/dev/null
+  cmake --build "$here/build" -j "$jobs" --target orvik_testbed_01 orvik_sample_inputs \
+    kalvir_mdb_write kalvir_mdb_show kalvir_acd_write kalvir_fluid_property
   local rundir="$here/build/run"
   mkdir -p "$rundir"
   if [ -x "$here/build/orvik_sample_inputs" ]; then
@@ -67,9 +68,11 @@ run_tests() {
   # compile as one unit: a batch parses the GoogleTest and library headers
   # once (README.md, the tests).
   local unity=-DKALVIR_TEST_UNITY_BATCH=1000
-  phase "plain build" build "$here/build" "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g0 -DNDEBUG" $unity
+  # The tests on, whatever `run` left in the build tree's cache.
+  local tests=-DKALVIR_TESTS=ON
+  phase "plain build" build "$here/build" "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g0 -DNDEBUG" $tests $unity
   phase "plain tests" ctest --test-dir "$here/build" -j "$jobs" --output-on-failure
-  phase "sanitizer build" build "$here/build-sanitize" -DCMAKE_BUILD_TYPE=Debug -DKALVIR_SANITIZE=ON $unity
+  phase "sanitizer build" build "$here/build-sanitize" -DCMAKE_BUILD_TYPE=Debug -DKALVIR_SANITIZE=ON $tests $unity
   # Under the sanitizers the sample model program runs once end to end; the
   # comparisons that run it again with every solution routine and parameter
   # case, minutes each there, run in the plain build above. Their code paths

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
+#include <string>
 
 #include "bench/plate/plate_family.h"
 #include "runtime/platform/fixed_string.h"
@@ -67,11 +67,9 @@ ModelBlocks blocks(bool with_tmd) {
 }
 
 void store_sizes() {
-  std::ifstream in("PLATE.flags");
   mdbw::SizesFile sizes;
   try {
-    if (!in) throw mdbw::DescriptionError("cannot be read");
-    sizes = mdbw::read_sizes_file(in);
+    sizes = mdbw::read_sizes_file(std::string("PLATE.flags"));
   } catch (const mdbw::DescriptionError& e) {
     std::fprintf(stderr, "PLATE.flags: %s (write it with kalvir_mdb_write PLATE.mdbtxt .)\n", e.what());
     std::exit(1);

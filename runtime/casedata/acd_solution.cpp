@@ -123,7 +123,9 @@ std::int32_t GetModelReference(std::int32_t MODELNUMBER, std::string_view PATH) 
   if (dir.rows() < 18 || dir.cols() < 1) internal_stop("(acds)GetModelReference");
   LSMINT(dir, static_cast<std::int32_t>(dir.rows()), dir(2, 1), 0, MODELNUMBER, gar_modelnames, text,
          static_cast<std::int32_t>(trimmed.size()), pos, isub, ierr);
-  if (ierr != 0 || isub < 1) internal_stop("(acds)GetModelReference");
+  if (ierr != 0 || isub < 1)
+    internal_stop("(acds)GetModelReference: no sub-model " + std::string(trimmed) + " below " +
+                  submodel_path(MODELNUMBER) + " (ACD file " + std::string(acd_file_name()) + ")");
   return isub;
 }
 
@@ -133,7 +135,9 @@ std::int32_t thermal_nodes() {
 
 // Internal node indices of the first COUNT numbers of DATASET. Heat fluxes
 // exist for thermal nodes only: a fluid node is reported and its entry is 0
-// (skipped by the loads), as is a number the model does not have.
+// (skipped by the loads). A number the model does not have is a failure (the
+// flux is lost, and the run, which goes on, ends with status 1); its entry
+// is 0 too.
 std::vector<std::int32_t> createnodemap(hid_t location, const ModelNode& node, const std::string& dataset,
                                         std::int32_t count, std::int32_t model, const NodeNumberIndex& numbers_index) {
   const acd::Checker& check = checker();
@@ -146,7 +150,11 @@ std::vector<std::int32_t> createnodemap(hid_t location, const ModelNode& node, c
   for (std::int32_t& entry : numbers) {
     const std::int32_t user = entry;
     entry = INTNOD(numbers_index, model, user);
-    if (entry > nnode) {
+    if (entry == 0) {
+      SETERX("Heat flux of a missing node lost@Node " + std::to_string(user) + " of sub-model " +
+                 submodel_path(model) + "@Dataset: " + item + "<NL>ACD file: " + std::string(acd_file_name()) + "@",
+             3, 4, "(acds)createnodemap");
+    } else if (entry > nnode) {
       SETERX("Heat flux of a fluid node ignored@Node " + std::to_string(user) + "@Dataset: " + item +
                  "<NL>ACD file: " + std::string(acd_file_name()) + "@",
              2, 3, "(acds)createnodemap");
@@ -200,7 +208,11 @@ void CreateRadiativeConductorMaps(hid_t location, ModelNode& node, std::int32_t 
     const std::int32_t model_j = is_blank(path_j[k]) ? model : GetModelReference(model, path_j[k]);
     const std::int32_t j = INTNOD(numbers_index, model_j, number_j[k]);
     const std::int32_t c = find_radiative_conductor(i, j, model);
-    if (c == 0) internal_stop("(acds)CreateRadiativeConductorMaps");
+    if (c == 0)
+      internal_stop("(acds)CreateRadiativeConductorMaps: no radiative conductor of sub-model " + submodel_path(model) +
+                    " joins node " + std::to_string(number_i[k]) + " of " + submodel_path(model_i) + " and node " +
+                    std::to_string(number_j[k]) + " of " + submodel_path(model_j) + " (record " +
+                    std::to_string(k + 1) + " of " + item + ", ACD file " + std::string(acd_file_name()) + ")");
     node.conductor_map[k] = c;
     node.node_i_map[k] = i;
     node.node_j_map[k] = j;

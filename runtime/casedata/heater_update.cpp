@@ -12,10 +12,13 @@
 #include "runtime/control/flags.h"
 #include "runtime/control/gcc_accessors.h"
 #include "runtime/control/global_arrays.h"
+#include "runtime/control/messages.h"
 #include "runtime/control/run_end.h"
 #include "runtime/control/status.h"
 #include "runtime/modeldata/array_interp.h"
 #include "runtime/modeldata/node_groups.h"
+#include "runtime/platform/fixed_string.h"
+#include "runtime/platform/format.h"
 #include "runtime/thermal/network_sums.h"
 
 namespace kalvir::heater {
@@ -182,9 +185,35 @@ double compute_node_loads(const HeaterRecord& h, const Stops& stops) {
 
 double& qi(std::int32_t node) { return gar_thermalnodeheatsourcesinternal(node); }
 
+// Per thermal node: 1 once a heater has set its QI to 0 in this run. A node's
+// first such update finds the QI the model gave it (its data or its own
+// blocks), which the heater's load then replaces: that is said once.
+std::vector<char> claimed;
+
+void warn_replaced_qi(const HeaterRecord& h, std::int32_t node) {
+  const std::string field = kalvir::platform::edit_e(qi(node), 13, 5, 0, 1);
+  std::string text = kalvir::padded(
+      "Heater power node has an internal heat source of its own@Updating a Heater.@The heater sets QI of its "
+      "power nodes to 0 before it adds its load, so the node's QI of " +
+          field.substr(std::min(field.find_first_not_of(' '), field.size())) +
+          " is not applied. Put that load on another node or into the heater's load.@" +
+          context(h.name.view(), h.model) + "<NL>",
+      400);
+  MESBLD(node, text);
+  report(text, 2, 3, "htr_Update");
+}
+
 void zero_power_nodes() {
+  claimed.resize(static_cast<std::size_t>(std::max(gfl_getnumthermalnodes(), 0)) + 1, 0);
   for (const HeaterRecord& h : records())
-    for (const std::int32_t n : h.powerNodes) qi(n) = 0.0;
+    for (const std::int32_t n : h.powerNodes) {
+      char& first = claimed[static_cast<std::size_t>(n)];
+      if (first == 0) {
+        first = 1;
+        if (qi(n) != 0.0) warn_replaced_qi(h, n);
+      }
+      qi(n) = 0.0;
+    }
 }
 
 void CalcPowerTrans(HeaterRecord& h, double fraction) {
@@ -396,6 +425,7 @@ void ReleaseSetPointNodes() {
 void reset_update_state() noexcept {
   mfirstv1 = 1;
   node_loads.clear();
+  claimed.clear();
 }
 
 }  // namespace kalvir::heater

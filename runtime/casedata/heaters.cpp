@@ -15,6 +15,7 @@
 #include "runtime/control/messages.h"
 #include "runtime/control/run_end.h"
 #include "runtime/modeldata/array_interp.h"
+#include "runtime/modeldata/model_tree.h"
 #include "runtime/modeldata/node_groups.h"
 #include "runtime/modeldata/text_utils.h"
 
@@ -111,6 +112,32 @@ constexpr std::array<std::string_view, 21> kDefineTexts{
 // A definition under a MODEL that names no submodel: the heater cannot be
 // placed, nor its submodel named in the message.
 constexpr std::int32_t kDefineBadModel = 21;
+// An element of a node number list ("#PCB:1-4,99") that selects no node of
+// the heater: the rest of the list would silently stand for the whole.
+constexpr std::int32_t kDefinePowerElement = 22;
+constexpr std::int32_t kDefineMeasuredElement = 23;
+
+// The first element of the '#' node group SPEC that selects none of NODES
+// (the thermal nodes the whole group resolved to); none for a label form.
+std::optional<NodeGroupElement> unselecting_element(std::string_view spec, std::int32_t model,
+                                                    const std::vector<std::int32_t>& nodes) {
+  for (NodeGroupElement& e : node_group_elements(trim_right(spec), model)) {
+    const bool selects = std::any_of(nodes.begin(), nodes.end(), [&](std::int32_t n) {
+      const std::int32_t number = gar_thermalnodenums(n);
+      return NDSSMD(n) == e.submodel && e.low <= number && number <= e.high;
+    });
+    if (!selects) return std::move(e);
+  }
+  return std::nullopt;
+}
+
+// "<what> node number string element selects no node ..." for element E of SPEC.
+std::string element_text(std::string_view what, std::string_view spec, const NodeGroupElement& e,
+                         std::string_view info) {
+  return std::string(what) + " node number string element selects no node.@" + std::string(kDefining) +
+         "String: " + std::string(trim_right(spec)) + "<NL>Element: " + e.text + " (sub-model " +
+         submodel_path(e.submodel) + ")<NL>" + std::string(info) + "@";
+}
 
 // "<what> string too long, maximum <n> characters@<action>@"
 std::string too_long(std::string_view what, std::size_t maximum, std::string_view action) {
@@ -225,6 +252,10 @@ void htr_Define(std::string_view heaterName, std::string_view measuredNodeString
   if (is_new || !same_trimmed(powerNodeString, h.powerNodeString.view())) {
     auto nodes = resolve_nodes(model, powerNodeString);
     if (!nodes) fail(6);
+    if (const auto e = unselecting_element(powerNodeString, model, *nodes))
+      fatal(element_text("Power", powerNodeString, *e,
+                         "Heater power cannot be applied to fluid nodes or inactive nodes.") + where,
+            kDefinePowerElement, kRoutine);
     for (const std::int32_t n : *nodes)
       if (gar_thermalnodestatuses(n)[0] == 'B') fail(7);
     h.powerNodes = std::move(*nodes);
@@ -278,6 +309,10 @@ void htr_Define(std::string_view heaterName, std::string_view measuredNodeString
     } else {
       auto nodes = resolve_nodes(model, measuredNodeString);
       if (!nodes) fail(18);
+      if (const auto e = unselecting_element(measuredNodeString, model, *nodes))
+        fatal(element_text("Measured temperature", measuredNodeString, *e,
+                           "Thermostat measurement temperature cannot use fluid nodes or inactive nodes.") + where,
+              kDefineMeasuredElement, kRoutine);
       h.measuredNodes = std::move(*nodes);
     }
     h.measuredNodeString = measuredNodeString;

@@ -6,8 +6,19 @@
 // thermostat temperature, applies its load to the internal heat source QI of
 // its power nodes and keeps the switching statistics.
 //
+// A heater's load replaces its power nodes' own QI: every variables 1 update
+// first sets QI of every heater's power nodes to 0 (all heaters first, so
+// that heaters sharing a node add up), then adds the loads. A power node's
+// QI from the model data or the model's own blocks is thus not applied; the
+// first update that replaces a non-zero QI says so once per node and run
+// (a warning of htr_Update). A load that must stay belongs on another node
+// or in the heater's load.
+//
 // A heater is known by its name together with the submodel (MODEL) that was
-// current when it was first defined; records live for the whole run.
+// current when it was first defined; records live for the whole run. A
+// second htr_Define of the same heater overwrites its parameters, so a block
+// that runs again for every parameter case (the execution block) is where a
+// heater whose parameters a case may change is defined.
 #pragma once
 
 #include <cstdint>

@@ -144,11 +144,25 @@ constexpr NeutralReal kNeutralReals[] = {
     {&GlorBlock::MINDP, "MINDP", 0.0},
 };
 
-// NLOOPH and NLOOPT at 0 take NLOOP's value in the fluid-loop frames.
 constexpr NeutralInt kNeutralInts[] = {
     {&GloiBlock::METHOD, "METHOD", 0},
+    // NLOOPH and NLOOPT at 0 take NLOOP's value in the fluid-loop frames.
     {&GloiBlock::NLOOPH, "NLOOPH", 0},
     {&GloiBlock::NLOOPT, "NLOOPT", 0},
+    // Counters start from zero: the variables 2 block adds 1 to STEPCT after
+    // every step, which from the marker would overflow at once.
+    {&GloiBlock::STEPCT, "STEPCT", 0},
+    {&GloiBlock::LOOPCT, "LOOPCT", 0},
+    {&GloiBlock::SUMTHL, "SUMTHL", 0},
+    {&GloiBlock::SUMFLL, "SUMFLL", 0},
+    // Print, message and monitor options: the plain settings.
+    {&GloiBlock::MLEVEL, "MLEVEL", 0},  // every message printed
+    {&GloiBlock::MSHORT, "MSHORT", 0},  // messages in full
+    {&GloiBlock::TRACE, "TRACE", 0},    // messages to the print
+    {&GloiBlock::PRGFBK, "PRGFBK", 1},  // a monitor line every step
+    {&GloiBlock::WIDTH, "WIDTH", 132},
+    {&GloiBlock::LENGTH, "LENGTH", 60},  // the page length before the load
+    {&GloiBlock::MODEL, "MODEL", 1},     // the main model
 };
 
 }  // namespace
@@ -170,6 +184,26 @@ std::int32_t defined_or_neutral(std::int32_t GloiBlock::* slot) {
   for (const NeutralInt& n : kNeutralInts)
     if (n.slot == slot) return n.value;
   return v;
+}
+
+namespace {
+constexpr std::string_view kConstantsTable = "See the table of control constants in docs/model_program.md";
+}  // namespace
+
+std::string required_constant_text(std::string_view routine, std::string_view name) {
+  std::string text(routine);
+  text += ": Control constant ";
+  text += name;
+  text += " not specified@";
+  text += kConstantsTable;
+  return text;
+}
+
+std::string outint_default_text(std::string_view routine) {
+  std::string text(routine);
+  text += ": Control constant OUTINT not specified@Default is TIMEND - TIMEO. ";
+  text += kConstantsTable;
+  return text;
 }
 
 void settle_optional_constants() {

@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -122,8 +123,12 @@ void SLDINC();
 // so every routine reads these through this one table instead: a limit that
 // is not set reads as 1.0E10 (the value that "not set" has when written out),
 // a damping or Courant factor as 1.0, an offset, gravity or threshold as 0,
-// METHOD as no option bits. Required constants (NLOOP, DTIMEI, RELXCA,
-// RELXMA, FRLXCA, FSTEPS) are not in the table: their routines report them.
+// METHOD as no option bits; a counter (STEPCT, LOOPCT, ...) starts at 0 and
+// a print or message option (MLEVEL, TRACE, PRGFBK, WIDTH, ...) takes its
+// plain setting. Required constants (NLOOP, DTIMEI, RELXCA, RELXMA, FRLXCA,
+// FSTEPS) are not in the table: their routines report them. Constants that no
+// routine reads (PYRO, FLLPCT, ...) and the node numbers the routines write
+// (NCSGMN, ...) keep the marker.
 struct NeutralReal {
   double GlorBlock::* slot;
   std::string_view name;
@@ -142,8 +147,16 @@ std::span<const NeutralInt> neutral_ints();
 double defined_or_neutral(double GlorBlock::* slot);
 std::int32_t defined_or_neutral(std::int32_t GloiBlock::* slot);
 
+// The messages of a solution routine about a control constant it requires
+// and finds undefined, and about OUTINT left undefined (its default), each
+// pointing to the table of the constants every routine requires and reads.
+std::string required_constant_text(std::string_view routine, std::string_view name);
+std::string outint_default_text(std::string_view routine);
+
 // Stores the neutral value into every undefined constant of the table. The
-// thermal and fluid-loop solution frames and the cyclic analysis call it on
-// entry, so that the kernels, the print, the monitor and the TMD file only
+// start-up driver calls it after the load (before the state dump, so every
+// parameter case starts from the settled values), and the thermal and
+// fluid-loop solution frames and the cyclic analysis on entry, so that the
+// model's blocks, the kernels, the print, the monitor and the TMD file only
 // ever see defined values of the constants the routines read.
 void settle_optional_constants();

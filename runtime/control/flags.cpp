@@ -9,6 +9,11 @@ kalvir::Chars<24> mModelName;
 std::array<std::vector<std::string>, 3> given_attribute_names;
 }  // namespace
 
+kalvir::AcdArrayCounts& kalvir::acd_array_counts() {
+  static AcdArrayCounts counts;
+  return counts;
+}
+
 void sprnod_allocate() { SPRNOD.allocate(std::max(SPRSIZ(1), 1), 3); }
 
 void sprnod_setnames(std::span<const std::string_view> REAL, std::span<const std::string_view> INTEGER,

@@ -48,6 +48,17 @@ struct SprsizBlock {
 };
 extern SprsizBlock SPRSIZ;
 
+namespace kalvir {
+// The ARRAY value counts of the ACD file that the start-up driver added to
+// FLAGS words 20 (real values) and 21 (integer index values) before the
+// allocation: the MDB file's own counts are the words without them.
+struct AcdArrayCounts {
+  std::int32_t real_values = 0;
+  std::int32_t index_values = 0;
+};
+AcdArrayCounts& acd_array_counts();
+}  // namespace kalvir
+
 // SPRNOD(k, g): 18-character name of attribute k of group g (1 real, 2 integer,
 // 3 character); sized SPRSIZ(1) x 3 by sprnod_allocate, and filled by the
 // start-up from the names the model program gave.

@@ -136,6 +136,7 @@ void kalvir::set_node_naming(const NodeNaming& naming) { node_naming = naming; }
 void kalvir::messages_reset_for_tests() {
   seterx_count = 0;
   errnew_count = 0;
+  forget_run_failures();
 }
 
 void SETERX(std::string_view TEXT, std::int32_t ISEV, std::int32_t IREF, std::string_view ROUTINE) {
@@ -153,6 +154,7 @@ void SETERX(std::string_view TEXT, std::int32_t ISEV, std::int32_t IREF, std::st
       ++PRTINF(2);
     }
   }
+  if (severity == 3) note_run_failure(ROUTINE, TEXT);
   if (severity == 4) {
     note_failure(ROUTINE, TEXT);
     FAILUR();
@@ -166,8 +168,10 @@ void ERRNEW(std::string_view TEXT, std::int32_t ISEV, std::int32_t IREF, std::st
       FrameBuilder(kErrnewStyle).build(errnew_count, severity, TEXT, IREF, ROUTINE, false);
   for (const std::string& l : lines) io::write_line(io::kStdoutUnit, l);
   // The file and record layer never stops the run itself; when its caller
-  // gives up, this is why.
+  // gives up, this is why. Its errors (all but its warnings, label 4) fail
+  // the run also when the caller goes on.
   note_failure(ROUTINE, TEXT);
+  if (severity != 4) note_run_failure(ROUTINE, TEXT);
 }
 
 void MESBLD(std::int32_t NODE, std::span<char> TEXT) {

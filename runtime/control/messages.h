@@ -9,7 +9,9 @@
 #include <string_view>
 
 // TEXT parts are separated by "@"; "<NL>" forces a new line. ROUTINE is printed
-// at its full length. Does not return for severity 4 or any severity outside 1-4.
+// at its full length. Does not return for severity 4 or any severity outside 1-4;
+// severity 3 (and an ERRNEW error, labels 1 to 3) is noted as a failure the
+// run goes on after (note_run_failure), which fails the run at its end.
 void SETERX(std::string_view TEXT, std::int32_t ISEV, std::int32_t IREF, std::string_view ROUTINE);
 void ERRNEW(std::string_view TEXT, std::int32_t ISEV, std::int32_t IREF, std::string_view ROUTINE);
 // Appends " Node <n> in main model" (or "... in model <name> (<path>)") after
@@ -29,7 +31,8 @@ struct NodeNaming {
 };
 void set_node_naming(const NodeNaming& naming);
 
-// Sets both message counters back to 0, so that a test can look at a frame
-// numbered as the first of a run. A run never calls it.
+// Sets both message counters back to 0 and forgets the failures noted, so
+// that a test can look at a frame numbered as the first of a run. A run never
+// calls it.
 void messages_reset_for_tests();
 }  // namespace kalvir

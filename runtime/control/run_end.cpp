@@ -21,6 +21,7 @@ bool closing = false;
 struct FailureNote {
   std::string routine;
   std::string text;
+  std::string place;
   bool told = false;  // the stop has written its own text to standard error
 };
 FailureNote& failure_note() {
@@ -28,25 +29,88 @@ FailureNote& failure_note() {
   return note;
 }
 
-void write_failure_note() {
-  // Taken out whole: a later run in the same process starts without it.
-  const FailureNote note = std::exchange(failure_note(), FailureNote{});
-  if (note.told) return;
-  std::string block = "kalvir: run failed";
-  if (!note.routine.empty()) block += " in " + note.routine;
-  block += '\n';
-  std::string_view text = note.text;
+// TEXT's parts, parted by "@" and within a part by "<NL>", one line each
+// after INDENT; empty lines are left out.
+void append_parts(std::string& block, std::string_view text, std::string_view indent) {
   while (!text.empty()) {
     const std::size_t at = text.find('@');
-    std::string part(kalvir::trim_right(text.substr(0, at)));
-    for (std::size_t nl; (nl = part.find("<NL>")) != std::string::npos;) part.replace(nl, 4, " ");
-    if (!part.empty()) block += "    " + part + '\n';
-    if (at == std::string_view::npos) break;
-    text.remove_prefix(at + 1);
+    const std::size_t nl = text.find("<NL>");
+    const std::size_t end = std::min(at, nl);
+    const std::string_view line = kalvir::trim_right(text.substr(0, end));
+    const std::size_t first = line.find_first_not_of(' ');
+    if (first != std::string_view::npos) block += std::string(indent) + std::string(line.substr(first)) + '\n';
+    if (end == std::string_view::npos) break;
+    text.remove_prefix(end + (end == nl ? 4 : 1));
   }
-  if (note.text.empty()) block += "    see the printed output\n";
+}
+
+// A failure the run went on after, once per routine, text and place.
+struct RunFailure {
+  std::string routine;
+  std::string text;
+  std::string place;
+  std::int64_t count = 0;
+};
+
+// The run's failures so far. A message that comes at every step is one
+// entry with its count; beyond kListed different ones, only their number of
+// occurrences is kept, so that the list stays small whatever the run does.
+struct RunFailures {
+  static constexpr std::size_t kListed = 50;
+  std::vector<RunFailure> listed;
+  std::int64_t unlisted = 0;
+  bool empty() const { return listed.empty() && unlisted == 0; }
+};
+RunFailures& run_failures() {
+  static RunFailures failures;
+  return failures;
+}
+
+std::vector<std::string>& places() {
+  static std::vector<std::string> stack;
+  return stack;
+}
+
+// The list of failures the run went on after, under HEADING.
+std::string failure_list(const RunFailures& failures, std::string_view heading) {
+  std::string block = "kalvir: " + std::string(heading) + '\n';
+  for (const RunFailure& f : failures.listed) {
+    block += "  " + f.routine + ", " + std::to_string(f.count) + (f.count == 1 ? " time:\n" : " times:\n");
+    append_parts(block, f.text, "    ");
+    if (!f.place.empty()) block += "    where: " + f.place + '\n';
+  }
+  if (failures.unlisted > 0)
+    block += "  and " + std::to_string(failures.unlisted) + " more, not listed here: see the printed output\n";
+  return block;
+}
+
+void write_block(const std::string& block) {
   std::fputs(block.c_str(), stderr);
   std::fflush(stderr);
+}
+
+// FAILUR's block: the failure that ended the run, then those it went on
+// after before it.
+void write_failure_note() {
+  // Both taken out whole: a later run in the same process starts without them.
+  const FailureNote note = std::exchange(failure_note(), FailureNote{});
+  RunFailures failures = std::exchange(run_failures(), RunFailures{});
+  // An error the file layer noted both ways, whose caller then gave up, is
+  // the failure that ended the run: it is not listed again.
+  std::erase_if(failures.listed, [&](const RunFailure& f) {
+    return f.count == 1 && f.routine == note.routine && f.text == note.text;
+  });
+  std::string block;
+  if (!note.told) {
+    block = "kalvir: run failed";
+    if (!note.routine.empty()) block += " in " + note.routine;
+    block += '\n';
+    append_parts(block, note.text, "    ");
+    if (kalvir::trim_right(note.text).empty()) block += "    see the printed output\n";
+    if (!note.place.empty()) block += "    where: " + note.place + '\n';
+  }
+  if (!failures.empty()) block += failure_list(failures, "earlier failures:");
+  write_block(block);
 }
 
 std::vector<RunCloser>& closers() {
@@ -77,8 +141,32 @@ void run_closers() {
 void note_failure(std::string_view routine, std::string_view text) {
   FailureNote& note = failure_note();
   note.routine = std::string(kalvir::trim_right(routine));
-  note.text = std::string(text);
+  note.text = std::string(kalvir::trim_right(text));
+  note.place = places().empty() ? std::string() : places().back();
 }
+
+void note_run_failure(std::string_view routine, std::string_view text) {
+  RunFailures& failures = run_failures();
+  const std::string_view r = kalvir::trim_right(routine);
+  const std::string_view t = kalvir::trim_right(text);
+  const std::string_view place = places().empty() ? std::string_view{} : std::string_view(places().back());
+  for (RunFailure& f : failures.listed) {
+    if (f.routine == r && f.text == t && f.place == place) {
+      ++f.count;
+      return;
+    }
+  }
+  if (failures.listed.size() < RunFailures::kListed) {
+    failures.listed.push_back({std::string(r), std::string(t), std::string(place), 1});
+  } else {
+    ++failures.unlisted;
+  }
+}
+
+void forget_run_failures() { run_failures() = RunFailures{}; }
+
+kalvir::FailurePlace::FailurePlace(std::string place) { places().push_back(std::move(place)); }
+kalvir::FailurePlace::~FailurePlace() { places().pop_back(); }
 
 void register_run_closer(RunCloser closer) {
   std::vector<RunCloser>& list = closers();
@@ -105,6 +193,15 @@ void EEXIT(std::int32_t STATUS) {
 
 void SUCCES() {
   PROGCL();
+  // A run that went on after a failure did not succeed: its results miss
+  // what failed.
+  if (!run_failures().empty()) {
+    kalvir::platform::unit_flush(kalvir::platform::kStdoutUnit);
+    failure_note() = FailureNote{};  // what the file layer noted last ended nothing
+    write_block(failure_list(std::exchange(run_failures(), RunFailures{}),
+                             "run failed: it went on after these failures:"));
+    EEXIT(1);
+  }
   EEXIT(0);
 }
 

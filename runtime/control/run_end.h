@@ -17,6 +17,15 @@
 // a later note replaces an earlier one.
 void note_failure(std::string_view routine, std::string_view text);
 
+// A failure the run goes on after: a message of severity 3 (SETERX) or an
+// error of the file and record layer (ERRNEW). A run that then ends through
+// SUCCES ends with status 1 all the same, and the block on standard error
+// (SUCCES's or FAILUR's) lists each such message once: the routine, how many
+// times it came, its text and where the run was (kalvir::FailurePlace).
+void note_run_failure(std::string_view routine, std::string_view text);
+// Forgets the failures noted so far: a run starts without any.
+void forget_run_failures();
+
 [[noreturn]] void SUCCES();
 [[noreturn]] void FAILUR();
 // Runs the registered closers: the run's sequential files (LFIN, registered
@@ -51,6 +60,19 @@ void allocate_or_stop(Allocate&& allocate) {
     internal_stop("Allocation would exceed memory limit");
   }
 }
+
+namespace kalvir {
+// Names where the run is, for the failures noted while the object lives
+// (a statement of the parameter-case file and its line, say): the list on
+// standard error shows it with each. Places nest; the innermost one counts.
+class FailurePlace {
+ public:
+  explicit FailurePlace(std::string place);
+  ~FailurePlace();
+  FailurePlace(const FailurePlace&) = delete;
+  FailurePlace& operator=(const FailurePlace&) = delete;
+};
+}  // namespace kalvir
 
 // A hook: a service of a folder above that a lower folder calls through a
 // function pointer, so that the folders keep their order. The top of the

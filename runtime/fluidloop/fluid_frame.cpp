@@ -24,47 +24,44 @@ void STSOLT(std::string_view TEXT) { assign_padded(GLOC.SOLTYP.span(), TEXT); }
 namespace kalvir::fluidloop {
 namespace {
 
-constexpr std::string_view kRequired = " for a list of required control constants";
 // The relaxation report's texts are blank-padded to this.
 constexpr std::size_t kReportWidth = 60;
-// FLTNTF's own wording of two of its checks.
-constexpr std::string_view kConnstants = " for a list of control connstants";
 
 constexpr std::array kMixedChecks{
-    RequiredCheck{Required::NLOOP, 3, Scope::Always, kRequired},
-    RequiredCheck{Required::RELXMA, 4, Scope::Always, kRequired},
-    RequiredCheck{Required::FRLXCA, 5, Scope::Always, kRequired},
-    RequiredCheck{Required::FSTEPS, 6, Scope::Always, kRequired},
-    RequiredCheck{Required::RELXCA, 7, Scope::Always, kRequired},
-    RequiredCheck{Required::DTIMEI, 8, Scope::Always, kRequired},
+    RequiredCheck{Required::NLOOP, 3, Scope::Always},
+    RequiredCheck{Required::RELXMA, 4, Scope::Always},
+    RequiredCheck{Required::FRLXCA, 5, Scope::Always},
+    RequiredCheck{Required::FSTEPS, 6, Scope::Always},
+    RequiredCheck{Required::RELXCA, 7, Scope::Always},
+    RequiredCheck{Required::DTIMEI, 8, Scope::Always},
 };
 constexpr std::array kExplicitChecks{
-    RequiredCheck{Required::NLOOP, 3, Scope::Always, kConnstants},
-    RequiredCheck{Required::RELXCA, 4, Scope::ThermalNodes, kConnstants},
-    RequiredCheck{Required::RELXMA, 5, Scope::FluidNodes, kRequired},
-    RequiredCheck{Required::FRLXCA, 6, Scope::FluidNodes, kRequired},
+    RequiredCheck{Required::NLOOP, 3, Scope::Always},
+    RequiredCheck{Required::RELXCA, 4, Scope::ThermalNodes},
+    RequiredCheck{Required::RELXMA, 5, Scope::FluidNodes},
+    RequiredCheck{Required::FRLXCA, 6, Scope::FluidNodes},
 };
 constexpr std::array kImplicitChecks{
-    RequiredCheck{Required::NLOOP, 3, Scope::Always, kRequired},
-    RequiredCheck{Required::DTIMEI, 4, Scope::Always, kRequired},
-    RequiredCheck{Required::RELXMA, 5, Scope::FluidNodes, kRequired},
-    RequiredCheck{Required::FRLXCA, 6, Scope::FluidNodes, kRequired},
-    RequiredCheck{Required::RELXCA, 7, Scope::ThermalNodes, kRequired},
+    RequiredCheck{Required::NLOOP, 3, Scope::Always},
+    RequiredCheck{Required::DTIMEI, 4, Scope::Always},
+    RequiredCheck{Required::RELXMA, 5, Scope::FluidNodes},
+    RequiredCheck{Required::FRLXCA, 6, Scope::FluidNodes},
+    RequiredCheck{Required::RELXCA, 7, Scope::ThermalNodes},
 };
 
 // The history table of the delayed time levels.
 std::int64_t history(const FrameSizes& s, std::int64_t extra) { return s.history ? 100 * (s.nf + 1) + extra : 0; }
 
 const std::array<FluidMethodRow, 3> kFluidMethods{{
-    {"FLTMTS", "FLSITM", 3, "SLFRWD", kMixedChecks, 9, 10, 11, 12, true,
+    {"FLTMTS", "FLSITM", 3, kMixedChecks, 9, 10, 11, 12, true,
      [](const FrameSizes& s) {
        return 15 * s.nf + s.profile + 2 * s.nm + 5 * s.nnode + 5 + history(s, 1);
      }},
-    {"FLTNTF", "FLTFIT", 4, "FLTNTF", kExplicitChecks, 7, 8, 0, 9, false,
+    {"FLTNTF", "FLTFIT", 4, kExplicitChecks, 7, 8, 0, 9, false,
      [](const FrameSizes& s) {
        return s.profile + 8 * s.nf + std::max(s.nf + 3 * s.nnode + 3, 2 * s.nm + s.nnode) + history(s, 0);
      }},
-    {"FLTNTS", "FLTSIT", 4, "FLTNTS", kImplicitChecks, 8, 9, 0, 10, false,
+    {"FLTNTS", "FLTSIT", 4, kImplicitChecks, 8, 9, 0, 10, false,
      [](const FrameSizes& s) {
        return s.profile + history(s, 0) + std::max(4 * s.nnode + 10 * s.nf + 4, s.nnode + 8 * s.nf + 2 * s.nm);
      }},
@@ -147,27 +144,21 @@ FluidFrame::~FluidFrame() {
 
 void FluidFrame::check_constants() {
   const std::string_view name = row_.name;
-  if (GLOR.TIMEO >= GLOR.TIMEND || std::isnan(GLOR.TIMEO) || std::isnan(GLOR.TIMEND) || SDUNDF(GLOR.TIMEND)) {
-    SETERX(text_of(name, ": TIMEND is not greater than TIMEO@See Engineering Manual for control constant definitions"),
-           row_.start_severity, 1, name);
-    skipped_ = true;
-  }
+  skipped_ = !kalvir::thermal::end_time_valid(
+      name, text_of(name, ": TIMEND is not greater than TIMEO@See Engineering Manual for control constant definitions"),
+      row_.start_severity, 1);
   if (SDUNDF(GLOR.OUTINT)) {
     // A skipped run keeps OUTINT undefined: a default of zero or less stored
     // here would be taken over by the next solution call as a real interval.
     if (!skipped_) GLOR.OUTINT = GLOR.TIMEND - GLOR.TIMEO;
-    SETERX(text_of(name, ": Control constant OUTINT not specified@Default is TIMEND - TIMEO, see User Manual description of ",
-                   row_.outint_manual, " for a list of control constants"),
-           2, 2, name);
+    SETERX(outint_default_text(name), 2, 2, name);
   }
   for (const RequiredCheck& c : row_.checks) {
     if ((c.scope == Scope::ThermalNodes && presence_[0] != 'Y') || (c.scope == Scope::FluidNodes && presence_[1] != 'Y'))
       continue;
     const RequiredInfo info = required_info(c.constant);
     if (!info.undefined) continue;
-    SETERX(text_of(text_of(name, ": Control constant ", info.name, " not specified@See User Manual description of "),
-                   name, c.tail),
-           4, c.code, name);
+    SETERX(required_constant_text(name, info.name), 4, c.code, name);
   }
 }
 

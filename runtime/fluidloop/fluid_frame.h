@@ -31,13 +31,11 @@ enum class Required { NLOOP, RELXMA, FRLXCA, FSTEPS, RELXCA, DTIMEI };
 // When a check applies: always, with thermal nodes, with fluid nodes.
 enum class Scope { Always, ThermalNodes, FluidNodes };
 
-// One check of an undefined constant: its message code and the end of its
-// text ("... for a list of required control constants").
+// One check of an undefined constant, with its message code.
 struct RequiredCheck {
   Required constant;
   std::int32_t code;
   Scope scope;
-  std::string_view tail;
 };
 
 // Sizes that the real work-space requirement of a routine depends on.
@@ -51,7 +49,6 @@ struct FluidMethodRow {
   std::string_view name;           // "FLTMTS"
   std::string_view loop;           // the time loop that writes the relaxation report
   std::int32_t start_severity;     // TIMEO >= TIMEND: 3 skips the transient, 4 ends the run
-  std::string_view outint_manual;  // routine the OUTINT warning refers to
   std::span<const RequiredCheck> checks;
   std::int32_t int_code;           // integer work space short
   std::int32_t real_code;          // real work space short

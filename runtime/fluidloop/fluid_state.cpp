@@ -5,10 +5,12 @@
 #include <string>
 #include <string_view>
 
+#include "runtime/control/control_constants.h"
 #include "runtime/control/messages.h"
 #include "runtime/control/status.h"
 #include "runtime/fluids/interface/fluid_names.h"
 #include "runtime/fluids/interface/properties.h"
+#include "runtime/fluids/library/psychrometrics.h"
 #include "runtime/modeldata/state_descriptors.h"
 #include "runtime/platform/fixed_string.h"
 
@@ -32,11 +34,15 @@ double temperature(double p, double h, double x, std::int32_t slot, std::int32_t
   return x > 0.0 && x < 1.0 ? XTEMPS(p, slot, node) : XTEMP(p, h, x, slot, node);
 }
 
-void message(std::string_view head, std::span<const char> descriptor, std::int32_t severity, std::int32_t code) {
+// NODE, when not 0, is named after the text.
+void message(std::string_view head, std::span<const char> descriptor, std::int32_t severity, std::int32_t code,
+             std::int32_t node = 0) {
   std::string text(head);
   text.append(descriptor.data(), descriptor.size());
   text += "'";
-  SETERX(padded(text, 255), severity, code, "FGEIND");
+  text = padded(text, 255);
+  if (node != 0) MESBLD(node, text);
+  SETERX(text, severity, code, "FGEIND");
 }
 
 }  // namespace
@@ -65,15 +71,21 @@ void FGEIND(double& HYDDIAM, double& MASSSOURCE, std::span<char> STATE, std::spa
   STCHEK(copy, ok);
   const State state = ok != 0 ? state_of(trim_right(std::string_view(copy.data(), copy.size()))) : State::None;
   const double p = PRESSURE;
-  const auto enthalpy = [&] { SPECENTH = XENTH(PRESSURE, TEMP, VAPQUAL, slot, H); };
+  // Humid air's enthalpy is that of its humidity ratio, which the relative
+  // humidity gives only once the temperature is known: it is taken below.
+  const auto enthalpy = [&] {
+    if (!humid) SPECENTH = XENTH(PRESSURE, TEMP, VAPQUAL, slot, H);
+  };
   switch (state) {
     case State::PT:
       VAPQUAL = XGXPT(p, TEMP, slot, H);
       enthalpy();
       break;
     case State::PFE:
-      VAPQUAL = XGXPH(p, SPECENTH, slot, H);
-      TEMP = temperature(p, SPECENTH, VAPQUAL, slot, H);
+      if (!humid) {
+        VAPQUAL = XGXPH(p, SPECENTH, slot, H);
+        TEMP = temperature(p, SPECENTH, VAPQUAL, slot, H);
+      }
       break;
     case State::PVQ:
       TEMP = XTEMPS(p, slot, H);
@@ -89,28 +101,44 @@ void FGEIND(double& HYDDIAM, double& MASSSOURCE, std::span<char> STATE, std::spa
   }
 
   if (state != State::None) {
-    // The humidity replaces the quality only after the enthalpy: the
-    // enthalpy of humid air is taken at the quality of its phase, and a
-    // humidity ratio between 0 and 1 is no phase the properties know.
     if (humid) {
-      const double pv = RELHUM * (XPRESS(TEMP, fluids::kWater, H) + PABS);
-      const double denominator = PABS + PRESSURE - pv;
-      if (denominator > 0.0) {
-        SPECHUM = 0.6221 * pv / denominator;
-        VAPQUAL = SPECHUM;
+      namespace psy = fluids::psychro;
+      const double pa = PABS + PRESSURE;
+      if (state == State::PFE) {
+        // Temperature and humidity ratio together give the enthalpy at the
+        // node's relative humidity.
+        const psy::HumidState s = psy::state_from_enthalpy(SPECENTH, RELHUM, pa, H);
+        if (s.found) {
+          TEMP = s.tk - GLOR.TABS;
+          SPECHUM = s.x;
+          VAPQUAL = SPECHUM;
+        } else {
+          message("Initialisation of humid air failed@No temperature gives the enthalpy FE at the relative "
+                  "humidity PHI. FST = '",
+                  STATE, 3, 7, H);
+        }
       } else {
-        message("Initialisation of specific humidity failed@Vapour pressure not below the pressure. FST = '", STATE,
-                3, 6);
+        const double pv = RELHUM * psy::saturation_pressure_liquid(TEMP + GLOR.TABS);
+        if (pv < pa) {
+          SPECHUM = psy::humidity_ratio(pv, pa);
+          VAPQUAL = SPECHUM;
+          SPECENTH = XENTH(PRESSURE, TEMP, SPECHUM, slot, H);
+        } else {
+          message("Initialisation of specific humidity failed@Vapour pressure not below the pressure. FST = '",
+                  STATE, 3, 6);
+        }
       }
     }
 
+    // The humidity ratio of humid air's mass source: its own, or the node's.
+    const auto source_humidity = [&] { return SDUNDF(SOURCEHUM) ? SPECHUM : SOURCEHUM; };
     if (!SDUNDF(MASSSOURCE) && MASSSOURCE > 0.0) {
       switch (state) {
         case State::PT:
           if (SDUNDF(SOURCETEMP)) {
             message("Initialisation of FH and FW failed@Mass-source temperature FR not defined. FST = '", STATE, 2, 1);
           } else {
-            const double xs = XGXPT(p, SOURCETEMP, slot, H);
+            const double xs = humid ? source_humidity() : XGXPT(p, SOURCETEMP, slot, H);
             SOURCEENTH = XENTH(p, SOURCETEMP, xs, slot, H);
             if (!humid) SOURCEHUM = xs;
           }
@@ -118,10 +146,12 @@ void FGEIND(double& HYDDIAM, double& MASSSOURCE, std::span<char> STATE, std::spa
         case State::PFE:
           if (SDUNDF(SOURCEENTH)) {
             message("Initialisation of FR and FW failed@Mass-source enthalpy FH not defined. FST = '", STATE, 2, 2);
+          } else if (humid) {
+            SOURCETEMP = XTEMP(p, SOURCEENTH, source_humidity(), slot, H);
           } else {
             const double xs = XGXPH(p, SOURCEENTH, slot, H);
             SOURCETEMP = temperature(p, SOURCEENTH, xs, slot, H);
-            if (!humid) SOURCEHUM = xs;
+            SOURCEHUM = xs;
           }
           break;
         case State::PVQ:

@@ -1,5 +1,6 @@
 #include "runtime/fluidloop/humid_air.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "runtime/control/control_constants.h"
@@ -7,10 +8,13 @@
 #include "runtime/control/global_arrays.h"
 #include "runtime/control/messages.h"
 #include "runtime/control/model_blocks.h"
+#include "runtime/control/run_end.h"
 #include "runtime/fluidloop/fluid_frame.h"
 #include "runtime/fluidloop/support.h"
 #include "runtime/fluids/interface/properties.h"
+#include "runtime/fluids/interface/property_messages.h"
 #include "runtime/modeldata/fpcs.h"
+#include "runtime/platform/format.h"
 #include "runtime/thermal/network_sums.h"
 
 using namespace kalvir;
@@ -21,6 +25,16 @@ namespace {
 inline double& at(std::span<double> v, std::int32_t k) { return v[static_cast<std::size_t>(k - 1)]; }
 inline double at(std::span<const double> v, std::int32_t k) { return v[static_cast<std::size_t>(k - 1)]; }
 inline bool humid_node(std::int32_t n) { return fluid_slot(n) == fluids::kHumidAir; }
+
+namespace psy = fluids::psychro;
+
+[[noreturn]] void vapour_above_total(std::int32_t n, double pv, double p) {
+  fluids::report("Humid air cannot hold its vapour@The relative humidity gives a vapour pressure of " +
+                     platform::edit_e(pv, 12, 4, 0, 1) + " Pa, not below the total pressure of " +
+                     platform::edit_e(p, 12, 4, 0, 1) + " Pa.",
+                 500, internal_index(n), 4, 1, "HUMRSP");
+  FAILUR();  // severity 4 has ended the run already
+}
 
 }  // namespace
 
@@ -44,15 +58,16 @@ void HUMRSP(std::int32_t MODE) {
   const double pabs = GLOR.PABS;
   for (std::int32_t n = 1; n <= nf; ++n) {
     if (!humid_node(n)) continue;
-    const double psat = XPRESS(gar_fluidnodetemps(n), fluids::kWater, internal_index(n)) + pabs;
+    const double psat = psy::saturation_pressure_liquid(gar_fluidnodetemps(n) + GLOR.TABS);
     const double p = gar_fluidnodepressures(n) + pabs;
     double& x = gar_fluidnodespechumidities(n);
     double& phi = gar_fluidnoderelhumidities(n);
     if (MODE == 0) {
-      phi = p * x / (psat * (x + kMolarRatio));
+      phi = psy::vapour_pressure(x, p) / psat;
     } else {
       const double pv = psat * phi;
-      x = kMolarRatio * pv / (p - pv);
+      if (!(pv < p)) vapour_above_total(n, pv, p);
+      x = psy::humidity_ratio(pv, p);
     }
   }
 }
@@ -105,23 +120,30 @@ void WVMCON(std::int32_t FORM, const HumidVectors& V) {
 
 void CNDNSE(const HumidVectors& V) {
   const std::int32_t nf = FLAGS(flagw::NF), nnode = FLAGS(flagw::NNODE);
-  const double pabs = GLOR.PABS, f2 = GLOR.DAMPM * GLOR.DAMPM;
+  const double pabs = GLOR.PABS, tabs = GLOR.TABS, f2 = GLOR.DAMPM * GLOR.DAMPM;
   std::fill(V.loads.begin(), V.loads.end(), 0.0);
   for (std::int32_t n = 1; n <= nf; ++n) {
     double rate = 0.0;
-    // Air without vapour has no dew point: the saturation temperature of a
-    // zero vapour pressure is outside the water data and would warn at every
-    // call, while nothing can condense from it.
+    // Air without vapour has no dew point, and nothing condenses from it.
     if (humid_node(n) && gar_fluidnodespechumidities(n) > 0.0) {
       const std::int32_t node = internal_index(n);
       const double p = gar_fluidnodepressures(n) + pabs, t = gar_fluidnodetemps(n);
       const double x = gar_fluidnodespechumidities(n);
-      const double pv = p * x / (x + kMolarRatio) - pabs;
-      const double dew = XTEMPS(pv, fluids::kWater, node);
+      const double pv = psy::vapour_pressure(x, p);  // absolute
+      // The dew point, or below the triple-point pressure the frost point:
+      // the exact inverse of the saturation pressure the walls are held to.
+      const double dew = psy::dew_point(pv, node) - tabs;
       const double cp = XCP(gar_fluidnodepressures(n), t, x, fluids::kHumidAir, node);
-      // Latent heat of the vapour at its partial pressure.
-      double latent = 0.0;
-      bool latent_known = false;
+      // Water that condenses above the triple point gives the latent heat
+      // at the vapour's pressure; below it the vapour deposits as frost.
+      double condensing = 0.0;
+      const auto latent = [&](double tw) {
+        if (tw + tabs < psy::kTriplePoint) return psy::sublimation_enthalpy(std::min(dew + tabs, psy::kTriplePoint));
+        if (condensing == 0.0)
+          condensing =
+              XENTHS(pv - pabs, t, 1.0, fluids::kWater, node) - XENTHS(pv - pabs, t, 0.0, fluids::kWater, node);
+        return condensing;
+      };
       std::int32_t kind = 0, pos = 0, k = 0, j = 0;
       for (;;) {
         SFUNPK(0, n, gar_thermalnodestatuses, gar_pcsfluid.span(), gar_pcsptrsfluid.span(), kind, pos, k, j);
@@ -129,14 +151,11 @@ void CNDNSE(const HumidVectors& V) {
         if (kind != 2) break;
         if (gar_linearcondacts(k)[0] != 'A' || j > nnode) continue;
         const double tw = gar_thermalnodetemps(j);
-        if (!(dew > tw)) continue;
-        const double m = (pv - XPRESS(tw, fluids::kWater, node)) * gar_linearconds(k) / (p * cp);
-        if (!latent_known) {
-          latent = XENTHS(pv, t, 1.0, fluids::kWater, node) - XENTHS(pv, t, 0.0, fluids::kWater, node);
-          latent_known = true;
-        }
+        const double wall = psy::saturation_pressure_surface(tw + tabs);
+        if (!(dew > tw) || !(pv > wall)) continue;
+        const double m = (pv - wall) * gar_linearconds(k) / (p * cp);
         rate += m;
-        at(V.loads, j) += latent * m;
+        at(V.loads, j) += latent(tw) * m;
       }
     }
     at(V.rates, n) = rate * f2 + at(V.rates, n) * (1.0 - f2);

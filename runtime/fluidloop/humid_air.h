@@ -13,6 +13,8 @@
 #include <cstdint>
 #include <span>
 
+#include "runtime/fluids/library/psychrometrics.h"
+
 namespace kalvir::fluidloop {
 
 // The vectors of the humid-air kernels, indexed from 0 for node 1.
@@ -27,7 +29,7 @@ struct HumidVectors {
 // Humidity ratio x at which a vapour fraction of 1 or more is held.
 inline constexpr double kSaturatedRatio = 1.0e15;
 // Ratio of the molar masses of water and dry air.
-inline constexpr double kMolarRatio = 0.6221;
+inline constexpr double kMolarRatio = fluids::psychro::kMolarRatio;
 
 }  // namespace kalvir::fluidloop
 
@@ -36,15 +38,20 @@ inline constexpr double kMolarRatio = 0.6221;
 void HUMFSP(std::int32_t NF, std::int32_t MODE, std::span<double> W);
 
 // AIRW nodes: MODE 0 relative humidities from the humidity ratios, otherwise
-// humidity ratios from the relative humidities.
+// humidity ratios from the relative humidities. Relative humidity is over
+// liquid water, supercooled below freezing (psychrometrics.h). A relative
+// humidity whose vapour pressure reaches the total pressure stops the run
+// naming the node.
 void HUMRSP(std::int32_t MODE);
 
 // Vapour mass balance of every fluid node over DTIMEU: FORM 0 explicit,
 // 1 trapezoidal; V.w from V.w0.
 void WVMCON(std::int32_t FORM, const kalvir::fluidloop::HumidVectors& V);
 
-// Condensation rates of the fluid nodes on colder thermal nodes (relaxed by
-// DAMPM) and the heat they give each thermal node.
+// Condensation rates of the fluid nodes on thermal nodes colder than their
+// dew point, or below freezing their frost point (relaxed by DAMPM), and the
+// heat they give each thermal node: the latent heat of condensation, or of
+// deposition where the wall is below the triple point.
 void CNDNSE(const kalvir::fluidloop::HumidVectors& V);
 
 // AIRW nodes: MODE 1 vapour quality := humidity ratio; MODE 2 the same, the

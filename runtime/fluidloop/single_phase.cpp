@@ -58,8 +58,10 @@ class Loop {
   // Volume change, hydraulics and properties of the step; ASSIGN_COUNT puts
   // the hydraulic iterations into SUMFLL instead of adding them.
   void fluid_state(bool assign_count);
-  // Humid-air transport after the step (HMDNTF for the explicit method).
-  void humid_after(bool explicit_form) const;
+  // Takes over an accepted step: its temperatures, then the humid-air
+  // transport over it (HMDNTF for the explicit method), then the variables 2
+  // block and the outputs.
+  void accept(const Copies& c);
   // Acceptance of a step of FLTNTF or FLTNTS (FSTIME).
   Outcome fstime(double change, const Copies& c);
   // The step vectors of the explicit or implicit method, carved from the
@@ -187,14 +189,23 @@ void Loop::fluid_state(bool assign_count) {
   }
 }
 
-void Loop::humid_after(bool explicit_form) const {
-  if (!frame.humid_air()) return;
-  if (explicit_form)
-    HMDNTF(humid);
-  else
-    HMDIPT(humid);
-  for (std::int32_t n = 1; n <= nf; ++n)
-    if (fluid_slot(n) == fluids::kHumidAir) gar_fluidnodevapourqualities(n) = gar_fluidnodespechumidities(n);
+void Loop::accept(const Copies& c) {
+  volume_step = 0.0;
+  take_over(c);
+  // The links carry vapour mass, and the relative humidity follows from it
+  // at the temperatures the step ended with: the transport runs once the
+  // step is accepted, so that the humidity ratio it leaves is what the next
+  // step turns the relative humidity back into, and a rejected step moves
+  // no vapour.
+  if (frame.humid_air()) {
+    if (method == Method::Explicit)
+      HMDNTF(humid);
+    else
+      HMDIPT(humid);
+    for (std::int32_t n = 1; n <= nf; ++n)
+      if (fluid_slot(n) == fluids::kHumidAir) gar_fluidnodevapourqualities(n) = gar_fluidnodespechumidities(n);
+  }
+  frame.accept_tail();
 }
 
 StepVectors Loop::step_vectors(Copies& copies) {
@@ -252,9 +263,7 @@ Outcome Loop::fstime(double change, const Copies& c) {
     reject(clamp_to_limits(proposal), c);
     return Outcome::Rejected;
   }
-  volume_step = 0.0;
-  take_over(c);
-  frame.accept_tail();
+  accept(c);
   GLOR.TIMEO = GLOR.TIMEN;
   count(verdict == DtpmaxVerdict::AcceptAtMinimum);
   if (run_over(step)) return Outcome::Finished;
@@ -296,7 +305,6 @@ void FLTFIT(FluidFrame& frame) {
     double change = 0.0;
     FLTNEX(v, GLOR.DTIMEU, iterations, flag, change);
     GLOI.SUMTHL += iterations;
-    loop.humid_after(true);
     if (loop.fstime(change, copies) == Outcome::Finished) break;
   }
   frame.relaxation_report();
@@ -325,7 +333,6 @@ void FLTSIT(FluidFrame& frame) {
     double change = 0.0;
     FLTNIM(v, frame.table(), iterations, change);
     GLOI.SUMTHL += iterations;
-    loop.humid_after(false);
     if (loop.fstime(change, copies) == Outcome::Finished) break;
   }
   frame.relaxation_report();
@@ -366,9 +373,7 @@ SubStep FMTIME(Loop& loop, double change, const Copies& c) {
     return r;
   }
   r.accepted = true;
-  loop.volume_step = 0.0;
-  loop.take_over(c);
-  loop.frame.accept_tail();
+  loop.accept(c);
   std::copy(gar_thermalnodetemps.span().begin(), gar_thermalnodetemps.span().end(), c.ts.begin());
   std::copy(gar_thermalnodetemps.span().begin(), gar_thermalnodetemps.span().end(), c.te.begin());
   std::copy(gar_fluidnodetemps.span().begin(), gar_fluidnodetemps.span().end(), c.fs.begin());
@@ -467,7 +472,6 @@ void FLSITM(FluidFrame& frame) {
         SNEWTF(sub, iterations, change);
         GLOI.SUMTHL += iterations;
       }
-      loop.humid_after(false);
       const SubStep r = FMTIME(loop, change, copies);
       if (r.accepted) window_iterations = 0;
       finished = r.finished;

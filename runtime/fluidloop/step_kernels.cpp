@@ -597,10 +597,13 @@ void SNFE(std::span<double> STATE) {
   for (std::int32_t n = 1; n <= nf; ++n) {
     const double p = gar_fluidnodepressures(n), t = gar_fluidnodetemps(n);
     const std::int32_t slot = fluid_slot(n), node = internal_index(n);
-    const double x = XGXPT(p, t, slot, node);
-    at(STATE, n) = x;
-    gar_fluidnodespecenthalpies(n) = XENTH(p, t, x, slot, node);
-    if (slot != fluids::kHumidAir) follow_phase(n, x);
+    const double state = XGXPT(p, t, slot, node);
+    at(STATE, n) = state;
+    // Humid air's enthalpy (per kilogram of dry air) is that of its
+    // humidity ratio, not of a phase.
+    const bool humid = slot == fluids::kHumidAir;
+    gar_fluidnodespecenthalpies(n) = XENTH(p, t, humid ? gar_fluidnodespechumidities(n) : state, slot, node);
+    if (!humid) follow_phase(n, state);
   }
 }
 

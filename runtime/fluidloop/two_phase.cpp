@@ -56,9 +56,7 @@ class Carver {
 // A required constant left undefined ends the run.
 void check_required(bool undefined, std::string_view name, std::int32_t code) {
   if (!undefined) return;
-  SETERX(std::string("FGENFI: Control constant ") + std::string(name) +
-             " not specified@See User Manual description of Fgenfi for a list of required control constants",
-         4, code, kName);
+  SETERX(required_constant_text(kName, name), 4, code, kName);
   internal_stop("FGENFI " + std::to_string(code));
 }
 
@@ -178,17 +176,28 @@ void FGUPDT(TwoPhaseRun& R) {
     const std::size_t k = ix(n);
     const std::int32_t slot = fluid_slot(n), node = internal_index(n);
     const double h = R.enthalpy[k], p = R.pressure[k];
-    const double x = XGXPH(p, h, slot, node);
+    // Humid air is a gas whose quality slot carries its humidity ratio, and
+    // its enthalpy is that of the ratio.
+    const bool humid = slot == fluids::kHumidAir;
+    const double x = humid ? gar_fluidnodespechumidities(n) : XGXPH(p, h, slot, node);
     gar_fluidnodevapourqualities(n) = x;
     double t = 0.0;
     const char* regime = "HEM";
-    if (std::abs(x) < kTiny || std::abs(1.0 - x) < kTiny) {
+    if (humid) {
+      t = XTEMP(p, h, x, slot, node);
+      regime = "VAP";
+    } else if (std::abs(x) < kTiny || std::abs(1.0 - x) < kTiny) {
       t = XTEMP(p, h, x, slot, node);
       regime = std::abs(x) < kTiny ? "LIQ" : "VAP";
     } else {
       t = XTEMPS(p, slot, node);
     }
     gar_fluidnodetemps(n) = t;
+    // A temperature that has run away (beyond 1.0E10 in magnitude or not a
+    // number, as the enthalpy of a node without storage for its heat gives)
+    // ends the run naming its node, before the property calls and the
+    // pressure and thermal solves carry it into every other state.
+    if (thermal::runaway(t)) thermal::runaway_stop("FGENFI: Temperature > 1.0D10 detected@", t, node, "FGUPDT");
     gar_fluidnodeflowregimes.set(n, regime);
     XDRHO(h, slot, node, GLOR.PABS, p, x, GLOR.TABS, t, R.props.drho_dh[k], R.props.drho_dp[k], R.props.rho[k]);
     const double change = std::abs(h - gar_fluidnodespecenthalpies(n)) / (GLOR.DAMPM * XCP(p, t, x, slot, node));
@@ -224,17 +233,6 @@ double solve(TwoPhaseRun& r, std::span<double> x, std::int32_t code, std::string
          r.rhs, x, dmax, node, stage);
   if (node != 0) zero_pivot(code, what, node, stage);
   return dmax;
-}
-
-// A fluid temperature that has run away (beyond 1.0E10 in magnitude or not
-// a number, as an enthalpy without storage to hold its heat gives) ends the
-// run naming its node, before the pressure and thermal solves carry it into
-// every other state.
-void stop_runaway_fluid(std::int32_t nf) {
-  for (std::int32_t n = 1; n <= nf; ++n)
-    if (thermal::runaway(gar_fluidnodetemps(n)))
-      thermal::runaway_stop("FGENFI: Temperature > 1.0D10 detected@", gar_fluidnodetemps(n), internal_index(n),
-                            "FGUPDT");
 }
 
 // One relaxation factor after an iteration with change measure M, the
@@ -297,8 +295,8 @@ void FGFITR(TwoPhaseRun& R) {
       call_variables1_block();
       const MomentumState momentum{R.props.rho, R.start.properties.rho, R.start.flow};
       if (nm > 0) FCMOMK(dt, momentum, R.links);
-      const PressureStep step{dt,          R.props,    R.start, R.enthalpy,    R.pressure, R.links,
-                              R.loop_mass, R.ncomp,    R.step_volume, R.rates};
+      const PressureStep step{dt, R.props, R.start, R.enthalpy, R.pressure, R.links, R.loop_mass, R.ncomp,
+                              R.step_volume, R.rates};
       FGFIPS(step, system);
       dp = solve(R, R.pressure, 2, "FGENFI : Zero divide in matrix solution for pressure@Error ocurred in routine ");
       if (it > 1) {
@@ -317,7 +315,6 @@ void FGFITR(TwoPhaseRun& R) {
       CVOLSP(nf, R.pressure, R.start.pressure, R.step_volume, model_span(gar_fluidnodevolumechangerates, nf), false,
              dt);
       FGUPDT(R);
-      stop_runaway_fluid(nf);
       std::copy_n(R.enthalpy.begin(), nf, gar_fluidnodespecenthalpies.data());
       std::copy_n(R.pressure.begin(), nf, gar_fluidnodepressures.data());
       fluid_converged = GLOR.FRLXCC < GLOR.FRLXCA && GLOR.RELXMA > GLOR.RELXMC;
@@ -448,22 +445,16 @@ void FGENFI() {
   GLOI.SUMFLL = 0;
   settle_optional_constants();
   const std::int32_t nnode = FLAGS(flagw::NNODE), nf = FLAGS(flagw::NF), nm = FLAGS(flagw::NM);
-  check_required(SUNDCK(GLOI.NLOOP), "nloop", 1);
-  check_required(nnode > 0 && SDUNDF(GLOR.RELXCA), "relxca", 2);
-  check_required(SDUNDF(GLOR.FRLXCA), "frlxca", 3);
-  check_required(SDUNDF(GLOR.RELXMA), "relxma", 4);
-  bool skipped = false;
-  if (GLOR.TIMEO >= GLOR.TIMEND || std::isnan(GLOR.TIMEO) || std::isnan(GLOR.TIMEND) || SDUNDF(GLOR.TIMEND)) {
-    SETERX("FGENFI: timend is not greater than TIMEO@See Engineering Manual for control constant definitions", 3, 5,
-           kName);
-    skipped = true;
-  }
+  check_required(SUNDCK(GLOI.NLOOP), "NLOOP", 1);
+  check_required(nnode > 0 && SDUNDF(GLOR.RELXCA), "RELXCA", 2);
+  check_required(SDUNDF(GLOR.FRLXCA), "FRLXCA", 3);
+  check_required(SDUNDF(GLOR.RELXMA), "RELXMA", 4);
+  const bool skipped = !kalvir::thermal::end_time_valid(
+      kName, "FGENFI: timend is not greater than TIMEO@See Engineering Manual for control constant definitions", 3, 5);
   if (SDUNDF(GLOR.OUTINT)) {
     // A skipped solution keeps OUTINT undefined for the next solution call.
     if (!skipped) GLOR.OUTINT = GLOR.TIMEND - GLOR.TIMEO;
-    SETERX("FGENFI: Control constant outint not specified@Default is timend - TIMEO; see User Manual description of "
-           "Fgenfi for a list of control constants",
-           2, 6, kName);
+    SETERX(outint_default_text(kName), 2, 6, kName);
   }
   if (GLOI.NLOOPH == 0) GLOI.NLOOPH = GLOI.NLOOP;
   if (GLOI.NLOOPT == 0) GLOI.NLOOPT = GLOI.NLOOP;

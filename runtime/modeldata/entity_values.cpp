@@ -144,6 +144,11 @@ std::string ENTNAM(std::int32_t ICODE) {
   return kalvir::padded(kalvir::kEntityCodes[static_cast<std::size_t>(ICODE - 1)].name, 3);
 }
 
+bool kalvir::is_entity_mnemonic(std::string_view name) {
+  const std::string_view n = kalvir::trim_right(name);
+  return std::any_of(kEntityCodes.begin(), kEntityCodes.end(), [n](const EntityCode& c) { return c.name == n; });
+}
+
 void ENTFND(std::string_view TEXT, std::span<char> NAME, std::int32_t& CODE, std::int32_t& MLEN) {
   CODE = 0;
   MLEN = 0;

@@ -18,6 +18,13 @@ inline constexpr std::int32_t kNumNodalEntityCodes = 41;
 // Name of code 1..58 (3 characters, blank-padded); blank for any other code.
 std::string ENTNAM(std::int32_t ICODE);
 
+namespace kalvir {
+// Whether NAME (trailing blanks aside) is one of the 58 built-in entity
+// names: a user attribute of that name could never be reached, since the
+// built-in name wins every match of the same length.
+bool is_entity_mnemonic(std::string_view name);
+}  // namespace kalvir
+
 // The longest entity name or user attribute name at the start of TEXT
 // (case-sensitive). CODE 1..58 for a built-in name, -k for the k-th user
 // attribute (real ones first, then integer, then character), 0 if none; MLEN

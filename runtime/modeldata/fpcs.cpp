@@ -12,6 +12,7 @@
 #include "runtime/control/run_end.h"
 #include "runtime/modeldata/mdb_records.h"
 #include "runtime/modeldata/model_links.h"
+#include "runtime/modeldata/model_tree.h"
 #include "runtime/modeldata/packed_lists.h"
 #include "runtime/modeldata/packed_walk.h"
 #include "runtime/modeldata/search_sort.h"
@@ -340,10 +341,19 @@ void SGVNOD(std::int32_t NWORDS, std::int32_t NNODES, std::span<const std::int32
   }
 }
 
+void kalvir::intnod_warning(std::int32_t ISUB, std::int32_t NODE) {
+  const std::int64_t nsub = std::min<std::int64_t>(FLAGS(flagw::NSUB), gar_modeldirectory.cols() - 1);
+  if (ISUB < 1 || ISUB > nsub) {
+    SETERX("Invalid submodel " + std::to_string(ISUB), 2, 2, "INTNOD");
+  } else {
+    SETERX("Node " + std::to_string(NODE) + " not found in sub-model " + submodel_path(ISUB), 2, 1, "INTNOD");
+  }
+}
+
 std::int32_t INTNOD(std::int32_t ISUB, std::int32_t NODE) {
   const std::int64_t nsub = std::min<std::int64_t>(FLAGS(flagw::NSUB), gar_modeldirectory.cols() - 1);
   if (ISUB < 1 || ISUB > nsub) {
-    SETERX("Invalid submodel", 2, 2, "INTNOD");
+    kalvir::intnod_warning(ISUB, NODE);
     return 0;
   }
   const auto& d = gar_modeldirectory;
@@ -353,7 +363,7 @@ std::int32_t INTNOD(std::int32_t ISUB, std::int32_t NODE) {
   const std::int64_t flast = std::min<std::int64_t>(d(16, ISUB + 1), gar_fluidnodenums.size());
   for (std::int64_t j = std::max(d(16, ISUB), 0) + 1LL; j <= flast; ++j)
     if (gar_fluidnodenums(j) == NODE) return static_cast<std::int32_t>(FLAGS(flagw::NNODE) + j);
-  SETERX("Node node found", 2, 1, "INTNOD");
+  kalvir::intnod_warning(ISUB, NODE);
   return 0;
 }
 

@@ -63,8 +63,17 @@ void SGVNOD(std::int32_t NWORDS, std::int32_t NNODES, std::span<const std::int32
             std::int32_t OFFSET, std::span<std::int32_t> WORDS, std::int32_t& IERR);
 
 // Internal index of user node NODE of submodel ISUB itself (thermal nodes
-// first, then fluid nodes as NNODE + fluid index), or 0 with a warning.
+// first, then fluid nodes as NNODE + fluid index), or 0 with a warning that
+// names the number and the submodel ("Node 12 not found in sub-model
+// MAIN:RAD", "Invalid submodel 7"). Its callers report what the missing
+// node costs them.
 std::int32_t INTNOD(std::int32_t ISUB, std::int32_t NODE);
+
+namespace kalvir {
+// INTNOD's warning for user node NODE that submodel ISUB lacks (ISUB valid or
+// not); the index lookup writes the same.
+void intnod_warning(std::int32_t ISUB, std::int32_t NODE);
+}  // namespace kalvir
 
 // One step of the walk over fluid node NODE's list. POS = 0 starts (KIND := 1);
 // each call returns the next entry: KIND 1 mass-flow link (NEIGHB the other

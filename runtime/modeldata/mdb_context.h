@@ -50,6 +50,13 @@ inline constexpr std::array<int, kKinds> kKindRow{4, 6, 5};
 // Words of list 66 used by the load.
 inline constexpr std::int32_t kList66Words = 205;
 
+// List 109 of the main model's block, among the lists the load skips: the
+// counts of the model's real, integer and character node attributes, which
+// the model program states in SPRSIZ. A file without it (one that no writer
+// of ours made) leaves those words unchecked.
+inline constexpr std::int32_t kAttributeCountList = 109;
+inline constexpr std::int32_t kAttributeCountWords = 3;
+
 struct LoadContext {
   std::int32_t unit = 10;
   std::int32_t isub = 0;  // submodel being loaded

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,7 +34,7 @@ kalvir::AcdArrayReads acd_reads;
 
 constexpr std::string_view kVersionText =
     "Different Kalvir version for MDB file and solution@Repreprocess input file to produce consistent  MDB file";
-constexpr std::string_view kReadErrorText = "Fortran read error - unable to read from MDB file";
+constexpr std::string_view kReadErrorText = "Read error - unable to read from MDB file";
 
 // Record 1: model name, five integers (the second the number of submodels),
 // a 17- and an 8-character text, the version.
@@ -99,25 +100,73 @@ bool tree_is_consistent(std::span<const std::int32_t> words, std::int32_t nsub) 
   return true;
 }
 
+// The FLAGS words that the file determines, each with the lists whose
+// entries give its value: a list's length comes in words for a numeric list
+// (two per real) and in characters for a character list, so an entry is
+// `unit` of them; a character store (lists 51 and 61) counts its elements,
+// rounded up per submodel as the load rounds them.
+struct SizeList {
+  std::int32_t list;
+  std::int32_t unit;
+};
+struct SizeWord {
+  int word;
+  std::string_view what;
+  std::array<SizeList, 4> lists;  // list 0: none
+};
+constexpr std::int32_t kNameChars = 18;
+constexpr std::int32_t kElementChars = 133;
+constexpr SizeWord kSizeWords[] = {
+    {flagw::NNODE, "thermal nodes", {{{1, 1}}}},
+    {flagw::NGL, "linear conductors", {{{14, 2}, {22, 2}}}},
+    {flagw::NGF, "fluidic conductors", {{{16, 2}, {24, 2}}}},
+    {flagw::NGR, "radiative conductors", {{{15, 2}, {23, 2}}}},
+    {flagw::NGV, "view-factor conductors", {{{17, 2}}}},
+    {6, "real user constants", {{{47, kNameChars}}}},
+    {7, "integer user constants", {{{45, kNameChars}}}},
+    {8, "elements of the character user-constant values", {{{51, kElementChars}}}},
+    {9, "character user constants", {{{49, kNameChars}}}},
+    {16, "all user constants", {{{45, kNameChars}, {47, kNameChars}, {49, kNameChars}}}},
+    {18, "length of the ARRAY info list", {{{55, 1}}}},
+    {19, "ARRAYs", {{{52, kNameChars}, {53, kNameChars}, {54, kNameChars}, {64, kNameChars}}}},
+    {20, "real ARRAY values", {{{60, 2}}}},
+    {21, "integer ARRAY values", {{{59, 1}}}},
+    {22, "elements of the character ARRAY values", {{{61, kElementChars}}}},
+    {flagw::NF, "fluid nodes", {{{201, 1}}}},
+    {flagw::NM, "mass-flow links", {{{219, 2}, {224, 4}}}},
+    {40, "node aliases", {{{107, kNameChars}}}},
+};
+
+// The SPRSIZ words of the attribute counts, in the order of list 109.
+struct AttributeWord {
+  int word;
+  std::string_view what;
+};
+constexpr std::array<AttributeWord, kAttributeCountWords> kAttributeWords{
+    {{5, "real attributes"}, {4, "integer attributes"}, {3, "character attributes"}}};
+
 // The model sizes that the file holds, found by walking its submodel blocks
-// list header by list header before anything is loaded: what the FLAGS words
-// of the model program must say for the load to fit the arrays they size.
+// list header by list header before anything is loaded: what the FLAGS and
+// SPRSIZ words of the model program must say for the load to fit the arrays
+// they size.
 struct FileSizes {
   std::int64_t nsub = 0;
-  std::array<std::int64_t, 301> words{};  // list number -> words over all submodels
+  std::array<std::int64_t, 42> words{};  // FLAGS word -> its value in the file
+  std::optional<std::array<std::int32_t, kAttributeCountWords>> attributes;
 };
 
 constexpr std::size_t kScanRecordLimit = 100000000;
+constexpr std::size_t kListNumbers = 301;
 
 // Skips one record; false at the end of the file or on a read error.
 bool skip_one(std::int32_t unit) { return io::skip_record(unit) == 0; }
 
-// Walks the lists of one submodel block up to its section marker, adding
-// their lengths, and takes the skip table of the block that follows from
-// list 66. False when the block is not laid out as the load expects: the
-// load itself then reports what it finds.
-bool scan_block(std::int32_t unit, std::span<const std::int32_t> counts, FileSizes& sizes,
-                std::array<std::int32_t, 3 * 43>& skips) {
+// Walks the lists of one submodel block up to its section marker, noting
+// their lengths, the skip table of the block that follows (list 66) and the
+// attribute counts (list 109). False when the block is not laid out as the
+// load expects: the load itself then reports what it finds.
+bool scan_block(std::int32_t unit, std::span<const std::int32_t> counts, std::array<std::int64_t, kListNumbers>& lengths,
+                std::array<std::int32_t, 3 * 43>& skips, FileSizes& sizes) {
   std::array<std::int32_t, 4> w{};
   for (std::size_t guard = 0; guard < kScanRecordLimit; ++guard) {
     if (kalvir::mdb::read_ints(unit, 4, w) != 0) return false;
@@ -139,17 +188,21 @@ bool scan_block(std::int32_t unit, std::span<const std::int32_t> counts, FileSiz
       if (w[2] != kList66Words || kalvir::mdb::read_ints(unit, l66.size(), l66) != 0) return false;
       static_assert(76 + 3 * 43 <= kList66Words);
       std::copy_n(l66.begin() + 76, skips.size(), skips.begin());
+      length = w[2];
+    } else if (number == kAttributeCountList) {
+      std::array<std::int32_t, kAttributeCountWords> a{};
+      if (w[2] != kAttributeCountWords || kalvir::mdb::read_ints(unit, a.size(), a) != 0) return false;
+      sizes.attributes = a;
+      length = w[2];
     } else {
       if (!skip_one(unit)) return false;
       length = std::max(w[2], 0);
     }
-    if (number == 66) length = w[2];
     // A list whose length disagrees with the block's count table is a
     // damaged file, not a size of the model: the load reports it.
     const std::size_t at = 2 * static_cast<std::size_t>(number - 1) + 1;
     if (at >= counts.size() || counts[at] != std::max<std::int64_t>(length, 1)) return false;
-    if (number == 66) continue;
-    if (static_cast<std::size_t>(number) < sizes.words.size()) sizes.words[static_cast<std::size_t>(number)] += length;
+    if (static_cast<std::size_t>(number) < lengths.size()) lengths[static_cast<std::size_t>(number)] += length;
   }
   return false;
 }
@@ -173,7 +226,14 @@ bool scan_sizes(std::int32_t unit, FileSizes& sizes) {
         w[2] != static_cast<std::int32_t>(counts.size()) || kalvir::mdb::read_ints(unit, counts.size(), counts) != 0)
       return false;
     std::array<std::int32_t, 3 * 43> skips{};
-    if (!scan_block(unit, counts, sizes, skips)) return false;
+    std::array<std::int64_t, kListNumbers> lengths{};
+    if (!scan_block(unit, counts, lengths, skips, sizes)) return false;
+    // Entries per submodel, rounded up as the load rounds each block's list.
+    for (const SizeWord& s : kSizeWords)
+      for (const SizeList& l : s.lists)
+        if (l.list > 0)
+          sizes.words[static_cast<std::size_t>(s.word)] +=
+              (lengths[static_cast<std::size_t>(l.list)] + l.unit - 1) / l.unit;
     if (i == sizes.nsub) break;
     for (std::size_t c = 0; c < 43; ++c) {
       const std::int64_t n = skips[3 * c + 2];
@@ -188,50 +248,50 @@ bool scan_sizes(std::int32_t unit, FileSizes& sizes) {
   return true;
 }
 
-// The FLAGS words that size the load, each with the lists of the file that
-// give its value and the words of each list per entry.
-struct SizeList {
-  std::int32_t list;
-  std::int32_t words_per_entry;
-};
-struct SizeWord {
-  int word;
-  std::string_view what;
-  std::array<SizeList, 2> lists;  // list 0: none
-};
-constexpr SizeWord kSizeWords[] = {
-    {flagw::NNODE, "thermal nodes", {{{1, 1}, {0, 1}}}},
-    {flagw::NGL, "linear conductors", {{{14, 2}, {22, 2}}}},
-    {flagw::NGF, "fluidic conductors", {{{16, 2}, {24, 2}}}},
-    {flagw::NGR, "radiative conductors", {{{15, 2}, {23, 2}}}},
-    {flagw::NGV, "view-factor conductors", {{{17, 2}, {0, 1}}}},
-    {flagw::NF, "fluid nodes", {{{201, 1}, {0, 1}}}},
-    {flagw::NM, "mass-flow links", {{{219, 2}, {224, 4}}}},
-};
+// The file name of the model's MDB file, as the messages give it.
+std::string mdb_file_name() {
+  char name[32];
+  std::int32_t ierr = 0;
+  SFLNAM(JOBINF.model.view(), 1, kalvir::CharRowsMut(name, sizeof name, 1), ierr);
+  return std::string(kalvir::trim_right(std::string_view(name, sizeof name)));
+}
 
-// Ends the run when a FLAGS word of the model program disagrees with the
-// size the file holds: loading would overrun or leave unfilled the arrays
-// that the word sized, and fail later with a message that names neither.
-void check_sizes(std::int32_t unit, std::string_view file) {
+// Ends the run: a size word of the model program (BLOCK "FLAGS" or
+// "SPRSIZ") disagrees with the file.
+void size_mismatch(std::string_view block, int word, std::string_view what, std::int64_t program, std::int64_t file,
+                   std::int32_t code, std::string_view routine) {
+  const std::string text = "Model sizes of the program and the MDB file differ@" + std::string(block) + " word " +
+                           std::to_string(word) + " (" + std::string(what) + ") is " + std::to_string(program) +
+                           " in the program, " + std::to_string(file) + " in MDB file " + mdb_file_name() +
+                           "@Copy the FLAGS and SPRSIZ words that kalvir_mdb_write printed for this file (also "
+                           "in its .flags file) into the model program";
+  SETERX(text, 4, code, routine);
+}
+
+// Ends the run when a FLAGS or SPRSIZ word of the model program disagrees
+// with the size the file holds: loading would overrun or leave unfilled the
+// arrays that the word sized, and fail later with a message that names
+// neither. Words 20 and 21 hold the ACD file's ARRAY values as well, which
+// the start-up driver added.
+void check_sizes(std::int32_t unit) {
   FileSizes sizes;
   const bool scanned = scan_sizes(unit, sizes);
   io::unit_rewind(unit);
   if (!scanned) return;
-  const auto mismatch = [&](int word, std::string_view what, std::int64_t file_value) {
-    const std::string text = "Model sizes of the program and the MDB file differ@FLAGS word " + std::to_string(word) +
-                             " (" + std::string(what) + ") is " + std::to_string(FLAGS(word)) + " in the program, " +
-                             std::to_string(file_value) + " in MDB file " + std::string(file) +
-                             "@Copy the FLAGS and SPRSIZ words that kalvir_mdb_write printed for this file (also "
-                             "in its .flags file) into the model program";
-    SETERX(text, 4, 5, "SCOMLD");
-  };
-  // A different number of submodels has its own message in the load.
-  if (sizes.nsub != FLAGS(flagw::NSUB)) return;
+  if (sizes.nsub != FLAGS(flagw::NSUB))
+    size_mismatch("FLAGS", flagw::NSUB, "submodels", FLAGS(flagw::NSUB), sizes.nsub, 5, "SCOMLD");
+  const kalvir::AcdArrayCounts& acd = kalvir::acd_array_counts();
   for (const SizeWord& s : kSizeWords) {
-    std::int64_t value = 0;
-    for (const SizeList& l : s.lists)
-      if (l.list > 0) value += sizes.words[static_cast<std::size_t>(l.list)] / l.words_per_entry;
-    if (value != FLAGS(s.word)) mismatch(s.word, s.what, value);
+    std::int64_t value = sizes.words[static_cast<std::size_t>(s.word)];
+    if (s.word == 20) value += acd.real_values;
+    if (s.word == 21) value += acd.index_values;
+    if (value != FLAGS(s.word)) size_mismatch("FLAGS", s.word, s.what, FLAGS(s.word), value, 5, "SCOMLD");
+  }
+  if (!sizes.attributes) return;
+  for (std::size_t k = 0; k < kAttributeWords.size(); ++k) {
+    const AttributeWord& a = kAttributeWords[k];
+    if ((*sizes.attributes)[k] != SPRSIZ(a.word))
+      size_mismatch("SPRSIZ", a.word, a.what, SPRSIZ(a.word), (*sizes.attributes)[k], 5, "SCOMLD");
   }
 }
 
@@ -314,9 +374,10 @@ void SOPEXT(std::string_view MODELNAME, std::int32_t IUNIT, std::int32_t& IERR) 
 
 void SCOMLD(std::int32_t IUNIT, std::int32_t& IERR) {
   IERR = 0;
-  // The page length follows the file's LENGTH on every way out.
+  // The page length follows the file's LENGTH on every way out (60 lines
+  // when the file leaves it undefined).
   struct PageLength {
-    ~PageLength() { PRTINF(1) = GLOI.LENGTH; }
+    ~PageLength() { PRTINF(1) = defined_or_neutral(&GloiBlock::LENGTH); }
   } page_length;
 
   bool exists = false;
@@ -351,12 +412,7 @@ void SCOMLD(std::int32_t IUNIT, std::int32_t& IERR) {
     SETERX(kVersionText, 4, 4, "SCOMLD");
     return;
   }
-  {
-    char name[32];
-    std::int32_t ierr = 0;
-    SFLNAM(JOBINF.model.view(), 1, kalvir::CharRowsMut(name, sizeof name, 1), ierr);
-    check_sizes(IUNIT, kalvir::trim_right(std::string_view(name, sizeof name)));
-  }
+  check_sizes(IUNIT);
   SLDINC();
   SETZZZ("A", FLAGS(flagw::NSUB), gar_modelstatuses.stream_span(), 1, st);
   SPRZER();
@@ -421,7 +477,7 @@ void LOADB(std::span<char> MODELNAME, std::int32_t NROW, std::int32_t IUNIT, std
   }
   if (kalvir::padded(program_name, 8) != kalvir::padded(h.name, 8)) {
     IERR = 1;
-    SETERX(kalvir::padded("Model name stored in MDB file is incorrect@Generated fortran has model name " +
+    SETERX(kalvir::padded("Model name stored in MDB file is incorrect@The model program has model name " +
                               program_name + ", whereas MDB file model name is " + h.name,
                           255),
            4, 2, "LOADB ");
@@ -430,7 +486,7 @@ void LOADB(std::span<char> MODELNAME, std::int32_t NROW, std::int32_t IUNIT, std
   const std::int32_t nsub = FLAGS(flagw::NSUB);
   if (h.ints[1] != nsub) {
     IERR = 1;
-    SETERX("Different number of submodels in MDB file and fortran", 4, 3, "LOADB ");
+    size_mismatch("FLAGS", flagw::NSUB, "submodels", nsub, h.ints[1], 3, "LOADB ");
     return;
   }
   if (h.version != kMdbVersion) {

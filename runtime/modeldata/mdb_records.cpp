@@ -40,13 +40,13 @@ std::uint32_t le32(const std::byte* p) noexcept {
 // The common part of the record readers' message: file, unit and I/O status.
 std::string where_text(std::string_view name, std::int32_t unit, int status) {
   return "File name = \"" + std::string(name) + "\",  Unit no.=" + kalvir::int_field(unit, 3) +
-         ",  Fortran I/O error =" + kalvir::int_field(status, 4);
+         ",  I/O error =" + kalvir::int_field(status, 4) + std::string(13, ' ') + "(" +
+         kalvir::platform::io_status_text(status) + ")";
 }
 
 [[noreturn]] void input_error(std::string_view routine, std::int32_t unit, int status) {
   const std::string text = "File input error has occurred@" +
-                           where_text(kalvir::mdb::message_file_name(unit, true), unit, status) +
-                           std::string(13, ' ') + "For an explanation: see your Fortran Manual";
+                           where_text(kalvir::mdb::message_file_name(unit, true), unit, status);
   ERRNEW(kalvir::padded(text, 200), 1, 1, routine);
   ERROR(routine);
 }
@@ -55,8 +55,7 @@ std::string where_text(std::string_view name, std::int32_t unit, int status) {
   const std::string text =
       "File input error has occurred@Reading double precision data from the model data file@"
       "Try pre-processing again@" +
-      where_text(kalvir::mdb::message_file_name(unit, false), unit, status) +
-      "<NL>For an explanation: see your Fortran Manual";
+      where_text(kalvir::mdb::message_file_name(unit, false), unit, status);
   ERRNEW(kalvir::padded(text, 300), 1, 1, "Dbqrdd");
   ERROR("Dbqrdd");
 }

@@ -231,6 +231,18 @@ std::string path_text(std::string_view fname, std::int32_t isub, std::string_vie
 }
 }  // namespace
 
+std::string kalvir::submodel_path(std::int32_t isub) {
+  // Checked first: the lookup would report a submodel that does not exist.
+  if (isub >= 1 && isub <= usable_nsub(gar_modeldirectory, gfl_getnumsubmodels(), gar_modelnames)) {
+    std::string buf(2500, ' ');
+    std::int32_t len = 0;
+    std::int32_t ierr = 0;
+    LSUBMD("ALL", isub, len, buf, ierr);
+    if ((ierr == 0 || ierr == 3) && len > 0) return buf.substr(0, static_cast<std::size_t>(std::min(len, 2500)));
+  }
+  return "submodel " + std::to_string(isub);
+}
+
 std::string SUBMOD(std::string_view ATTRIB) { return path_text("SUBMOD", GLOI.MODEL, ATTRIB); }
 
 std::string SUBMDN(std::int32_t NODE, std::string_view ATTRIB) {

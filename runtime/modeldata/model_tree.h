@@ -39,6 +39,10 @@ std::int32_t usable_nsub(const ModelDirectory& dir, std::int32_t nsub, const Mod
 // kept inside 1..nsub.
 std::int32_t subtree_end(const ModelDirectory& dir, std::int32_t m, std::int32_t nsub);
 
+// The full path of submodel ISUB for a message ("MAIN:SUB1:SUB2"), or
+// "submodel <ISUB>" when ISUB names none.
+std::string submodel_path(std::int32_t isub);
+
 // Forgets the node-to-submodel map of NDSSMD, so that a test can load a second
 // model into the same process. A run never calls it.
 void model_tree_reset_for_tests();

@@ -38,8 +38,9 @@ struct Messages {
 
 // Reads the '#' form in buf (blanks removed). Each group's submodel G is its
 // path resolved relative to base, or base; enter(G) says whether its items
-// are read; accept(G, low, high) receives every value (low = high) and range,
-// and returns true to end the reading on a match.
+// are read; accept(G, low, high, path, element) receives every value (low =
+// high) and range with the group's path text and its own text, and returns
+// true to end the reading on a match.
 template <class Enter, class Accept>
 void read_number_form(std::string_view buf, std::int32_t base, const ModelDirectory& dir, std::int32_t nrows,
                       std::int32_t nsub, const ModelNames& names, std::int32_t report, std::string_view caller,
@@ -60,17 +61,20 @@ void read_number_form(std::string_view buf, std::int32_t base, const ModelDirect
     const std::int32_t semi = find_from(buf, ';', pos);
     const std::int32_t e = semi != 0 ? semi - 1 : len;
     const std::int32_t colon = find_from(buf, ':', pos);
+    const std::int32_t group_start = pos;
     std::int32_t g = base;
     if (colon != 0 && (semi == 0 || colon < semi)) {
       LSMINT(dir, nrows, nsub, report, base, names, sub(buf, 1, e), e, pos, g, ierr);
       if (ierr != 0) return;
     }
+    const std::string_view path = sub(buf, group_start, pos - 1);
     if (!enter(g)) {
       pos = e + 2;
       continue;
     }
     bool open = false;
     std::int32_t low = 0;
+    std::int32_t range_start = 0;
     do {
       std::int32_t d = 0;
       for (std::int32_t p = pos; p <= e && d == 0; ++p) {
@@ -93,12 +97,13 @@ void read_number_form(std::string_view buf, std::int32_t base, const ModelDirect
           break;
         }
         open = false;
-        matched = accept(g, low, value);
+        matched = accept(g, low, value, path, sub(buf, range_start, d != 0 ? d - 1 : e));
       } else if (!open && !dash) {
-        matched = accept(g, value, value);
+        matched = accept(g, value, value, path, item);
       } else if (!open) {
         open = true;
         low = value;
+        range_start = pos;
       } else {
         fail(3, ": Illegal range construct in ZLABEL@Consecutive dashes as delimiters", true);
         break;
@@ -208,7 +213,7 @@ void LKFNUM(std::int32_t REF, const kalvir::ModelDirectory& MODDIR, std::int32_t
   static constexpr kalvir::Messages kMsg{"LKFNUM", 100, false};
   kalvir::read_number_form(
       buf, REF, MODDIR, NROWS, NSUB, NAMES, REPORT, CALLER, kMsg, [&](std::int32_t g) { return g == isubn; },
-      [&](std::int32_t, std::int32_t low, std::int32_t high) {
+      [&](std::int32_t, std::int32_t low, std::int32_t high, std::string_view, std::string_view) {
         RESULT = low <= noden && noden <= high;
         return RESULT;
       },
@@ -371,7 +376,7 @@ void LNDSZL(std::span<const std::int32_t> FNUMS, std::int32_t MAXN, std::int32_t
   static constexpr kalvir::Messages kMsg{"LNDSZL", 300, true};
   kalvir::read_number_form(
       buf, ISUB, MODDIR, NROWS, nsub, NAMES, REPORT, CALLER, kMsg, [](std::int32_t) { return true; },
-      [&](std::int32_t g, std::int32_t low, std::int32_t high) {
+      [&](std::int32_t g, std::int32_t low, std::int32_t high, std::string_view, std::string_view) {
         mark(MODDIR(3, g) + 1LL, MODDIR(3, g + 1), TNUMS, 0, low, high);
         mark(MODDIR(16, g) + 1LL, MODDIR(16, g + 1), FNUMS, NNODE, low, high);
         return false;
@@ -381,4 +386,23 @@ void LNDSZL(std::span<const std::int32_t> FNUMS, std::int32_t MAXN, std::int32_t
   N = 0;
   for (std::int32_t k = 0; k < cap; ++k)
     if (LIST[static_cast<std::size_t>(k)] != 0) LIST[static_cast<std::size_t>(N++)] = LIST[static_cast<std::size_t>(k)];
+}
+
+std::vector<kalvir::NodeGroupElement> kalvir::node_group_elements(std::string_view zlabel, std::int32_t base) {
+  std::vector<NodeGroupElement> elements;
+  const std::string buf = entity::remove_blanks(zlabel);
+  if (buf.empty() || buf.front() != '#') return elements;
+  const std::int32_t nsub = usable_nsub(gar_modeldirectory, FLAGS(flagw::NSUB), gar_modelnames);
+  if (base < 1 || base > nsub) return elements;
+  static constexpr Messages kQuiet{"", 0, false};
+  std::int32_t ierr = 0;
+  read_number_form(
+      buf, base, gar_modeldirectory, 18, nsub, gar_modelnames, 0, "", kQuiet, [](std::int32_t) { return true; },
+      [&](std::int32_t g, std::int32_t low, std::int32_t high, std::string_view path, std::string_view element) {
+        elements.push_back({g, low, high, std::string(path) + std::string(element)});
+        return false;
+      },
+      ierr);
+  if (ierr != 0) elements.clear();
+  return elements;
 }

@@ -11,7 +11,9 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "runtime/modeldata/model_tree.h"
 
@@ -48,6 +50,22 @@ void Lschnd(std::int32_t CNUM, std::int32_t MAXN, std::string_view KIND, std::in
 // status letter calls it (the cache also checks the letters it depends on
 // before it serves a list).
 void Lschnd_clear_cache();
+
+namespace kalvir {
+// One element of a '#' node group: a user node number or a range of them
+// (LOW = HIGH for one number) of one submodel, and its text as written with
+// its group's path ("SUB1:4", "SUB1:1-3").
+struct NodeGroupElement {
+  std::int32_t submodel = 0;
+  std::int32_t low = 0, high = 0;
+  std::string text;
+};
+// The elements of the '#' form ZLABEL, paths resolved relative to submodel
+// BASE, read without messages: empty for any other form, and for a text that
+// cannot be read (the node-list lookups report that), so that a caller can
+// tell which element of a list selected nothing.
+std::vector<NodeGroupElement> node_group_elements(std::string_view zlabel, std::int32_t base);
+}  // namespace kalvir
 
 // The nodes of submodel ISUB (positive: with its subtree in the label form;
 // negative: |ISUB| alone) that ZLABEL selects, for the parameter-case

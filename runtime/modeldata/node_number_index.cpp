@@ -4,7 +4,7 @@
 
 #include "runtime/control/flags.h"
 #include "runtime/control/global_arrays.h"
-#include "runtime/control/messages.h"
+#include "runtime/modeldata/fpcs.h"
 
 namespace kalvir {
 
@@ -56,11 +56,7 @@ std::int32_t NodeNumberIndex::find(std::int32_t isub, std::int32_t number) const
 }  // namespace kalvir
 
 std::int32_t INTNOD(const kalvir::NodeNumberIndex& INDEX, std::int32_t ISUB, std::int32_t NODE) {
-  if (!INDEX.has_submodel(ISUB)) {
-    SETERX("Invalid submodel", 2, 2, "INTNOD");
-    return 0;
-  }
   const std::int32_t node = INDEX.find(ISUB, NODE);
-  if (node == 0) SETERX("Node node found", 2, 1, "INTNOD");
+  if (node == 0) kalvir::intnod_warning(ISUB, NODE);
   return node;
 }

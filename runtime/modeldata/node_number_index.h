@@ -45,5 +45,5 @@ class NodeNumberIndex {
 }  // namespace kalvir
 
 // INTNOD(ISUB, NODE) answered from INDEX: the same result and the same
-// warnings ("Invalid submodel", "Node node found").
+// warnings (kalvir::intnod_warning).
 std::int32_t INTNOD(const kalvir::NodeNumberIndex& INDEX, std::int32_t ISUB, std::int32_t NODE);

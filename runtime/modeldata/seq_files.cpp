@@ -46,8 +46,8 @@ void report_file_error(std::string_view headline, std::string_view name, std::in
                        std::int32_t code, std::string_view routine) {
   const std::string_view shown = name.substr(0, name.find(' '));
   std::string text = std::string(headline) + "@File name = \"" + std::string(shown) + "\",  Unit no.=" +
-                     kalvir::int_field(unit, 3) + ",  Fortran I/O error =" + kalvir::int_field(code, 4) +
-                     std::string(13, ' ') + "For an explanation: see your Fortran Manual";
+                     kalvir::int_field(unit, 3) + ",  I/O error =" + kalvir::int_field(code, 4) +
+                     std::string(13, ' ') + "(" + io::io_status_text(code) + ")";
   if (text.size() > 220) text.resize(220);
   ERRNEW(text, 1, 1, routine);
 }

@@ -4,6 +4,8 @@
 #include <array>
 #include <string>
 
+#include "runtime/control/file_names.h"
+#include "runtime/control/run_end.h"
 #include "runtime/modeldata/text_utils.h"
 #include "runtime/parameters/case_values.h"
 #include "runtime/platform/fixed_string.h"
@@ -90,6 +92,15 @@ constexpr std::array<KeywordForm, 5> kKeywords{{
 
 }  // namespace
 
+std::string kalvir::parameters::file_place(std::int32_t unit, std::string_view text) {
+  return kalvir::platform::unit_name(unit) + " line " + std::to_string(kalvir::platform::lines_read(unit)) + ": " +
+         std::string(kalvir::trim_right(text));
+}
+
+std::string kalvir::parameters::options_place(std::string_view option) {
+  return kalvir::platform::unit_name(kalvir::unit::kParameters) + ", $PARAMETERS record: " + std::string(option);
+}
+
 void PAROPT(std::string_view LINE, std::int32_t& CHECK, std::int32_t& PARMONLY, std::int32_t& OUTMULT,
             std::int32_t& CSVENT, std::int32_t& CSVMULT, std::int32_t& GFFENT, std::int32_t& TMDENT,
             std::int32_t& OUTFROM, std::span<char> CSVLIST, std::span<char> GFFSTR, std::span<char> TMDSTR,
@@ -166,6 +177,7 @@ void PARRD(std::int32_t PARUNIT, std::int32_t PRINTUNIT, std::span<char> KEYWORD
     if (IOSTAT < 0) return;
     if (IOSTAT > 0) {
       IERR = 1;
+      const kalvir::FailurePlace place(kalvir::parameters::file_place(PARUNIT, "(the line after it cannot be read)"));
       report("Error reading from Parameter case file", 150, 3, 1, "PARRD");
       return;
     }
@@ -193,6 +205,7 @@ void PARRD(std::int32_t PARUNIT, std::int32_t PRINTUNIT, std::span<char> KEYWORD
       return;
     }
     IERR = 2;
+    const kalvir::FailurePlace place(kalvir::parameters::file_place(PARUNIT, record));
     report("Unrecognised Parameter Case command@" + record, 150, 3, 2, "PARRD");
     return;
   }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 
 // Parses the options record LINE (blanks already removed). CHECK and PARMONLY
@@ -30,3 +31,15 @@ void PAROPT(std::string_view LINE, std::int32_t& CHECK, std::int32_t& PARMONLY, 
 // error, 2 for an unrecognised keyword (both reported); else left alone.
 void PARRD(std::int32_t PARUNIT, std::int32_t PRINTUNIT, std::span<char> KEYWORD, std::int32_t& IOSTAT,
            std::span<char> TEXT, std::int32_t& LENGTH, std::int32_t& IERR);
+
+namespace kalvir::parameters {
+
+// Where a failure of the parameter-case file lies, for the list of failures
+// on standard error (kalvir::FailurePlace): "<file> line <n>: <text>", n the
+// line last read from UNIT.
+std::string file_place(std::int32_t unit, std::string_view text);
+// "<file>, $PARAMETERS record: <option>", for what an option of the
+// parameter-case file (on its unit) makes fail later in the run.
+std::string options_place(std::string_view option);
+
+}  // namespace kalvir::parameters

@@ -15,6 +15,7 @@
 #include "runtime/output/gff/gff_header.h"
 #include "runtime/output/gff/gff_records.h"
 #include "runtime/output/tmd/tmd_requests.h"
+#include "runtime/parameters/case_file.h"
 #include "runtime/parameters/csv_file.h"
 #include "runtime/parameters/node_changes.h"
 #include "runtime/platform/fixed_string.h"
@@ -104,11 +105,9 @@ void PARFIL(std::int32_t PARMONLY, std::string_view MODELNAME, std::int32_t CSVM
   SOPSQ(name, "FORMATTED", "UNKNOWN", CSVUNIT, IERR);
   if (IERR != 0) return;
   register_run_closer(kp::close_csv);
-  std::int32_t header = 0;
-  PARHDC(CSVLIST, 1, CSVUNIT, header);
-  // An item that fails is reported and leaves its columns out; a header that
-  // was not written is a failure of the run.
-  if (header == 2) IERR = header;
+  // The header waits for the model the case runs (the case loop writes it
+  // after the case's restore, initial block and statements).
+  kp::defer_csv_header(CSVLIST, 1, CSVUNIT);
 }
 
 void PARGFF(std::string_view GFFSTR, std::string_view ROOT, std::int32_t NCASE, std::int32_t UNIT) {
@@ -135,7 +134,7 @@ void PARGFF(std::string_view GFFSTR, std::string_view ROOT, std::int32_t NCASE, 
     std::int32_t status = 0;
     SOPSQ(name, "FORMATTED", "UNKNOWN", UNIT, status);
     if (status != 0) {
-      SETERX("Cannot open GFF file " + kalvir::padded(name, 255) + "@Fortran I/O error " +
+      SETERX("Cannot open GFF file " + kalvir::padded(name, 255) + "@I/O error " +
                  kalvir::int_field(status, 6),
              4, 2, "PARGFF");
       return;
@@ -153,13 +152,30 @@ void PARGFF(std::string_view GFFSTR, std::string_view ROOT, std::int32_t NCASE, 
   g.last_case = NCASE;
 }
 
+void PARCHK() {
+  if (PARNUM(3) != 0) {
+    const kalvir::FailurePlace place(kp::options_place("CSV_ENTITIES"));
+    std::int32_t status = 0;
+    kp::check_csv_columns(PARCHR.csvlist.view(), 1, status);
+  }
+  if (PARNUM(7) != 0) {
+    const kalvir::FailurePlace place(kp::options_place("TMD_ENTITIES"));
+    ParTmdCheck(PARCHR.tmdstr.view());
+  }
+}
+
 void PARWRT(std::string_view BLOCK) {
   const std::int32_t from = PARNUM(5);
   if (!((BLOCK == "VARIABLES2" && from == 1) || (BLOCK == "OUTPUTS" && from == 0))) return;
   const std::int32_t ncase = PARNUM(2);
   if (PARNUM(4) != 0) PARGFF(PARCHR.gffstr.view(), PARCHR.fileroot.view(), ncase, kalvir::unit::kGff);
-  if (PARNUM(7) != 0) ParTmd(PARCHR.tmdstr.view(), PARCHR.fileroot.view(), ncase);
+  if (PARNUM(7) != 0) {
+    // A TMD entity string the writer refuses names the option it came from.
+    const kalvir::FailurePlace place(kp::options_place("TMD_ENTITIES"));
+    ParTmd(PARCHR.tmdstr.view(), PARCHR.fileroot.view(), ncase);
+  }
   if (PARNUM(3) != 0) {
+    const kalvir::FailurePlace place(kp::options_place("CSV_ENTITIES"));
     std::int32_t status = 0;
     PARCSV(PARCHR.csvlist.view(), ncase, 1, kalvir::unit::kCsv, status);
     if (status != 0) FAILUR();

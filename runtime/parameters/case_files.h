@@ -14,12 +14,18 @@
 
 // Before each case runs: ROOT := the case's file root. With OUTMULT set the
 // case's print goes to ROOT + ".out" on PRINTUNIT; with CSVENT set the CSV
-// file of the case (CSVMULT) or of the run is opened on CSVUNIT when due and
-// its header written. IERR 0, or the status of a failed open (reported) or of
-// a header that could not be written.
+// file of the case (CSVMULT) or of the run is opened on CSVUNIT when due, and
+// its header is left due (kalvir::parameters::defer_csv_header): the case
+// loop writes it once the case's model is set up. IERR 0, or the status of a
+// failed open (reported).
 void PARFIL(std::int32_t PARMONLY, std::string_view MODELNAME, std::int32_t CSVMULT, std::int32_t CASENO,
             std::int32_t CSVENT, std::string_view CSVLIST, std::span<char> ROOT, std::string_view TITLE,
             std::int32_t OUTMULT, std::int32_t PRINTUNIT, std::int32_t CSVUNIT, std::int32_t& IERR);
+
+// A check run (CHECK), which opens no per-case file: resolves the CSV entity
+// list and parses the TMD entity string as the run would, so that it reports
+// what the run would report about them.
+void PARCHK();
 
 // Output hook of the variables 2 ("VARIABLES2") and outputs ("OUTPUTS")
 // blocks: at the output points of the block that the case file chose, the

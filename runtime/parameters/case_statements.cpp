@@ -5,6 +5,7 @@
 
 #include "runtime/control/flags.h"
 #include "runtime/control/global_arrays.h"
+#include "runtime/control/run_end.h"
 #include "runtime/modeldata/entity_values.h"
 #include "runtime/modeldata/model_tree.h"
 #include "runtime/modeldata/text_utils.h"
@@ -138,6 +139,9 @@ void PARAMC(std::int32_t PARUNIT, std::int32_t PRINTUNIT, std::int32_t& NERR, st
       LENGTH = length;
       return;
     }
+    // Each failure of the statement names it and its line on standard error.
+    const kalvir::FailurePlace place(
+        kalvir::parameters::file_place(PARUNIT, std::string(keyword) + " " + std::string(text)));
     if (keyword == "GET") {
       if (!get_submodel(text, current)) {
         statement_failure(1, "Unrecognised submodel name@", text);

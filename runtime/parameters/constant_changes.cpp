@@ -10,8 +10,8 @@
 #include "runtime/control/status.h"
 #include "runtime/modeldata/model_tree.h"
 #include "runtime/modeldata/packed_store.h"
-#include "runtime/modeldata/search_sort.h"
 #include "runtime/modeldata/text_utils.h"
+#include "runtime/modeldata/user_constants.h"
 #include "runtime/parameters/case_values.h"
 #include "runtime/platform/fixed_string.h"
 
@@ -69,16 +69,6 @@ static_assert(kTable.size() == 90);
 
 std::string trimmed(std::string_view s) { return std::string(kalvir::trim_right(s)); }
 
-// Finds NAME among the n names that follow the first `before` user-constant
-// names; the 1-based position within them, or 0.
-std::int32_t find_user_constant(std::int32_t before, std::int32_t n, std::string_view name) {
-  if (n < 1 || before < 0 || std::int64_t{before} + n > gar_userconstnames.size()) return 0;
-  const CharRows names(gar_userconstnames.data() + static_cast<std::size_t>(before) * kNameLength, kNameLength, n);
-  std::int32_t ierr = 0, found = 0, pos = 0;
-  SOFNDZ(names, n, name, ierr, found, pos);
-  return ierr == 0 && found == 1 ? pos : 0;
-}
-
 void undefined_warning(std::string_view name, std::string_view routine) {
   report(trimmed(name) +
              " is undefined - possibly defined with Mortran@Value may be overwritten by Mortran expression during "
@@ -115,15 +105,11 @@ bool constant_name(std::string_view item, std::int32_t isub, std::int32_t& sub, 
 }
 
 std::optional<UserConstant> find_user_constant(std::int32_t sub, std::string_view name18) {
-  if (sub < 1 || sub > FLAGS(flagw::NSUB)) return std::nullopt;
-  const auto dir = [sub](int row, std::int32_t col) { return gar_modeldirectory(row, col); };
-  if (const std::int32_t j = find_user_constant(dir(11, sub), dir(8, sub + 1) - dir(8, sub), name18); j > 0)
-    return UserConstant{ConstantKind::kReal, dir(8, sub) + j};
-  if (const std::int32_t j = find_user_constant(dir(12, sub), dir(9, sub + 1) - dir(9, sub), name18); j > 0)
-    return UserConstant{ConstantKind::kInteger, dir(9, sub) + j};
-  if (const std::int32_t j = find_user_constant(dir(13, sub), dir(11, sub + 1) - dir(13, sub), name18); j > 0)
-    return UserConstant{ConstantKind::kCharacter, std::int64_t{133} * dir(15, sub) + gar_userconstpointerschar(dir(10, sub) + j)};
-  return std::nullopt;
+  // The kinds of the store, in the order of kalvir::UserConstantKind.
+  constexpr std::array kKinds{ConstantKind::kReal, ConstantKind::kInteger, ConstantKind::kCharacter};
+  const auto place = kalvir::user_constant_place(sub, name18);
+  if (!place) return std::nullopt;
+  return UserConstant{kKinds[static_cast<std::size_t>(place->kind)], place->position};
 }
 
 std::int32_t read_user_text(std::int64_t start, kalvir::Chars<256>& text, std::int32_t& len) {

@@ -60,7 +60,7 @@ std::string csv_text(std::string_view text) {
 }
 
 std::string write_error(std::int32_t status, bool value_writer) {
-  std::string text = "Error writing to csv file@Fortran I/O error code" + kalvir::int_field(status, 10) + " returned";
+  std::string text = "Error writing to csv file@I/O error code" + kalvir::int_field(status, 10) + " returned";
   if (value_writer) text += ". Possible causes are network error, disc full, or record being written is too long.";
   return text;
 }
@@ -70,7 +70,7 @@ std::string write_error(std::int32_t status, bool value_writer) {
 namespace kp = kalvir::parameters;
 
 void WRITEH(std::int32_t UNIT, std::string_view TEXT, std::int32_t& IOSTAT) {
-  if (!kalvir::platform::unit_is_open(UNIT)) {
+  if (UNIT != kp::kCheckUnit && !kalvir::platform::unit_is_open(UNIT)) {
     IOSTAT = EBADF;
     return;
   }

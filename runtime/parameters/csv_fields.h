@@ -10,10 +10,14 @@
 #include <string_view>
 
 // Adds TEXT to the line being built on UNIT. IOSTAT 0, or EBADF when the unit
-// is not open. Reports nothing.
+// is not open (kalvir::parameters::kCheckUnit always is). Reports nothing.
 void WRITEH(std::int32_t UNIT, std::string_view TEXT, std::int32_t& IOSTAT);
 
 namespace kalvir::parameters {
+
+// A unit of no file, on which a check run builds the CSV header's line to
+// resolve its columns; the line is never written.
+inline constexpr std::int32_t kCheckUnit = -11;
 
 // Ends the line built on UNIT: writes it and flushes it. The I/O status.
 int end_csv_line(std::int32_t unit);
@@ -32,7 +36,7 @@ std::string text_field(std::string_view text);
 // quote or a line break, so no text can shift the columns.
 std::string csv_text(std::string_view text);
 
-// "Error writing to csv file@Fortran I/O error code" and the status in ten
+// "Error writing to csv file@I/O error code" and the status in ten
 // columns, then " returned" and, for a value writer, the causes.
 std::string write_error(std::int32_t status, bool value_writer);
 

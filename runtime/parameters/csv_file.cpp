@@ -8,10 +8,12 @@
 
 #include "runtime/control/control_constants.h"
 #include "runtime/control/messages.h"
+#include "runtime/control/run_end.h"
 #include "runtime/control/shared_blocks.h"
 #include "runtime/control/status.h"
 #include "runtime/modeldata/entity_values.h"
 #include "runtime/modeldata/text_utils.h"
+#include "runtime/parameters/case_file.h"
 #include "runtime/parameters/case_values.h"
 #include "runtime/parameters/csv_columns.h"
 #include "runtime/parameters/csv_conductors.h"
@@ -97,6 +99,16 @@ std::map<std::int32_t, std::vector<PlannedItem>>& plans() {
   return by_unit;
 }
 
+// A header due on a unit: the list and submodel PARHDC is to resolve.
+struct DueHeader {
+  std::string list;
+  std::int32_t isub = 1;
+};
+std::map<std::int32_t, DueHeader>& due_headers() {
+  static std::map<std::int32_t, DueHeader> by_unit;
+  return by_unit;
+}
+
 // The fields in TEXT: each starts with a "," outside double quotes.
 std::int32_t count_fields(std::string_view text) {
   std::int32_t n = 0;
@@ -150,9 +162,57 @@ void write_failure(std::int32_t status, std::string_view routine, std::int32_t& 
   report(write_error(status, false), 300, 3, 2, routine);
 }
 
+// The header's columns: each item resolved and its labels added to the line
+// on UNIT, up to the first item that fails (reported, IERR 3).
+std::vector<PlannedItem> plan_columns(const std::vector<std::string_view>& items, std::int32_t isub,
+                                      std::int32_t unit, std::int32_t& ierr_out) {
+  std::vector<PlannedItem> plan;
+  for (const std::string_view item : items) {
+    const CsvItem c = classify(item);
+    PlannedItem p{c.kind, c.code, std::string(item), {}, 0, false};
+    const std::size_t before = csv_line(unit).size();
+    std::int32_t ierr = 0;
+    switch (c.kind) {
+      case ItemKind::kNode: node_labels(c.entity, c.reference, isub, unit, ierr, &p.targets); break;
+      case ItemKind::kConstant: PRHCST(item, isub, unit, ierr); break;
+      case ItemKind::kArray: PRHARR(item, isub, unit, ierr); break;
+      case ItemKind::kConductor: conductor_labels(c.code, c.reference, c.name_part, isub, unit, ierr, p.targets); break;
+    }
+    p.columns = count_fields(std::string_view(csv_line(unit)).substr(before));
+    p.failed = ierr != 0;
+    plan.push_back(std::move(p));
+    if (ierr != 0) {
+      ierr_out = 3;
+      report("Error processing CSV_ENTITIES at @" + std::string(item), 300, 3, 3, "PARHDC");
+      break;
+    }
+  }
+  return plan;
+}
+
 }  // namespace
 
-void forget_csv_columns(std::int32_t unit) { plans().erase(unit); }
+void forget_csv_columns(std::int32_t unit) {
+  plans().erase(unit);
+  due_headers().erase(unit);
+}
+
+void defer_csv_header(std::string_view csvlist, std::int32_t isub, std::int32_t unit) {
+  plans().erase(unit);
+  due_headers()[unit] = DueHeader{std::string(csvlist), isub};
+}
+
+std::int32_t write_deferred_csv_header(std::int32_t unit) {
+  const auto due = due_headers().find(unit);
+  if (due == due_headers().end()) return 0;
+  const DueHeader header = std::move(due->second);
+  due_headers().erase(due);
+  std::int32_t status = 0;
+  // A failing item is the CSV option's, whichever case the header waited for.
+  const kalvir::FailurePlace place(options_place("CSV_ENTITIES"));
+  PARHDC(header.list, header.isub, unit, status);
+  return status == 2 ? status : 0;
+}
 
 }  // namespace kalvir::parameters
 
@@ -180,36 +240,31 @@ void PARHDC(std::string_view CSVLIST, std::int32_t ISUB, std::int32_t UNIT, std:
   }
   WRITEH(UNIT, "Parameter case number,Parameter case name,Time", status);
   if (status != 0) return kp::write_failure(status, "PARHDC", IERR);
-  auto& plan = kp::plans()[UNIT];
-  plan.clear();
-  for (const std::string_view item : items) {
-    const kp::CsvItem c = kp::classify(item);
-    kp::PlannedItem p{c.kind, c.code, std::string(item), {}, 0, false};
-    const std::size_t before = kp::csv_line(UNIT).size();
-    std::int32_t ierr = 0;
-    switch (c.kind) {
-      case kp::ItemKind::kNode: kp::node_labels(c.entity, c.reference, ISUB, UNIT, ierr, &p.targets); break;
-      case kp::ItemKind::kConstant: PRHCST(item, ISUB, UNIT, ierr); break;
-      case kp::ItemKind::kArray: PRHARR(item, ISUB, UNIT, ierr); break;
-      case kp::ItemKind::kConductor:
-        kp::conductor_labels(c.code, c.reference, c.name_part, ISUB, UNIT, ierr, p.targets);
-        break;
-    }
-    p.columns = kp::count_fields(std::string_view(kp::csv_line(UNIT)).substr(before));
-    p.failed = ierr != 0;
-    plan.push_back(std::move(p));
-    if (ierr != 0) {
-      IERR = 3;
-      kp::report("Error processing CSV_ENTITIES at @" + std::string(item), 300, 3, 3, "PARHDC");
-      break;
-    }
-  }
+  kp::plans()[UNIT] = kp::plan_columns(items, ISUB, UNIT, IERR);
   if (const int s = kp::end_csv_line(UNIT); s != 0) kp::write_failure(s, "PARHDC", IERR);
+}
+
+void kalvir::parameters::check_csv_columns(std::string_view CSVLIST, std::int32_t ISUB, std::int32_t& IERR) {
+  IERR = 0;
+  std::vector<std::string_view> items;
+  if (!kp::split_list(CSVLIST, items)) {
+    IERR = 1;
+    kp::report("Entity list must be enclosed in brackets", 300, 3, 1, "PARHDC");
+    return;
+  }
+  kp::discard_csv_line(kCheckUnit);
+  kp::plan_columns(items, ISUB, kCheckUnit, IERR);
+  kp::discard_csv_line(kCheckUnit);
 }
 
 void PARCSV(std::string_view CSVLIST, std::int32_t NCASE, std::int32_t ISUB, std::int32_t UNIT, std::int32_t& IERR) {
   IERR = 0;
   kp::discard_csv_line(UNIT);
+  // PARHDC has reported a header line that could not be written.
+  if (kp::write_deferred_csv_header(UNIT) != 0) {
+    IERR = 2;
+    return;
+  }
   std::vector<std::string_view> items;
   if (!kp::split_list(CSVLIST, items)) {
     IERR = 1;

@@ -44,9 +44,11 @@ void subtree_nodes(std::int32_t first, std::int32_t last, std::span<std::int32_t
     list[static_cast<std::size_t>(n++)] = nnode() + j;
 }
 
-// The selected node's user number cannot be found in the submodel.
-void missing_node(std::int32_t& ierr, std::int32_t code, std::int32_t number) {
-  node_failure(ierr, code, "Node does not exist in sub-model@Node Number: " + kalvir::int_field(number, 10));
+// The selected node's user number cannot be found in submodel SUB.
+void missing_node(std::int32_t& ierr, std::int32_t code, std::int32_t number, std::int32_t sub) {
+  node_failure(ierr, code,
+               "Node does not exist in sub-model@Node Number: " + kalvir::int_field(number, 10) + "<NL>Sub-model: " +
+                   kalvir::submodel_path(sub));
 }
 
 // The label match of NDSOZL over the submodel and its descendants.
@@ -114,7 +116,7 @@ void PARNDS(std::string_view REF, std::int32_t ISUB, std::int32_t MAXN, std::spa
     IINTC2(target, static_cast<std::int32_t>(target.size()), ok, number);
     if (ok != 1) return kp::node_failure(IERR, 4, "Unrecognised format for node reference@" + shown);
     const std::int32_t node = INTNOD(sub, number);
-    if (node == 0) return kp::missing_node(IERR, 3, number);
+    if (node == 0) return kp::missing_node(IERR, 3, number, sub);
     LIST[0] = node;
     N = 1;
     return;
@@ -141,7 +143,7 @@ void PARNDS(std::string_view REF, std::int32_t ISUB, std::int32_t MAXN, std::spa
   if (target.size() <= 18) LGTALI(sub, target, number, alias_error);
   if (number >= 1) {
     const std::int32_t node = INTNOD(sub, number);
-    if (node == 0) return kp::missing_node(IERR, 7, number);
+    if (node == 0) return kp::missing_node(IERR, 7, number, sub);
     LIST[0] = node;
     N = 1;
     return;

@@ -23,6 +23,7 @@ struct Connection {
   bool scratch = false;
   bool is_stdout = false;
   LastOp last = LastOp::None;
+  std::int64_t lines_read = 0;
 };
 
 std::map<int, Connection>& table() {
@@ -73,6 +74,12 @@ int prepare(Connection& c, LastOp op) {
 }
 
 }  // namespace
+
+std::string io_status_text(int status) {
+  if (status == 0) return "no error";
+  if (status == kIoEnd) return "end of file";
+  return std::strerror(status);
+}
 
 int unit_open(int unit, std::string_view name_in, Form form, OpenStatus status) {
   errno = 0;
@@ -143,6 +150,7 @@ int unit_rewind(int unit) {
   if (std::fflush(c->file) != 0) return err_or(EIO);
   std::rewind(c->file);
   c->last = LastOp::None;
+  c->lines_read = 0;
   return 0;
 }
 
@@ -190,7 +198,13 @@ int read_line(int unit, std::string& line) {
   if (std::ferror(c->file)) return err_or(EIO);
   if (!any) return kIoEnd;
   if (!line.empty() && line.back() == '\r') line.pop_back();
+  ++c->lines_read;
   return 0;
+}
+
+std::int64_t lines_read(int unit) {
+  const Connection* c = find(unit);
+  return c == nullptr ? 0 : c->lines_read;
 }
 
 namespace {

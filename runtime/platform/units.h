@@ -37,6 +37,10 @@ int unit_open(int unit, std::string_view name, Form form, OpenStatus status);
 // back to standard output.
 int unit_close(int unit, CloseStatus status = CloseStatus::Keep);
 
+// What an I/O status means, for messages: "end of file" for -1, the
+// system's text of the error number otherwise.
+std::string io_status_text(int status);
+
 bool unit_is_open(int unit);
 // The name the unit was opened on ("" when not open; "stdout" for unit 6 unattached).
 std::string unit_name(int unit);
@@ -48,6 +52,9 @@ int unit_seek_end(int unit);
 // Formatted units: one line record, without its newline.
 int write_line(int unit, std::string_view line);
 int read_line(int unit, std::string& line);
+// The lines read from the unit since it was opened or rewound: the line
+// number of the last one (0 for a unit that is not open).
+std::int64_t lines_read(int unit);
 
 // Unformatted units: one framed record.
 int write_record(int unit, std::span<const std::byte> bytes);

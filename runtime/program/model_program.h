@@ -26,8 +26,9 @@
 #include "runtime/control/status.h"
 #include "runtime/program/startup.h"
 
-// User-array interpolation.
+// User-array interpolation; user constants by name.
 #include "runtime/modeldata/array_interp.h"
+#include "runtime/modeldata/user_constants.h"
 
 // Solution routines.
 #include "runtime/fluidloop/single_phase.h"

@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <optional>
 #include <string>
 
 #include "runtime/control/control_constants.h"
 #include "runtime/control/messages.h"
 #include "runtime/control/model_blocks.h"
+#include "runtime/control/run_end.h"
 #include "runtime/control/shared_blocks.h"
 #include "runtime/control/state_dump.h"
 #include "runtime/modeldata/text_utils.h"
@@ -16,6 +18,7 @@
 #include "runtime/parameters/case_files.h"
 #include "runtime/parameters/case_statements.h"
 #include "runtime/parameters/case_values.h"
+#include "runtime/parameters/csv_file.h"
 #include "runtime/platform/fixed_string.h"
 #include "runtime/platform/units.h"
 
@@ -65,7 +68,7 @@ class CaseFile {
 void read_failure(std::int32_t status, int io_status) {
   char code[16];
   std::snprintf(code, sizeof code, "%4d", io_status);
-  SETERX(kalvir::padded(std::string("Error reading from Parameter Case file@ Fortran I/O error ") + code, kLineLength),
+  SETERX(kalvir::padded(std::string("Error reading from Parameter Case file@ I/O error ") + code, kLineLength),
          3, status, "PARAMX");
 }
 
@@ -126,9 +129,15 @@ void PARAMX(std::int32_t IPARAM, std::string_view MODELNAME, std::int32_t& STATU
       read_failure(STATUS, s);
       return;
     }
-    PAROPT(file.text(), check, parmonly, PARNUM(6), PARNUM(3), PARNUM(1), PARNUM(4), PARNUM(7), PARNUM(5),
-           PARCHR.csvlist.span(), PARCHR.gffstr.span(), PARCHR.tmdstr.span(), STATUS);
+    {
+      const kalvir::FailurePlace place(kalvir::parameters::file_place(PARUNIT, file.text()));
+      PAROPT(file.text(), check, parmonly, PARNUM(6), PARNUM(3), PARNUM(1), PARNUM(4), PARNUM(7), PARNUM(5),
+             PARCHR.csvlist.span(), PARCHR.gffstr.span(), PARCHR.tmdstr.span(), STATUS);
+    }
     if (STATUS != 0) return;
+    // A check run opens no CSV file; it resolves the entity lists as the
+    // run would, so that it reports what the run would.
+    if (check != 0) PARCHK();
   }
 
   if (parmonly == 0 && check == 0) {
@@ -136,6 +145,8 @@ void PARAMX(std::int32_t IPARAM, std::string_view MODELNAME, std::int32_t& STATU
            GLOC.PARNAM.view(), PARNUM(6), print_unit, CSVUNIT, STATUS);
     if (STATUS != 0) return;
     call_initial_block();
+    STATUS = kalvir::parameters::write_deferred_csv_header(CSVUNIT);
+    if (STATUS != 0) return;
     call_execution_block();
   }
 
@@ -150,6 +161,8 @@ void PARAMX(std::int32_t IPARAM, std::string_view MODELNAME, std::int32_t& STATU
   // In check mode every case is read; the errors of all of them count.
   std::int32_t check_errors = 0;
   for (;;) {
+    // The failures of the header name it and its line.
+    std::optional<kalvir::FailurePlace> place(std::in_place, kalvir::parameters::file_place(PARUNIT, file.text()));
     PARNUM(2) += 1;
     if (PARNUM(2) > kMaxCases) {
       STATUS = 4;
@@ -178,6 +191,7 @@ void PARAMX(std::int32_t IPARAM, std::string_view MODELNAME, std::int32_t& STATU
       PARZVL(std::string_view(header).substr(eq + 1), GLOC.PARNAM.span(), title_error);
     }
 
+    place.reset();
     if (check == 0) {
       PARFIL(parmonly, MODELNAME, PARNUM(1), PARNUM(2), PARNUM(3), PARCHR.csvlist.view(), PARCHR.fileroot.span(),
              GLOC.PARNAM.view(), PARNUM(6), print_unit, CSVUNIT, STATUS);
@@ -199,6 +213,13 @@ void PARAMX(std::int32_t IPARAM, std::string_view MODELNAME, std::int32_t& STATU
     PRTINF(2) = 1;
     PARAMC(PARUNIT, print_unit, STATUS, endflag, file.line().span(), file.length());
     check_errors += STATUS;
+    // The case's CSV columns are those of the model it runs: resolved after
+    // its restore, initial block and statements, not from what the case
+    // before it left.
+    if (const std::int32_t header = kalvir::parameters::write_deferred_csv_header(CSVUNIT); header != 0) {
+      if (STATUS == 0) STATUS = header;
+      return;
+    }
     if (STATUS == 0 && check == 0) call_execution_block();
 
     if (endflag != 0) {

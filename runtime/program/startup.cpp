@@ -21,12 +21,14 @@
 #include "runtime/control/shared_blocks.h"
 #include "runtime/control/state_dump.h"
 #include "runtime/fluidloop/fluid_state.h"
+#include "runtime/modeldata/entity_values.h"
 #include "runtime/modeldata/mdb_loader.h"
 #include "runtime/modeldata/node_groups.h"
 #include "runtime/modeldata/search_sort.h"
 #include "runtime/modeldata/seq_files.h"
 #include "runtime/modeldata/text_utils.h"
 #include "runtime/output/monitor/progress_monitor.h"
+#include "runtime/output/tmd/tmd_file.h"
 #include "runtime/platform/fixed_string.h"
 #include "runtime/platform/units.h"
 #include "runtime/program/param_loop.h"
@@ -122,9 +124,9 @@ bool open_run_file(const kalvir::CharArray<kRunFileWidth>& names, int index, std
 
 // SPRNOD from the names the model program gave. Each group must name as
 // many attributes as SPRSIZ counts, the counts must fit SPRSIZ(1), and each
-// name must be 1 to 18 characters and used once: otherwise a statement, a
-// CSV column or a GFF header could not reach an attribute by its name, or
-// would reach another one.
+// name must be 1 to 18 characters, not a built-in entity name and used once:
+// otherwise a statement, a CSV column or a GFF header could not reach an
+// attribute by its name, or would reach another one.
 void fill_attribute_names() {
   struct Group {
     int count_word;
@@ -151,6 +153,10 @@ void fill_attribute_names() {
       if (name.empty() || name.size() > kAttributeNameLength || name.find(' ') != std::string_view::npos) {
         fail("Invalid user attribute name@\"" + names[k] + "\" (" + kind +
              " attribute): 1 to 18 characters without blanks");
+      }
+      if (kalvir::is_entity_mnemonic(name)) {
+        fail("Invalid user attribute name@\"" + std::string(name) + "\" (" + kind +
+             " attribute) is the name of a built-in entity, which every statement and column would read instead");
       }
       if (std::find(seen.begin(), seen.end(), name) != seen.end())
         fail("Duplicate user attribute name@" + std::string(name));
@@ -197,6 +203,10 @@ void LSETUP(std::int32_t& IPARAM, std::string_view MODELNAME, std::int32_t& STAT
     STATUS = code(SetupFailure::Database);
     return;
   }
+  // What the file left undefined and the routines read takes its neutral
+  // value now: the model's blocks count with STEPCT from the first step, and
+  // the state dump below gives every parameter case the same start.
+  settle_optional_constants();
 
   kalvir::CharArray<kRunFileWidth> names(kRunFileCount);
   SFLNAM(MODELNAME, kRunFileCount, names, ierr);
@@ -242,13 +252,21 @@ void LSETUP(std::int32_t& IPARAM, std::string_view MODELNAME, std::int32_t& STAT
 
 void MAINA(std::string_view MODELNAME) {
   kalvir::install_run_hooks();
+  // The library is shut down by the end of the run alone, not again by the
+  // process end: a result file that could not be written must stay unclosed.
+  static_cast<void>(H5dont_atexit());
+  forget_run_failures();
   if (H5open() < 0) {
     SETERX("Cannot initialise the HDF5 library@The analysis-case data and result files cannot be used", 4, 1,
            "MAINA");
   }
   // Registered first, so that it runs last: nothing of the run uses HDF5
-  // after it, and its status tells nothing useful.
-  register_run_closer([] { static_cast<void>(H5close()); });
+  // after it, and its status tells nothing useful. Shutting the library down
+  // closes every file still open, so it stays up when a result file was left
+  // open after a failure: the file keeps what its last flush stored.
+  register_run_closer([] {
+    if (!kalvir::tmd::files_left_open()) static_cast<void>(H5close());
+  });
 
   std::int32_t nindex = 0;
   std::int32_t nvalues = 0;
@@ -257,6 +275,7 @@ void MAINA(std::string_view MODELNAME) {
   acda_close();
   add_acd_count(21, nindex, "array index values");
   add_acd_count(20, nvalues, "array values");
+  kalvir::acd_array_counts() = {nvalues, nindex};
 
   gar_Allocate(gar_sizes_from_flags());
   loc_allocate();

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "runtime/control/control_constants.h"
 #include "runtime/control/flags.h"
 #include "runtime/control/run_end.h"
 #include "runtime/modeldata/search_sort.h"
@@ -106,11 +107,12 @@ void build_kind(std::int32_t nnode, int kind, std::span<const std::int32_t> acti
   out.last.assign(src.values, src.values + std::min<std::int32_t>(src.count, nconductors));
 }
 
-// Copies the values of kind's conductors whose bits changed and, with
-// dirty, marks their entries' nodes; returns whether any changed. Most calls
-// find nothing (one memcmp) or a few runs of changed conductors, so the scan
-// compares blocks of values.
-bool refresh_kind(int kind, ConductorView::Kind& v, std::vector<std::uint8_t>* dirty) {
+// Copies the values of kind's conductors whose bits changed and calls
+// note(node, value) for each of their entries; returns whether any changed.
+// Most calls find nothing (one memcmp) or a few runs of changed conductors,
+// so the scan compares blocks of values.
+template <class Note>
+bool refresh_kind(int kind, ConductorView::Kind& v, Note note) {
   const Source src = source_of(kind);
   const auto n = static_cast<std::size_t>(std::min<std::int64_t>(src.count, static_cast<std::int64_t>(v.last.size())));
   if (n == 0 || std::memcmp(src.values, v.last.data(), n * sizeof(double)) == 0) return false;
@@ -128,7 +130,7 @@ bool refresh_kind(int kind, ConductorView::Kind& v, std::vector<std::uint8_t>* d
       for (auto q = static_cast<std::size_t>(v.cond_begin[k]); q < static_cast<std::size_t>(v.cond_begin[k + 1]); ++q) {
         const auto e = static_cast<std::size_t>(v.entry[q]);
         v.g[e] = value;
-        if (dirty != nullptr) (*dirty)[at(v.node[e])] = 1;
+        note(v.node[e], value);
       }
     }
   }
@@ -150,27 +152,64 @@ void ConductorView::build(const NetworkFlags& flags) {
     cube.resize(n, 0.0);
     fourth.resize(n, 0.0);
     dirty_.assign(n, 0);
+    fragile_.assign(n, 0);
+    queued_.assign(n, 0);
+    queue_.clear();
+    queue_.reserve(n);
   });
   for (std::int32_t i = 1; i <= nnode; ++i) {
-    bool fluid = false;
+    bool fluid = false, all_positive = true;
     for (const Kind* k : {&lin, &rad, &flu})
-      for (std::size_t e = k->first(i); e < k->end(i); ++e) fluid = fluid || k->other[e] >= nnode;
+      for (std::size_t e = k->first(i); e < k->end(i); ++e) {
+        fluid = fluid || k->other[e] >= nnode;
+        all_positive = all_positive && k->g[e] > 0.0;
+      }
     fluid_end[at(i)] = fluid;
     gr[at(i)] = radiative_sum(i);
+    // A node whose entries are all positive has a positive sum; the others
+    // (a conductor not positive, or no conductor at all) are summed.
+    const bool entries = lin.end(i) > lin.first(i) || rad.end(i) > rad.first(i) || flu.end(i) > flu.first(i);
+    fragile_[at(i)] = !all_positive || !entries;
+    if (fragile_[at(i)] != 0) check_net_conductance(i);
   }
 }
 
 void ConductorView::refresh_values() {
-  refresh_kind(kLinear, lin, nullptr);
-  refresh_kind(kFluidic, flu, nullptr);
+  // A node whose conductors change is checked again when one of them is not
+  // positive (or was not at some time since the build).
+  const auto watch = [this](std::int32_t i, double value) {
+    const std::size_t ii = at(i);
+    if (!(value > 0.0)) fragile_[ii] = 1;
+    if (fragile_[ii] != 0 && queued_[ii] == 0) {
+      queued_[ii] = 1;
+      queue_.push_back(i);
+    }
+  };
+  refresh_kind(kLinear, lin, watch);
+  refresh_kind(kFluidic, flu, watch);
   // Without a changed radiative conductor no node's sum needs redoing, and
   // the walk over every node is spared.
-  if (!refresh_kind(kRadiative, rad, &dirty_)) return;
-  for (std::size_t ii = 0; ii < dirty_.size(); ++ii) {
-    if (dirty_[ii] == 0) continue;
-    dirty_[ii] = 0;
-    gr[ii] = radiative_sum(static_cast<std::int32_t>(ii + 1));
+  if (refresh_kind(kRadiative, rad, [&](std::int32_t i, double value) {
+        dirty_[at(i)] = 1;
+        watch(i, value);
+      })) {
+    for (std::size_t ii = 0; ii < dirty_.size(); ++ii) {
+      if (dirty_[ii] == 0) continue;
+      dirty_[ii] = 0;
+      gr[ii] = radiative_sum(static_cast<std::int32_t>(ii + 1));
+    }
   }
+  for (const std::int32_t i : queue_) {
+    queued_[at(i)] = 0;
+    check_net_conductance(i);
+  }
+  queue_.clear();
+}
+
+void ConductorView::check_net_conductance(std::int32_t i) const {
+  if (gar_thermalnodestatuses(i)[0] != 'D') return;
+  const double sum = view_sdgsum(*this, i, GLOR.STEFAN, gar_thermalnodetemps.span(), GLOR.TABS);
+  require_positive_net_conductance(trim_right(GLOC.MODULE.view()), i, sum);
 }
 
 double ConductorView::radiative_sum(std::int32_t i) const noexcept {

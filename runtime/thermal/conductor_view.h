@@ -14,11 +14,15 @@
 // build() makes the view from the flags of SLOGST2; a method calls it at
 // entry and again only after a status change. Between builds,
 // refresh_values() copies the values of the conductors that changed since
-// the last copy. Each node keeps the sum of its radiative values in the
-// view's order (they seldom change, and outside the Crank-Nicolson sweeps'
-// order that is what a walk of the connection list adds up, bit for bit);
-// the linear values change with
-// temperature in many models, so their sums are taken where they are used.
+// the last copy. Both check the net conductance of the nodes they may have
+// left without a solution (require_positive_net_conductance), so that every
+// method stops on a change of conductors that no method could solve.
+//
+// Each node keeps the sum of its radiative values in the view's order (they
+// seldom change, and outside the Crank-Nicolson sweeps' order that is what a
+// walk of the connection list adds up, bit for bit); the linear values
+// change with temperature in many models, so their sums are taken where they
+// are used.
 //
 // The view also keeps the cube and fourth power of each node's absolute
 // temperature, which a method stores when it moves a temperature, so that a
@@ -80,7 +84,15 @@ struct ConductorView {
 
  private:
   std::vector<std::uint8_t> dirty_;  // nodes whose radiative values changed
+  // Nodes whose net conductance is checked again when their conductors
+  // change: those with a conductor whose value is not positive, or none;
+  // the nodes of a refresh's changed conductors wait in queue_.
+  std::vector<std::uint8_t> fragile_, queued_;
+  std::vector<std::int32_t> queue_;
   double radiative_sum(std::int32_t i) const noexcept;
+  // require_positive_net_conductance of node i, in the name of the running
+  // routine (MODULE), at the temperatures of the global array.
+  void check_net_conductance(std::int32_t i) const;
 };
 
 // Temperature of entry neighbour o (ConductorView::Kind::other) as T holds

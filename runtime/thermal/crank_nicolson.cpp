@@ -95,6 +95,7 @@ Attempt S9TIME(SolutionFrame& FRAME, CnWork& WORK, double D, CnCounts& COUNTS) {
   const bool dtroca_set = GLOR.DTROCA < kUnsetLimit;
   // With no time-stepped diffusion node D is the lowest double: there is then
   // no change to scale the step by, and the step must not collapse to DTMIN.
+  // A candidate that is not available is no limit (kUnsetLimit).
   const bool hp_available = dtpmax_set && D >= kTinySingle;
   const bool hr_available = dtroca_set && std::abs(GLOR.DTROCC) >= kTinySingle;
   const double hp = hp_available ? 0.95 * h * GLOR.DTPMAX / D : kUnsetLimit;
@@ -131,8 +132,12 @@ Attempt S9TIME(SolutionFrame& FRAME, CnWork& WORK, double D, CnCounts& COUNTS) {
   }
 
   FRAME.accept_tail();
+  // A change too small to scale the step by sets no limit: with DTPMAX or
+  // DTROCA set the step goes on to DTMAX, as far as the other limit lets it.
+  // At a steady state it stays there instead of starting again from DTIMEI.
+  // Without either limit there is no step control and every step is DTIMEI.
   double next = std::min(hp, hr);
-  if (!(next < kUnsetLimit)) next = GLOR.DTIMEI;
+  if (!(next < kUnsetLimit)) next = dtpmax_set || dtroca_set ? GLOR.DTMAX : GLOR.DTIMEI;
   GLOR.TIMEO = GLOR.TIMEN;
   if (GLOR.TIMEO < GLOR.TIMEND) {
     GLOR.DTIMEU = clamp_step(next);

@@ -34,5 +34,8 @@ void S9SLVE(kalvir::thermal::SolutionFrame& FRAME, kalvir::thermal::CnWork& WORK
 // Step control of an attempt whose largest change of a time-stepped diffusion
 // node is D: rejects it (with a shorter step and the temperatures moved back
 // along the attempt) or accepts it (V20001, outputs, the next step placed).
+// The next step is the smaller of the DTPMAX and DTROCA steps; a limit whose
+// measure (D, DTROCC) is too small to scale by sets none, so at a steady
+// state the step is DTMAX. Without DTPMAX and DTROCA it is DTIMEI.
 kalvir::thermal::Attempt S9TIME(kalvir::thermal::SolutionFrame& FRAME, kalvir::thermal::CnWork& WORK, double D,
                                 kalvir::thermal::CnCounts& COUNTS);

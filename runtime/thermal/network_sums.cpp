@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "runtime/control/control_constants.h"
 #include "runtime/control/flags.h"
 #include "runtime/control/messages.h"
 #include "runtime/control/run_end.h"
@@ -21,6 +22,31 @@ void fatal_node_message(std::string_view text, std::int32_t node, std::string_vi
   SETERX(trim_right(std::string_view(buffer.data(), buffer.size())), 4, code, routine);
   // SETERX does not return for severity 4.
   internal_stop(routine);
+}
+
+void require_positive_net_conductance(std::string_view routine, std::int32_t node, double sum) {
+  if (gar_thermalnodestatuses(node)[0] != 'D') return;
+  if (sum >= kTiny) return;
+  const bool zero = std::abs(sum) < kTiny;
+  if (zero && std::abs(gar_thermalnodecapacitances(node)) >= kTiny) return;
+  std::array<char, 32> value{};
+  std::snprintf(value.data(), value.size(), "%.6G", zero ? 0.0 : sum);
+  std::string text(routine);
+  text += ": Net conductance is not positive@Sum of the conductances to its neighbours: ";
+  text += value.data();
+  text += zero ? ", and no capacitance@" : "@";
+  fatal_node_message(text, node, routine, 10);
+}
+
+void require_positive_net_conductances(std::string_view routine) {
+  const std::int32_t nnode = FLAGS(flagw::NNODE);
+  const std::span<const double> T = gar_thermalnodetemps.span();
+  for (std::int32_t i = 1; i <= nnode; ++i) {
+    if (gar_thermalnodestatuses(i)[0] != 'D') continue;
+    double sum = 0.0;
+    SDGSUM(i, GLOR.STEFAN, T, GLOR.TABS, sum);
+    require_positive_net_conductance(routine, i, sum);
+  }
 }
 
 void runaway_stop(std::string_view above_text, double t, std::int32_t node, std::string_view routine,

@@ -67,6 +67,19 @@ inline double node_heat_load(std::int32_t i) noexcept {
 [[noreturn]] void runaway_stop(std::string_view above_text, double t, std::int32_t node, std::string_view routine,
                                std::int32_t code = 1);
 
+// Ends the run (severity 4, code 10, reported by ROUTINE) naming diffusion
+// node NODE when SUM, its conductance sum to its neighbours (linear, radiative
+// linearised at the temperatures, fluidic), leaves the node without a
+// solution: a negative sum, or one that is not a number, with which the true
+// temperature runs away while every method still gives numbers (or steps at
+// DTMIN), and a zero sum on a node without capacitance, whose temperature
+// nothing then determines. A zero sum on a node with capacitance passes: the
+// node stores its heat load, as an isolated node does. Other nodes pass.
+void require_positive_net_conductance(std::string_view routine, std::int32_t node, double sum);
+// The check of every thermal node, summed over its packed list (SDGSUM) at
+// the current temperatures: the start of every solution makes it.
+void require_positive_net_conductances(std::string_view routine);
+
 }  // namespace kalvir::thermal
 
 // Flags from the letters: active flag per fluidic, linear and radiative

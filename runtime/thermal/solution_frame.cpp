@@ -34,30 +34,12 @@ constexpr std::string_view kShortage = kShortageTail;
 
 // The entry table of the six transient routines.
 const std::array<MethodRow, 6> kMethods{{
-    {"SLCRNC",
-     "SLCRNC: Control constant OUTINT not specified@Default is TIMEND - TIMEO. See User Manual description of "
-     "SLCRNC for a list of control constants",
-     kNloopDtimeiRelxca, kCodes345, 6, kShortageCn},
-    {"SLFRWD",
-     "SLFRWD: Control constant OUTINT not specified@Default is TIMEND - TIMEO, see User Manual description of "
-     "SLFRWD for a list of control constants",
-     {}, {}, 3, kShortage},
-    {"SLFWBK",
-     "SLFWBK: Control constant OUTINT not specified@Default is TIMEND - TIMEO, see User Manual description of "
-     "SLFWBK for a list of control constants",
-     kNloopDtimeiRelxca, kCodes345, 6, kShortage},
-    {"SLGEAR",
-     "SLGEAR: Control constant OUTINT not specified@Default is TIMEND - TIMEO, see User Manual description of "
-     "SLGEAR for a list of control constants",
-     kNloopRelxca, kCodes34, 5, kShortage},
-    {"SLGRDJ",
-     "SLGRDJ: Control constant OUTINT not specified@Default is TIMEND - TIMEO, see User Manual description of "
-     "SLGRDJ for a list of control constants",
-     kNloopRelxca, kCodes34, 5, kShortage},
-    {"SLMODE",
-     "SLMODE: Control constant OUTINT not specified@Default is TIMEND - TIMEO, see User Manual description of "
-     "SLMODE for a list of control constants",
-     kNloopDtimeiRelxca, kCodes345, 6, kShortage},
+    {"SLCRNC", kNloopDtimeiRelxca, kCodes345, 6, kShortageCn},
+    {"SLFRWD", {}, {}, 3, kShortage},
+    {"SLFWBK", kNloopDtimeiRelxca, kCodes345, 6, kShortage},
+    {"SLGEAR", kNloopRelxca, kCodes34, 5, kShortage},
+    {"SLGRDJ", kNloopRelxca, kCodes34, 5, kShortage},
+    {"SLMODE", kNloopDtimeiRelxca, kCodes345, 6, kShortage},
 }};
 
 struct RequiredInfo {
@@ -112,6 +94,20 @@ std::string shortage_text(std::string_view name, std::string_view tail, std::int
   return s;
 }
 
+bool end_time_valid(std::string_view routine, std::string_view not_after, std::int32_t severity, std::int32_t code) {
+  if (SDUNDF(GLOR.TIMEND)) {
+    SETERX(cat(routine, ": Control constant TIMEND not set@The solution is skipped. See Engineering Manual for control "
+                        "constant definitions"),
+           severity, code, routine);
+    return false;
+  }
+  if (GLOR.TIMEO >= GLOR.TIMEND || std::isnan(GLOR.TIMEO) || std::isnan(GLOR.TIMEND)) {
+    SETERX(not_after, severity, code, routine);
+    return false;
+  }
+  return true;
+}
+
 SolutionFrame::SolutionFrame(const MethodRow& row) : row_(row) {
   assign_padded(GLOC.MODULE.span(), row.name);
   if (!solver_is_cyclic()) assign_padded(GLOC.SOLVER.span(), "TRTH");
@@ -119,27 +115,19 @@ SolutionFrame::SolutionFrame(const MethodRow& row) : row_(row) {
 
   // An undefined TIMEND is no end time: the run is skipped as for one not
   // after TIMEO, instead of running to the marker's tiny value.
-  if (GLOR.TIMEO >= GLOR.TIMEND || std::isnan(GLOR.TIMEO) || std::isnan(GLOR.TIMEND) || SDUNDF(GLOR.TIMEND)) {
-    SETERX(cat(row.name, ": TIMEND is not greater than TIMEO@See Engineering Manual for control constant definitions"),
-           3, 1, row.name);
-    skipped_ = true;
-  }
+  skipped_ = !end_time_valid(row.name,
+                             cat(row.name, ": TIMEND is not greater than TIMEO@See Engineering Manual for control "
+                                           "constant definitions"),
+                             3, 1);
   if (SDUNDF(GLOR.OUTINT)) {
     // A skipped run keeps OUTINT undefined: a default of zero or less stored
     // here would be taken over by the next solution call as a real interval.
     if (!skipped_) GLOR.OUTINT = GLOR.TIMEND - GLOR.TIMEO;
-    SETERX(row.outint_text, 2, 2, row.name);
+    SETERX(outint_default_text(row.name), 2, 2, row.name);
   }
   for (std::size_t k = 0; k < row.required.size(); ++k) {
     const RequiredInfo info = required_info(row.required[k]);
-    if (!info.undefined()) continue;
-    std::string text(row.name);
-    text += ": Control constant ";
-    text += info.name;
-    text += " not specified@See User Manual description of ";
-    text += row.name;
-    text += " for a list of required control constants";
-    SETERX(text, 4, row.required_codes[k], row.name);
+    if (info.undefined()) SETERX(required_constant_text(row.name, info.name), 4, row.required_codes[k], row.name);
   }
 
   events_ = take_event_list(mark_, row.name);
@@ -299,6 +287,7 @@ void SolutionFrame::start_callbacks() {
   // After the block: it may set the values the solution starts from.
   require_sound_capacitances(row_.name);
   warn_negative_conductances(row_.name);
+  require_positive_net_conductances(row_.name);
   SSNCNT(FLAGS(24), FLAGS(flagw::NTIELEN), 0, gar_pcsthermalold.span(), gar_thermalnodetemps.span());
   S5CSGM(gar_thermalnodecapacitances.span(), FLAGS(flagw::NNODE), gar_thermalnodestatuses, GLOR.CSGMIN,
          GLOI.NCSGMN, GLOR.STEFAN, gar_thermalnodetemps.span(), GLOR.TABS);

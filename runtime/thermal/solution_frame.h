@@ -37,8 +37,7 @@ enum class Required { NLOOP, DTIMEI, RELXCA };
 
 // One row of the methods' entry table.
 struct MethodRow {
-  std::string_view name;         // "SLCRNC"
-  std::string_view outint_text;  // warning when OUTINT is undefined
+  std::string_view name;  // "SLCRNC"
   std::span<const Required> required;
   std::span<const std::int32_t> required_codes;
   std::int32_t shortage_code;
@@ -59,6 +58,12 @@ std::string shortage_text(std::string_view name, std::string_view tail, std::int
 // The tail of the shortage text that most routines write.
 inline constexpr std::string_view kShortageTail =
     " words needed, increase DYSTOR on $EXECUTION record, see User Manual description of $EXECUTION block";
+
+// The start-time check of every solution routine: false, after the message
+// that says why (SEVERITY and CODE, under ROUTINE), when TIMEND is not set
+// (the undefined marker) or not after TIMEO; NOT_AFTER is the routine's text
+// for the second. The routine then skips its run.
+bool end_time_valid(std::string_view routine, std::string_view not_after, std::int32_t severity, std::int32_t code);
 
 // The event list of a solution routine: the time-event arrays (SGTEVT, the
 // shortage naming ROUTINE) at the start of the free integer core, taken from
@@ -113,8 +118,8 @@ class SolutionFrame {
   // First step (items 2.1 to 2.3): output times, DTIMEU from DTIMEI and
   // the limits, placement. The method sets TIMEM and calls start_callbacks.
   void first_step();
-  // V10001, the checks of the capacitances and conductances, the node ties,
-  // S5CSGM.
+  // V10001, the checks of the capacitances, the conductors and every node's
+  // net conductance, the node ties, S5CSGM.
   void start_callbacks();
   // OUTPUT at the start time (TIMEN set to TIMEO for the call).
   void output_at_start();

@@ -101,6 +101,20 @@ TEST(AcdDescription, BadDescriptionsNameTheLine) {
        "line 1: case type 0 has no time-dependent data, but group \"\" gives some"},
       {"case 1\ntimes 0 10\nsolar 4 1 2\n", "line 1: case type 1 has no time-dependent data, but group \"\" gives some"},
       {"case 2\ntimes 0 10\nsolar 4 1 2\n", "line 1: case type 2 needs a \"period\" greater than 0"},
+      {"case 2\nperiod 10\ntimes 0 nan\n", "line 3: \"nan\" is not a finite number"},
+      {"case 2\nperiod 10\ntimes 0 10\nsolar 4 inf 2\n", "line 4: \"inf\" is not a finite number"},
+      {"case 2\nperiod 10\ntimes 0 10\nconductor - 1 - 2 1 -infinity\n",
+       "line 4: \"-infinity\" is not a finite number"},
+      {"static 4 1 NaN 0 0\n", "line 1: \"NaN\" is not a finite number"},
+      {"curve C 0 1 1 nan\n", "line 1: \"nan\" is not a finite number"},
+      {"case 2\nperiod 10\n\ncase 3\n", "line 4: a second \"case\" line (the first is on line 1)"},
+      {"case 3\ntimes 0 10\nsolar 4 1 2\n", "line 1: case type 3 needs at least one \"arc\""},
+      {"submodel A\ncase 3\nend\n", "line 2: case type 3 needs at least one \"arc\""},
+      {"case 2\nperiod 10\ntimes\n", "line 3: \"times\" needs at least one time"},
+      {"case 2\nperiod 3000\ntimes 0 1000 4000\nsolar 1 20 20 0\n",
+       "line 2: period 3000 is shorter than the time axis on line 3 (0 to 4000)"},
+      {"case 2\ntimes 500 1000 4000\nperiod 3499.5\n",
+       "line 3: period 3499.5 is shorter than the time axis on line 2 (500 to 4000)"},
   };
   for (const auto& c : cases) {
     try {

@@ -58,9 +58,9 @@ TEST(AcdLoad, ArraysFromTheFileAreTheOnesInterpolated) {
 
   // The start-up count widens the stores as the start-up driver does.
   mdbw::Sizes sizes = mdbw::model_sizes(m);
+  std::int32_t nindex = 0, nvalues = 0;
   {
     const kalvir::test::ScopedCwd cwd(dir.path());
-    std::int32_t nindex = 0, nvalues = 0;
     acda_open("TWOSUB");
     acda_getnumberofarrayvalues(nindex, nvalues);
     acda_close();
@@ -69,7 +69,8 @@ TEST(AcdLoad, ArraysFromTheFileAreTheOnesInterpolated) {
     sizes.flags[19] += nvalues;
     sizes.flags[20] += nindex;
   }
-  const kalvir::test::LoadOutcome load = kalvir::test::load_image(mdbw::build_mdb(m), sizes, m.name, dir);
+  const kalvir::test::LoadOutcome load =
+      kalvir::test::load_image(mdbw::build_mdb(m), sizes, m.name, dir, {nvalues, nindex});
   ASSERT_EQ(load.status, 0) << load.printed;
   ASSERT_EQ(load.ierr, 0) << load.printed;
 
@@ -119,7 +120,7 @@ TEST(AcdLoad, SecondSubmodelTableFromItsEntryToItsValue) {
   mdbw::Sizes sizes = mdbw::model_sizes(m);
   sizes.flags[19] += 11;  // the table's values
   sizes.flags[20] += 12;  // its header, 3 x 2 + 6 words
-  const kalvir::test::LoadOutcome load = kalvir::test::load_image(mdbw::build_mdb(m), sizes, m.name, dir);
+  const kalvir::test::LoadOutcome load = kalvir::test::load_image(mdbw::build_mdb(m), sizes, m.name, dir, {11, 12});
   ASSERT_EQ(load.status, 0) << load.printed;
   ASSERT_EQ(load.ierr, 0) << load.printed;
 

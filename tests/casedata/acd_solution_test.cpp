@@ -188,7 +188,11 @@ TEST_F(AcdSolution, StaticLoadWritesListedThermalNodesOnly) {
   });
   EXPECT_EQ(run.status, 0);
   EXPECT_TRUE(has_message(run, "(acds)createnodemap", "Heat flux of a fluid node ignored"));
-  EXPECT_TRUE(has_message(run, "INTNOD", "Node node found"));
+  EXPECT_TRUE(has_message(run, "INTNOD", "Node 99 not found in sub-model MAIN"));
+  // The flux of node 99 is lost: a failure, which fails the run at its end.
+  EXPECT_TRUE(has_message(run, "(acds)createnodemap",
+                          kalvir::test::printed("Heat flux of a missing node lost@Node 99 of sub-model MAIN@Dataset: "
+                                                "/ModelData/NodeList<NL>ACD file: MAIN.acd@")));
   EXPECT_EQ(tree().static_map, (std::vector<std::int32_t>{2, 0, 0, 5}));
   EXPECT_EQ(gar_thermalnodeheatsourcesalbedo(2), 1.0);
   EXPECT_EQ(gar_thermalnodeheatsourcesplanet(2), 5.0);
@@ -573,7 +577,10 @@ TEST_F(AcdSolution, ConductorOfASubmodelIsNoMatch) {
   write(main);
   testing::internal::CaptureStderr();
   const auto run = run_captured([] { acds_open("MAIN"); });
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "(acds)CreateRadiativeConductorMaps\n");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "(acds)CreateRadiativeConductorMaps: no radiative conductor of sub-model MAIN joins node 1 of MAIN:SUB1 "
+            "and node 2 of MAIN:SUB1 (record 1 of /ModelData/TimeDependent/RadiativeConductors/NodePairs, ACD file "
+            "MAIN.acd)\n");
   EXPECT_EQ(run.status, 1);
 }
 
@@ -589,7 +596,8 @@ TEST_F(AcdSolution, PairResolvesNodeIBeforeThePathOfNodeJ) {
   write(main);
   testing::internal::CaptureStderr();
   const auto run = run_captured([] { acds_open("MAIN"); });
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "(acds)GetModelReference\n");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "(acds)GetModelReference: no sub-model NOSUCH below MAIN (ACD file MAIN.acd)\n");
   EXPECT_EQ(run.status, 1);
   ASSERT_EQ(run.messages.size(), 1U);
   EXPECT_EQ(run.messages[0].routine, "INTNOD");
@@ -647,7 +655,8 @@ TEST_F(AcdSolution, DamagedFilesEndTheRunWithAMessage) {
          acd::remove_link(f, sub1 + "/Submodels/SUB2/ModelData/TimeDependent/RadiativeConductors/Values");
        },
        "Cannot read ACD dataset"},
-      {"unknown submodel", [](auto& m) { m.submodels[0].name = "NOSUCH"; }, {}, "(acds)GetModelReference"},
+      {"unknown submodel", [](auto& m) { m.submodels[0].name = "NOSUCH"; }, {},
+       "(acds)GetModelReference: no sub-model NOSUCH below MAIN (ACD file MAIN.acd)"},
       {"submodel name longer than 24", [](auto& m) { m.submodels[0].name = "SUB1_WITH_A_NAME_LONGER_THAN_24"; }, {},
        "Invalid ACD data"},
       {"arcs without an orbit length",

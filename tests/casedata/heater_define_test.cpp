@@ -237,6 +237,33 @@ TEST_F(HeaterDefine, EveryCheckStopsWithItsMessage) {
        "one thermal node must be given for the measured temperature.<NL>Thermostat measurement temperature "
        "cannot use fluid nodes or inactive nodes.@",
        [](HeaterDef& d, const ArrayNumbers&) { d.measured = "#6"; }},
+      // A node number list refuses each element that selects no node of the
+      // heater, where the rest of the list would silently stand for it.
+      {"power list with a missing number", 22,
+       "Power node number string element selects no node.@Defining a Heater.@String: #4-5,99<NL>Element: 99 "
+       "(sub-model MAIN)<NL>Heater power cannot be applied to fluid nodes or inactive nodes.@",
+       [](HeaterDef& d, const ArrayNumbers&) { d.power = "#4-5,99"; }},
+      {"power list with a range of missing numbers", 22,
+       "Power node number string element selects no node.@Defining a Heater.@String: #4,7-9<NL>Element: 7-9 "
+       "(sub-model MAIN)<NL>Heater power cannot be applied to fluid nodes or inactive nodes.@",
+       [](HeaterDef& d, const ArrayNumbers&) { d.power = "#4,7-9"; }},
+      {"power list with a fluid node", 22,
+       "Power node number string element selects no node.@Defining a Heater.@String: #4,101<NL>Element: 101 "
+       "(sub-model MAIN)<NL>Heater power cannot be applied to fluid nodes or inactive nodes.@",
+       [](HeaterDef& d, const ArrayNumbers&) { d.power = "#4,101"; }},
+      {"power list with an excluded node", 22,
+       "Power node number string element selects no node.@Defining a Heater.@String: #4, 6<NL>Element: 6 "
+       "(sub-model MAIN)<NL>Heater power cannot be applied to fluid nodes or inactive nodes.@",
+       [](HeaterDef& d, const ArrayNumbers&) { d.power = "#4, 6"; }},
+      {"power group of a submodel without the number", 22,
+       "Power node number string element selects no node.@Defining a Heater.@String: #4;SUB1:9<NL>Element: "
+       "SUB1:9 (sub-model MAIN:SUB1)<NL>Heater power cannot be applied to fluid nodes or inactive nodes.@",
+       [](HeaterDef& d, const ArrayNumbers&) { d.power = "#4;SUB1:9"; }},
+      {"measured list with a missing number", 23,
+       "Measured temperature node number string element selects no node.@Defining a Heater.@String: #1,99"
+       "<NL>Element: 99 (sub-model MAIN)<NL>Thermostat measurement temperature cannot use fluid nodes or "
+       "inactive nodes.@",
+       [](HeaterDef& d, const ArrayNumbers&) { d.measured = "#1,99"; }},
       {"tOn equal to tOff", 19,
        "Heater thermostat On temperature is not less than thermostat Off temperature.@Defining a Heater.@@",
        [](HeaterDef& d, const ArrayNumbers&) { d.tOn = d.tOff = 15.0; }},

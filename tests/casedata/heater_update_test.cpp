@@ -44,6 +44,21 @@ void v2(const char* solver = "TRTH") { call(solver, "VARIABLES2"); }
 
 const kalvir::HeaterRecord& heater(std::size_t k) { return heater_list().at(k); }
 
+// HTR1 of 100 on nodes 1 and 2, HTR2 of 30 on nodes 2 and 3, both measuring
+// node 6.
+void define_two_sharing_node_2() {
+  HeaterDef a;
+  a.power = "#1-2";
+  a.measured = "#6";
+  define(a);
+  HeaterDef b;
+  b.name = "HTR2";
+  b.power = "#2-3";
+  b.measured = "#6";
+  b.nominal = 30.0;
+  define(b);
+}
+
 class HeaterUpdate : public ::testing::Test {
  protected:
   // Six thermal nodes at 0 with QI 7, no conductors; arrays as listed.
@@ -213,16 +228,7 @@ TEST_F(HeaterUpdate, EqualSharesAndThePowerScale) {
 }
 
 TEST_F(HeaterUpdate, HeatersSharingANodeAddUpAndLoadsDoNotAccumulate) {
-  HeaterDef a;
-  a.power = "#1-2";
-  a.measured = "#6";
-  define(a);
-  HeaterDef b;
-  b.name = "HTR2";
-  b.power = "#2-3";
-  b.measured = "#6";
-  b.nominal = 30.0;
-  define(b);
+  define_two_sharing_node_2();
   for (int pass = 0; pass < 3; ++pass) {
     v1();
     EXPECT_EQ(QI(1), 50.0);
@@ -235,6 +241,37 @@ TEST_F(HeaterUpdate, HeatersSharingANodeAddUpAndLoadsDoNotAccumulate) {
   EXPECT_EQ(QI(1), 0.0);
   EXPECT_EQ(QI(2), 0.0);
   EXPECT_EQ(QI(3), 0.0);
+}
+
+TEST_F(HeaterUpdate, APowerNodesOwnQiIsReplacedAndSaidOncePerNode) {
+  // Nodes 1 and 2 carry QI 7 of their own, node 3 none; the heaters share
+  // node 2. Each node with a QI of its own is named once, at the first update
+  // that replaces it, whatever the solution and however often it runs.
+  QI(3) = 0.0;
+  define_two_sharing_node_2();
+  const auto msgs = capture_messages([] {
+    for (int pass = 0; pass < 3; ++pass) {
+      v1();
+      v2();
+    }
+    QI(1) = 5.0;  // the model sets it again: said already
+    v1("SSTH");
+  });
+  ASSERT_EQ(msgs.size(), 2U);
+  for (std::size_t k = 0; k < 2; ++k) {
+    EXPECT_EQ(msgs[k].severity, "WARNING");
+    EXPECT_EQ(msgs[k].routine, "htr_Update");
+    EXPECT_EQ(msgs[k].code, 3);
+    EXPECT_EQ(msgs[k].text,
+              printed("Heater power node has an internal heat source of its own@Updating a Heater.@The heater sets "
+                      "QI of its power nodes to 0 before it adds its load, so the node's QI of 7.00000E+00 is not "
+                      "applied. Put that load on another node or into the heater's load.@Heater: HTR1<NL> Node " +
+                      std::to_string(k + 1) + " in main model"));
+  }
+  // The heaters' loads replace the nodes' own QI all the same.
+  EXPECT_EQ(QI(1), 50.0);
+  EXPECT_EQ(QI(2), 65.0);
+  EXPECT_EQ(QI(3), 15.0);
 }
 
 TEST_F(HeaterUpdate, LoadOptionsReadTheirTables) {
@@ -386,6 +423,7 @@ TEST_F(HeaterUpdate, SteadySharesSummingToZeroLeaveThePowerUnchanged) {
   d.steadyMode = 2;
   d.relaxation = 0.5;
   define(d);
+  QI(1) = QI(2) = 0.0;  // no QI of their own to replace
   const auto msgs = capture_messages([] { v1("SSTH"); });
   ASSERT_EQ(msgs.size(), 1U);
   EXPECT_EQ(msgs[0].severity, "WARNING");

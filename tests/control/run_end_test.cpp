@@ -4,8 +4,10 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 
+#include "runtime/control/control_constants.h"
 #include "runtime/control/flags.h"
 #include "runtime/control/messages.h"
 #include "runtime/control/run_end.h"
@@ -129,6 +131,83 @@ TEST_F(RunEnd, InternalStopWritesToStandardError) {
   EXPECT_EQ(io::run_program([] { internal_stop("Sdblkx 1"); }), 1);
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "Sdblkx 1\n");
   EXPECT_FALSE(fs::exists("ORVIK_TE.DMP"));
+}
+
+// A run that goes on after failures ends through SUCCES with status 1, and
+// its block on standard error lists each failure once, with its count and
+// where the run was; warnings and ERRNEW's warnings fail nothing.
+TEST_F(RunEnd, FailuresTheRunWentOnAfterEndItWithStatusOne) {
+  struct Case {
+    const char* what;
+    std::function<void()> messages;  // written before the run ends
+    void (*end)();
+    int status;
+    std::string err;
+  };
+  const std::string went_on = "kalvir: run failed: it went on after these failures:\n";
+  const Case cases[] = {
+      {"nothing", [] {}, SUCCES, 0, ""},
+      {"warnings", [] { SETERX("Careful@Going on", 2, 1, "R"); ERRNEW("Careful", 4, 1, "DBQR"); }, SUCCES, 0, ""},
+      {"one failure", [] { SETERX("Broken@Going on", 3, 2, "R"); }, SUCCES, 1,
+       went_on + "  R, 1 time:\n    Broken\n    Going on\n"},
+      {"the same failure three times, printed or not",
+       [] {
+         SETERX("Broken", 3, 2, "R");
+         GLOI.MLEVEL = 3;
+         SETERX("Broken", 3, 2, "R");
+         SETERX("Broken", 3, 2, "R");
+         GLOI.MLEVEL = 0;
+       },
+       SUCCES, 1, went_on + "  R, 3 times:\n    Broken\n"},
+      {"a failure in two places",
+       [] {
+         for (const char* where : {"F.PAR line 3: CHANGE T9=1", "F.PAR line 5: CHANGE T9=2"}) {
+           const kalvir::FailurePlace place(where);
+           SETERX("No node<NL>Number: 9", 3, 3, "P");
+         }
+       },
+       SUCCES, 1,
+       went_on + "  P, 1 time:\n    No node\n    Number: 9\n    where: F.PAR line 3: CHANGE T9=1\n" +
+           "  P, 1 time:\n    No node\n    Number: 9\n    where: F.PAR line 5: CHANGE T9=2\n"},
+      {"an error of the file layer", [] { ERRNEW("Cannot close@File X", 1, 1, "SCLFIL"); }, SUCCES, 1,
+       went_on + "  SCLFIL, 1 time:\n    Cannot close\n    File X\n"},
+      {"more kinds than are listed",
+       [] {
+         for (int k = 0; k < 52; ++k) SETERX("Broken " + std::to_string(k), 3, 1, "R");
+         SETERX("Broken 51", 3, 1, "R");
+       },
+       SUCCES, 1, ""},
+      {"a fatal failure after another",
+       [] {
+         SETERX("Broken", 3, 2, "R");
+         SETERX("Stop@Here", 4, 1, "S");
+       },
+       SUCCES, 1, "kalvir: run failed in S\n    Stop\n    Here\nkalvir: earlier failures:\n  R, 1 time:\n    Broken\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    kalvir::messages_reset_for_tests();
+    kalvir::test::Unit6Capture out;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(io::run_program([&] {
+                c.messages();
+                c.end();
+              }),
+              c.status);
+    const std::string err = testing::internal::GetCapturedStderr();
+    out.finish();
+    if (std::string_view(c.what) == "more kinds than are listed") {
+      // Fifty kinds listed, and the two occurrences of the other two counted.
+      EXPECT_EQ(err.rfind(went_on, 0), 0u) << err;
+      EXPECT_NE(err.find("  R, 1 time:\n    Broken 49\n"), std::string::npos) << err;
+      EXPECT_EQ(err.find("Broken 50"), std::string::npos) << err;
+      EXPECT_NE(err.find("  and 3 more, not listed here: see the printed output\n"), std::string::npos) << err;
+    } else {
+      EXPECT_EQ(err, c.err);
+    }
+  }
+  // The next run starts without them.
+  EXPECT_EQ(io::run_program([] { SUCCES(); }), 0);
 }
 
 }  // namespace run_end_test

@@ -188,7 +188,14 @@ TEST_P(StartupAttributes, FillOrRefuse) {
   const AttributeNames& c = GetParam();
   SPRSIZ.w = c.sprsiz;
   sprnod_setnames(c.real, c.integer, c.character);
-  const int status = start(true);
+  // The model database holds the attribute counts as well.
+  const int status = start(true, [&] {
+    kalvir::mdbw::Model m = kalvir::sample::model();
+    for (auto [names, given] : {std::pair{&m.attributes[0], &c.real}, std::pair{&m.attributes[1], &c.integer},
+                                std::pair{&m.attributes[2], &c.character}})
+      names->assign(given->begin(), given->end());
+    ASSERT_TRUE(kalvir::mdbw::build_mdb(m).save((dir_.path() / "ORVIK_TE.MDB").string()));
+  });
   if (c.message == nullptr) {
     ASSERT_EQ(status, 0) << printed_;
     for (std::size_t k = 0; k < c.real.size(); ++k) EXPECT_EQ(SPRNOD(k + 1, 1).trimmed(), c.real[k]);
@@ -209,6 +216,11 @@ INSTANTIATE_TEST_SUITE_P(
         AttributeNames{"too_long", {1, 3, 0, 0, 1}, {"ABCDEFGHIJKLMNOPQRS"}, {}, {}, "Invalid user attribute name"},
         AttributeNames{"blank_inside", {1, 3, 0, 0, 1}, {"MY MASS"}, {}, {}, "Invalid user attribute name"},
         AttributeNames{"twice", {1, 3, 0, 1, 1}, {"MASS"}, {"MASS"}, {}, "Duplicate user attribute name"},
+        AttributeNames{"built_in_name", {1, 3, 0, 0, 1}, {"QI"}, {}, {},
+                       "\"QI\" (real attribute) is the name of a"},
+        AttributeNames{"built_in_status_letter", {1, 3, 1, 0, 0}, {}, {}, {"B"},
+                       "\"B\" (character attribute) is the name of"},
+        AttributeNames{"built_in_prefix_allowed", {1, 3, 0, 0, 1}, {"TEMP2"}, {}, {}, nullptr},
         AttributeNames{"beyond_leading_dimension", {1, 3, 0, 0, 2}, {"A", "B"}, {}, {},
                        "Invalid user attribute sizes"}),
     kalvir::test::CaseName{});

@@ -61,9 +61,31 @@ TEST(MdbTools, TheSampleIsWrittenWithItsSizesAndInspected) {
         "  linear: (5,2) (1,1)  radiative: (3,2) (1,3) (3,5)  fluidic:\n", "Node tie tail (5 words): 5 1 2 1 6\n",
         "  1 50 1 WATER: 1  links: (2,1) (3,2)  linear:", "  3: 2 3 0.05 A\n",
         // The control constants the description sets, and one it leaves undefined.
-        "  DTIMEI = 10\n", "  TIMEND = 3600\n", "  NLOOP = 100\n", "  DTMAX = undefined\n", "  WIDTH = undefined\n"}) {
+        "  DTIMEI = 10\n", "  TIMEND = 3600\n", "  NLOOP = 100\n", "  DTMAX = undefined\n", "  WIDTH = undefined\n",
+        // The user constants, each with the element a block reads.
+        "  PANEL: real EMISS = 0.8  gar_userconstvaluesreal(1)\n",
+        "  PANEL: real SPAN = 1.25  gar_userconstvaluesreal(2)\n",
+        "  PANEL: integer NPANEL = 2  gar_userconstvaluesint(1)\n",
+        "  PANEL: character OWNER = 'THERMAL TEAM'  gar_userconstpointerschar(1)\n",
+        "  LOOP: real FLOW = 0.05  gar_userconstvaluesreal(3)\n"}) {
     EXPECT_TRUE(contains(r.out, line)) << line << "\n" << r.out;
   }
+}
+
+TEST(MdbTools, TheInspectionPrintsRealsToFullPrecision) {
+  kalvir::test::TempDir dir;
+  {
+    std::ofstream d(dir.path() / "exact.mdbtxt");
+    d << "model EXACT\nnode 1 T=20 C=1\nreal PI 3.141592653589793\nreal THIRD 0.3333333333333333\n"
+         "control STEFAN 5.670374419e-8\ncontrol TIMEND 1e-300\n";
+  }
+  ASSERT_EQ(write_mdb(dir.path(), (dir.path() / "exact.mdbtxt").string()).status, 0);
+  const RunResult r = inspect(dir.path(), "EXACT.MDB");
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  for (const char* line : {"  EXACT: real PI = 3.141592653589793  gar_userconstvaluesreal(1)\n",
+                           "  EXACT: real THIRD = 0.3333333333333333  gar_userconstvaluesreal(2)\n",
+                           "  STEFAN = 5.670374419e-08\n", "  TIMEND = 1e-300\n"})
+    EXPECT_TRUE(contains(r.out, line)) << line << "\n" << r.out;
 }
 
 TEST(MdbTools, BadInputEndsWithAMessageAndStatusOne) {
@@ -88,6 +110,12 @@ TEST(MdbTools, BadInputEndsWithAMessageAndStatusOne) {
   EXPECT_TRUE(contains(r.err, "usage: kalvir_mdb_show FILE.MDB")) << r.err;
 
   ASSERT_EQ(write_mdb(dir.path(), kSample).status, 0);
+  // An MDB file that is not there is named, not the sizes file beside it.
+  r = inspect(dir.path(), "NOPE.MDB");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(contains(r.err, "cannot find the MDB file ")) << r.err;
+  EXPECT_TRUE(contains(r.err, "NOPE.MDB")) << r.err;
+  EXPECT_FALSE(contains(r.err, ".flags")) << r.err;
   // Without its sizes file.
   fs::copy_file(dir.path() / "PANEL.MDB", dir.path() / "ALONE.MDB");
   r = inspect(dir.path(), "ALONE.MDB");
@@ -110,7 +138,8 @@ TEST(MdbTools, BadInputEndsWithAMessageAndStatusOne) {
   }
   r = inspect(dir.path(), "PANEL.MDB");
   EXPECT_EQ(r.status, 1);
-  EXPECT_TRUE(contains(r.out, "Different number of submodels in MDB file")) << r.out;
+  EXPECT_TRUE(contains(r.out, "Model sizes of the program and the MDB file")) << r.out;
+  EXPECT_TRUE(contains(r.out, "FLAGS word 26 (submodels) is 3 in the")) << r.out;
   {
     std::ofstream f(dir.path() / "PANEL.flags", std::ios::trunc);
     f << "MODEL PANEL\nFLAGS 6,-4\n" << sprsiz;

@@ -1,7 +1,8 @@
 // Parameter cases on a model program with user-defined node attributes
 // (tests/support/models/attribute_model.h): the attribute names reach the
 // case statements, the CSV columns and the GFF header; every CSV row keeps
-// its file's header columns when a case relabels a node; and an !INITIAL case
+// its file's header columns when a case relabels a node; a per-case CSV file
+// takes the columns of the model its case runs; and an !INITIAL case
 // starts from the attributes, link type and pressure source saved before the
 // base case, whatever the case before it changed.
 #include <gtest/gtest.h>
@@ -141,27 +142,42 @@ TEST(ParameterAttributes, CasesChangeAttributesAndAnInitialCaseStartsFromTheSave
     EXPECT_EQ(std::count(gff.begin(), gff.end(), attribute), 2) << attribute;
 }
 
-// One CSV file per case: case 2's header is written before its restore, while
-// node 1 is still labelled MOVED, so 'PLATE' selects no node there; its rows,
-// written after the restore, must not grow a column for it.
-TEST(ParameterAttributes, PerCaseCsvFilesKeepTheirHeadersColumns) {
+// One CSV file per case: each file's columns are those of the model its case
+// runs, resolved after the case's restore, initial block and statements. A
+// relabelling case gets the new labels' nodes; an !INITIAL case after it, with
+// statements or without, gets the base case's columns back; every row is as
+// wide as its header and holds the values under their headings.
+TEST(ParameterAttributes, PerCaseCsvFilesTakeTheColumnsOfTheModelTheirCaseRuns) {
   kalvir::test::TempDir dir;
-  const CaseRun r = run_cases(dir.path(),
-                          "$PARAMETERS, CSV_OUTPUT=MULTIPLE, CSV_ENTITIES=(T:'PLATE',MASS:'PLATE',T2)\n" +
-                              std::string(kCases));
+  const std::string relabel = "CHANGE L1 = 'MOVED'\nCHANGE L2 = 'PLATE2'\nCHANGE MASS2 = 4\n";
+  const CaseRun r = run_cases(dir.path(), "$PARAMETERS, CSV_OUTPUT=MULTIPLE, CSV_ENTITIES=(T:'PLATE',MASS:'PLATE',T2)\n"
+                                          "!FINAL = 'RELABEL'\n" + relabel +
+                                          "!INITIAL = 'PLAIN'\n"
+                                          "!FINAL = 'AGAIN'\n" + relabel +
+                                          "!INITIAL = 'BACK'\n"
+                                          "CHANGE MASS1 = 2.5\n");
   ASSERT_EQ(r.status, 0) << r.out;
-  const auto base = lines_of(dir.path() / "ATTRS_PAR0000_ORIGINAL.csv");
-  const auto changed = lines_of(dir.path() / "ATTRS_PAR0001_CHANGED.csv");
-  const auto back = lines_of(dir.path() / "ATTRS_PAR0002_BACK.csv");
-  ASSERT_EQ(base.size(), 4u);
-  ASSERT_EQ(changed.size(), 4u);
-  ASSERT_EQ(back.size(), 4u);
-  EXPECT_EQ(changed[2], "Parameter case number,Parameter case name,Time,T1,MASS1,T2");
-  EXPECT_EQ(back[2], "Parameter case number,Parameter case name,Time,T2");
-  EXPECT_EQ(csv_fields(changed[3]).size(), 6u) << changed[3];
-  EXPECT_EQ(csv_fields(back[3]).size(), 4u) << back[3];
-  EXPECT_EQ(std::stod(csv_fields(changed[3])[4]), 5.0);
-  EXPECT_EQ(std::stod(csv_fields(back[3])[3]), 0.0) << "T2, the boundary node at 0";
+  struct Expected {
+    const char* file;
+    const char* columns;
+    std::vector<double> values;
+  };
+  const std::vector<Expected> expected{
+      {"ATTRS_PAR0000_ORIGINAL.csv", ",T1,MASS1,T2", {20.0, 0.0, 0.0}},
+      {"ATTRS_PAR0001_RELABEL.csv", ",T2,MASS2,T2", {0.0, 4.0, 0.0}},
+      {"ATTRS_PAR0002_PLAIN.csv", ",T1,MASS1,T2", {20.0, 0.0, 0.0}},
+      {"ATTRS_PAR0003_AGAIN.csv", ",T2,MASS2,T2", {0.0, 4.0, 0.0}},
+      {"ATTRS_PAR0004_BACK.csv", ",T1,MASS1,T2", {20.0, 2.5, 0.0}},
+  };
+  for (const Expected& e : expected) {
+    SCOPED_TRACE(e.file);
+    const auto lines = lines_of(dir.path() / e.file);
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[2], std::string("Parameter case number,Parameter case name,Time") + e.columns);
+    const auto fields = csv_fields(lines[3]);
+    ASSERT_EQ(fields.size(), 3 + e.values.size()) << lines[3];
+    for (std::size_t k = 0; k < e.values.size(); ++k) EXPECT_EQ(std::stod(fields[3 + k]), e.values[k]) << k;
+  }
 }
 
 }  // namespace parameter_attributes_test

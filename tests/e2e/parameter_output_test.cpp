@@ -160,7 +160,7 @@ TEST(ParameterOutput, TheFailureTextOfACaseRunGoesToStandardOutput) {
   EXPECT_EQ(case1.find("PROGRAM FAILS"), std::string::npos);
 }
 
-TEST(ParameterOutput, TheReadmeExampleRuns) {
+TEST(ParameterOutput, TheGuidesExampleRuns) {
   kalvir::test::TempDir dir;
   const CaseRun r =
       run_cases(dir.path(), kalvir::test::read_file(fs::path(KALVIR_SOURCE_DIR) / "tools/examples/ORVIK_TE.PAR"));
@@ -173,11 +173,11 @@ TEST(ParameterOutput, TheReadmeExampleRuns) {
   EXPECT_TRUE(fs::exists(dir.path() / "ORVIK_TE_PAR0003_MORE-RADIATION.TMD"));
 }
 
-// The README's advice: a file is run with CHECK first. The example file with
-// CHECK in its options record reads every case and runs none; an error in
-// its last case fails the check run, where a run without CHECK would have
-// run every case before it first.
-TEST(ParameterOutput, TheReadmeCheckRunFindsAnErrorInTheLastCase) {
+// The advice of docs/parameter_cases.md: a file is run with CHECK first. The
+// example file with CHECK in its options record reads every case and runs
+// none; an error in its last case fails the check run, where a run without
+// CHECK would have run every case before it first.
+TEST(ParameterOutput, TheGuidesCheckRunFindsAnErrorInTheLastCase) {
   std::string cases = kalvir::test::read_file(fs::path(KALVIR_SOURCE_DIR) / "tools/examples/ORVIK_TE.PAR");
   ASSERT_EQ(cases.rfind("$PARAMETERS", 0), 0u);
   cases.insert(std::string_view("$PARAMETERS").size(), ", CHECK");

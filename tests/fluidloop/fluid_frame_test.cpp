@@ -100,29 +100,32 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, FluidFrameCheck,
     ::testing::Values(
         CheckCase{"FLTMTS NLOOP", "FLTMTS", [] { GLOI.NLOOP = SKUNDF(); }, 3, "FATAL ERROR", 1,
-                  "FLTMTS: Control constant NLOOP not specifiedSee User Manual description of FLTMTS for a list of "
-                  "required control constants"},
+                  "FLTMTS: Control constant NLOOP not specifiedSee the table of control constants in "
+                  "docs/model_program.md"},
         CheckCase{"FLTMTS FSTEPS", "FLTMTS", [] { GLOI.FSTEPS = SKUNDF(); }, 6, "FATAL ERROR", 1,
-                  "FLTMTS: Control constant FSTEPS not specifiedSee User Manual description of FLTMTS for a list of "
-                  "required control constants"},
+                  "FLTMTS: Control constant FSTEPS not specifiedSee the table of control constants in "
+                  "docs/model_program.md"},
         CheckCase{"FLTMTS FSTEPS below one", "FLTMTS", [] { GLOI.FSTEPS = 0; }, 11, "FATAL ERROR", 1,
                   "FLTMTS: Control constant FSTEPS must be greater than zero"},
         CheckCase{"FLTNTF RELXCA", "FLTNTF", [] { GLOR.RELXCA = undefined_real(); }, 4, "FATAL ERROR", 1,
-                  "FLTNTF: Control constant RELXCA not specifiedSee User Manual description of FLTNTF for a list of "
-                  "control connstants"},
+                  "FLTNTF: Control constant RELXCA not specifiedSee the table of control constants in "
+                  "docs/model_program.md"},
         CheckCase{"FLTNTF FRLXCA", "FLTNTF", [] { GLOR.FRLXCA = undefined_real(); }, 6, "FATAL ERROR", 1,
-                  "FLTNTF: Control constant FRLXCA not specifiedSee User Manual description of FLTNTF for a list of "
-                  "required control constants"},
+                  "FLTNTF: Control constant FRLXCA not specifiedSee the table of control constants in "
+                  "docs/model_program.md"},
         CheckCase{"FLTNTS DTIMEI", "FLTNTS", [] { GLOR.DTIMEI = undefined_real(); }, 4, "FATAL ERROR", 1,
-                  "FLTNTS: Control constant DTIMEI not specifiedSee User Manual description of FLTNTS for a list of "
-                  "required control constants"},
+                  "FLTNTS: Control constant DTIMEI not specifiedSee the table of control constants in "
+                  "docs/model_program.md"},
         CheckCase{"FLTNTS TIMEND not after TIMEO", "FLTNTS", [] { GLOR.TIMEND = GLOR.TIMEO; }, 1, "FATAL ERROR", 1,
                   "FLTNTS: TIMEND is not greater than TIMEOSee Engineering Manual for control constant definitions"},
+        CheckCase{"FLTNTS TIMEND not set", "FLTNTS", [] { GLOR.TIMEND = undefined_real(); }, 1, "FATAL ERROR", 1,
+                  "FLTNTS: Control constant TIMEND not setThe solution is skipped. See Engineering Manual for "
+                  "control constant definitions"},
         CheckCase{"FLTNTS step not positive", "FLTNTS", [] { GLOR.DTIMEI = 0.0; }, 10, "FATAL ERROR", 1,
                   "FLTNTS: Time step is not positiveCheck that OUTINT, DTIMEI, DTMIN and DTMAX are greater than zero"},
         CheckCase{"FLTMTS OUTINT default", "FLTMTS", [] { GLOR.OUTINT = undefined_real(); }, 2, "WARNING", 0,
-                  "FLTMTS: Control constant OUTINT not specifiedDefault is TIMEND - TIMEO, see User Manual "
-                  "description of SLFRWD for a list of control constants"},
+                  "FLTMTS: Control constant OUTINT not specifiedDefault is TIMEND - TIMEO. See the table of control "
+                  "constants in docs/model_program.md"},
         CheckCase{"FLTNTS integer work space", "FLTNTS",
                   [] { FLAGS(flagw::NEXTINT) = FLAGS(flagw::DYSTOR) - 5 * 3 - 2 + 1; }, 8, "FATAL ERROR", 1,
                   "FLTNTS: Insufficient work spaceAn extra         1 words needed, increase DYSTOR on $EXECUTION "

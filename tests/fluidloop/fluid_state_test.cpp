@@ -81,10 +81,10 @@ INSTANTIATE_TEST_SUITE_P(
                     EXPECT_DOUBLE_EQ(gar_fluidnodespecenthalpies(1), XENTH(2e5, 20.0, 0.0, kWater, 1));
                     EXPECT_EQ(regime(), "LIQ ");
                   }},
-        StateCase{"T&P is P&T and stays as written", "P=2e5 T=150 FST=T&P",
+        StateCase{"T&P is P&T and stays as written", "P=2e5 T=125 FST=T&P",
                   [] {
                     EXPECT_EQ(x1(), 1.0);
-                    EXPECT_DOUBLE_EQ(gar_fluidnodespecenthalpies(1), XENTH(2e5, 150.0, 1.0, kWater, 1));
+                    EXPECT_DOUBLE_EQ(gar_fluidnodespecenthalpies(1), XENTH(2e5, 125.0, 1.0, kWater, 1));
                     EXPECT_EQ(regime(), "VAP ");
                     EXPECT_EQ(gar_fluidnodestatedescriptors(1), "T&P ");
                   }},
@@ -117,6 +117,26 @@ INSTANTIATE_TEST_SUITE_P(
                   [] {
                     EXPECT_EQ(gar_fluidnodespechumidities(1), 0.0);
                     EXPECT_EQ(x1(), 0.0);
+                    EXPECT_EQ(regime(), "VAP ");
+                  }},
+        // Humid air's enthalpy is per kilogram of dry air, as the textbook
+        // has it: 1006 t + x (2501e3 + 1860 t) J/kg, with x = 0.6221 pv /
+        // (P - pv) and pv half of 2339.3 Pa at 20 degrees.
+        StateCase{"humid air by temperature", "fluid=AIRW P=1e5 T=20 PHI=0.5 FST=P&T",
+                  [] {
+                    const double pv = 0.5 * 2339.3, x = 0.6221 * pv / (1e5 - pv);
+                    EXPECT_NEAR(x1(), x, 1e-3 * x);
+                    EXPECT_NEAR(gar_fluidnodespecenthalpies(1), 1006.0 * 20.0 + x * (2.501e6 + 1860.0 * 20.0), 150.0);
+                    EXPECT_EQ(regime(), "VAP ");
+                  }},
+        StateCase{"humid air by enthalpy starts at its temperature", "fluid=AIRW P=1e5 FE=38800 PHI=0.5 FST=P&FE",
+                  [] {
+                    const double pv = 0.5 * 2339.3, x = 0.6221 * pv / (1e5 - pv);
+                    EXPECT_NEAR(t1(), 20.0, 0.1);
+                    EXPECT_NEAR(x1(), x, 1e-2 * x);
+                    EXPECT_EQ(gar_fluidnodespechumidities(1), x1());
+                    EXPECT_EQ(gar_fluidnodespecenthalpies(1), 38800.0);
+                    EXPECT_NEAR(XENTH(1e5, t1(), x1(), kAirw, 1), 38800.0, 1e-6);
                     EXPECT_EQ(regime(), "VAP ");
                   }},
         StateCase{"flow area from the diameter", "P=2e5 T=20 FLA=U FD=0.02 FL=3",
@@ -194,6 +214,10 @@ INSTANTIATE_TEST_SUITE_P(
                  "Fluid state descriptor not recognisedString given: FST = 'P&X '", "HEM ", "P&X"},
         FailCase{"vapour pressure above the pressure", "fluid=AIRW P=1000 T=60 PHI=1", 6, 0,
                  "Initialisation of specific humidity failedVapour pressure not below the pressure. FST = 'P&T '",
+                 "VAP "},
+        FailCase{"humid air enthalpy that no air has", "fluid=AIRW P=1e5 FE=-3e5 PHI=0.5 FST=P&FE", 7, 0,
+                 "Initialisation of humid air failedNo temperature gives the enthalpy FE at the relative humidity PHI. "
+                 "FST = 'P&FE' Node 1 in main model",
                  "VAP "}),
     CaseName{});
 

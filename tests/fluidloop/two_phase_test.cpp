@@ -527,20 +527,23 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, TwoPhaseStart,
     ::testing::Values(
         StartCase{"nloop", kChannel, [] { GLOI.NLOOP = SKUNDF(); }, 1, "FATAL ERROR", 1,
-                  "FGENFI: Control constant nloop not specifiedSee User Manual description of Fgenfi for a list of "
-                  "required control constants"},
+                  "FGENFI: Control constant NLOOP not specifiedSee the table of control constants in "
+                  "docs/model_program.md"},
         StartCase{"relxca with thermal nodes", kThermalOnly, [] { GLOR.RELXCA = undefined_real(); }, 2, "FATAL ERROR",
                   1,
-                  "FGENFI: Control constant relxca not specifiedSee User Manual description of Fgenfi for a list of "
-                  "required control constants"},
+                  "FGENFI: Control constant RELXCA not specifiedSee the table of control constants in "
+                  "docs/model_program.md"},
         StartCase{"frlxca", kChannel, [] { GLOR.FRLXCA = undefined_real(); }, 3, "FATAL ERROR", 1,
-                  "FGENFI: Control constant frlxca not specifiedSee User Manual description of Fgenfi for a list of "
-                  "required control constants"},
+                  "FGENFI: Control constant FRLXCA not specifiedSee the table of control constants in "
+                  "docs/model_program.md"},
         StartCase{"relxma", kChannel, [] { GLOR.RELXMA = undefined_real(); }, 4, "FATAL ERROR", 1,
-                  "FGENFI: Control constant relxma not specifiedSee User Manual description of Fgenfi for a list of "
-                  "required control constants"},
+                  "FGENFI: Control constant RELXMA not specifiedSee the table of control constants in "
+                  "docs/model_program.md"},
         StartCase{"timend not after timeo", kChannel, [] { GLOR.TIMEND = GLOR.TIMEO; }, 5, "FAILURE", 0,
                   "FGENFI: timend is not greater than TIMEOSee Engineering Manual for control constant definitions"},
+        StartCase{"timend not set", kChannel, [] { GLOR.TIMEND = undefined_real(); }, 5, "FAILURE", 0,
+                  "FGENFI: Control constant TIMEND not setThe solution is skipped. See Engineering Manual for control "
+                  "constant definitions"},
         StartCase{"integer work space", kChannel,
                   [] { FLAGS(flagw::NEXTINT) = FLAGS(flagw::DYSTOR) - 7 * 3 - 2 + 1; }, 7, "FATAL ERROR", 1,
                   "FGENFI: Insufficient work spaceAn extra         1 words needed, increase DYSTOR on $EXECUTION "

@@ -17,11 +17,14 @@
 
 #include "runtime/control/control_constants.h"
 #include "runtime/control/messages.h"
+#include "runtime/fluids/interface/compressed_liquid.h"
 #include "runtime/fluids/interface/properties.h"
 #include "runtime/fluids/library/eos.h"
+#include "runtime/fluids/library/psychrometrics.h"
 #include "runtime/fluids/library/saturation_pressure.h"
 #include "runtime/fluids/library/saturation_tables.h"
 #include "runtime/fluids/library/surface_tension.h"
+#include "runtime/fluids/library/table_data.h"
 #include "runtime/fluids/library/temperature_tables.h"
 #include "runtime/fluids/library/vapour.h"
 #include "runtime/platform/units.h"
@@ -60,6 +63,11 @@ double model_p(double pascal) { return ((pascal + GLOR.PABS) + 0.0) - GLOR.PABS;
 #define FX_K(r) [](const State& s) { return model_t(r(s.node, GLOR.PABS, s.pm(), GLOR.TABS)); }
 #define FX_L [](const State& s) { return XGHPT1(s.pm(), s.tm(), s.X, s.slot, s.node); }
 #define FX_M [](const State& s) { return model_t(XGTPH1(s.pm(), s.H, s.X, s.slot, s.node)); }
+#define FX_HL(t) [](const State& s) { \
+    return kalvir::fluids::liquid_enthalpy(kalvir::fluids::k##t, s.pm(), s.tm(), s.slot, s.node); }
+#define FX_TL(t, h) [](const State& s) { \
+    return model_t(kalvir::fluids::liquid_temperature(kalvir::fluids::k##t, kalvir::fluids::k##h, s.pm(), \
+                                                      s.H, s.slot, s.node)); }
 #define FX_N [](const State& s) { return XJT(s.pm(), s.tm(), 1.0, s.slot, s.node); }
 #define FX_Q [](const State& s) { \
     const double yl = s.adapter_call(s.code - 1); \
@@ -105,6 +113,10 @@ double model_p(double pascal) { return ((pascal + GLOR.PABS) + 0.0) - GLOR.PABS;
 #define FX_HUMID_CP_SAT [](const State& s) { return (1868.07 * s.X + 1011.57) / (s.X + 1.0); }
 #define FX_HUMID_H_SAT [](const State& s) { \
     return (1868.07 * s.X + 1011.57) / (s.X + 1.0) * 273.16; }
+#define FX_HUMID_H [](const State& s) { \
+    return kalvir::fluids::psychro::enthalpy(s.tm() + GLOR.TABS, s.X, s.node); }
+#define FX_HUMID_T [](const State& s) { \
+    return model_t(kalvir::fluids::psychro::temperature(s.H, s.X, s.node) - GLOR.TABS); }
 #define FX_VALUE(v) [](const State&) { return v; }
 #define FX_T_SAT(t) [](const State&) { return (t) - GLOR.TABS; }
 #define FX_INV_P [](const State& s) { return 1.0 / (s.P + GLOR.PABS); }
@@ -134,6 +146,8 @@ const Case kCases[] = {KALVIR_QP_EXPAND(FX_CASE)};
 #undef FX_K
 #undef FX_L
 #undef FX_M
+#undef FX_HL
+#undef FX_TL
 #undef FX_N
 #undef FX_Q
 #undef FX_R
@@ -148,6 +162,8 @@ const Case kCases[] = {KALVIR_QP_EXPAND(FX_CASE)};
 #undef FX_HUMID_MOLAR
 #undef FX_HUMID_CP_SAT
 #undef FX_HUMID_H_SAT
+#undef FX_HUMID_H
+#undef FX_HUMID_T
 #undef FX_VALUE
 #undef FX_T_SAT
 #undef FX_INV_P
@@ -186,9 +202,13 @@ State state_for(const Case& c) {
   const SlotState& st = kSlotStates.at(c.slot);
   State state{c.slot, c.code, 101325.0, s <= 3 ? st.t_liquid : st.t_vapour, 0.0, 0.0, 0};
   state.X = s <= 2 ? 0.0 : s == 3 ? 0.3 : 1.0;
-  // AIRW's enthalpy answers dry air (X = 0); its temperature needs the
-  // saturated-vapour specific heat, which only X >= 1 reaches.
-  if (c.slot == 4) state.X = c.code == 30 ? 0.0 : c.code == 35 ? 1.0 : 0.01;
+  // AIRW's enthalpy and temperature are those of humid air, per kilogram
+  // of dry air.
+  if (c.slot == 4) {
+    state.X = 0.01;
+    if (c.code == 35) state.H = 45000.0;
+    return state;
+  }
   if (c.code == 31 || c.code == 35) {
     const double x = c.code == 31 ? 0.0 : 1.0;
     const Outcome h = run_captured([&] {
@@ -299,6 +319,16 @@ TEST_F(Adapters, MatrixNamesTheRoutinesOfEachFluidAndProperty) {
       const std::string family = kCodeRoutines.at(e.code).family;
       EXPECT_EQ(cell.routines[0], (family == "PROS" ? std::string("PRHO") : family) + "00");
       EXPECT_EQ(cell.routines[1], family + "02");
+      continue;
+    }
+    if (e.code == 26 || e.code == 31) {
+      // The compressed liquid reads its fluid's saturation line, the saturation
+      // temperature and, for its temperature, the saturated-liquid enthalpy.
+      EXPECT_EQ(cell.pattern, e.code == 26 ? "HL" : "TL");
+      EXPECT_EQ(cell.routines.at(0), "PTS" + vapour);
+      if (e.code == 31) {
+        EXPECT_EQ(cell.routines.at(1), "PETH" + liquid);
+      }
       continue;
     }
     if (cell.routines.size() != 1 || !is_routine(cell.routines[0])) continue;

@@ -297,7 +297,8 @@ TEST_F(Batch, NothingForNoNodes) {
 
 TEST_F(Batch, SpecificHeatThenDensityNodeByNode) {
   // Steam at 1100 K lies above both the specific-heat table (warning naming
-  // the node) and the density equation's range (warning naming none).
+  // the node) and the density equation's range (warning naming none), and
+  // where its specific heat is unsound (warning naming the node).
   std::vector<double> rho(2), cp(2);
   const std::vector<double> p{101325.0, 101325.0}, x{1.0, 1.0}, t{1100.0, 1100.0};
   const std::string names = kalvir::padded("WATER", 24) + kalvir::padded("WATER", 24);
@@ -306,13 +307,15 @@ TEST_F(Batch, SpecificHeatThenDensityNodeByNode) {
     return 0.0;
   });
   EXPECT_EQ(o.status, 0);
-  ASSERT_EQ(o.frames.size(), 4U);
-  EXPECT_EQ(o.frames[0].routine, "PCP02 ");
-  EXPECT_TRUE(o.frames[0].text.ends_with(" Node 11 in main model"));
-  EXPECT_EQ(o.frames[1].routine, "PROS02");
-  EXPECT_EQ(o.frames[2].routine, "PCP02 ");
-  EXPECT_TRUE(o.frames[2].text.ends_with(" Node 12 in main model"));
-  EXPECT_EQ(o.frames[3].routine, "PROS02");
+  ASSERT_EQ(o.frames.size(), 6U);
+  for (int i : {0, 3}) {
+    const std::string node = i == 0 ? " Node 11 in main model" : " Node 12 in main model";
+    EXPECT_EQ(o.frames[i].routine, "PCP02 ");
+    EXPECT_TRUE(o.frames[i].text.ends_with(node));
+    EXPECT_EQ(o.frames[i + 1].routine, "XRANGE");
+    EXPECT_TRUE(o.frames[i + 1].text.ends_with(node));
+    EXPECT_EQ(o.frames[i + 2].routine, "PROS02");
+  }
   for (int i = 0; i < 2; ++i) {
     EXPECT_EQ(cp[i], 16944.59);
     EXPECT_EQ(rho[i], XRHO(101325.0, 1100.0, 1.0, kWater, 0));

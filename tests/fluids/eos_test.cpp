@@ -203,6 +203,20 @@ TEST_F(Eos, SpeedOfSoundInWater) {
   EXPECT_NEAR(PSND01(0.0, 60.0), 1551.3, 1.0);
 }
 
+// Hot water: the polynomial would fall through zero at about 265 C and make
+// the compressed-liquid density infinite; it continues along its tangent at
+// 130 C instead. IAPWS-95, saturated liquid: 1400.37 m/s at 450 K, 1239.55
+// at 500 K, 1074.64 at 540 K; 782.46 kg/m3 at 538 K and 10 MPa.
+TEST_F(Eos, SpeedOfSoundInHotWater) {
+  EXPECT_NEAR(PSND01(932204.0, 450.0), 1400.37, 0.015 * 1400.37);
+  EXPECT_NEAR(PSND01(2639196.0, 500.0), 1239.55, 0.025 * 1239.55);
+  EXPECT_NEAR(PSND01(5236908.0, 540.0), 1074.64, 0.10 * 1074.64);
+  // No step where the tangent takes over.
+  EXPECT_NEAR(PSND01(1.0e6, 403.15 + 1e-9), PSND01(1.0e6, 403.15 - 1e-9), 1e-5);
+  for (double t = 403.15; t < 647.0; t += 1.0) EXPECT_GT(PSND01(PSAT02(0.0, 0.0, t), t), 900.0) << t;
+  EXPECT_NEAR(PROL01(1.0e7, 0.0, 538.0, 0.0), 782.46, 0.01 * 782.46);
+}
+
 TEST_F(Eos, CompressedWater) {
   GLOR.TABS = 273.15;
   // At the saturation pressure the saturated density, unchanged.
@@ -230,6 +244,26 @@ TEST_F(Eos, TaitCorrection) {
                  "calculation of liquid density. Temperature =    369.30 . Critical temperature "
                  "assumed.");
   EXPECT_EQ(hot.value, 1.0 / (1.0 / 600.0));
+}
+
+// A few kelvin below the critical temperature the correction has a pole (R11
+// at 4 MPa near 462.5 K), beyond which it has no value: the saturated density
+// stands in, with one warning in the run.
+TEST_F(Eos, TaitCorrectionWithoutAValue) {
+  const Outcome o = run_captured([] {
+    double worst = 0.0;
+    for (double t = 462.0; t < 463.5; t += 0.05) {
+      const double rho = PROL03(0, 0.0, 4.0e6, 0.0, t);
+      if (!std::isfinite(rho) || rho <= 0.0) worst = std::numeric_limits<double>::quiet_NaN();
+    }
+    return worst;
+  });
+  EXPECT_EQ(o.value, 0.0);
+  ASSERT_EQ(o.frames.size(), 1U);
+  EXPECT_EQ(o.frames[0].routine, "PRHOL ");
+  EXPECT_EQ(o.frames[0].code, 2);
+  EXPECT_EQ(run_captured([] { return PROL03(0, 0.0, 4.0e6, 0.0, 462.45); }).value,
+            PRHO03(0, 462.45, 0.0));
 }
 
 TEST_F(Eos, RefrigerantLiquids) {

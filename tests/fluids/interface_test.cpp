@@ -279,13 +279,25 @@ constexpr std::array<SlotState, 12> kStates{{
     {101325.0, 20.0, 20.0},    // 11: no fluid
 }};
 
+// The function's frames against its adapter's, leaving out the warnings of a
+// state in an unsound range (routine XRANGE), which the function gives for
+// its own state on top of those its adapter's calls give.
 void check_frames_equal(const Outcome& a, const Outcome& b) {
-  ASSERT_EQ(a.frames.size(), b.frames.size());
-  for (std::size_t i = 0; i < a.frames.size(); ++i) {
-    EXPECT_EQ(a.frames[i].severity, b.frames[i].severity);
-    EXPECT_EQ(a.frames[i].routine, b.frames[i].routine);
-    EXPECT_EQ(a.frames[i].code, b.frames[i].code);
-    EXPECT_EQ(a.frames[i].text, b.frames[i].text);
+  const auto library = [](const Outcome& o) {
+    std::vector<kalvir::test::Message> frames;
+    for (const auto& m : o.frames) {
+      if (m.routine != "XRANGE") frames.push_back(m);
+    }
+    return frames;
+  };
+  const auto fa = library(a);
+  const auto fb = library(b);
+  ASSERT_EQ(fa.size(), fb.size());
+  for (std::size_t i = 0; i < fa.size(); ++i) {
+    EXPECT_EQ(fa[i].severity, fb[i].severity);
+    EXPECT_EQ(fa[i].routine, fb[i].routine);
+    EXPECT_EQ(fa[i].code, fb[i].code);
+    EXPECT_EQ(fa[i].text, fb[i].text);
   }
 }
 

@@ -9,6 +9,7 @@
 #include <functional>
 #include <vector>
 
+#include "runtime/fluids/interface/property_messages.h"
 #include "runtime/platform/process.h"
 #include "tests/support/message_frames.h"
 #include "tests/support/test_support.h"
@@ -21,8 +22,10 @@ struct Outcome {
   std::vector<Message> frames;
 };
 
-// Runs f as a program of its own, with the print unit captured.
+// Runs f as a program of its own, with the print unit captured; the warnings
+// meant once per run are heard again.
 inline Outcome run_captured(const std::function<double()>& f) {
+  fluids::forget_reported_once();
   Outcome o;
   Unit6Capture out;
   o.status = platform::run_program([&] { o.value = f(); });

@@ -83,8 +83,8 @@ TEST_F(EntityRefs, NodeReferences) {
       {"NNOPE", 1, 0, 6, 1, {"Unrecognised sub-model / alias in ZENT@NOPE"}},
       {"N", 1, 0, 2, 1, {"Unrecognised sub-model / alias in ZENT@"}},
       {"N99999999999", 1, 0, 13, 1, {"Unrecognised sub-model / alias in ZENT@99999999999"}},
-      {"N9", 1, 0, 3, 2, {"Node node found"}},
-      {"N4", 7, 0, 3, 2, {"Invalid submodel"}},
+      {"N9", 1, 0, 3, 2, {"Node 9 not found in sub-model MAIN"}},
+      {"N4", 7, 0, 3, 2, {"Invalid submodel 7"}},
   };
   for (const Case& c : cases) {
     std::int32_t pos = 2;
@@ -141,13 +141,15 @@ TEST_F(EntityRefs, ConductorReferenceErrors) {
       {"GL(NOPE,2)", 1, {{"FAILURE", "STATST: Unrecognised sub-model / alias in ZENT@NOPE", 1, "LSC1RF"}}},
       {"GL(9,2)",
        2,
-       {{"WARNING", "Node node found", 1, "INTNOD"}, {"FAILURE", "STATST: Unrecognised node:9", 2, "LSC1RF"}}},
+       {{"WARNING", "Node 9 not found in sub-model MAIN", 1, "INTNOD"},
+        {"FAILURE", "STATST: Unrecognised node:9", 2, "LSC1RF"}}},
       {"GL(1,2", 6, {{"FAILURE", "STATST: Mistake in ZENT, expecting \")\"@GL(1,2", 6, "LSC1RF"}}},
       {"GL(1,)", 6, {{"FAILURE", "STATST: Mistake in ZENT, expecting \")\"@GL(1,)", 6, "LSC1RF"}}},
       {"GL(1,NOPE)", 4, {{"FAILURE", "STATST: Unrecognised sub-model / alias in ZENT@NOPE", 4, "LSC1RF"}}},
       {"GL(1,9)",
        5,
-       {{"WARNING", "Node node found", 1, "INTNOD"}, {"FAILURE", "STATST: Unrecognised node:9", 5, "LSC1RF"}}},
+       {{"WARNING", "Node 9 not found in sub-model MAIN", 1, "INTNOD"},
+        {"FAILURE", "STATST: Unrecognised node:9", 5, "LSC1RF"}}},
       {"GL(1,2,0)", 8, {{"FAILURE", "STATST: Mistake in ZENT, invalid conductor sequence number@GL(1,2,0)", 8, "LSC1RF"}}},
       {"GL(1,2,)", 8, {{"FAILURE", "STATST: Mistake in ZENT, invalid conductor sequence number@GL(1,2,)", 8, "LSC1RF"}}},
       {"GL(1,2,99999999999)",

@@ -178,8 +178,8 @@ TEST(Intnod, FindsThermalThenFluidNodesAndWarnsOtherwise) {
   EXPECT_EQ(INTNOD(0, 2), 0);
   EXPECT_EQ(INTNOD(1, 77), 0);
   const std::string printed = joined_frames(capture.finish());
-  EXPECT_NE(printed.find("Invalid submodel"), std::string::npos) << printed;
-  EXPECT_NE(printed.find("Node node found"), std::string::npos) << printed;
+  EXPECT_NE(printed.find("Invalid submodel 0"), std::string::npos) << printed;
+  EXPECT_NE(printed.find("Node 77 not found in sub-model COUPLED"), std::string::npos) << printed;
 }
 
 }  // namespace fpcs_test

@@ -90,6 +90,9 @@ const BadCase kBadDescriptions[] = {
     {"model M\narray real T 1 dims=1x1x1x1\n", "line 2: an ARRAY has at most three dimensions"},
     {"model M\narray real T 1 group=5\n", "line 2: ARRAY groups are 1 to 4"},
     {"model M\narray real T 1\narray integer T 2\n", "line 3: ARRAY \"T\" is named twice"},
+    {"model M\nattribute real QI\n", "line 2: attribute \"QI\" is named like a built-in entity"},
+    {"model M\nattribute character GL\n", "line 2: attribute \"GL\" is named like a built-in entity"},
+    {"model M\nattribute integer D\n", "line 2: attribute \"D\" is named like a built-in entity"},
     {"model M\ncontrol TIMEX 1\n", "line 2: unknown control constant \"TIMEX\""},
     {"model M\ncontrol TIMEND 1\ncontrol TIMEND 2\n", "line 3: control constant TIMEND is set twice"},
     {"model M\ncontrol NLOOP 2.5\n", "line 2: \"2.5\" is not a whole number (the value)"},
@@ -275,6 +278,8 @@ TEST(MdbSizesFile, RefusesASpoiltFileNamingTheLine) {
   EXPECT_THROW(mdbw::read_sizes_file(short_flags), mdbw::DescriptionError);
   std::istringstream full("MODEL A\n" + flags41 + "\nSPRSIZ 1,3,0,0,0\n");
   EXPECT_EQ(mdbw::read_sizes_file(full).sizes.flags[40], 1);
+  // A sizes file that is not there is refused the same way.
+  EXPECT_THROW(mdbw::read_sizes_file(std::string("no such directory/A.flags")), mdbw::DescriptionError);
 }
 
 

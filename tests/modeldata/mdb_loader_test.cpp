@@ -95,14 +95,8 @@ TEST(MdbLoad, TwoSubmodelDirectoryCountsEntitiesBeforeEachSubmodel) {
 }
 
 TEST(MdbLoad, UserConstantNamesLieRealIntegerCharacterPerSubmodel) {
-  mdbw::Model m = two_submodel_model();
-  m.submodels[0].real_constants = {{"R1", 1.0}, {"R2", 2.0}};
-  m.submodels[0].int_constants = {{"I1", 11}};
-  m.submodels[1].real_constants = {{"R1", 3.0}, {"R2", 4.0}, {"R3", 5.0}};
-  m.submodels[1].int_constants = {{"I1", 12}};
-  m.submodels[1].char_constants = {{"C1", "HELLO"}, {"C2", "WORLD"}};
   TempDir dir;
-  const LoadOutcome r = load_model(m, dir);
+  const LoadOutcome r = load_model(user_constant_model(), dir);
   ASSERT_EQ(r.ierr, 0) << r.printed;
   std::vector<std::string> names;
   for (std::int64_t i = 1; i <= gar_userconstnames.size(); ++i) names.emplace_back(trim_right(gar_userconstnames(i)));
@@ -250,7 +244,8 @@ INSTANTIATE_TEST_SUITE_P(
         HeaderCase{"wrong name", 20, "OTHERMOD", 0,
                    {"Model name stored in MDB file is incorrect", "(LOADB ,   2)"}},
         HeaderCase{"submodel count", 20, "THREENODE", 1,
-                   {"Different number of submodels in MDB file and fortran", "(LOADB ,   3)"}}),
+                   {"Model sizes of the program and the MDB file differ", "FLAGS word 26 (submodels) is 2 in the",
+                    "(SCOMLD,   5)"}}),
     CaseName{});
 
 TEST(MdbLoad, WrongNameTextNamesBothModels) {
@@ -366,19 +361,26 @@ TEST(MdbLoad, NodeNumbersThatDoNotAscendAreRejected) {
 namespace kalvir::test {
 namespace mdb_loader_test {
 
-TEST(MdbInspect, ShowsDirectoryListsTiesAndFluidLists) {
+TEST(MdbInspect, ShowsDirectoryListsTiesFluidListsAndUserConstants) {
   mdbw::Model m = two_submodel_model();
   m.submodels[1].fluid = {fnode(101), fnode(102)};
   m.submodels[1].links = {{101, 102, 0.5}};
+  m.submodels[0].real_constants = {{"HTRPWR", 6.0}, {"LOSS", 0.25}};
+  m.submodels[1].int_constants = {{"COUNT", 3}};
+  m.submodels[1].char_constants = {{"NAME", "PANEL A"}};
   TempDir dir;
   const LoadOutcome r = load_model(m, dir);
   ASSERT_EQ(r.ierr, 0) << r.printed;
   const std::string text = mdbw::describe_loaded_model();
-  for (const char* line : {"Model TWOSUB, 2 submodel(s)\n", "  SUB1: 1 1 3 3 0 1 0 0 0 0 0 0 0 0 0 0 0 1\n",
+  for (const char* line : {"Model TWOSUB, 2 submodel(s)\n", "  SUB1: 1 1 3 3 0 1 0 2 0 0 2 2 3 0 0 0 0 1\n",
                            "  3: 21  linear: (4,3) (2,2)  radiative: (1,1)  fluidic:\n",
                            "Node tie tail (5 words): 5 1 1 1 7\n",
                            "  1 101 2 WATER: 1  links: (2,1)  linear:  radiative:  fluidic:\n",
-                           "  1: 1 2 0.5 A\n"}) {
+                           "  1: 1 2 0.5 A\n",
+                           "  TWOSUB: real HTRPWR = 6  gar_userconstvaluesreal(1)\n"
+                           "  TWOSUB: real LOSS = 0.25  gar_userconstvaluesreal(2)\n",
+                           "  SUB1: integer COUNT = 3  gar_userconstvaluesint(1)\n"
+                           "  SUB1: character NAME = 'PANEL A'  gar_userconstpointerschar(1)\n"}) {
     EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
   }
 }

@@ -223,7 +223,7 @@ TEST_P(RecordFileFatal, ShortRecordStopsTheRunNamingFileUnitAndRoutine) {
   Unit6Capture capture;
   EXPECT_EQ(io::run_program(GetParam().read), 1);
   const std::string printed = joined_frames(capture.finish());
-  EXPECT_NE(printed.find("records.bin\",  Unit no.= 31,  Fortran I/O error ="), std::string::npos) << printed;
+  EXPECT_NE(printed.find("records.bin\",  Unit no.= 31,  I/O error ="), std::string::npos) << printed;
   for (const std::string& t : GetParam().texts) EXPECT_NE(printed.find(t), std::string::npos) << t << "\n" << printed;
 }
 
@@ -235,7 +235,7 @@ INSTANTIATE_TEST_SUITE_P(
                                   std::int32_t ierr = 0;
                                   DBQRII(3, kUnit, a, ierr);
                                 },
-                                {"File input error has occurred", "For an explanation: see your Fortran Manual",
+                                {"File input error has occurred", "(Input/output error)",
                                  "Unrecoverable error condition in module DBQRII"}},
                       FatalRead{"reals",
                                 [] {

@@ -128,6 +128,42 @@ TEST_F(NodeGroups, NumberFormErrors) {
   EXPECT_TRUE(quiet.empty());
 }
 
+// The elements of a number list, each with its submodel, range and text as
+// written; any other form, or a list that cannot be read, has none, and
+// reading them reports nothing.
+TEST_F(NodeGroups, NumberFormElements) {
+  struct Element {
+    std::int32_t submodel, low, high;
+    std::string text;
+    bool operator==(const Element&) const = default;
+  };
+  struct Case {
+    std::string zlabel;
+    std::int32_t base;
+    std::vector<Element> elements;
+  };
+  const std::vector<Case> cases{
+      {"#1-3, 99", 1, {{1, 1, 3, "1-3"}, {1, 99, 99, "99"}}},
+      {"#BAT,2;SUB1:TOP;SUB1:SUB2:1-2", 1,
+       {{1, 4, 4, "BAT"}, {1, 2, 2, "2"}, {2, 5, 5, "SUB1:TOP"}, {3, 1, 2, "SUB1:SUB2:1-2"}}},
+      {"#SUB2:4", 2, {{3, 4, 4, "SUB2:4"}}},
+      {"PANEL", 1, {}},
+      {"", 1, {}},
+      {"#1-", 1, {}},
+      {"#NOSUCH", 1, {}},
+      {"#NOSUCH:1", 1, {}},
+      {"#1", 9, {}},
+  };
+  for (const Case& c : cases) {
+    std::vector<kalvir::NodeGroupElement> got;
+    const auto msgs = capture_messages([&] { got = kalvir::node_group_elements(c.zlabel, c.base); });
+    std::vector<Element> elements;
+    for (const auto& e : got) elements.push_back({e.submodel, e.low, e.high, e.text});
+    EXPECT_EQ(elements, c.elements) << c.zlabel;
+    EXPECT_TRUE(msgs.empty()) << c.zlabel;
+  }
+}
+
 TEST_F(NodeGroups, LabelFormAndScopes) {
   struct Case {
     std::string zlabel;

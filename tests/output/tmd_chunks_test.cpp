@@ -2,8 +2,7 @@
 // library gives compress2's bytes, files written through it hold chunk for
 // chunk what the library's deflate filter writes (partial last chunks,
 // unchanged chunks stored again from the last slab), and a run that ends
-// without closing its file keeps every slab written; the pool that compresses
-// a slab's chunks hands them over in order and passes failures on.
+// without closing its file keeps every slab written.
 #include "runtime/output/tmd/tmd_deflate.h"
 
 #include <gtest/gtest.h>
@@ -12,19 +11,13 @@
 #include <unistd.h>
 #include <zlib.h>
 
-#include <algorithm>
-#include <array>
-#include <chrono>
 #include <cstdint>
-#include <cstdio>
 #include <random>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "runtime/control/gcc_accessors.h"
 #include "runtime/control/global_arrays.h"
-#include "runtime/output/tmd/chunk_pool.h"
 #include "runtime/output/tmd/tmd_hdf5.h"
 #include "runtime/output/tmd/tmd_requests.h"
 #include "tests/output/tmd_fixture.h"
@@ -53,29 +46,29 @@ std::vector<std::vector<unsigned char>> sample_inputs() {
   out.emplace_back(128000, 0);
   out.push_back({42});
   out.push_back(bytes_of("ab"));
-  // All bytes 255 over more than one checksum block, and an odd length.
+  // All bytes 255, of an odd length.
   out.emplace_back(3 * 4096 + 7, 255);
   return out;
 }
 
 TEST(TmdDeflate, ChunksAreCompress2sBytesAndInflateBack) {
-  // Twice over, so that the second pass runs on compression memory the
-  // first has left behind.
-  for (int pass = 0; pass < 2; ++pass) {
+  // Each chunk on the stream the chunk before it left behind, reset; the
+  // stream is set up anew when the level changes, and again when it changes
+  // back.
+  for (const int level : {1, 9, 1}) {
     for (const auto& raw : sample_inputs()) {
-      SCOPED_TRACE("size " + std::to_string(raw.size()) + " pass " + std::to_string(pass));
+      SCOPED_TRACE("size " + std::to_string(raw.size()) + " level " + std::to_string(level));
       uLongf expected_size = compressBound(raw.size());
       std::vector<unsigned char> expected(expected_size);
-      ASSERT_EQ(compress2(expected.data(), &expected_size, raw.data(), raw.size(), 1), Z_OK);
+      ASSERT_EQ(compress2(expected.data(), &expected_size, raw.data(), raw.size(), level), Z_OK);
       expected.resize(expected_size);
 
       std::vector<unsigned char> out(kalvir::tmd::filter_bound(raw.size()));
-      const std::size_t size = kalvir::tmd::deflate_chunk(raw, 1, out.data());
+      const std::size_t size = kalvir::tmd::deflate_chunk(raw, level, out.data());
       ASSERT_EQ(size, expected.size());
       out.resize(size);
       EXPECT_EQ(out, expected);
 
-      EXPECT_EQ(kalvir::tmd::adler32_of(raw), adler32(1, raw.data(), static_cast<uInt>(raw.size())));
       EXPECT_TRUE(kalvir::tmd::inflates_to(out, raw));
       std::vector<unsigned char> changed = raw;
       changed.back() ^= 1;
@@ -85,48 +78,6 @@ TEST(TmdDeflate, ChunksAreCompress2sBytesAndInflateBack) {
       changed.push_back(0);
       EXPECT_FALSE(kalvir::tmd::inflates_to(out, changed));
     }
-  }
-}
-
-struct ChunkFailure {};
-
-// A run of chunks on the pool: each slot holds its chunk's result until
-// ready takes it, ready comes in chunk order, and an exception from any step
-// ends the run and reaches the caller, after which the pool runs again.
-TEST(TmdChunkPool, ChunksComeReadyInOrderAndFailuresReachTheCaller) {
-  constexpr std::size_t kCount = 40;
-  std::array<std::size_t, kalvir::tmd::kChunkSlots> slot{};
-  std::vector<std::size_t> seen;
-  auto run = [&](std::size_t fail_prepare, std::size_t fail_job, std::size_t fail_ready) {
-    seen.clear();
-    kalvir::tmd::run_chunks(
-        kCount,
-        [&](std::size_t k) {
-          if (k == fail_prepare) throw ChunkFailure{};
-          slot[k % slot.size()] = 0;
-        },
-        [&](std::size_t k) {
-          if (k == fail_job) throw ChunkFailure{};
-          // Long enough for the workers to take chunks of their own.
-          std::this_thread::sleep_for(std::chrono::microseconds(20));
-          slot[k % slot.size()] = k * k + 1;
-        },
-        [&](std::size_t k) {
-          if (k == fail_ready) throw ChunkFailure{};
-          EXPECT_EQ(slot[k % slot.size()], k * k + 1);
-          seen.push_back(k);
-        });
-  };
-  constexpr std::size_t kNever = kCount;
-  for (const auto& [p, j, r] : std::vector<std::array<std::size_t, 3>>{{kNever, 3, kNever}, {kNever, 17, kNever},
-                                                                      {kNever, kNever, 5}, {2, kNever, kNever}}) {
-    SCOPED_TRACE("failing prepare " + std::to_string(p) + " job " + std::to_string(j) + " ready " + std::to_string(r));
-    EXPECT_THROW(run(p, j, r), ChunkFailure);
-    EXPECT_LT(seen.size(), std::min({p, j, r}) + 1);
-    run(kNever, kNever, kNever);
-    std::vector<std::size_t> expected(kCount);
-    for (std::size_t k = 0; k < kCount; ++k) expected[k] = k;
-    EXPECT_EQ(seen, expected);
   }
 }
 
@@ -191,11 +142,6 @@ class TmdChunks : public kalvir::test::TmdTest {
     }
   }
 
-  void TearDown() override {
-    kalvir::tmd::set_chunk_pool(true);
-    kalvir::test::TmdTest::TearDown();
-  }
-
   int nodes_ = kNodes;
 };
 
@@ -229,35 +175,6 @@ TEST_F(TmdChunks, DirectWritesStoreWhatTheFilterStores) {
   EXPECT_EQ(data[last + 0 * 16], 251.0);
   EXPECT_EQ(data[last + 1199 * 16], 250.0 + 1200.0);
   EXPECT_EQ(data[last + 2499 * 16], 250.0);
-}
-
-TEST_F(TmdChunks, ChunksCompressedOnThePoolAreThoseOfTheCallingThread) {
-  // More node chunks than the pool has slots, so that slots are used again
-  // within a slab; the first 1200 nodes change, the rest repeat.
-  constexpr int kMany = 9100;
-  use_chain(kMany);
-  kalvir::tmd::set_chunk_pool(false);
-  write("ALONE", 3);
-  kalvir::tmd::reset_for_tests();
-  kalvir::tmd::set_chunk_pool(true);
-  write("POOL", 3);
-  kalvir::tmd::reset_for_tests();
-  if (kalvir::tmd::chunk_workers() == 0) std::puts("one processor: the pool has no workers, both files from one thread");
-
-  for (const std::string ds : {"DataGroup1/thermalNodesRealData", "DataGroup1/thermalNodesStringData",
-                               "DataGroup1/conductorDataGL", "thermalNodes"}) {
-    SCOPED_TRACE(ds);
-    const auto alone = stored_chunks(file("ALONE.TMD"), "/AnalysisSet1/" + ds);
-    const auto pooled = stored_chunks(file("POOL.TMD"), "/AnalysisSet1/" + ds);
-    ASSERT_GE(alone.size(), 10u);
-    EXPECT_EQ(pooled, alone);
-  }
-  const H5Reader f(file("POOL.TMD"));
-  const auto data = f.doubles("/AnalysisSet1/DataGroup1/thermalNodesRealData");
-  ASSERT_EQ(data.size(), 3u * kMany * 16);
-  const std::size_t last = 2u * kMany * 16;
-  EXPECT_EQ(data[last + 1199 * 16], 250.0 + 1200.0);
-  EXPECT_EQ(data[last + (kMany - 1) * 16], 250.0);
 }
 
 TEST_F(TmdChunks, ARunEndingWithoutClosingKeepsEverySlab) {

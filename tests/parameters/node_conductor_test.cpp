@@ -129,7 +129,8 @@ TEST_P(RefusedStatement, IsReportedCountedOnceAndChangesNothing) {
 }
 
 const FailingStatement kRefused[] = {
-    {"missing node", "CHANGE T10=1", "PARNDS", 3, "Node does not exist in sub-modelNode Number:         10"},
+    {"missing node", "CHANGE T10=1", "PARNDS", 3,
+     "Node does not exist in sub-modelNode Number:         10Sub-model: MAIN"},
     {"number and letters", "CHANGE T:1A=1", "PARNDS", 4, "Unrecognised format for node reference1A"},
     {"bad star form", "CHANGE T:**=1", "PARNDS", 5, "Unrecognised format for node reference**"},
     {"label not ended by a quote", "CHANGE T:'A'B=1", "PARNDS", 6, "String not terminated with quote'A'B"},

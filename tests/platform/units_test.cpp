@@ -96,11 +96,16 @@ TEST(FormattedFile, LinesRoundTripAndEndOfFileIsMinusOne) {
   ASSERT_EQ(write_line(30, ""), 0);
   ASSERT_EQ(unit_rewind(30), 0);
   std::string line;
+  EXPECT_EQ(lines_read(30), 0);
   ASSERT_EQ(read_line(30, line), 0);
   EXPECT_EQ(line, " first ");  // trailing blanks are part of the record
   ASSERT_EQ(read_line(30, line), 0);
   EXPECT_EQ(line, "");
   EXPECT_EQ(read_line(30, line), kIoEnd);
+  EXPECT_EQ(lines_read(30), 2) << "the end of the file is no line";
+  ASSERT_EQ(unit_rewind(30), 0);
+  ASSERT_EQ(read_line(30, line), 0);
+  EXPECT_EQ(lines_read(30), 1) << "a rewind counts from the start again";
   EXPECT_EQ(unit_name(30), path);
   ASSERT_EQ(unit_close(30, CloseStatus::Delete), 0);
   EXPECT_FALSE(file_exists(path));

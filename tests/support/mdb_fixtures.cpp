@@ -21,9 +21,10 @@
 
 namespace kalvir::test {
 
-void reset_run_state(const mdbw::Sizes& sizes, std::string_view model_name) {
+void reset_run_state(const mdbw::Sizes& sizes, std::string_view model_name, const AcdArrayCounts& acd) {
   for (int k = 1; k <= 41; ++k) FLAGS(k) = sizes.flags[static_cast<std::size_t>(k - 1)];
   for (int k = 1; k <= 5; ++k) SPRSIZ(k) = sizes.sprsiz[static_cast<std::size_t>(k - 1)];
+  acd_array_counts() = acd;
   gar_release_all_for_tests();
   gar_Allocate(gar_sizes_from_flags());
   loc_allocate();
@@ -60,18 +61,18 @@ std::string mdb_file_name(std::string_view model_name) {
 }
 
 LoadOutcome load_image(const mdbw::MdbImage& image, const mdbw::Sizes& sizes, std::string_view model_name,
-                       const TempDir& dir) {
-  return load_bytes(image.bytes(), sizes, model_name, dir);
+                       const TempDir& dir, const AcdArrayCounts& acd) {
+  return load_bytes(image.bytes(), sizes, model_name, dir, acd);
 }
 
 LoadOutcome load_bytes(const std::vector<std::byte>& bytes, const mdbw::Sizes& sizes, std::string_view model_name,
-                       const TempDir& dir) {
+                       const TempDir& dir, const AcdArrayCounts& acd) {
   LoadOutcome out;
   {
     std::ofstream f(dir.file(mdb_file_name(model_name)), std::ios::binary | std::ios::trunc);
     f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   }
-  reset_run_state(sizes, model_name);
+  reset_run_state(sizes, model_name, acd);
   const ScopedCwd cwd(dir.path());
   Unit6Capture capture;
   out.status = platform::run_program([&] { SCOMLD(10, out.ierr); });
@@ -183,6 +184,16 @@ mdbw::Model two_submodel_model() {
   m.submodels = {main, sub};
   // SUB1 node 40 follows main node 1.
   m.ties = {{{1, 1}, {{2, 40}}}};
+  return m;
+}
+
+mdbw::Model user_constant_model() {
+  mdbw::Model m = two_submodel_model();
+  m.submodels[0].real_constants = {{"R1", 1.0}, {"R2", 2.0}};
+  m.submodels[0].int_constants = {{"I1", 11}};
+  m.submodels[1].real_constants = {{"R1", 3.0}, {"R2", 4.0}, {"R3", 5.0}};
+  m.submodels[1].int_constants = {{"I1", 12}};
+  m.submodels[1].char_constants = {{"C1", "HELLO"}, {"C2", "WORLD"}};
   return m;
 }
 

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "runtime/control/flags.h"
 #include "tests/support/test_support.h"
 #include "tools/mdb_writer.h"
 
@@ -17,8 +18,9 @@ namespace kalvir::test {
 
 // FLAGS, SPRSIZ, the global arrays, the local control-constant blocks, the
 // control constants, JOBINF's model name, the print state and the message
-// counters as the start-up leaves them for a model of these sizes.
-void reset_run_state(const mdbw::Sizes& sizes, std::string_view model_name);
+// counters as the start-up leaves them for a model of these sizes; ACD the
+// ARRAY value counts that the start-up driver added to FLAGS words 20 and 21.
+void reset_run_state(const mdbw::Sizes& sizes, std::string_view model_name, const AcdArrayCounts& acd = {});
 
 struct LoadOutcome {
   int status = -1;         // exit status of the run (0 when the load returned)
@@ -34,12 +36,13 @@ std::string joined_frames(const std::string& printed);
 std::string mdb_file_name(std::string_view model_name);
 
 // Writes `image` as the MDB file of `model_name` into dir, sets the run state
-// from `sizes` and runs SCOMLD on unit 10 with dir as working directory.
+// from `sizes` (and `acd`, as reset_run_state) and runs SCOMLD on unit 10
+// with dir as working directory.
 LoadOutcome load_image(const mdbw::MdbImage& image, const mdbw::Sizes& sizes, std::string_view model_name,
-                       const TempDir& dir);
+                       const TempDir& dir, const AcdArrayCounts& acd = {});
 // The same for the bytes of a file as they lie on disk.
 LoadOutcome load_bytes(const std::vector<std::byte>& bytes, const mdbw::Sizes& sizes, std::string_view model_name,
-                       const TempDir& dir);
+                       const TempDir& dir, const AcdArrayCounts& acd = {});
 // The same for a model description.
 LoadOutcome load_model(const mdbw::Model& model, const TempDir& dir);
 // Loads a model description that must load: a failed load fails the test.
@@ -82,6 +85,11 @@ mdbw::Model three_node_model();
 // 10, 20, 30, 40) with own conductors in both, an inter-model GL between
 // them, a tie group and an alias; small enough to check by hand.
 mdbw::Model two_submodel_model();
+
+// two_submodel_model with user constants: main reals R1 1, R2 2 and integer
+// I1 11; SUB1 reals R1 3, R2 4, R3 5, integer I1 12 and characters C1 HELLO,
+// C2 WORLD.
+mdbw::Model user_constant_model();
 
 // Everything the file can hold at once: three submodels with thermal and
 // fluid nodes, all conductor kinds own and inter-model, view factors, ties,

@@ -70,7 +70,8 @@ INSTANTIATE_TEST_SUITE_P(
         // 100 + 0.95 x (-1.0E12 - 100): far below zero, which is no "> 1.0E10".
         MessageCase{"SLFRWD explicit update runs away below zero", &SLFRWD, one_node(1.0, -1.0e12, 1.0), nullptr, 1,
                     "SLFRWD: Temperature out of range: -9.5E+11@ Node 1 in main model", "S7DIFF", 1, 1},
-        MessageCase{"SLFRWD load without conductance", &SLFRWD, one_node(0.0, 1.0, 0.0), nullptr, 1,
+        // A node without capacitance whose conductance almost vanishes.
+        MessageCase{"SLFRWD load on a vanishing conductance", &SLFRWD, one_node(0.0, 1.0, 1.0e-20), nullptr, 1,
                     "SLFRWD: Temperature > 1.0D10 detected@ Node 1 in main model", "S7ARTH", 1, 1},
         // One pass per step: only the first step leaves the balance unmet.
         MessageCase{"SLFRWD RELXCA in 1 of 20 steps", &SLFRWD, one_node(0.0, 10.0, 2.0),
@@ -98,7 +99,7 @@ INSTANTIATE_TEST_SUITE_P(
         // (100 - 1.0E12) / 2.
         MessageCase{"SLFWBK predictor runs away below zero", &SLFWBK, one_node(1.0, -1.0e12, 1.0), nullptr, 1,
                     "SLFWBK: Temperature out of range: -5E+11@ Node 1 in main model", "S4LOP1", 1, 1},
-        MessageCase{"SLFWBK load without conductance", &SLFWBK, one_node(0.0, 1.0, 0.0), nullptr, 1,
+        MessageCase{"SLFWBK load on a vanishing conductance", &SLFWBK, one_node(0.0, 1.0, 1.0e-20), nullptr, 1,
                     "SLFWBK: Temperature > 1.0D10 detected@ Node 1 in main model", "S4LOP1", 2, 1},
         // The corrector's first change, magnified by DAMPT, takes the node far
         // below zero.
@@ -120,8 +121,8 @@ INSTANTIATE_TEST_SUITE_P(
                     },
                     0, "SLFWBK: DTPMAX exceeded in up to 10% of time steps", "S4SLVE", 4, 1},
         MessageCase{"SLFWBK NLOOP required", &SLFWBK, one_node(1.0, 0.0, 1.0), [] { GLOI.NLOOP = SKUNDF(); }, 1,
-                    "SLFWBK: Control constant NLOOP not specified@See User Manual description of SLFWBK for a "
-                    "list of required control constants",
+                    "SLFWBK: Control constant NLOOP not specified@See the table of control constants in "
+                    "docs/model_program.md",
                     "SLFWBK", 3, 1},
         // 4 x 2 + 2 from word 1 of 9: 2 real words short.
         MessageCase{"SLFWBK work space", &SLFWBK, short_of_space(9), nullptr, 1,

@@ -73,8 +73,8 @@ TEST(SolutionFrame, UndefinedOutintDefaultsToTheWholeRunWithAWarning) {
   std::vector<Message> msgs;
   ASSERT_EQ(run_capturing([] { SLCRNC(); }, msgs), 0);
   ASSERT_EQ(msgs.size(), 1U);
-  EXPECT_EQ(msgs[0].text, printed("SLCRNC: Control constant OUTINT not specified@Default is TIMEND - TIMEO. See User "
-                                  "Manual description of SLCRNC for a list of control constants"));
+  EXPECT_EQ(msgs[0].text, printed("SLCRNC: Control constant OUTINT not specified@Default is TIMEND - TIMEO. See the "
+                                  "table of control constants in docs/model_program.md"));
   EXPECT_EQ(msgs[0].code, 2);
   EXPECT_EQ(msgs[0].routine, "SLCRNC");
   EXPECT_EQ(GLOR.OUTINT, 100.0);
@@ -141,8 +141,7 @@ TEST(SolutionFrame, FirstUndefinedRequiredConstantEndsTheRun) {
     ASSERT_EQ(msgs.size(), 1U) << c.name;
     EXPECT_EQ(msgs[0].severity, "FATAL ERROR") << c.name;
     EXPECT_EQ(msgs[0].text, printed("SLCRNC: Control constant " + name +
-                                    " not specified@See User Manual description of SLCRNC for a list of required "
-                                    "control constants"));
+                                    " not specified@See the table of control constants in docs/model_program.md"));
     EXPECT_EQ(msgs[0].code, c.code);
     EXPECT_TRUE(block_log().v1_timem.empty());
   }

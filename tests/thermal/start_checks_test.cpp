@@ -1,10 +1,15 @@
 // What every thermal solution routine checks when it starts: a diffusion node
 // whose capacitance is negative or not finite ends the run with one message
 // naming it, whichever method runs; a negative linear or radiative
-// conductance is warned of once per conductor and run, and the run goes on.
+// conductance is warned of once per conductor and run, and the run goes on;
+// a node whose net conductance is not positive ends it, then and after any
+// change of the conductors.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
+#include <cstdio>
+#include <functional>
 #include <limits>
 #include <string>
 #include <vector>
@@ -123,6 +128,104 @@ TEST(NegativeConductance, IsWarnedOfOncePerConductorAndRunAndTheRunGoesOn) {
     }
   }
 }
+
+// A node whose conductance sum to its neighbours is not positive: every
+// routine ends the run naming it, at the start and after a change of the
+// conductors (of a value or of an activity letter) during the run. Node 3
+// joins diffusion node 1 and boundary node 2; the variables 1 block makes
+// the change once the run has passed t = 5.
+struct NetCase {
+  const char* what;
+  NetNode node3;
+  std::vector<NetConductor> gl, gr;
+  std::function<void()> change;  // at t >= 5; none: the start decides
+  std::string sum;                // the printed sum; empty: the run goes on
+};
+
+const NetConductor kToNode1{1, 3, 2.0}, kToBoundary{2, 3, -1.0};
+
+std::string radiative_sum(double gl, double gr, double t3, double t2) {
+  const double a = t3 + 273.15, b = t2 + 273.15;
+  std::array<char, 32> text{};
+  std::snprintf(text.data(), text.size(), "%.6G", gl + 5.670374419e-8 * gr * (a * a + b * b) * (a + b));
+  return text.data();
+}
+
+class NetConductance : public ::testing::TestWithParam<NetCase> {};
+
+TEST_P(NetConductance, NotPositiveEndsEveryRoutineNamingTheNode) {
+  const NetCase& c = GetParam();
+  for (const Routine& r : kRoutines) {
+    SCOPED_TRACE(r.name);
+    NetworkSpec spec;
+    spec.nodes = {{10.0, 4.0, 'D', 0.0}, {0.0, 0.0, 'B', 0.0}, c.node3};
+    spec.gl = {{1, 2, 1.0}};
+    spec.gl.insert(spec.gl.end(), c.gl.begin(), c.gl.end());
+    spec.gr = c.gr;
+    build_network(spec);
+    register_logging_blocks();
+    GLOR.DTIMEI = 0.1;
+    GLOR.DTMAX = 0.5;
+    GLOR.RELXCA = 1.0e-3;
+    static std::function<void()> change;
+    change = c.change;
+    block_log().on_v1 = [] {
+      if (change && GLOR.TIMEM >= 5.0) change();
+    };
+    std::vector<Message> msgs;
+    const int status = run_capturing(r.run, msgs);
+    if (c.sum.empty()) {
+      EXPECT_EQ(status, 0);
+      EXPECT_EQ(GLOR.TIMEO, GLOR.TIMEND);
+      continue;
+    }
+    EXPECT_EQ(status, 1);
+    ASSERT_FALSE(msgs.empty());
+    const Message& m = msgs.back();
+    EXPECT_EQ(m.severity, "FATAL ERROR");
+    std::string text = std::string(r.name) + ": Net conductance is not positive@Sum of the conductances to its "
+                                             "neighbours: " + c.sum;
+    if (c.sum == "0") text += ", and no capacitance";
+    EXPECT_EQ(m.text, printed(text + "@ Node 3 in main model"));
+    EXPECT_EQ(m.routine, r.name);
+    EXPECT_EQ(m.code, 10);
+    const std::vector<double>& steps = block_log().v2_timen;
+    if (c.change) {
+      // The run went as far as the change and no further.
+      ASSERT_FALSE(steps.empty());
+      EXPECT_LT(steps.back(), 5.0 + 1.0);
+      EXPECT_GE(steps.back(), 5.0 - 1.0);
+    } else {
+      EXPECT_TRUE(steps.empty());
+      EXPECT_TRUE(block_log().out_timen.empty());
+    }
+    EXPECT_EQ(FLAGS(29), 1);
+    EXPECT_EQ(FLAGS(36), 1);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, NetConductance,
+    ::testing::Values(
+        NetCase{"negative conductor outweighs", {5.0, 2.0, 'D', 0.0}, {{1, 3, 1.0}, {2, 3, -1.5}}, {}, {}, "-0.5"},
+        NetCase{"negative radiative conductor outweighs", {50.0, 2.0, 'D', 0.0}, {{1, 3, 0.001}}, {{2, 3, -0.01}},
+                {}, radiative_sum(0.001, -0.01, 50.0, 0.0)},
+        NetCase{"conductors cancel on a node without capacitance", {5.0, 0.0, 'D', 0.0}, {{1, 3, 1.0}, {2, 3, -1.0}},
+                {}, {}, "0"},
+        NetCase{"node without capacitance and conductors", {5.0, 0.0, 'D', 1.0}, {}, {}, {}, "0"},
+        NetCase{"node with capacitance and no conductors", {5.0, 2.0, 'D', 1.0}, {}, {}, {}, ""},
+        NetCase{"negative net on a boundary node", {5.0, 0.0, 'B', 0.0}, {{1, 3, 1.0}, {2, 3, -1.5}}, {}, {}, ""},
+        NetCase{"positive with a negative conductor", {5.0, 2.0, 'D', 0.0}, {kToNode1, kToBoundary}, {}, {}, ""},
+        NetCase{"a value turns the sum negative", {5.0, 2.0, 'D', 0.0}, {kToNode1, kToBoundary}, {},
+                [] { gar_linearconds(3) = -3.0; }, "-1"},
+        NetCase{"a conductor switched off leaves the negative one", {5.0, 2.0, 'D', 0.0}, {kToNode1, kToBoundary},
+                {},
+                [] {
+                  gar_linearcondacts.set(2, "I");
+                  stat_setstatst(1);
+                },
+                "-1"}),
+    CaseName{});
 
 }  // namespace start_checks_test
 }  // namespace kalvir::test

@@ -1,7 +1,8 @@
 // kalvir_mdb_show FILE.MDB: loads an MDB file with the program's own loader
 // and prints what the load left: the model directory, the thermal nodes, the
 // packed and record forms of the connection lists, the node tie tail, the
-// fluid lists and the mass-flow links.
+// fluid lists, the mass-flow links, the user constants and the control
+// constants.
 //
 // The load is sized by the model's FLAGS and SPRSIZ words, which a model
 // program carries itself; here they come from FILE.flags beside the MDB file
@@ -61,6 +62,9 @@ int main(int argc, char** argv) {
   std::error_code ec;
   const std::filesystem::path mdb = std::filesystem::absolute(argv[1], ec);
   if (ec) return fail("cannot find " + std::string(argv[1]));
+  // The MDB file first: a missing one is what the person needs to hear of,
+  // not the sizes file that would lie beside it.
+  if (!std::filesystem::is_regular_file(mdb, ec)) return fail("cannot find the MDB file " + mdb.string());
   std::filesystem::path flags = mdb;
   flags.replace_extension(".flags");
 
@@ -77,7 +81,6 @@ int main(int argc, char** argv) {
   if (mdb.filename() != expected)
     return fail("the MDB file of model " + sizes.model_name + " is named " + expected + ", not " +
                 mdb.filename().string());
-  if (!std::filesystem::is_regular_file(mdb, ec)) return fail("cannot read " + mdb.string());
   // The loader opens the file by its run name in the working directory.
   std::filesystem::current_path(mdb.parent_path(), ec);
   if (ec) return fail("cannot enter " + mdb.parent_path().string());

@@ -16,6 +16,11 @@
 //   K(r)  r(NODE, PABS, P', TABS), returned as a model temperature
 //   L     XGHPT1(P', T', X, IFL, NODE)
 //   M     XGTPH1(P', H, X, IFL, NODE), returned as a model temperature
+//   HL(t) the compressed liquid's enthalpy at P' and T', on the saturation
+//         line of the saturation-temperature member t (compressed_liquid.h)
+//   TL(t, h) the compressed liquid's temperature at P' and H, the inverse of
+//         HL(t), starting from the saturated-liquid enthalpy member h;
+//         returned as a model temperature
 //   N     XJT(P', T', 1, IFL, NODE)
 //   Q     the saturated liquid and vapour adapters of codes yy - 1 and yy + 1,
 //         mixed linearly in the quality
@@ -31,6 +36,10 @@
 //   HUMID_MOLAR(a, v) humid-air conductivity or viscosity, mean by mole fraction
 //   HUMID_CP_SAT, HUMID_H_SAT  humid-air saturated-vapour specific heat and
 //                    enthalpy (fixed functions of the humidity ratio)
+//   HUMID_H, HUMID_T humid-air enthalpy per kilogram of dry air from T, and
+//                    the temperature from it (library/psychrometrics.h)
+//   In the humid-air mixtures the vapour routine answers within its range;
+//   below the triple point the dilute vapour's extension does.
 //   VALUE(v)  the constant v;  T_SAT(t)  the model temperature of t kelvin;
 //   INV_P  1 / (P + PABS)
 //   none  no adapter
@@ -60,14 +69,14 @@
   ROW(ACTION, 19, A(PVSC16), A(PVSC02), none, none, A(PVSC04), A(PVSC12), A(PVSC06), A(PVSC08), A(PVSC10), A(PVSC14)) \
   ROW(ACTION, 20, A(PVSC16), A(PVSC02), B(PVSC00), HUMID_MOLAR(PVSC00, PVSC02), A(PVSC04), A(PVSC12), A(PVSC06), A(PVSC08), A(PVSC10), A(PVSC14)) \
   ROW(ACTION, 22, B(PSIG15), B(PSIG01), none, none, B(PSIG03), B(PSIG11), B(PSIG05), B(PSIG07), B(PSIG09), B(PSIG13)) \
-  ROW(ACTION, 26, L, L, none, none, L, L, L, L, L, L) \
+  ROW(ACTION, 26, HL(PTS16), HL(PTS02), none, none, HL(PTS04), HL(PTS12), HL(PTS06), HL(PTS08), HL(PTS10), HL(PTS14)) \
   ROW(ACTION, 27, C(PETH15), C(PETH01), VALUE(0.0), VALUE(0.0), C(PETH03), C(PETH11), C(PETH05), C(PETH07), C(PETH09), C(PETH13)) \
   ROW(ACTION, 28, Q, Q, none, none, Q, Q, Q, Q, Q, Q) \
   ROW(ACTION, 29, C(PETH16), C(PETH02), VALUE(1111.5554), HUMID_H_SAT, C(PETH04), C(PETH12), C(PETH06), C(PETH08), C(PETH10), C(PETH14)) \
-  ROW(ACTION, 30, L, L, L, L, L, L, L, L, L, L) \
-  ROW(ACTION, 31, M, M, none, none, M, M, M, M, M, M) \
+  ROW(ACTION, 30, L, L, L, HUMID_H, L, L, L, L, L, L) \
+  ROW(ACTION, 31, TL(PTS16, PETH15), TL(PTS02, PETH01), none, none, TL(PTS04, PETH03), TL(PTS12, PETH11), TL(PTS06, PETH05), TL(PTS08, PETH07), TL(PTS10, PETH09), TL(PTS14, PETH13)) \
   ROW(ACTION, 32, K(PTS16), K(PTS02), T_SAT(1.0), T_SAT(273.16), K(PTS04), K(PTS12), K(PTS06), K(PTS08), K(PTS10), K(PTS14)) \
-  ROW(ACTION, 35, M, M, M, M, M, M, M, M, M, M) \
+  ROW(ACTION, 35, M, M, M, HUMID_T, M, M, M, M, M, M) \
   ROW(ACTION, 37, J(PSAT16), J(PSAT02), none, none, J(PSAT04), J(PSAT12), J(PSAT06), J(PSAT08), J(PSAT10), J(PSAT14)) \
   ROW(ACTION, 41, S, S, none, none, S, S, S, S, S, S) \
   ROW(ACTION, 44, N, N, none, none, N, N, N, N, N, N) \
@@ -113,6 +122,8 @@
 #define KALVIR_QP_HAS_K(r) qp_yes
 #define KALVIR_QP_HAS_L qp_yes
 #define KALVIR_QP_HAS_M qp_yes
+#define KALVIR_QP_HAS_HL(t) qp_yes
+#define KALVIR_QP_HAS_TL(t, h) qp_yes
 #define KALVIR_QP_HAS_N qp_yes
 #define KALVIR_QP_HAS_Q qp_yes
 #define KALVIR_QP_HAS_R qp_yes
@@ -126,6 +137,8 @@
 #define KALVIR_QP_HAS_HUMID_MOLAR(a, v) qp_yes
 #define KALVIR_QP_HAS_HUMID_CP_SAT qp_yes
 #define KALVIR_QP_HAS_HUMID_H_SAT qp_yes
+#define KALVIR_QP_HAS_HUMID_H qp_yes
+#define KALVIR_QP_HAS_HUMID_T qp_yes
 #define KALVIR_QP_HAS_VALUE(v) qp_yes
 #define KALVIR_QP_HAS_T_SAT(t) qp_yes
 #define KALVIR_QP_HAS_INV_P qp_yes

@@ -6,12 +6,15 @@
 #include <string>
 
 #include "runtime/control/control_constants.h"
+#include "runtime/fluids/interface/compressed_liquid.h"
 #include "runtime/fluids/interface/properties.h"
 #include "runtime/fluids/interface/property_messages.h"
 #include "runtime/fluids/library/eos.h"
+#include "runtime/fluids/library/psychrometrics.h"
 #include "runtime/fluids/library/saturation_pressure.h"
 #include "runtime/fluids/library/saturation_tables.h"
 #include "runtime/fluids/library/surface_tension.h"
+#include "runtime/fluids/library/table_data.h"
 #include "runtime/fluids/library/temperature_tables.h"
 #include "runtime/fluids/library/vapour.h"
 #include "runtime/platform/format.h"
@@ -98,6 +101,18 @@ struct M {
 struct N {
   static double eval(const Call& c) { return XJT(c.p_model(), c.t_model(), 1.0, c.IFL, c.NODE); }
 };
+template <const auto& pts>
+struct HL {
+  static double eval(const Call& c) {
+    return liquid_enthalpy(pts, c.p_model(), c.t_model(), c.IFL, c.NODE);
+  }
+};
+template <const auto& pts, const auto& peth>
+struct TL {
+  static double eval(const Call& c) {
+    return as_model(liquid_temperature(pts, peth, c.p_model(), c.H, c.IFL, c.NODE), GLOR.TABS);
+  }
+};
 
 // --- Two-phase mixtures ----------------------------------------------------------
 
@@ -170,8 +185,10 @@ struct Z {
 
 // --- Humid air (X is the humidity ratio) ----------------------------------------
 
+namespace psy = kalvir::fluids::psychro;
+
 // Ratio of the molar masses of water and dry air.
-constexpr double kMolarRatio = 0.6221;
+constexpr double kMolarRatio = psy::kMolarRatio;
 
 void require_humidity(double denominator, const Call& c) {
   if (denominator != 0.0) return;
@@ -180,6 +197,8 @@ void require_humidity(double denominator, const Call& c) {
                       " makes the mixture rule divide by zero.");
 }
 
+// Dry air at its partial pressure plus the vapour at its own; the vapour
+// below 0 degrees Celsius as the ideal gas it is there.
 template <auto dry, auto vapour>
 struct HUMID_RHO {
   static double eval(const Call& c) {
@@ -187,15 +206,20 @@ struct HUMID_RHO {
     require_humidity(c.X + kMolarRatio, c);
     const double pv = (c.X * pa) / (c.X + kMolarRatio);
     const double rhoa = dry(((pa - pv) - GLOR.PABS), GLOR.PABS, c.t_model(), GLOR.TABS);
-    const double rhov = vapour(GLOR.PABS, pv - GLOR.PABS, GLOR.TABS, c.t_model());
+    static_assert(vapour == &PROS02, "the vapour density below freezing extends PROS02");
+    const double rhov = psy::vapour_density(pv, c.t_model() + GLOR.TABS);
     return rhoa + rhov;
   }
 };
+template <auto vapour, psy::BelowTriple rule>
+double dilute(const Call& c) {
+  return psy::dilute_vapour(vapour, rule, c.NODE, c.t_model(), GLOR.TABS);
+}
 template <auto dry, auto vapour>
 struct HUMID_CP {
   static double eval(const Call& c) {
     const double ca = dry(c.t_model(), GLOR.TABS);
-    const double cv = vapour(c.NODE, c.t_model(), GLOR.TABS);
+    const double cv = dilute<vapour, psy::BelowTriple::hold>(c);
     require_humidity(c.X + 1.0, c);
     return (cv * c.X + ca) / (c.X + 1.0);
   }
@@ -204,7 +228,7 @@ template <auto dry, auto vapour>
 struct HUMID_MOLAR {
   static double eval(const Call& c) {
     const double ya = dry(c.t_model(), GLOR.TABS);
-    const double yv = vapour(c.NODE, c.t_model(), GLOR.TABS);
+    const double yv = dilute<vapour, psy::BelowTriple::proportional>(c);
     require_humidity(kMolarRatio + c.X, c);
     return (yv * c.X + ya * kMolarRatio) / (kMolarRatio + c.X);
   }
@@ -218,6 +242,15 @@ struct HUMID_CP_SAT {
 // The saturated-vapour specific heat times the saturation temperature, 273.16 K.
 struct HUMID_H_SAT {
   static double eval(const Call& c) { return HUMID_CP_SAT::eval(c) * 273.16; }
+};
+// Enthalpy per kilogram of dry air, and the temperature that has it.
+struct HUMID_H {
+  static double eval(const Call& c) { return psy::enthalpy(c.t_model() + GLOR.TABS, c.X, c.NODE); }
+};
+struct HUMID_T {
+  static double eval(const Call& c) {
+    return as_model(psy::temperature(c.H, c.X, c.NODE) - GLOR.TABS, GLOR.TABS);
+  }
 };
 
 // --- Fixed values of the gases ---------------------------------------------------
@@ -253,6 +286,8 @@ struct INV_P {
 #define KALVIR_QP_IMPL_K(r) kalvir::fluids::qp::K<&r>
 #define KALVIR_QP_IMPL_L kalvir::fluids::qp::L
 #define KALVIR_QP_IMPL_M kalvir::fluids::qp::M
+#define KALVIR_QP_IMPL_HL(t) kalvir::fluids::qp::HL<kalvir::fluids::k##t>
+#define KALVIR_QP_IMPL_TL(t, h) kalvir::fluids::qp::TL<kalvir::fluids::k##t, kalvir::fluids::k##h>
 #define KALVIR_QP_IMPL_N kalvir::fluids::qp::N
 #define KALVIR_QP_IMPL_Q kalvir::fluids::qp::Q
 #define KALVIR_QP_IMPL_R kalvir::fluids::qp::R
@@ -266,6 +301,8 @@ struct INV_P {
 #define KALVIR_QP_IMPL_HUMID_MOLAR(a, v) kalvir::fluids::qp::HUMID_MOLAR<&a, &v>
 #define KALVIR_QP_IMPL_HUMID_CP_SAT kalvir::fluids::qp::HUMID_CP_SAT
 #define KALVIR_QP_IMPL_HUMID_H_SAT kalvir::fluids::qp::HUMID_H_SAT
+#define KALVIR_QP_IMPL_HUMID_H kalvir::fluids::qp::HUMID_H
+#define KALVIR_QP_IMPL_HUMID_T kalvir::fluids::qp::HUMID_T
 #define KALVIR_QP_IMPL_VALUE(v) kalvir::fluids::qp::VALUE<v>
 #define KALVIR_QP_IMPL_T_SAT(t) kalvir::fluids::qp::T_SAT<t>
 #define KALVIR_QP_IMPL_INV_P kalvir::fluids::qp::INV_P

@@ -8,13 +8,6 @@
 #include "runtime/control/run_end.h"
 #include "runtime/fluids/interface/properties.h"
 #include "runtime/fluids/interface/property_messages.h"
-#include "runtime/platform/format.h"
-
-namespace {
-
-std::string sci12(double v) { return kalvir::platform::edit_e(v, 12, 4, 0, 1); }
-
-}  // namespace
 
 double INTCP(double P, double TA, double TB, double X, std::int32_t IFL, std::int32_t NODE) {
   if (std::fabs(TA - TB) < 1e-37) return 0.0;
@@ -60,10 +53,7 @@ constexpr int kMaxBisectionPasses = 200;
 
 [[noreturn]] void temperature_not_found(std::string_view why, double P, double H, std::int32_t code,
                                         std::int32_t NODE) {
-  kalvir::fluids::report("Temperature from enthalpy not found@" + std::string(why) +
-                             " Pressure = " + sci12(P) + ", enthalpy = " + sci12(H),
-                         500, NODE, 4, code, "XGTPH1");
-  FAILUR();  // severity 4 has ended the run already
+  kalvir::fluids::temperature_not_found(why, P, H, NODE, code, "XGTPH1");
 }
 
 void require_number(double v, double P, double H, std::int32_t NODE) {
@@ -153,7 +143,8 @@ void require_nonzero(double denominator, std::string_view what, std::int32_t NOD
 void XDRHO(double H, std::int32_t IFL, std::int32_t NODE, double PABS, double P, double X,
            double TABS, double T, double& DRDH, double& DRDP, double& RHO) {
   RHO = XRHO(P, T, X, IFL, NODE);
-  if (std::fabs(X) < 1e-37 || std::fabs(X - 1.0) < 1e-37) {
+  // Humid air is single phase whatever its humidity ratio.
+  if (IFL == kalvir::fluids::kHumidAir || std::fabs(X) < 1e-37 || std::fabs(X - 1.0) < 1e-37) {
     const double cp = XCP(P, T, X, IFL, NODE);
     const double mu = XJT(P, T, X, IFL, NODE);
     require_nonzero((T + TABS) * cp, "The absolute temperature or the specific heat is zero.",

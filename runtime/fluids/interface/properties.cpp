@@ -11,6 +11,7 @@
 #include "runtime/control/messages.h"
 #include "runtime/control/run_end.h"
 #include "runtime/fluids/interface/adapters.h"
+#include "runtime/fluids/interface/unsound_ranges.h"
 #include "runtime/platform/fixed_string.h"
 
 namespace {
@@ -169,7 +170,9 @@ double call(Function which, double P, double T, double H, double X, std::int32_t
     if (a == nullptr) {
       internal_stop("Fluid property function without its adapter: " + std::string(f.name));
     }
-    return a(P, T, H, X, IFL, NODE);
+    const double value = a(P, T, H, X, IFL, NODE);
+    kalvir::fluids::warn_if_unsound(IFL, cell.code, P, T, value, NODE);
+    return value;
   }
   return fail(f,
               "Fluid property undefined.@Property required: " + std::string(f.words) + " of " +

@@ -7,6 +7,7 @@
 #include "runtime/control/messages.h"
 #include "runtime/control/run_end.h"
 #include "runtime/platform/fixed_string.h"
+#include "runtime/platform/format.h"
 
 namespace kalvir::fluids {
 
@@ -35,6 +36,15 @@ void stop_on_zero(std::string_view what, std::int32_t node, std::int32_t code,
                   std::string_view routine) {
   report(std::string("Fluid property cannot be calculated@").append(what), 500, node, 4, code,
          routine);
+  FAILUR();  // severity 4 has ended the run already
+}
+
+void temperature_not_found(std::string_view why, double P, double H, std::int32_t node,
+                           std::int32_t code, std::string_view routine) {
+  const auto sci12 = [](double v) { return platform::edit_e(v, 12, 4, 0, 1); };
+  report("Temperature from enthalpy not found@" + std::string(why) + " Pressure = " + sci12(P) +
+             ", enthalpy = " + sci12(H),
+         500, node, 4, code, routine);
   FAILUR();  // severity 4 has ended the run already
 }
 

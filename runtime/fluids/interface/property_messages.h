@@ -30,4 +30,9 @@ void forget_reported_once();
 [[noreturn]] void stop_on_zero(std::string_view what, std::int32_t node, std::int32_t code,
                                std::string_view routine);
 
+// The fatal stop of a single-phase temperature that cannot be found from P
+// and H: "Temperature from enthalpy not found@" followed by why, P and H.
+[[noreturn]] void temperature_not_found(std::string_view why, double P, double H, std::int32_t node,
+                                        std::int32_t code, std::string_view routine);
+
 }  // namespace kalvir::fluids

@@ -14,6 +14,7 @@
 #include "runtime/platform/format.h"
 
 using kalvir::fluids::report;
+using kalvir::fluids::report_once;
 using kalvir::platform::edit_e;
 using kalvir::platform::edit_f;
 using kalvir::platform::edit_g;
@@ -316,15 +317,26 @@ double PSND01(double P, double T) {
       {0.0002884942, 1.582394e-08, -2.420956e-12, 5.086237e-17},
       {-8.238863e-07, -6.83954e-11, 9.711687e-15, -1.845198e-19},
   }};
+  // The polynomial follows the speed of sound within 1 % up to about 130 C,
+  // then falls away from it, through zero at about 265 C, where the
+  // compressed-liquid density and compressibility built on it would become
+  // infinite. Hotter water continues along the polynomial's tangent at
+  // 130 C: along the saturated liquid it stays within 1.5 % of the speed of
+  // sound up to 490 K and 10 % up to 540 K, and positive (too high, 2.4
+  // times at 640 K) up to the critical point.
+  constexpr double kTangentFrom = 130.0;
   const double t = T + GLOR.TABS - 273.15;
   const double p = (P + GLOR.PABS) * 0.000145;
+  const double at = t > kTangentFrom ? kTangentFrom : t;
   double sum = 0.0;
+  double slope = 0.0;  // d sum / dt
   for (auto row = b.rbegin(); row != b.rend(); ++row) {
     const auto& q = *row;
     const double in_p = ((q[3] * p + q[2]) * p + q[1]) * p + q[0];
-    sum = sum * t + in_p;
+    slope = slope * at + sum;
+    sum = sum * at + in_p;
   }
-  return sum;
+  return t > kTangentFrom ? sum + (t - kTangentFrom) * slope : sum;
 }
 
 double PROL01(double P, double PABS, double T, double TABS) {
@@ -354,7 +366,20 @@ double PRHOL(double OMEGA, double P, double Pc, double Ps, double T, double Tc, 
   const double e = std::exp(4.79594 + 0.250047 * OMEGA + 1.14188 * OMEGA * OMEGA);
   const double beta = Pc * (tau * (((e * tau - 135.1102) * tau + 62.45326) * tau - 9.070217) - 1.0);
   const double c = 0.0861488 + 0.0344483 * OMEGA;
-  return 1.0 / (vs * (1.0 - c * std::log((P + beta) / (Ps + beta))));
+  // A few kelvin below the critical temperature beta passes through -Ps:
+  // there the correction has a pole, and beyond it no value. The saturated
+  // density stands in where the correction cannot be evaluated.
+  const double ratio = (P + beta) / (Ps + beta);
+  const double shrink = 1.0 - c * std::log(ratio);
+  if (!(ratio > 0.0 && shrink > 0.0 && std::isfinite(shrink))) {
+    report_once(
+        "Liquid density correction cannot be evaluated@Temperature too close to the critical "
+        "temperature for the pressure correction of the liquid density. Temperature =" +
+            edit_f(T, 10, 2) + " . Saturated density assumed.",
+        255, 0, 2, 2, "PRHOL");
+    return 1.0 / vs;
+  }
+  return 1.0 / (vs * shrink);
 }
 
 namespace {

@@ -22,6 +22,8 @@ constexpr std::string_view kVapourDensity =
 constexpr std::string_view kLiquidDensity = "Temperature out of range for liquid density function@";
 constexpr std::string_view kSaturationTemperature =
     "Pressure out of range for saturation temperature function@";
+// The saturation-temperature members hold degrees Celsius.
+constexpr double kZeroCelsius = 273.15;
 
 double saturation_table(std::span<const TableRange> table, std::int32_t NODE, double x,
                         std::string_view message, std::string_view routine,
@@ -47,7 +49,7 @@ double saturation_table(std::span<const TableRange> table, std::int32_t NODE, do
   double name(std::int32_t NODE, double POFF, double P, double TOFF) {                \
     return saturation_table(kalvir::fluids::k##name, NODE, P + POFF, kSaturationTemperature, \
                             #name) +                                                   \
-           273.15 - TOFF;                                                              \
+           kZeroCelsius - TOFF;                                                        \
   }
 
 KALVIR_PRESSURE_MEMBER(PETH01, kEnthalpy)
@@ -116,3 +118,20 @@ double PRHO16(std::int32_t NODE, double T, double TOFF) {
   }
   return r.value;
 }
+
+namespace kalvir::fluids {
+
+SaturationPoint saturation_point(std::span<const TableRange> pts, double t_abs) noexcept {
+  const TableLookup p = table_inverse(pts, t_abs - kZeroCelsius);
+  switch (p.side) {
+    case TableSide::kInside:
+      break;
+    case TableSide::kBelow:
+      return {p.value, pts.front().y.front() + kZeroCelsius, p.side};
+    case TableSide::kAbove:
+      return {p.value, pts.back().y.back() + kZeroCelsius, p.side};
+  }
+  return {p.value, t_abs, p.side};
+}
+
+}  // namespace kalvir::fluids

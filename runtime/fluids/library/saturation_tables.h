@@ -17,6 +17,9 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
+
+#include "runtime/fluids/library/table_engine.h"
 
 // Saturated enthalpy, J/kg, at absolute pressure P + POFF.
 double PETH01(std::int32_t NODE, double POFF, double P);  // water liquid
@@ -66,3 +69,22 @@ double PTS10(std::int32_t NODE, double POFF, double P, double TOFF);  // R22
 double PTS12(std::int32_t NODE, double POFF, double P, double TOFF);  // R114
 double PTS14(std::int32_t NODE, double POFF, double P, double TOFF);  // R502
 double PTS16(std::int32_t NODE, double POFF, double P, double TOFF);  // ammonia
+
+namespace kalvir::fluids {
+
+// A point of a fluid's saturation line as its saturation-temperature member
+// gives it: absolute pressure (Pa) and temperature (K).
+struct SaturationPoint {
+  double pressure;
+  double temperature;
+  TableSide side;
+};
+
+// The inverse of a saturation-temperature member, given its table (kPTSnn):
+// the pressure at which PTSnn gives the absolute temperature t_abs. Below the
+// member's lowest temperature, and above its highest (also for a t_abs that
+// is not a number), the member's end with the temperature there. No warning:
+// the caller decides what a temperature beyond the table means.
+SaturationPoint saturation_point(std::span<const TableRange> pts, double t_abs) noexcept;
+
+}  // namespace kalvir::fluids

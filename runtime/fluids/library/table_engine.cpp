@@ -18,6 +18,13 @@ std::size_t grid_index(const TableRange& r, double x) noexcept {
   return t > 0.0 ? static_cast<std::size_t>(t) : 0;
 }
 
+// First point of the parabola's stencil at x: the interval's own point, or in
+// the range's last interval, which has no next point, the last three points.
+std::size_t parabola_stencil(const TableRange& r, double x) noexcept {
+  const std::size_t last_stencil = r.y.size() - 3;
+  return x < r.breakpoint ? std::min(grid_index(r, x), last_stencil) : last_stencil;
+}
+
 }  // namespace
 
 double range_linear(const TableRange& r, double x) noexcept {
@@ -27,12 +34,42 @@ double range_linear(const TableRange& r, double x) noexcept {
 }
 
 double range_parabola(const TableRange& r, double x) noexcept {
-  const std::size_t last_stencil = r.y.size() - 3;
   // The last interval has no next point: its stencil is the range's last three.
-  const std::size_t i = x < r.breakpoint ? std::min(grid_index(r, x), last_stencil) : last_stencil;
+  const std::size_t i = parabola_stencil(r, x);
   const double f = x - (r.first + static_cast<double>(i) * r.step);
   const double g = f - r.step;
   return ((r.y[i] * g - 2.0 * f * r.y[i + 1]) * (g - r.step) + g * f * r.y[i + 2]) * r.inv_2step2;
+}
+
+TableLookup table_inverse(std::span<const TableRange> ranges, double y) noexcept {
+  if (y < ranges.front().y.front()) return {ranges.front().first, TableSide::kBelow};
+  for (const TableRange& r : ranges) {
+    if (!(y < r.y.back())) continue;
+    // Grid points k and k + 1 bracket y; the interpolant passes through both.
+    const auto above = std::upper_bound(r.y.begin(), r.y.end(), y);
+    const std::size_t k = static_cast<std::size_t>(above - r.y.begin()) - 1;
+    double lo = r.first + static_cast<double>(k) * r.step;
+    double hi = std::min(lo + r.step, r.last);
+    // Newton on the parabola from the straight line, kept inside the bracket;
+    // a step that would leave it bisects instead.
+    double x = lo + (y - r.y[k]) / (r.y[k + 1] - r.y[k]) * (hi - lo);
+    for (int pass = 0; pass < 60 && hi - lo > 0.0; ++pass) {
+      const double f = range_parabola(r, x) - y;
+      if (f == 0.0) break;
+      (f < 0.0 ? lo : hi) = x;
+      const std::size_t i = parabola_stencil(r, x);
+      const double d = x - (r.first + static_cast<double>(i) * r.step);
+      const double slope = (r.y[i] * (2.0 * d - 3.0 * r.step) - 4.0 * r.y[i + 1] * (d - r.step) +
+                            r.y[i + 2] * (2.0 * d - r.step)) *
+                           r.inv_2step2;
+      double next = x - f / slope;
+      if (!(next > lo && next < hi)) next = 0.5 * (lo + hi);
+      if (next == x) break;
+      x = next;
+    }
+    return {x, TableSide::kInside};
+  }
+  return {ranges.back().last, TableSide::kAbove};
 }
 
 TableLookup table_lookup(std::span<const TableRange> ranges, double x, Interpolation how) noexcept {

@@ -55,6 +55,12 @@ TableLookup table_lookup(std::span<const TableRange> ranges, double x, Interpola
 double range_linear(const TableRange& r, double x) noexcept;
 double range_parabola(const TableRange& r, double x) noexcept;
 
+// The inverse of a member whose values rise with the abscissa, read with the
+// parabola: the abscissa at which table_lookup gives y. kBelow (the first
+// abscissa) for y below the first value, kAbove (the upper bound) for y at or
+// above the last value and for a y that is not a number.
+TableLookup table_inverse(std::span<const TableRange> ranges, double y) noexcept;
+
 // The warning of a table routine out of its range: the message blank-padded
 // to 500 characters, the node named after it when NODE is not 0, reported
 // with severity 2.

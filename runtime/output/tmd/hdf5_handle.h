@@ -43,6 +43,10 @@ class Handle {
     id_ = id;
   }
 
+  // Gives the held identifier up without closing it: the library keeps the
+  // object open (for a file that must not be closed through the library).
+  void release() noexcept { id_ = H5I_INVALID_HID; }
+
   // Closes the held identifier and returns the library's status for it, for
   // callers that must report a failing close (0 when nothing was held).
   herr_t close() noexcept {

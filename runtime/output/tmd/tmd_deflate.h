@@ -4,14 +4,13 @@
 //
 // At every output the writer compresses about two megabytes per eight
 // thousand nodes. The filter does it with compress2, which sets up fresh
-// compression memory for every chunk; here that memory is kept, and the
-// writer hands the finished chunks to the library with direct chunk writes.
-// Each thread keeps its own compression memory, so that the chunks of a slab
-// may be compressed on several threads at once.
+// compression memory (about 260 KB) for every chunk; here one zlib stream
+// per thread is kept and reset before each chunk, which writes the same
+// bytes, and the writer hands the finished chunks to the library with direct
+// chunk writes.
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
 #include <span>
 
 namespace kalvir::tmd {
@@ -22,14 +21,10 @@ std::size_t filter_bound(std::size_t nbytes);
 
 // Compresses raw at the given level into out (filter_bound(raw.size())
 // bytes), as compress2 does (zlib stream, default window and memory level,
-// default strategy, one finishing call), on the calling thread's reusable
-// compression memory. Returns the compressed size, or 0 when it would
-// exceed the filter's output bound: the filter, being optional, then stores
-// the raw bytes.
+// default strategy, one finishing call). Returns the compressed size, or 0
+// when it would exceed the filter's output bound: the filter, being
+// optional, then stores the raw bytes.
 std::size_t deflate_chunk(std::span<const unsigned char> raw, int level, unsigned char* out);
-
-// The Adler-32 checksum of data, as zlib's adler32(1, data) gives it.
-std::uint32_t adler32_of(std::span<const unsigned char> data);
 
 // Whether packed, a zlib stream made by deflate_chunk at the level the
 // caller compares, inflates to exactly raw. Compares piece by

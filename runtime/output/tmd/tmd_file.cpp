@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -294,30 +295,71 @@ void constant_datasets(TmdSlot& slot) {
           &TmdSlot::mcontrolconstantschardatasetid);
 }
 
+// Files left open in the library (TmdSlot::abandon, a failed close).
+int left_open = 0;
+
+// Ends a failed creation: the slot is abandoned, and the file is removed if
+// the library created it, so that a file that holds the fixed datasets only
+// in part does not pass for a result.
+void creation_failed(TmdSlot& slot) {
+  const bool created = slot.open();
+  const std::string name = slot.filename;
+  slot.abandon();
+  if (created) static_cast<void>(std::remove(name.c_str()));
+}
+
 }  // namespace
 
 void close_all_files() {
   for (TmdSlot& slot : slots()) static_cast<void>(slot.close());
 }
 
+bool files_left_open() { return left_open > 0; }
+
 }  // namespace kalvir::tmd
 
+std::array<kalvir::hdf5::Dataset*, 19> TmdSlot::time_datasets() noexcept {
+  return {&timesdatasetid,
+          &thermalnodesrealdatasetid,
+          &thermalnodesstringdatasetid,
+          &thermalnodesintegerdatasetid,
+          &fluidnodesrealdatasetid,
+          &fluidnodesstringdatasetid,
+          &fluidnodesintegerdatasetid,
+          &gl_datasetid,
+          &gr_datasetid,
+          &gf_datasetid,
+          &gv_datasetid,
+          &m_datasetid,
+          &gp_datasetid,
+          &muserconstantsrealdatasetid,
+          &muserconstantsintdatasetid,
+          &muserconstantschardatasetid,
+          &mcontrolconstantsrealdatasetid,
+          &mcontrolconstantsintdatasetid,
+          &mcontrolconstantschardatasetid};
+}
+
 herr_t TmdSlot::close() noexcept {
-  kalvir::hdf5::Dataset* datasets[] = {
-      &timesdatasetid,           &thermalnodesrealdatasetid,     &thermalnodesstringdatasetid,
-      &thermalnodesintegerdatasetid, &fluidnodesrealdatasetid,   &fluidnodesstringdatasetid,
-      &fluidnodesintegerdatasetid,   &gl_datasetid,              &gr_datasetid,
-      &gf_datasetid,             &gv_datasetid,                  &m_datasetid,
-      &gp_datasetid,             &muserconstantsrealdatasetid,   &muserconstantsintdatasetid,
-      &muserconstantschardatasetid,  &mcontrolconstantsrealdatasetid, &mcontrolconstantsintdatasetid,
-      &mcontrolconstantschardatasetid};
-  for (auto* d : datasets) d->reset();
+  for (auto* d : time_datasets()) d->reset();
   datagroup1id.reset();
   analysisset1id.reset();
   const herr_t status = fileid.close();
+  if (status < 0) ++kalvir::tmd::left_open;
   kalvir::tmd::forget_stored_chunks();
   *this = TmdSlot{};
   return status;
+}
+
+void TmdSlot::abandon() noexcept {
+  if (!open()) return;
+  for (auto* d : time_datasets()) d->release();
+  datagroup1id.release();
+  analysisset1id.release();
+  fileid.release();
+  ++kalvir::tmd::left_open;
+  kalvir::tmd::forget_stored_chunks();
+  *this = TmdSlot{};
 }
 
 TmdSlot& tmd_slot(std::int32_t slot) {
@@ -328,7 +370,8 @@ TmdSlot& tmd_slot(std::int32_t slot) {
 void tmdcreatefile(std::string_view FILENAME, std::int32_t SLOT, std::int32_t& STATUS) {
   using namespace kalvir::tmd;
   // Every TMD file is closed through its own handles at the end of the run,
-  // so that none is left half-written and no handle outlives the library.
+  // so that none is left half-written and no handle outlives the library;
+  // one abandoned after a failure stays as its last flush left it.
   register_run_closer(close_all_files);
   TmdSlot& slot = tmd_slot(SLOT);
   static_cast<void>(slot.close());
@@ -342,6 +385,7 @@ void tmdcreatefile(std::string_view FILENAME, std::int32_t SLOT, std::int32_t& S
     double rdcc_w0 = 0.0;
     check(H5Pget_cache(fapl.get(), &mdc_nelmts, &rdcc_nslots, &rdcc_nbytes, &rdcc_w0));
     check(H5Pset_cache(fapl.get(), mdc_nelmts, rdcc_nslots, kChunkCacheBytes, kChunkPreemption));
+    slot.filename = name;
     slot.fileid.reset(check_id(H5Fcreate(name.c_str(), H5F_ACC_TRUNC, H5P_DEFAULT, fapl.get())));
     slot.analysisset1id.reset(
         check_id(H5Gcreate2(slot.fileid.get(), "AnalysisSet1", H5P_DEFAULT, H5P_DEFAULT, H5P_DEFAULT)));
@@ -351,6 +395,7 @@ void tmdcreatefile(std::string_view FILENAME, std::int32_t SLOT, std::int32_t& S
     double_attribute_create(as1, "TAbs", gcc_gettabs());
     slot.datagroup1id.reset(check_id(H5Gcreate2(as1, "DataGroup1", H5P_DEFAULT, H5P_DEFAULT, H5P_DEFAULT)));
   });
+  if (STATUS != 0) creation_failed(slot);
 }
 
 void tmdcreatedatasets(std::int32_t& STATUS) {
@@ -406,7 +451,11 @@ void tmdcreatedatasets(std::int32_t& STATUS) {
 
     if (sel.wantconductorsflag != 0) conductor_datasets(slot);
     if (sel.wantconstantsflag != 0) constant_datasets(slot);
+    // A complete file on disk before its first output: a write that fails
+    // then leaves a file with its layout and the outputs stored whole.
+    flush_file(root);
   });
+  if (STATUS != 0) creation_failed(slot);
 }
 
 void tmdclosefile(std::int32_t SLOT, std::int32_t& STATUS) {

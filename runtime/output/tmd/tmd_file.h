@@ -90,11 +90,21 @@ struct TmdSlot {
   TmvThermalModelVariables selection;
   kalvir::tmd::SlabWork work;
   kalvir::tmd::ConductorRows conductor_rows;
+  // The name the file was created under, removed when its creation fails.
+  std::string filename;
 
   bool open() const noexcept { return fileid.valid(); }
+  // The time-extensible datasets, times first.
+  std::array<kalvir::hdf5::Dataset*, 19> time_datasets() noexcept;
   // Closes every identifier, the file last, and empties the slot; returns
-  // the file close's status.
+  // the file close's status. A file whose close fails stays open in the
+  // library (kalvir::tmd::files_left_open).
   herr_t close() noexcept;
+  // Empties the slot without closing anything through the library, for a
+  // file whose metadata could not be written: closing it would write to it
+  // again, and a close that fails leaves the library unable to shut down.
+  // The file keeps what its last flush stored.
+  void abandon() noexcept;
 };
 
 // Slot 1..100; any other number is an internal consistency stop.
@@ -103,12 +113,16 @@ TmdSlot& tmd_slot(std::int32_t slot);
 // Creates file FILENAME (trailing blanks removed; an existing file is
 // replaced) in SLOT with its groups AnalysisSet1 and DataGroup1 and the
 // physical-constant attributes. A file still open in the slot is closed
-// first. STATUS 0, or -1 when an HDF5 call failed.
+// first. STATUS 0, or -1 when an HDF5 call failed: the slot is then
+// abandoned and the file the library created removed, so that no file that
+// looks like a result is left.
 void tmdcreatefile(std::string_view FILENAME, std::int32_t SLOT, std::int32_t& STATUS);
 
 // Creates the remaining attributes and every dataset of the file in slot
 // fileindex for the selection just stored in TmvThermalModelVariables,
-// writes the static ones and fixes the slot's counts. STATUS -1 on failure.
+// writes the static ones and fixes the slot's counts. STATUS -1 on failure,
+// after which the slot is abandoned and the file removed, as for
+// tmdcreatefile.
 void tmdcreatedatasets(std::int32_t& STATUS);
 
 // Closes the slot's file and empties the slot; nothing (STATUS unchanged)
@@ -119,4 +133,10 @@ namespace kalvir::tmd {
 // Closes every open TMD file; the end of the run calls it before it shuts
 // the HDF5 library down.
 void close_all_files();
+
+// Whether a TMD file was left open in the library: abandoned after a failed
+// creation or write, or its close failed. The end of the run must then not
+// shut the library down, which would close the file (and, after a failed
+// close, end in a crash); the process end leaves the file as it was flushed.
+bool files_left_open();
 }  // namespace kalvir::tmd

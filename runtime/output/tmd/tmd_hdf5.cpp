@@ -1,7 +1,11 @@
 #include "runtime/output/tmd/tmd_hdf5.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstring>
 #include <iterator>
 #include <memory>
@@ -9,7 +13,6 @@
 #include <unordered_map>
 #include <vector>
 
-#include "runtime/output/tmd/chunk_pool.h"
 #include "runtime/output/tmd/tmd_deflate.h"
 #include "runtime/platform/fixed_string.h"
 
@@ -17,12 +20,12 @@ namespace kalvir::tmd {
 
 namespace {
 constexpr hsize_t kMaxChunkItems = 1000;
+constexpr int kMaxRank = 3;  // time, items, attributes
 constexpr unsigned kDeflateLevel = 1;
 
 std::string name_text(std::string_view name) { return std::string(trim_right(name)); }
 
 bool direct_writes = true;
-bool use_pool = true;
 
 // How a slab of a dataset splits into whole chunks that can be compressed
 // here and stored as they are: the dataset is chunked one slab deep, its
@@ -119,23 +122,11 @@ void store_chunk(hid_t dataset, const StoredChunk& c, const hsize_t* offset, std
   }
 }
 
-// The rows and the compressed form of a chunk in flight on the pool, by
-// slot, kept from one slab to the next.
-struct SlotBuffers {
-  std::vector<unsigned char> raw;
-  std::unique_ptr<unsigned char[]> packed;
-  std::size_t packed_capacity = 0;
-};
-std::array<SlotBuffers, kChunkSlots> slot_buffers;
-
 // Writes the slab at time index slab chunk by chunk with the bytes the
 // deflate filter would store; a chunk the filter could not shrink within its
 // bound is stored raw with the filter marked as skipped. Each chunk is
 // filled, compared with the last slab's chunk and compressed or kept, and
-// stored in chunk order: on the calling thread alone one chunk after the
-// other, or with the pool a few chunks at a time (filled and compressed on
-// any of its threads, stored by the calling thread), so that the file holds
-// the same bytes either way and the slab is never held whole.
+// stored, one after the other, so that the slab is never held whole.
 void write_direct(hid_t dataset, const DirectLayout& d, int rank, hsize_t slab, hsize_t nrows, const RowFiller& fill) {
   const std::size_t chunk_bytes = static_cast<std::size_t>(d.rows) * d.row_bytes;
   const hsize_t nchunks = (nrows + d.rows - 1) / d.rows;
@@ -143,44 +134,18 @@ void write_direct(hid_t dataset, const DirectLayout& d, int rank, hsize_t slab, 
   if (stored.size() < nchunks) stored.resize(nchunks);
   std::array<hsize_t, 3> offset{};
   offset[0] = slab;
-  if (!use_pool || nchunks < 2 || chunk_workers() == 0) {
-    unsigned char* out = packed_buffer(filter_bound(chunk_bytes));
-    for (hsize_t k = 0; k < nchunks; ++k) {
-      fill_chunk(d, nrows, k, fill, raw_chunk);
-      const std::span<const unsigned char> chunk(raw_chunk.data(), chunk_bytes);
-      pack_chunk(stored[k], chunk, d.level, out);
-      if (rank > 1) offset[1] = k * d.rows;
-      store_chunk(dataset, stored[k], offset.data(), chunk);
-    }
-    return;
+  unsigned char* out = packed_buffer(filter_bound(chunk_bytes));
+  for (hsize_t k = 0; k < nchunks; ++k) {
+    fill_chunk(d, nrows, k, fill, raw_chunk);
+    const std::span<const unsigned char> chunk(raw_chunk.data(), chunk_bytes);
+    pack_chunk(stored[k], chunk, d.level, out);
+    if (rank > 1) offset[1] = k * d.rows;
+    store_chunk(dataset, stored[k], offset.data(), chunk);
   }
-  const std::size_t bound = filter_bound(chunk_bytes);
-  run_chunks(
-      nchunks,
-      [&](std::size_t k) {
-        SlotBuffers& b = slot_buffers[k % kChunkSlots];
-        if (b.packed_capacity < bound) {
-          b.packed.reset(new unsigned char[bound]);
-          b.packed_capacity = bound;
-        }
-        if (b.raw.size() < chunk_bytes) b.raw.resize(chunk_bytes);
-      },
-      [&](std::size_t k) {
-        SlotBuffers& b = slot_buffers[k % kChunkSlots];
-        fill_chunk(d, nrows, k, fill, b.raw);
-        pack_chunk(stored[k], std::span<const unsigned char>(b.raw.data(), chunk_bytes), d.level, b.packed.get());
-      },
-      [&](std::size_t k) {
-        const SlotBuffers& b = slot_buffers[k % kChunkSlots];
-        if (rank > 1) offset[1] = k * d.rows;
-        store_chunk(dataset, stored[k], offset.data(), std::span<const unsigned char>(b.raw.data(), chunk_bytes));
-      });
 }
 }  // namespace
 
 void set_direct_chunk_writes(bool on) { direct_writes = on; }
-
-void set_chunk_pool(bool on) { use_pool = on; }
 
 void forget_stored_chunks() { stored_chunks = {}; }
 
@@ -275,6 +240,25 @@ hdf5::Dataset datacreate(std::string_view name, hid_t type, hid_t loc, std::int3
   return hsrdatasetcreate(loc, chunk, dims, maxdims, name, type);
 }
 
+void flush_file(hid_t file) {
+  haddr_t end = 0;
+  check(H5Fget_eoa(file, &end));
+  // The files are written through the library's default driver, whose
+  // handle is the file descriptor.
+  void* handle = nullptr;
+  check(H5Fget_vfd_handle(file, H5P_DEFAULT, &handle));
+  const int fd = *static_cast<const int*>(handle);
+  struct stat st {};
+  if (fstat(fd, &st) != 0) throw Hdf5Failure{-1};
+  const auto size = static_cast<haddr_t>(st.st_size);
+  if (end > size) {
+    // A file system that cannot reserve space flushes as it always did.
+    const int error = posix_fallocate(fd, st.st_size, static_cast<off_t>(end - size));
+    if (error != 0 && error != EINVAL && error != EOPNOTSUPP) throw Hdf5Failure{-1};
+  }
+  check(H5Fflush(file, H5F_SCOPE_LOCAL));
+}
+
 void append_slab(hid_t dataset, hid_t memtype, std::initializer_list<hsize_t> shape, const void* data) {
   std::size_t row_bytes = H5Tget_size(memtype);
   if (shape.size() > 1) {
@@ -287,7 +271,6 @@ void append_slab(hid_t dataset, hid_t memtype, std::initializer_list<hsize_t> sh
 }
 
 void append_rows(hid_t dataset, hid_t memtype, std::initializer_list<hsize_t> shape, const RowFiller& fill) {
-  constexpr int kMaxRank = 3;
   const int rank = static_cast<int>(shape.size()) + 1;
   if (rank > kMaxRank) throw Hdf5Failure{-1};
   std::array<hsize_t, kMaxRank> dims{};

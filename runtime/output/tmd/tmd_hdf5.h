@@ -98,6 +98,13 @@ using RowFiller = std::function<void(std::size_t first, std::size_t count, void*
 // filled a chunk at a time and never held whole.
 void append_rows(hid_t dataset, hid_t memtype, std::initializer_list<hsize_t> shape, const RowFiller& fill);
 
+// Stores the file's metadata (H5Fflush, local scope). The space the library
+// has allocated for the file is made to exist on disk first, so that a full
+// disk fails the flush before anything is stored, not half-way through it:
+// a flush that fails part way leaves metadata that points beyond the end of
+// the file, and datasets that no longer read, earlier slabs included.
+void flush_file(hid_t file);
+
 // Releases the compressed chunks kept for reuse by the next slab (every
 // dataset's); called when a file closes, whose identifiers the library may
 // give again.
@@ -106,10 +113,5 @@ void forget_stored_chunks();
 // Whether append_slab may store chunks directly (on by default); tests turn
 // it off to write the same file through the library's filter.
 void set_direct_chunk_writes(bool on);
-
-// Whether the chunks of a slab may be compressed on the worker pool (on by
-// default); tests turn it off to write the same file on the calling thread
-// alone.
-void set_chunk_pool(bool on);
 
 }  // namespace kalvir::tmd

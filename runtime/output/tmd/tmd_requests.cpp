@@ -107,6 +107,10 @@ void ParTmd(std::string_view ENTITIES, std::string_view FILEROOT, std::int32_t N
   ParTmdBase(ENTITIES, FILEROOT, NCASE, gcc_getparnam(), "ParTmd", kalvir::tmd::gather_run_info());
 }
 
+void ParTmdCheck(std::string_view ENTITIES) {
+  static_cast<void>(kalvir::tmd::parse(ENTITIES, "ParTmd", kalvir::tmd::gather_run_info()));
+}
+
 void DmptmdReal(std::int32_t SUBREF, std::string_view ZENTS, std::string_view FILEROOT, std::string_view ROUTINE,
                 std::string_view ZLABEL, const kalvir::tmd::RunInfo& RUN) {
   using namespace kalvir::tmd;

@@ -24,6 +24,10 @@ void DMPTMD(std::string_view ZLABEL, std::string_view ZENTS, std::int32_t SUBREF
 // characters), per-case file root FILEROOT (50 characters).
 void ParTmd(std::string_view ENTITIES, std::string_view FILEROOT, std::int32_t NCASE);
 
+// The check of a parameter-case run that writes nothing: parses ENTITIES as
+// ParTmd does at every output point, reporting what it would report.
+void ParTmdCheck(std::string_view ENTITIES);
+
 void DmptmdReal(std::int32_t SUBREF, std::string_view ZENTS, std::string_view FILEROOT, std::string_view ROUTINE,
                 std::string_view ZLABEL, const kalvir::tmd::RunInfo& RUN);
 

@@ -191,11 +191,12 @@ void tmdwritedata(std::int32_t& STATUS) {
     return;
   }
   const TmvThermalModelVariables& sel = slot.selection;
+  const hid_t file = slot.fileid.get();
+  // The output's data first, flushed, then its time, flushed: a time reaches
+  // the file only once all of its data are stored there, so that every time
+  // in the file has its data in every dataset, whatever part of a write a
+  // full disk stops.
   STATUS = hdf5_status([&] {
-    if (slot.timesdatasetid) {
-      const double t = tmv.currenttime;
-      append_slab(slot.timesdatasetid.get(), H5T_NATIVE_DOUBLE, {}, &t);
-    }
     if (sel.wantnodesflag != 0) {
       write_node_slabs(sel, {NodeKind::Thermal, 0, slot.numselectedthermalnodes, slot.numrealthermalattributes,
                              slot.numstringthermalattributes, slot.numintegerthermalattributes,
@@ -208,8 +209,18 @@ void tmdwritedata(std::int32_t& STATUS) {
     }
     if (sel.wantconductorsflag != 0) write_conductor_data(slot);
     if (sel.wantconstantsflag != 0) write_constants(slot);
+    flush_file(file);
+    if (slot.timesdatasetid) {
+      const double t = tmv.currenttime;
+      append_slab(slot.timesdatasetid.get(), H5T_NATIVE_DOUBLE, {}, &t);
+    }
+    flush_file(file);
   });
-  // The flush is made after a failure too; the first failure's status stays.
-  const herr_t flushed = H5Fflush(slot.fileid.get(), H5F_SCOPE_LOCAL);
-  if (STATUS == 0 && flushed < 0) STATUS = -1;
+  // A file whose write failed stays as its last flush left it, every time
+  // in it with all of its data (a slab of the failed output may be there
+  // without its time). It is neither flushed again nor closed through the
+  // library: either would store the output written in part, whose missing
+  // chunks read as zeros, and on a full disk a close that fails leaves the
+  // library unable to shut down.
+  if (STATUS != 0) slot.abandon();
 }
