@@ -307,11 +307,11 @@ TEST_P(SealedBoilingRing, KeepsItsMassAndClosesItsEnergyBalanceOverTheTransient)
 
 INSTANTIATE_TEST_SUITE_P(Cases, SealedBoilingRing,
                          ::testing::Values(RingCase{"loop_mass", kBoilingRing, "YES", 100.0, 2.0, 1e-4, 2000.0},
-                                           RingCase{"nodal_balances", kBoilingRing, "NO", 100.0, 2.0, 1e-4, 2000.0},
+                                           RingCase{"nodal_balances", kBoilingRing, "NO", 100.0, 2.0, 1e-4, 1000.0},
                                            RingCase{"nodal_balances_short_steps", kBoilingRing, "NO", 100.0, 0.5, 1e-6,
-                                                    1000.0},
-                                           RingCase{"hot_loop_mass", kHotRing, "YES", 500.0, 2.0, 1e-4, 1600.0},
-                                           RingCase{"hot_nodal_balances", kHotRing, "NO", 500.0, 2.0, 1e-4, 1600.0}),
+                                                    300.0},
+                                           RingCase{"hot_loop_mass", kHotRing, "YES", 500.0, 2.0, 1e-4, 800.0},
+                                           RingCase{"hot_nodal_balances", kHotRing, "NO", 500.0, 2.0, 1e-4, 600.0}),
                          CaseName{});
 
 // Under the loops' mass rows the ring settles: the condensers reject what
