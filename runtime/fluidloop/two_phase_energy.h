@@ -1,10 +1,12 @@
 // The fluid energy equation of the two-phase solution (FCNGTK): one row per
 // fluid node for its new specific enthalpy, the node's energy balance over
-// the step in upwind, non-conservative form. Storage of the node's mass,
-// enthalpy carried in by inflowing links and sources, enthalpy drawn out by
-// a phase separator at another quality, heat from the thermal network, the
+// the step in upwind, non-conservative form. Storage of the node's mass at
+// the step's start, enthalpy carried in by inflowing links and sources,
+// enthalpy drawn out by a phase separator at another quality, heat from the
+// thermal network (time-centred from nodes with a heat capacity), the
 // node's heat source, the pressure change, and the gravity and kinetic
-// energy of the link flows. On the way every outflowing link takes the
+// energy of the link flows; a closed loop's rows also take back the energy
+// of mass that no link carries. On the way every outflowing link takes the
 // enthalpy and quality it carries.
 #pragma once
 
