@@ -84,8 +84,7 @@ void limits_and_hydraulics(std::string_view presence, const ProfileIndex& table,
       if (!(std::abs(sg) > kTiny)) continue;
       const double p = gar_fluidnodepressures(n), t = gar_fluidnodetemps(n), x = gar_fluidnodevapourqualities(n);
       const std::int32_t slot = fluid_slot(n), node = internal_index(n);
-      const double tau = XCP(p, t, x, slot, node) * XRHO(p, t, x, slot, node) * gar_fluidnodeflowareas(n) *
-                         gar_fluidnodelengths(n) / sg;
+      const double tau = XCP(p, t, x, slot, node) * node_mass(n, XRHO(p, t, x, slot, node)) / sg;
       double& least = combined ? GLOR.CSGMIN : GLOR.FCSGMN;
       std::int32_t& at = combined ? GLOI.NCSGMN : GLOI.FNCSGM;
       if (tau < least) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <string>
 
@@ -32,6 +33,12 @@ constexpr std::array kNodeQuantities{
     NodeQuantity{"volume", [](std::int32_t n) { return gar_fluidnodevolumes(n); }, 4},
 };
 constexpr std::int32_t kFittingCode = 5;
+// Node quantities that may take either sign but must be numbers: the
+// compliance and the volume change rate move the volume in every step.
+constexpr std::array kNodeRates{
+    NodeQuantity{"compliance", [](std::int32_t n) { return gar_fluidnodecompliances(n); }, 6},
+    NodeQuantity{"volume change rate", [](std::int32_t n) { return gar_fluidnodevolumechangerates(n); }, 7},
+};
 
 // Stops the run with TEXT, MESBLD naming internal node NODE at its end.
 [[noreturn]] void stop(std::string text, std::int32_t node, std::int32_t code) {
@@ -53,12 +60,22 @@ void FGEOCK(std::string_view ROUTINE) {
   for (std::int32_t n = 1; n <= nf; ++n) {
     for (const NodeQuantity& q : kNodeQuantities) {
       const double v = q.value(n);
-      // Written so that a NaN fails as well.
-      if (v > 0.0) continue;
+      if (std::isfinite(v) && v > 0.0) continue;
       std::string text(ROUTINE);
       text += ": Fluid node ";
       text += q.words;
-      text += " not greater than zero@Value ";
+      text += std::isfinite(v) ? " not greater than zero@Value " : " not a finite number@Value ";
+      text += value_text(v);
+      text += " at";
+      stop(text, internal_index(n), q.code);
+    }
+    for (const NodeQuantity& q : kNodeRates) {
+      const double v = q.value(n);
+      if (std::isfinite(v)) continue;
+      std::string text(ROUTINE);
+      text += ": Fluid node ";
+      text += q.words;
+      text += " not a finite number@Value ";
       text += value_text(v);
       text += " at";
       stop(text, internal_index(n), q.code);
@@ -66,11 +83,11 @@ void FGEOCK(std::string_view ROUTINE) {
   }
   for (std::int32_t l = 1; l <= nm; ++l) {
     const double k = gar_massflowlinkfittinglosses(l);
-    if (k >= 0.0) continue;
+    if (std::isfinite(k) && k >= 0.0) continue;
     std::string text(ROUTINE);
-    text += ": Negative fitting factor of mass-flow link ";
+    text += std::isfinite(k) ? ": Negative fitting factor of mass-flow link " : ": Fitting factor of mass-flow link ";
     text += std::to_string(l);
-    text += "@Value ";
+    text += std::isfinite(k) ? "@Value " : " not a finite number@Value ";
     text += value_text(k);
     text += ", link from";
     stop(text, internal_index(link_first(l)), kFittingCode);

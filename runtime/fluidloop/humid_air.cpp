@@ -112,7 +112,7 @@ void WVMCON(std::int32_t FORM, const HumidVectors& V) {
     }
     inflow -= at(V.rates, n) + gar_fluidnodewatervapoursinkrates(n);
     const double rho = at(V.rho, n);
-    const double mass = rho * gar_fluidnodevolumes(n), mass0 = mass - rho * at(V.vdot, n) * dt;
+    const double mass = node_mass(n, rho), mass0 = mass - rho * at(V.vdot, n) * dt;
     at(V.w, n) = trapezoidal ? (mass0 * w0 + (inflow - 0.5 * outflow * w0) * dt) / (mass + 0.5 * outflow * dt)
                              : (dt * (inflow - outflow * w0) + mass0 * w0) / mass;
   }

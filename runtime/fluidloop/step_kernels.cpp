@@ -13,6 +13,7 @@
 #include "runtime/fluidloop/fluid_frame.h"
 #include "runtime/fluidloop/support.h"
 #include "runtime/fluids/interface/properties.h"
+#include "runtime/fluids/interface/property_messages.h"
 #include "runtime/modeldata/fpcs.h"
 #include "runtime/thermal/network_sums.h"
 
@@ -128,6 +129,14 @@ struct FourSums {
 
 void check_runaway(double t, std::int32_t node, std::string_view routine) {
   if (thermal::runaway(t)) thermal::fatal_node_message(kRunawayText, node, routine);
+}
+
+// A fluid temperature that has run away (beyond 1.0E10 in magnitude or not
+// a number) ends the run naming fluid node n, before the next property call
+// or pressure solve carries it into every other state and the run fails
+// far from its cause.
+void check_fluid_runaway(double t, std::int32_t n, std::string_view routine) {
+  if (thermal::runaway(t)) thermal::runaway_stop(kRunawayText, t, internal_index(n), routine);
 }
 
 // Closed forms for an arithmetic node (explicit method and the implicit
@@ -417,7 +426,7 @@ void SFSTAB(const StepVectors& V, double& LIMIT, std::int32_t& LIMITNODE) {
     FSFGSM(n, V.tf0, V.t0, sg, sgt);
     if (!(std::abs(sg) >= kTiny)) continue;
     const double rho = at(V.rho, n), cp = at(V.cp, n), vdot = at(V.vdot, n), fq = gar_fluidnodeheatsources(n);
-    const double mass = rho * gar_fluidnodeflowareas(n) * gar_fluidnodelengths(n);
+    const double mass = node_mass(n, rho);
     const double ta = at(V.tf0, n) + tabs;
     if (!h) {
       at(V.f0f, n) = (rho * cp * vdot - sg) * ta + sgt;
@@ -461,9 +470,9 @@ void FSFDIF(const StepVectors& V, double DT) {
     if (!(std::abs(sg) > kTiny)) continue;
     const double p = gar_fluidnodepressures(n), x = gar_fluidnodevapourqualities(n);
     const std::int32_t slot = fluid_slot(n), node = internal_index(n);
-    const double area = gar_fluidnodeflowareas(n), length = gar_fluidnodelengths(n), fq = gar_fluidnodeheatsources(n);
+    const double fq = gar_fluidnodeheatsources(n);
     const double rho = XRHO(p, at(V.tf0, n), x, slot, node), cp = XCP(p, at(V.tf0, n), x, slot, node);
-    const double vdot = at(V.vdot, n), mass = area * rho * length, mass0 = mass - rho * vdot * DT;
+    const double vdot = at(V.vdot, n), mass = node_mass(n, rho), mass0 = mass - rho * vdot * DT;
     const double ta = at(V.tf0, n) + tabs;
     if (!h) {
       at(V.tf, n) = (fq + sgt - (sg - rho * cp * vdot) * ta) * DT / (mass * cp) + (mass0 / mass) * ta - tabs;
@@ -472,8 +481,9 @@ void FSFDIF(const StepVectors& V, double DT) {
       const Delayed d = delayed_inflow(*h, n, sg, sgt, mass, cp, DT);
       at(V.tf, n) = (d.s + fq - ta * (sg - rho * cp * vdot)) * d.k + (mass0 / mass) * ta - tabs;
     }
+    check_fluid_runaway(at(V.tf, n), n, "FSFDIF");
     const double rho1 = XRHO(p, at(V.tf, n), x, slot, node), cp1 = XCP(p, at(V.tf, n), x, slot, node);
-    lower_limit(cp1 * rho1 * area * length, sg, nnode + n, GLOR.CSGMIN, GLOI.NCSGMN);
+    lower_limit(cp1 * node_mass(n, rho1), sg, nnode + n, GLOR.CSGMIN, GLOI.NCSGMN);
   }
 }
 
@@ -486,7 +496,7 @@ double SFCALC(std::int32_t N, double S1, double S2, double S3, double S4, const 
     delta = (fq + S2 + S4 - ta * (S1 + S3 * t3)) / (S1 + 4.0 * S3 * t3);
   } else {
     const double dt = GLOR.DTIMEU, rho = at(V.rho, N), cp = at(V.cp, N), vdot = at(V.vdot, N);
-    const double mass = rho * gar_fluidnodeflowareas(N) * gar_fluidnodelengths(N), cmdt = cp * mass / dt;
+    const double mass = node_mass(N, rho), cmdt = cp * mass / dt;
     const double r =
         fq + 0.5 * (S2 + S4 + at(V.f0f, N)) + (at(V.tf0, N) + tabs) * cp * (mass - rho * vdot * dt) / dt;
     delta = (r - 0.5 * ta * (S3 * t3 + S1 + 2.0 * cmdt - rho * vdot * cp)) / (2.0 * S3 * t3 + 0.5 * S1 + cmdt);
@@ -496,6 +506,7 @@ double SFCALC(std::int32_t N, double S1, double S2, double S3, double S4, const 
     }
   }
   tf += GLOR.DAMPT * delta;
+  check_fluid_runaway(tf, N, "SFCALC");
   const double change = std::abs(delta);
   note_fluid_change(change, N);
   return change;
@@ -552,20 +563,47 @@ void FSTARF(const StepVectors& V) {
     const double ta = at(V.tf, n) + GLOR.TABS, t3 = cube(ta);
     const double delta = (gar_fluidnodeheatsources(n) + s2 + s4 - ta * (s3 * t3 + s1)) / (s1 + 4.0 * s3 * t3);
     at(V.tf, n) += delta;
+    check_fluid_runaway(at(V.tf, n), n, "FSTARF");
     note_fluid_change(std::abs(delta), n);
   }
 }
+
+namespace {
+
+// A single-phase solution carries a node's phase in its vapour quality,
+// liquid 0 or vapour 1. A node whose temperature passes its saturation
+// temperature has left that phase, which these solutions cannot follow (no
+// latent heat, no void): the run is told once for the node, and its quality
+// and flow regime take the phase of its state X, so that its properties, its
+// enthalpy and the printed state agree instead of a liquid shown above its
+// boiling point with a vapour's enthalpy.
+void follow_phase(std::int32_t n, double x) {
+  const double held = gar_fluidnodevapourqualities(n);
+  const bool was_liquid = std::abs(held) < kTiny, was_vapour = std::abs(1.0 - held) < kTiny;
+  if (!(was_liquid && x == 1.0) && !(was_vapour && x == 0.0)) return;
+  fluids::report_once(was_liquid ? "Liquid fluid node above its saturation temperature@A single-phase solution "
+                                   "cannot boil it: it is taken as vapour from here on."
+                                 : "Vapour fluid node below its saturation temperature@A single-phase solution "
+                                   "cannot condense it: it is taken as liquid from here on.",
+                      255, internal_index(n), 2, was_liquid ? 1 : 2, "SNFE");
+  gar_fluidnodevapourqualities(n) = x;
+  gar_fluidnodeflowregimes.set(n, flow_regime(x));
+}
+
+}  // namespace
 
 void SNFE(std::span<double> STATE) {
   const std::int32_t nf = FLAGS(flagw::NF);
   for (std::int32_t n = 1; n <= nf; ++n) {
     const double p = gar_fluidnodepressures(n), t = gar_fluidnodetemps(n);
     const std::int32_t slot = fluid_slot(n), node = internal_index(n);
-    at(STATE, n) = XGXPT(p, t, slot, node);
+    const double state = XGXPT(p, t, slot, node);
+    at(STATE, n) = state;
     // Humid air's enthalpy (per kilogram of dry air) is that of its
     // humidity ratio, not of a phase.
-    const double x = slot == fluids::kHumidAir ? gar_fluidnodespechumidities(n) : at(STATE, n);
-    gar_fluidnodespecenthalpies(n) = XENTH(p, t, x, slot, node);
+    const bool humid = slot == fluids::kHumidAir;
+    gar_fluidnodespecenthalpies(n) = XENTH(p, t, humid ? gar_fluidnodespechumidities(n) : state, slot, node);
+    if (!humid) follow_phase(n, state);
   }
 }
 

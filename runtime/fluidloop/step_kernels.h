@@ -131,7 +131,9 @@ void SFBKFS(const kalvir::fluidloop::StepVectors& V, const kalvir::fluidloop::Pr
 void FSTARF(const kalvir::fluidloop::StepVectors& V);
 
 // Specific enthalpy of every fluid node; STATE takes each node's vapour
-// quality from pressure and temperature.
+// quality from pressure and temperature. A liquid or vapour node whose state
+// has passed into the other phase is reported once (SNFE codes 1 and 2,
+// severity 2) and takes that phase's quality and flow regime.
 void SNFE(std::span<double> STATE);
 
 // Link thermal conductances from the node specific heats CP.

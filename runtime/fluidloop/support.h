@@ -13,8 +13,10 @@
 // vectors of the solutions are handed in as spans indexed from 0 for node 1.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <span>
+#include <string_view>
 
 #include "runtime/control/flags.h"
 #include "runtime/control/global_arrays.h"
@@ -38,6 +40,20 @@ inline bool flows_into(std::int32_t l, std::int32_t n) {
 inline std::int32_t fluid_slot(std::int32_t n) { return FTYPEI(gar_fluidnodefluidtypes(n)); }
 // Internal node index of fluid node n.
 inline std::int32_t internal_index(std::int32_t n) { return FLAGS(flagw::NNODE) + n; }
+// The fluid mass that node n holds at density RHO: the density times the
+// node's volume. The volume is the state that every volume change moves
+// (CVOLST, CVOLSP, a model's own setting); its flow area times its length
+// follows it only under the volume control flags "A" and "L". Every
+// fluid-loop solution takes a node's heat capacity and storage from here.
+inline double node_mass(std::int32_t n, double rho) { return rho * gar_fluidnodevolumes(n); }
+
+// The flow regime word of a vapour quality: "LIQ" at 0, "VAP" at 1, "HEM"
+// between.
+inline std::string_view flow_regime(double quality) {
+  if (std::abs(quality) < 1.0e-37) return "LIQ";
+  if (std::abs(1.0 - quality) < 1.0e-37) return "VAP";
+  return "HEM";
+}
 // Fluid nodes of status J or R hold their pressure.
 inline bool fixed_pressure(std::int32_t n) {
   const char c = gar_fluidnodestatuses(n)[0];

@@ -23,6 +23,7 @@
 #include "runtime/fluids/interface/properties.h"
 #include "runtime/modeldata/search_sort.h"
 #include "runtime/platform/fixed_string.h"
+#include "runtime/thermal/network_sums.h"
 #include "runtime/thermal/solution_frame.h"
 
 using namespace kalvir;
@@ -192,6 +193,11 @@ void FGUPDT(TwoPhaseRun& R) {
       t = XTEMPS(p, slot, node);
     }
     gar_fluidnodetemps(n) = t;
+    // A temperature that has run away (beyond 1.0E10 in magnitude or not a
+    // number, as the enthalpy of a node without storage for its heat gives)
+    // ends the run naming its node, before the property calls and the
+    // pressure and thermal solves carry it into every other state.
+    if (thermal::runaway(t)) thermal::runaway_stop("FGENFI: Temperature > 1.0D10 detected@", t, node, "FGUPDT");
     gar_fluidnodeflowregimes.set(n, regime);
     XDRHO(h, slot, node, GLOR.PABS, p, x, GLOR.TABS, t, R.props.drho_dh[k], R.props.drho_dp[k], R.props.rho[k]);
     const double change = std::abs(h - gar_fluidnodespecenthalpies(n)) / (GLOR.DAMPM * XCP(p, t, x, slot, node));
@@ -283,14 +289,14 @@ void FGFITR(TwoPhaseRun& R) {
       ++GLOI.SUMTHL;
       STSOLT("THERMAL");
       call_variables1_block();
-      FCNGTK(dt, R.props, R.start, system);
+      FCNGTK(dt, R.props, R.start, system, R.displaced);
       dh = solve(R, R.enthalpy, 1, "FGENFI: Zero divide in matrix solution for enthalpy@Error ocurred in routine ");
       STSOLT("FLUID");
       call_variables1_block();
       const MomentumState momentum{R.props.rho, R.start.properties.rho, R.start.flow};
       if (nm > 0) FCMOMK(dt, momentum, R.links);
       const PressureStep step{dt, R.props, R.start, R.enthalpy, R.pressure, R.links, R.loop_mass, R.ncomp,
-                              R.step_volume};
+                              R.step_volume, R.rates};
       FGFIPS(step, system);
       dp = solve(R, R.pressure, 2, "FGENFI : Zero divide in matrix solution for pressure@Error ocurred in routine ");
       if (it > 1) {
@@ -412,7 +418,9 @@ void FGFIIT(TwoPhaseRun& R) {
           const std::span<const double> tf(R.start.temperature.data(), static_cast<std::size_t>(nf));
           TSTAB2(GLOR.DTIMEU, R.thermal, tf);
         }
-        CVOLST(nf, GLOR.DTIMEU, R.rates);
+        // Volumes follow their rates only in a network with links: without
+        // links nothing carries the mass a volume change asks for.
+        if (FLAGS(flagw::NM) > 0) CVOLST(nf, GLOR.DTIMEU, R.rates);
         FGFITR(R);
       }
       if (GLOR.TIMEO + 0.1 * GLOR.DTIMEU >= GLOR.TIMEND) break;
@@ -491,14 +499,15 @@ void FGENFI() {
                                &run.props.drho_dh, &run.props.rho, &run.enthalpy, &run.pressure, &run.rates,
                                &run.rhs})
     *s = c.take(nf);
-  // The lengths and hydraulic diameters that a rejected step puts back, and
-  // the volumes each iteration's compliance is measured from, lie outside
-  // the counted work space.
+  // The lengths and hydraulic diameters that a rejected step puts back, the
+  // volumes each iteration's compliance is measured from and the energy
+  // equation's displaced masses lie outside the counted work space.
   std::vector<double> lengths(static_cast<std::size_t>(nf)), diameters(static_cast<std::size_t>(nf)),
-      step_volumes(static_cast<std::size_t>(nf));
+      step_volumes(static_cast<std::size_t>(nf)), displaced(static_cast<std::size_t>(nf));
   run.start.length = lengths;
   run.start.diameter = diameters;
   run.step_volume = step_volumes;
+  run.displaced = displaced;
   run.loop_mass = c.take(run.ncomp);
   run.matrix = c.take(run.nprof);
   run.start.flow = c.take(nm);

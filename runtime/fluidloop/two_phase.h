@@ -35,6 +35,8 @@ struct TwoPhaseRun {
   // The volumes after the step's own volume change (CVOLST), from which each
   // iteration measures the compliance volume afresh.
   std::span<double> step_volume;
+  // The energy equation's work: each node's mass gain beyond its links (FCNGTK).
+  std::span<double> displaced;
   std::span<double> loop_mass;
   LinkCoefficients links;
   ThermalWork thermal;

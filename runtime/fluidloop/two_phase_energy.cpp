@@ -23,9 +23,88 @@ double other_temperature(std::int32_t j, std::int32_t nnode) {
   return j <= nnode ? gar_thermalnodetemps(j) : gar_fluidnodetemps(j - nnode);
 }
 
+// The heat that a fluid node takes over the step from a conductor's other
+// end j, per second. A thermal node with a heat capacity integrates its
+// conductors time-centred, the mean of the flows at the step's start and
+// end, and the fluid node takes the same mean, so that what the one gives
+// the other gets: taken at the end alone, the difference of half a step's
+// change of flow is made or lost in every step, which adds up where the
+// flows swing or the steps change length. Every other end (boundary,
+// arithmetic or fluid node) meets the fluid at the end of the step.
+struct WallHeat {
+  const StepStart& start;
+  std::int32_t nnode;
+  double tabs, t, t_start;
+
+  bool centred(std::int32_t j) const {
+    return j <= nnode && gar_thermalnodestatuses(j)[0] == 'D' && std::abs(gar_thermalnodecapacitances(j)) >= kTiny;
+  }
+  double linear(double g, std::int32_t j) const {
+    const double end = g * (other_temperature(j, nnode) - t);
+    return centred(j) ? 0.5 * (end + g * (start.thermal[ix(j)] - t_start)) : end;
+  }
+  double radiative(double sgr, std::int32_t j) const {
+    const auto flow = [&](double tj, double tf) { return sgr * (std::pow(tj + tabs, 4) - std::pow(tf + tabs, 4)); };
+    const double end = flow(other_temperature(j, nnode), t);
+    return centred(j) ? 0.5 * (end + flow(start.thermal[ix(j)], t_start)) : end;
+  }
+};
+
+// Nodes whose rows store energy: not held ("K", "R") and not without
+// storage ("H").
+bool stores_energy(char status) { return status != 'K' && status != 'R' && status != 'H'; }
+
+// The mass at the step's start of node n (position k).
+double start_mass(const StepStart& START, std::size_t k) { return START.properties.rho[k] * START.volume[k]; }
+
+// The energy that displaced mass makes in a closed loop, given back to the
+// loop. A node's density can change by more than its links carry in or out
+// (with QTRSOL "YES" the links carry none of it; with the nodal balances
+// only the linearisation's remainder): the rows let that mass enter or leave
+// at the node's own enthalpy, so the loop gains sum d (h - hm) per second,
+// d being each node's displaced mass rate (DISPLACED) and hm the loop's mean
+// enthalpy. A boiling evaporator that sheds its liquid into the last node
+// of the loop thus destroys the enthalpy difference of every kilogram. The
+// rows take that power back in proportion to their nodes' masses. Shared
+// that way, no node sees much of its own displacement, which keeps the
+// iteration stable where a barely boiling node would collapse if it drew
+// the displaced mass at another node's enthalpy. A loop with a node that
+// holds its pressure exchanges its mass with that node's reservoir and is
+// left as it is.
+void return_displaced_energy(const StepStart& START, const ProfileSystem& SYSTEM,
+                             std::span<const double> DISPLACED) {
+  const TwoPhaseLayout& t = *SYSTEM.layout;
+  const std::int32_t nf = FLAGS(flagw::NF);
+  for (std::int32_t loop = 1; loop <= nf; ++loop) {
+    const LoopRange range = loop_range(t, loop);
+    bool closed = true;
+    double mass = 0.0, energy = 0.0, displaced = 0.0, made = 0.0;
+    for (std::int32_t r = range.first; r <= range.last; ++r) {
+      const std::int32_t n = ProfileIndex::at(t.order, r);
+      const std::size_t k = ix(n);
+      closed = closed && !fixed_pressure(n);
+      if (!stores_energy(gar_fluidnodestatuses(n)[0])) continue;
+      const double m = start_mass(START, k), h = gar_fluidnodespecenthalpies(n);
+      mass += m;
+      energy += m * h;
+      displaced += DISPLACED[k];
+      made += DISPLACED[k] * h;
+    }
+    if (closed && mass > kTiny) {
+      const double back = (displaced * energy / mass - made) / mass;
+      for (std::int32_t r = range.first; r <= range.last; ++r) {
+        const std::int32_t n = ProfileIndex::at(t.order, r);
+        if (stores_energy(gar_fluidnodestatuses(n)[0])) SYSTEM.b(r) += back * start_mass(START, ix(n));
+      }
+    }
+    if (range.last >= nf) break;
+  }
+}
+
 }  // namespace
 
-void FCNGTK(double DT, const NodeProperties& PROPS, const StepStart& START, const ProfileSystem& SYSTEM) {
+void FCNGTK(double DT, const NodeProperties& PROPS, const StepStart& START, const ProfileSystem& SYSTEM,
+            std::span<double> DISPLACED) {
   const std::int32_t nf = FLAGS(flagw::NF), nnode = FLAGS(flagw::NNODE);
   const double gravz = GLOR.GRAVZ, stefan = GLOR.STEFAN, tabs = GLOR.TABS;
   for (std::int32_t i = 1; i <= nf; ++i) {
@@ -38,9 +117,10 @@ void FCNGTK(double DT, const NodeProperties& PROPS, const StepStart& START, cons
     const char status = gar_fluidnodestatuses(i)[0];
     const double fm = gar_fluidnodemassflowsources(i), hsrc = gar_fluidnodemasssourcespecenthalpies(i);
     SeparatorBudget budget;
-    PHSCHT(i, DT, h, fm, hsrc, status, hl, hv, rho * vol, budget);
+    PHSCHT(i, DT, h, fm, hsrc, status, hl, hv, node_mass(i, rho), budget);
     double& diag = SYSTEM.at(p, p);
     double& rhs = SYSTEM.b(p);
+    DISPLACED[k] = 0.0;
     if (status == 'K' || status == 'R') {
       diag = 1.0;
       rhs = h;
@@ -49,8 +129,16 @@ void FCNGTK(double DT, const NodeProperties& PROPS, const StepStart& START, cons
     }
     const double c = status == 'H' ? 0.0 : vol / DT;
     const double area = gar_fluidnodeflowareas(i), len = gar_fluidnodelengths(i), z = gar_fluidnodecoordsz(i);
-    diag = c * rho;
-    rhs = c * (pr - START.pressure[k]) + c * rho * START.enthalpy[k] + gar_fluidnodeheatsources(i);
+    // The storage is the mass at the step's start. The node's energy at the
+    // end, M h, is Ms hs + Ms (h - hs) + (M - Ms) h, and the mass it gained
+    // over the step, M - Ms, came in by its links and source, whose terms
+    // below already count it at the node's enthalpy h. With the end mass in
+    // place of Ms the balance charges every kilogram that enters or leaves
+    // with (hs - h) once more: a boiling node that sheds its liquid while
+    // its enthalpy rises makes energy out of nothing.
+    const double stored = status == 'H' ? 0.0 : start_mass(START, k) / DT;
+    diag = stored;
+    rhs = c * (pr - START.pressure[k]) + stored * START.enthalpy[k] + gar_fluidnodeheatsources(i);
     // A sink draws the node's own fluid: it enters the diagonal and the
     // outflow sum alike. A source enters through the outflow sum alone,
     // which keeps the source's enthalpy at the outlet of a steady node.
@@ -63,6 +151,7 @@ void FCNGTK(double DT, const NodeProperties& PROPS, const StepStart& START, cons
         rhs -= std::abs(fm) * v * v / 2.0;
       }
     }
+    const WallHeat wall{START, nnode, tabs, t, START.temperature[k]};
     double outflow = -fm, g = std::abs(fm) / 2.0, gs = std::abs(START.source[k]) / 2.0;
     const bool by_length = gar_fluidnodevolumecontrolflags(i)[0] == 'L';
     LoopGuard guard("FCNGTK");
@@ -126,15 +215,13 @@ void FCNGTK(double DT, const NodeProperties& PROPS, const StepStart& START, cons
           break;
         }
         case 2:
-          if (gar_linearcondacts(e)[0] == 'A') rhs += gar_linearconds(e) * (other_temperature(j, nnode) - t);
+          if (gar_linearcondacts(e)[0] == 'A') rhs += wall.linear(gar_linearconds(e), j);
           break;
         case 3:
-          if (gar_radiativecondacts(e)[0] == 'A')
-            rhs += stefan * gar_radiativeconds(e) *
-                   (std::pow(other_temperature(j, nnode) + tabs, 4) - std::pow(t + tabs, 4));
+          if (gar_radiativecondacts(e)[0] == 'A') rhs += wall.radiative(stefan * gar_radiativeconds(e), j);
           break;
         default:
-          if (e > 0 && gar_fluidiccondacts(e)[0] == 'A') rhs += gar_fluidicconds(e) * (other_temperature(j, nnode) - t);
+          if (e > 0 && gar_fluidiccondacts(e)[0] == 'A') rhs += wall.linear(gar_fluidicconds(e), j);
           break;
       }
       return true;
@@ -142,6 +229,7 @@ void FCNGTK(double DT, const NodeProperties& PROPS, const StepStart& START, cons
     const double as = START.area[k];
     rhs -= (c / 2.0) * (g * g / (rho * area * area) - gs * gs / (START.properties.rho[k] * as * as));
     diag -= outflow;
+    if (status != 'H') DISPLACED[k] = node_mass(i, rho) / DT - stored + outflow;
     if (std::abs(diag) < kTiny) {
       // The identity row: entries already made in the row would tie the
       // node's enthalpy to its neighbours'.
@@ -152,4 +240,5 @@ void FCNGTK(double DT, const NodeProperties& PROPS, const StepStart& START, cons
       rhs = h;
     }
   }
+  return_displaced_energy(START, SYSTEM, DISPLACED);
 }

@@ -37,7 +37,8 @@ void FSUMGP(std::int32_t I, const PressureStep& S, const ProfileSystem& SYSTEM) 
   const std::int32_t p = SYSTEM.position(I);
   const std::size_t k = ix(I);
   const double rho = S.props.rho[k], vol = gar_fluidnodevolumes(I), comp = gar_fluidnodecompliances(I);
-  const double fm = gar_fluidnodemassflowsources(I), dvdt = gar_fluidnodevolumechangerates(I);
+  const double fm = gar_fluidnodemassflowsources(I);
+  const double dvdt = S.rates.empty() ? gar_fluidnodevolumechangerates(I) : S.rates[k];
   double& diag = SYSTEM.at(p, p);
   double& rhs = SYSTEM.b(p);
   if (gar_fluidnodestatuses(I)[0] == 'H' || quasi_steady()) {
@@ -67,17 +68,23 @@ void FSUMGP(std::int32_t I, const PressureStep& S, const ProfileSystem& SYSTEM) 
     const bool second = link_second(l) == I;
     switch (gar_massflowlinktypes(l)) {
       case kMomentumLink: {
+        // A link in mode -1 has no usable pressure-flow relation: it carries
+        // its current flow w, and its pressure imbalance (g = 1) is the
+        // correction the solve may add to it, so that the solved pressures
+        // balance the link once its flow settles. Counted against the flow,
+        // the imbalance of a flowing link settled at twice its flow and
+        // never let the step converge (a link without loss crawled at DTMIN).
         const double dj = S.props.drho_dp[ix(j)];
         // The flow into I at the far pressure's coefficient, and out of it.
         const double far = second ? g + b1 * dj : g - b2 * dj;
         if (second) {
           diag += g - b2 * S.props.drho_dp[k];
           rhs += c0 + b2 * rho_star(S, I) + b1 * rho_star(S, j);
-          if (S.links.mode[m] == -1) rhs -= w;
+          if (S.links.mode[m] == -1) rhs += w;
         } else {
           diag += g + b1 * S.props.drho_dp[k];
           rhs -= c0 + b2 * rho_star(S, j) + b1 * rho_star(S, I);
-          if (S.links.mode[m] == -1) rhs += w;
+          if (S.links.mode[m] == -1) rhs -= w;
         }
         if (fixed_pressure(j))
           rhs += gar_fluidnodepressures(j) * far;

@@ -21,7 +21,8 @@ namespace kalvir::fluidloop {
 // relaxed) enthalpy and pressure iterates by node, the link coefficients and
 // the loop masses; the volumes at the step's start (after its own volume
 // change), from which the compliance volume is measured (empty: the current
-// volumes).
+// volumes); the volume change rates that the step applied (CVOLST's copy;
+// empty: the model's rates).
 struct PressureStep {
   double dt;
   NodeProperties props;
@@ -31,6 +32,7 @@ struct PressureStep {
   std::span<const double> loop_mass;
   std::int32_t ncomp;
   std::span<const double> step_volume = {};
+  std::span<const double> rates = {};
 };
 
 }  // namespace kalvir::fluidloop

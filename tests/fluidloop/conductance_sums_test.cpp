@@ -22,9 +22,9 @@ namespace conductance_sums_test {
 constexpr const char* kLoop =
     "model LIMITS dystor=400\n"
     "node 1 T=50 C=100\nnode 2 T=20 C=10\nnode 3 T=0 status=B\n"
-    "fluidnode 10 status=J P=2e5 T=20 FLA=1e-4 FD=0.01 FL=0.1\n"
-    "fluidnode 20 P=1.2e5 T=30 FLA=2e-4 FD=0.01 FL=0.3\n"
-    "fluidnode 30 status=R P=1e5 T=20 FLA=1e-4 FD=0.01 FL=0.1\n"
+    "fluidnode 10 status=J P=2e5 T=20 FLA=1e-4 FD=0.01 FL=0.1 VOL=1e-5\n"
+    "fluidnode 20 P=1.2e5 T=30 FLA=2e-4 FD=0.01 FL=0.3 VOL=6e-5\n"
+    "fluidnode 30 status=R P=1e5 T=20 FLA=1e-4 FD=0.01 FL=0.1 VOL=1e-5\n"
     "GL 1 2 2.0\nGL 1 10 0.5\nGL 2 3 1.0\nGL 3 20 4.0\n"
     "link 10 20 0.01 GP=0.6\nlink 20 30 0.01 GP=0.6\n";
 
@@ -63,7 +63,7 @@ TEST(ConductanceSums, MinimaCourantLimitAndFirstHydraulicSolution) {
   for (std::int32_t n = 1; n <= 3; ++n) {
     double sg = 0.0, sgt = 0.0;
     SFGSM(n, sg, sgt);
-    const double tau = cp(n) * rho(n) * gar_fluidnodeflowareas(n) * gar_fluidnodelengths(n) / sg;
+    const double tau = cp(n) * rho(n) * gar_fluidnodevolumes(n) / sg;
     if (tau < least) {
       least = tau;
       at = 3 + n;
@@ -99,7 +99,7 @@ TEST(ConductanceSums, CombinedMinimumAndIterationCount) {
   GLOR.FCSGMN = 7.0;
   GLOI.SUMFLL = 3;
   // A tiny fluid node volume makes the fluid node the combined minimum.
-  gar_fluidnodeflowareas(2) = 1e-9;
+  gar_fluidnodevolumes(2) = 3e-10;
   Work work;
   SGMCAL(2);
   FFCSGM("YY", work.w.table, work.codes);

@@ -1,11 +1,13 @@
 // The start of the single-phase fluid-loop transients: humid air that starts
 // humid, the fluid geometry that every fluid-loop routine checks before its
-// first step, the explicit step that follows the flow when it drops, and the
+// first step (values not positive or not finite), a node too small to mean
+// anything, the explicit step that follows the flow when it drops, and the
 // volume of a fluid node without links.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -15,6 +17,8 @@
 #include "runtime/fluidloop/single_phase.h"
 #include "runtime/fluidloop/two_phase.h"
 #include "runtime/fluids/interface/properties.h"
+#include "runtime/fluids/interface/property_messages.h"
+#include "runtime/fluidloop/phase_separation.h"
 #include "runtime/platform/fixed_string.h"
 #include "runtime/program/startup.h"
 #include "tests/fluidloop/fluid_test_support.h"
@@ -184,6 +188,9 @@ constexpr const char* kChannel =
     "GL 1 20 10.0\n"
     "link 10 20 0.01 GP=0.6\nlink 20 30 0.01 GP=0.6\n";
 
+constexpr double kInf = std::numeric_limits<double>::infinity();
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
 struct GeometryCase {
   const char* what;
   void (*spoil)();
@@ -205,6 +212,22 @@ const GeometryCase kGeometryCases[] = {
      "-2.00000E-05", "Node 20"},
     {"NegativeFitting", [] { gar_massflowlinkfittinglosses(2) = -0.5; },
      ": Negative fitting factor of mass-flow link 2", "-5.00000E-01", "Node 20"},
+    {"InfiniteArea", [] { gar_fluidnodeflowareas(2) = kInf; }, ": Fluid node flow area not a finite number", "Infinity",
+     "Node 20"},
+    {"NegativeInfiniteLength", [] { gar_fluidnodelengths(1) = -kInf; }, ": Fluid node length not a finite number",
+     "-Infinity", "Node 10"},
+    {"NaNDiameter", [] { gar_fluidnodehydraulicdiameters(3) = kNaN; },
+     ": Fluid node hydraulic diameter not a finite number", "NaN", "Node 30"},
+    {"InfiniteVolume", [] { gar_fluidnodevolumes(2) = kInf; }, ": Fluid node volume not a finite number",
+     "Infinity", "Node 20"},
+    {"NaNCompliance", [] { gar_fluidnodecompliances(2) = kNaN; }, ": Fluid node compliance not a finite number",
+     "NaN", "Node 20"},
+    {"InfiniteVolumeRate", [] { gar_fluidnodevolumechangerates(3) = -kInf; },
+     ": Fluid node volume change rate not a finite number", "-Infinity", "Node 30"},
+    {"InfiniteFitting", [] { gar_massflowlinkfittinglosses(1) = kInf; },
+     ": Fitting factor of mass-flow link 1 not a finite number", "Infinity", "Node 10"},
+    {"NaNFitting", [] { gar_massflowlinkfittinglosses(2) = kNaN; },
+     ": Fitting factor of mass-flow link 2 not a finite number", "NaN", "Node 20"},
 };
 
 const RoutineCase kAllRoutines[] = {
@@ -238,6 +261,78 @@ INSTANTIATE_TEST_SUITE_P(Cases, BadGeometry,
                          [](const ::testing::TestParamInfo<BadGeometry::ParamType>& info) {
                            return std::string(std::get<0>(info.param).what) + "_" + std::get<1>(info.param).what;
                          });
+
+// A heated node whose flow area is 1e-30 m2 holds no water and passes
+// almost no flow: it follows its wall up to 109-120 C at 1 bar. The
+// single-phase solutions cannot boil it; they say so once, and the node
+// takes the vapour's quality and flow regime, so that its enthalpy, its
+// properties and its printed state agree. The explicit method's step is far
+// beyond what such a node can carry, and FGENFI's node has neither storage
+// nor a flow to take the wall's heat: both stop in their first step on the
+// node's runaway temperature, naming it, instead of after thousands of
+// property warnings under a message about another node.
+struct TinyNodeCase {
+  const char* what;
+  Routine routine;
+  int status;
+  const char* stop;  // routine of the fatal message, empty when the run ends
+};
+
+class TinyNode : public ::testing::TestWithParam<TinyNodeCase> {};
+
+TEST_P(TinyNode, LeavingItsPhaseIsReportedOnceAndRunawayStopsAtOnce) {
+  const TinyNodeCase& c = GetParam();
+  fluids::forget_reported_once();
+  TempDir dir;
+  std::string text(kChannel);
+  text.replace(text.find("FLA=1e-4 FD=0.01 FL=0.1\nfluidnode 30"), 8, "FLA=1e-30");
+  load_description(text, dir);
+  FINITS(" ", 1);
+  fluid_run_constants();
+  register_logging_blocks();
+  if (c.routine == &FGENFI)
+    for (std::int32_t l = 1; l <= 2; ++l) gar_massflowlinktypes(l) = fluidloop::kMomentumLink;
+  GLOR.TIMEND = 20.0;
+  GLOR.OUTINT = 20.0;
+  GLOR.DTIMEI = 0.5;
+  std::vector<Message> msgs;
+  ASSERT_EQ(run_capturing(c.routine, msgs), c.status);
+  if (*c.stop) {
+    EXPECT_LT(msgs.size(), 100U);
+    ASSERT_FALSE(msgs.empty());
+    EXPECT_EQ(msgs.back().severity, "FATAL ERROR");
+    EXPECT_EQ(trim_right(msgs.back().routine), c.stop);
+    EXPECT_NE(msgs.back().text.find("Node 20"), std::string::npos) << msgs.back().text;
+    return;
+  }
+  // One report of the node leaving its phase; beside it at most the
+  // property routines' own warnings of the steam it has become.
+  std::vector<Message> phase;
+  for (const Message& m : msgs) {
+    EXPECT_EQ(m.severity, "WARNING") << m.routine << " " << m.text;
+    if (trim_right(m.routine) == "SNFE") phase.push_back(m);
+  }
+  ASSERT_EQ(phase.size(), 1U);
+  EXPECT_EQ(phase[0].code, 1);
+  EXPECT_NE(phase[0].text.find("Node 20"), std::string::npos) << phase[0].text;
+  const double p = gar_fluidnodepressures(2), t = gar_fluidnodetemps(2);
+  const std::int32_t node = FLAGS(flagw::NNODE) + 2;
+  const double ts = XTEMPS(p, 2, node);
+  EXPECT_GT(t, ts + 5.0);
+  EXPECT_EQ(gar_fluidnodevapourqualities(2), 1.0);
+  EXPECT_EQ(trim_right(gar_fluidnodeflowregimes(2)), "VAP");
+  // A vapour's enthalpy, above that of the saturated vapour.
+  EXPECT_GT(gar_fluidnodespecenthalpies(2), XENTHS(p, ts, 1.0, 2, node));
+  // The nodes that stay liquid are left as they were.
+  EXPECT_EQ(trim_right(gar_fluidnodeflowregimes(3)), "LIQ");
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, TinyNode,
+                         ::testing::Values(TinyNodeCase{"FLTNTS", &FLTNTS, 0, ""},
+                                           TinyNodeCase{"FLTMTS", &FLTMTS, 0, ""},
+                                           TinyNodeCase{"FLTNTF", &FLTNTF, 1, "FSFDIF"},
+                                           TinyNodeCase{"FGENFI", &FGENFI, 1, "FGUPDT"}),
+                         CaseName{});
 
 // Accepted steps of FLTNTF that end after FROM, with the inlet pressure
 // dropped from DROP_AT on (at once when DROP_AT is 0).
@@ -342,7 +437,38 @@ TEST_P(LinklessVolume, LoneFluidNodeKeepsItsVolume) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, LinklessVolume,
                          ::testing::Values(RoutineCase{"FLTNTS", &FLTNTS}, RoutineCase{"FLTMTS", &FLTMTS},
-                                           RoutineCase{"FLTNTF", &FLTNTF}),
+                                           RoutineCase{"FLTNTF", &FLTNTF}, RoutineCase{"FGENFI", &FGENFI}),
+                         CaseName{});
+
+class NodeCapacity : public ::testing::TestWithParam<RoutineCase> {};
+
+// A node's heat capacity is its density times its volume in every fluid-loop
+// solution, also when the model has set the volume after the start: a
+// water node of 2e-5 m3 (twice what its flow area and length give) held at
+// 1 bar and heated by 10 W for 10 s warms by 100 J / (rho V cp).
+TEST_P(NodeCapacity, FollowsTheNodeVolume) {
+  TempDir dir;
+  load_description("model HEATED dystor=2000\nnode 1 T=20 status=B\n"
+                   "fluidnode 10 status=J P=1e5 T=20 FLA=1e-4 FD=0.01 FL=0.1 FQ=10\nGL 1 10 1e-12\n",
+                   dir);
+  FINITS(" ", 1);
+  fluid_run_constants();
+  register_logging_blocks();
+  gar_fluidnodevolumes(1) = 2.0e-5;
+  GLOR.TIMEND = 10.0;
+  GLOR.OUTINT = 10.0;
+  GLOR.DTIMEI = 1.0;
+  GLOR.DTMAX = 1.0;
+  std::vector<Message> msgs;
+  ASSERT_EQ(run_capturing(GetParam().routine, msgs), 0);
+  const double t = gar_fluidnodetemps(1), mean = (20.0 + t) / 2.0, node = FLAGS(flagw::NNODE) + 1;
+  const double rho = XRHO(1e5, mean, 0.0, 2, node), cp = XCP(1e5, mean, 0.0, 2, node);
+  EXPECT_NEAR(t - 20.0, 100.0 / (rho * 2.0e-5 * cp), 1e-2 * (t - 20.0));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, NodeCapacity,
+                         ::testing::Values(RoutineCase{"FLTNTS", &FLTNTS}, RoutineCase{"FLTMTS", &FLTMTS},
+                                           RoutineCase{"FLTNTF", &FLTNTF}, RoutineCase{"FGENFI", &FGENFI}),
                          CaseName{});
 
 }  // namespace fluid_start_test

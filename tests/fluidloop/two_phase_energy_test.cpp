@@ -26,7 +26,7 @@ struct EnergyChannel {
   fluidloop::TwoPhaseLayout layout;
   std::int32_t ncomp = 0, nprof = 0;
   std::vector<double> drdp, drdh, rho, sp, sh, sx, st, sv, sdrdp, sdrdh, srho, sa, ssrc, sl, sd, sflow, shl, sth;
-  std::vector<double> matrix, rhs, h;
+  std::vector<double> matrix, rhs, h, displaced;
   fluidloop::NodeProperties props;
   fluidloop::StepStart start;
   fluidloop::ProfileSystem system;
@@ -48,6 +48,7 @@ struct EnergyChannel {
       sp[k - 1] = gar_fluidnodepressures(k);
       sh[k - 1] = gar_fluidnodespecenthalpies(k);
       sa[k - 1] = gar_fluidnodeflowareas(k);
+      sv[k - 1] = gar_fluidnodevolumes(k);
     }
     sflow.assign(static_cast<std::size_t>(nm), 0.0);
     for (std::int32_t l = 1; l <= nm; ++l) sflow[l - 1] = gar_massflowlinkflowrates(l);
@@ -56,12 +57,13 @@ struct EnergyChannel {
     start = {sp, sh, st, sx, sv, {sdrdp, sdrdh, srho}, sa, ssrc, sl, sd, sflow, shl, sth};
     matrix.assign(static_cast<std::size_t>(nprof), 0.0);
     rhs.assign(n, 0.0);
+    displaced.assign(n, 0.0);
     system = {&layout, matrix, rhs};
   }
 
   // Assembles and solves; h holds the new enthalpies by node.
   void solve(double dt) {
-    FCNGTK(dt, props, start, system);
+    FCNGTK(dt, props, start, system, displaced);
     for (std::int32_t k = 1; k <= nf; ++k) h[k - 1] = gar_fluidnodespecenthalpies(k);
     double dmax = 0.0;
     std::int32_t node = 0;

@@ -1,7 +1,8 @@
 // The two-phase pressure equation and link flows on loaded models: a held
 // node keeps its pressure and enters its neighbours' right-hand side only,
 // a closed ring under QTRSOL "YES" conserves its total mass through the
-// solve, and the flow updates of the three link modes.
+// solve, a flowing link without loss balances its ends, and the flow
+// updates of the three link modes.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -99,6 +100,21 @@ TEST(TwoPhasePressure, ClosedRingKeepsItsMassUnderQuasiSteadyFlow) {
   for (std::int32_t n = 1; n <= 3; ++n)
     total += 0.01 * (600.0 + 2.0e-5 * (m.pnew[n - 1] - gar_fluidnodepressures(n)));
   EXPECT_NEAR(total, m.mass[0], 1e-12);
+}
+
+// A link without loss (mode -1) carries its flow into a node whose other
+// link passes that flow between 8.001 and 8 bar: the pressures that balance
+// the node also balance the lossless link, so the node sits at its
+// upstream neighbour's pressure.
+TEST(TwoPhasePressure, FlowingLinkWithoutLossBalancesItsEnds) {
+  PressureModel m("RFJ", "link 1 2 0.1\nlink 2 3 0.1\n");
+  assign_padded(GLOC.QTRSOL.span(), "YES");
+  gar_fluidnodepressures(1) = 8.0e5 + 1000.0;
+  m.mode[0] = -1;
+  m.g[0] = 1.0;
+  m.g[1] = 1.0e-4;
+  m.solve();
+  EXPECT_NEAR(m.pnew[1], 8.0e5 + 1000.0, 1e-6);
 }
 
 TEST(TwoPhasePressure, FlowUpdatesOfTheLinkModes) {
