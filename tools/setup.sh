@@ -9,7 +9,8 @@ set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # Parallel build and test jobs: KALVIR_JOBS when set, else every processor.
 jobs=${KALVIR_JOBS:-$(nproc 2>/dev/null || echo 2)}
-packages=(g++ cmake ninja-build pkg-config libhdf5-dev zlib1g-dev liblapack-dev libopenblas-serial-dev hdf5-tools libgtest-dev libgmock-dev libbenchmark-dev)
+packages=(g++ cmake ninja-build pkg-config libhdf5-dev zlib1g-dev liblapack-dev libopenblas-serial-dev libsuitesparse-dev
+          hdf5-tools libgtest-dev libgmock-dev libbenchmark-dev)
 
 install_missing() {
   local missing=()
