@@ -90,6 +90,26 @@ inline void take_group(double* value, const std::size_t* diagonal, const double*
   }
 }
 
+// take_group for two columns I and I + 1: L(r, i + 1) takes the first
+// column's update in a register, and one pass over the later columns and
+// PANEL takes both updates.
+inline void take_two(double* value, const std::size_t* diagonal, const double* reciprocal, double* w, double* panel,
+                     std::size_t i, std::size_t last, std::size_t outer, std::size_t& s, bool fresh,
+                     double& largest) noexcept {
+  const double* u0 = value + diagonal[i] - i;  // u0[c] = U(i, c)
+  const double* u1 = value + diagonal[i + 1] - (i + 1);
+  const double l[2] = {w[i], w[i + 1] - w[i] * u0[i + 1]};
+  value[s++] = l[0];
+  value[s++] = l[1];
+  note_multipliers(l, reciprocal + i, 2, largest);
+  for (std::size_t c = i + 2; c <= last; ++c) w[c] -= l[0] * u0[c] + l[1] * u1[c];
+  const std::size_t o0 = last + 1;
+  for (std::size_t c = 0; c < outer; ++c) {
+    const double sum = l[0] * u0[o0 + c] + l[1] * u1[o0 + c];
+    panel[c] = fresh ? sum : panel[c] + sum;
+  }
+}
+
 // take_group for two rows at once (W and W_NEXT, their L going to VALUE
 // from slots S and S_NEXT) of a supernode with no columns after it: each
 // row's arithmetic is take_group's, but the four rows of U are read once.
@@ -393,7 +413,15 @@ __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) std::int32_t
       const double lrk = w[i];
       value[s++] = lrk;
       note_multipliers(&lrk, reciprocal + i, 1, largest);
-      for (std::size_t t = diagonal_[i] + 1; t < row_begin_[i + 1]; ++t) w[column[t]] -= lrk * value[t];
+      // Row i of U: through the index up to where its columns run
+      // consecutively, then as a dense run.
+      const std::size_t run = std::max(consecutive_[i], diagonal_[i] + 1), end_slot = row_begin_[i + 1];
+      for (std::size_t t = diagonal_[i] + 1; t < run; ++t) w[column[t]] -= lrk * value[t];
+      if (run < end_slot) {
+        double* wr = w + column[run];
+        const double* ur = value + run;
+        for (std::size_t c = 0; c < end_slot - run; ++c) wr[c] -= lrk * ur[c];
+      }
       return;
     }
     const std::size_t outer = row_begin_[last_column + 1] - diagonal_[last_column] - 1;
@@ -404,6 +432,10 @@ __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) std::int32_t
     for (; i + 4 <= end; i += 4)
       take_group(value, diagonal_.data(), inverse_group_.data() + 6 * i, reciprocal, w, panel, i, last_column, outer, s,
                  i == k, largest);
+    if (i + 2 <= end) {
+      take_two(value, diagonal_.data(), reciprocal, w, panel, i, last_column, outer, s, i == k, largest);
+      i += 2;
+    }
     for (; i < end; ++i) {
       const double lri = w[i];
       value[s++] = lri;
@@ -418,13 +450,15 @@ __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) std::int32_t
       else
         for (std::size_t c = 0; c < outer; ++c) panel[c] += lri * uo[c];
     }
-    const std::int32_t* outer_column = column + diagonal_[last_column] + 1;
-    // Those columns are often a consecutive run (the supernode's parent's).
-    if (outer > 0 && static_cast<std::size_t>(outer_column[outer - 1] - outer_column[0]) == outer - 1) {
-      double* wo = w + outer_column[0];
-      for (std::size_t c = 0; c < outer; ++c) wo[c] -= panel[c];
-    } else {
-      for (std::size_t c = 0; c < outer; ++c) w[outer_column[c]] -= panel[c];
+    // Those columns end in a consecutive run (often all of them: the
+    // supernode's parent's), which takes the sums as a dense run.
+    const std::size_t first_outer = diagonal_[last_column] + 1;
+    const std::int32_t* outer_column = column + first_outer;
+    const std::size_t run = std::max(consecutive_[last_column], first_outer) - first_outer;
+    for (std::size_t c = 0; c < run; ++c) w[outer_column[c]] -= panel[c];
+    if (run < outer) {
+      double* wo = w + outer_column[run] - run;
+      for (std::size_t c = run; c < outer; ++c) wo[c] -= panel[c];
     }
   };
   // Row r's pivot and row of U; returns false for a pivot too small or a
