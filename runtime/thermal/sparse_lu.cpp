@@ -11,6 +11,7 @@
 #include <klu.h>
 
 #include "runtime/control/run_end.h"
+#include "runtime/platform/target_clones.h"
 
 namespace kalvir::thermal {
 
@@ -374,7 +375,7 @@ void SparseLu::clear_values() {
 // registers hold both rows' multipliers of the dense block's groups), with
 // 256-bit ones and for the baseline; the loader picks the one the processor
 // runs.
-__attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) std::int32_t SparseLu::factorise_in_order(double smallest) {
+KALVIR_CLONES("arch=x86-64-v4", "avx2", "default") std::int32_t SparseLu::factorise_in_order(double smallest) {
   const std::size_t n = perm_.size();
   const std::int32_t* column = column_.data();
   double* value = values_.data();
