@@ -4,6 +4,8 @@
 #   bash tools/setup.sh test   install what is missing, build, run every test
 #                              (once plainly, once under AddressSanitizer + UBSan)
 # KALVIR_JOBS=N limits the parallel build and test jobs of both to N.
+# KALVIR_OPENBLAS=1 lets the OpenBLAS it installs become the machine's default
+# BLAS and LAPACK; otherwise the default stays as it was (README.md).
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -24,6 +26,31 @@ install_missing() {
     $sudo apt-get update -qq
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
   fi
+}
+
+# The machine's default BLAS and LAPACK (Debian's alternatives) are the
+# user's choice: installing libopenblas-serial-dev makes OpenBLAS the default
+# of every program, so what was chosen before is put back afterwards, unless
+# KALVIR_OPENBLAS=1 asks for OpenBLAS as the machine's default too. The
+# project links OpenBLAS by its own path either way (README.md).
+blas_selections() {  # "name mode value" of each BLAS and LAPACK link
+  update-alternatives --get-selections 2>/dev/null | grep -E '^lib(blas|lapack)[.]so' || true
+}
+
+keep_machine_blas() {  # keep_machine_blas <blas_selections before the install>
+  [ "${KALVIR_OPENBLAS:-}" = 1 ] && return 0
+  local sudo="" name value before
+  [ "$(id -u)" -ne 0 ] && sudo=sudo
+  while read -r name _ value; do
+    before=$(awk -v name="$name" '$1 == name { print $3 }' <<<"$1")
+    # A link the install made anew: the reference library, which installing
+    # it alone would have chosen.
+    [ -n "$before" ] || before=$(update-alternatives --list "$name" | grep -v openblas | head -n 1 || true)
+    if [ -n "$before" ] && [ "$before" != "$value" ]; then
+      echo "keeping the machine's $name: $before"
+      $sudo update-alternatives --set "$name" "$before" >/dev/null
+    fi
+  done < <(blas_selections)
 }
 
 build() {  # build <dir> [cmake args...]
@@ -85,7 +112,9 @@ run_tests() {
     phase "sanitizer tests" ctest --test-dir "$here/build-sanitize" -j "$jobs" --output-on-failure -E "$repeated"
 }
 
+blas_before=$(blas_selections)
 install_missing
+keep_machine_blas "$blas_before"
 case "${1:-}" in
   run) run_sample ;;
   test) run_tests ;;
