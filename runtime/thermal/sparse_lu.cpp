@@ -52,6 +52,48 @@ std::size_t dense_tail(std::span<const std::size_t> upper_count) {
   return best;
 }
 
+// The symmetrised pattern of the N x N matrix whose row p has the columns
+// COLUMNS[BEGIN[p] .. BEGIN[p + 1] - 1] (N = BEGIN.size() - 1): row p of the
+// result, SYMMETRIC[SYMMETRIC_BEGIN[p] .. SYMMETRIC_BEGIN[p + 1] - 1], holds
+// every q joined to p in either direction, sorted and without repeats, and
+// p itself only when DIAGONAL.
+void symmetric_pattern(std::span<const std::int32_t> begin, std::span<const std::int32_t> columns, bool diagonal,
+                       std::vector<std::int32_t>& symmetric_begin, std::vector<std::int32_t>& symmetric) {
+  const std::size_t n = begin.size() - 1;
+  std::vector<std::int32_t> count(n + 1, 0);
+  for (std::size_t p = 0; p < n; ++p) {
+    if (diagonal) ++count[p + 1];
+    for (auto e = static_cast<std::size_t>(begin[p]); e < static_cast<std::size_t>(begin[p + 1]); ++e) {
+      const auto q = static_cast<std::size_t>(columns[e]);
+      if (q == p) continue;
+      ++count[p + 1];
+      ++count[q + 1];
+    }
+  }
+  std::partial_sum(count.begin(), count.end(), count.begin());
+  symmetric.resize(static_cast<std::size_t>(count[n]));
+  std::vector<std::int32_t> fill(count.begin(), count.end() - 1);
+  for (std::size_t p = 0; p < n; ++p) {
+    if (diagonal) symmetric[static_cast<std::size_t>(fill[p]++)] = static_cast<std::int32_t>(p);
+    for (auto e = static_cast<std::size_t>(begin[p]); e < static_cast<std::size_t>(begin[p + 1]); ++e) {
+      const auto q = static_cast<std::size_t>(columns[e]);
+      if (q == p) continue;
+      symmetric[static_cast<std::size_t>(fill[p]++)] = static_cast<std::int32_t>(q);
+      symmetric[static_cast<std::size_t>(fill[q]++)] = static_cast<std::int32_t>(p);
+    }
+  }
+  symmetric_begin.assign(n + 1, 0);
+  std::size_t out = 0;
+  for (std::size_t p = 0; p < n; ++p) {
+    const auto b = symmetric.begin() + count[p], e = symmetric.begin() + count[p + 1];
+    std::sort(b, e);
+    const auto u = std::unique(b, e);
+    for (auto it = b; it != u; ++it) symmetric[out++] = *it;
+    symmetric_begin[p + 1] = static_cast<std::int32_t>(out);
+  }
+  symmetric.resize(out);
+}
+
 // The pivot test of the columns a row reaches: LARGEST becomes the largest
 // multiplier |L(r, i) / L(i, i)| so far, for the COUNT values L(r, i) in L
 // and 1 / L(i, i) in RECIPROCAL.
@@ -172,35 +214,8 @@ void SparseLu::analyse(std::int32_t n, std::span<const std::int32_t> begin, std:
   const auto nn = static_cast<std::size_t>(std::max(n, 0));
   pivoting_ = PivotingCache{};
   allocate_or_stop([&] {
-    // The symmetric pattern without the diagonal and without repeats.
-    std::vector<std::int32_t> count(nn + 1, 0);
-    for (std::size_t p = 0; p < nn; ++p)
-      for (auto e = static_cast<std::size_t>(begin[p]); e < static_cast<std::size_t>(begin[p + 1]); ++e) {
-        const auto q = static_cast<std::size_t>(columns[e]);
-        if (q == p) continue;
-        ++count[p + 1];
-        ++count[q + 1];
-      }
-    std::partial_sum(count.begin(), count.end(), count.begin());
-    std::vector<std::int32_t> adj(static_cast<std::size_t>(count[nn]));
-    std::vector<std::int32_t> fill(count.begin(), count.end() - 1);
-    for (std::size_t p = 0; p < nn; ++p)
-      for (auto e = static_cast<std::size_t>(begin[p]); e < static_cast<std::size_t>(begin[p + 1]); ++e) {
-        const auto q = static_cast<std::size_t>(columns[e]);
-        if (q == p) continue;
-        adj[static_cast<std::size_t>(fill[p]++)] = static_cast<std::int32_t>(q);
-        adj[static_cast<std::size_t>(fill[q]++)] = static_cast<std::int32_t>(p);
-      }
-    std::vector<std::int32_t> unique_begin(nn + 1, 0);
-    std::size_t out = 0;
-    for (std::size_t p = 0; p < nn; ++p) {
-      const auto b = adj.begin() + count[p], e = adj.begin() + count[p + 1];
-      std::sort(b, e);
-      const auto u = std::unique(b, e);
-      for (auto it = b; it != u; ++it) adj[out++] = *it;
-      unique_begin[p + 1] = static_cast<std::int32_t>(out);
-    }
-    adj.resize(out);
+    std::vector<std::int32_t> unique_begin, adj;
+    symmetric_pattern(begin.first(nn + 1), columns, false, unique_begin, adj);
 
     // Without a join (AMD takes no empty pattern) any order is as good.
     perm_.resize(nn);
@@ -560,22 +575,8 @@ std::int32_t SparseLu::factorise_pivoting(double smallest) {
     if (pivoting_.factors) return;
     auto p = std::unique_ptr<Pivoting, PivotingDelete>(new Pivoting);
     p->common.tol = kPivotThreshold;
-    // Column q holds q and every p joined to it in either direction.
-    std::vector<std::vector<std::int32_t>> rows(n);
-    for (std::size_t q = 0; q < n; ++q) rows[q].push_back(static_cast<std::int32_t>(q));
-    for (std::size_t q = 0; q < n; ++q)
-      for (auto e = static_cast<std::size_t>(given_begin_[q]); e < static_cast<std::size_t>(given_begin_[q + 1]); ++e) {
-        const auto c = static_cast<std::size_t>(given_column_[e]);
-        rows[c].push_back(static_cast<std::int32_t>(q));
-        rows[q].push_back(static_cast<std::int32_t>(c));
-      }
-    p->begin.assign(n + 1, 0);
-    for (std::size_t q = 0; q < n; ++q) {
-      std::sort(rows[q].begin(), rows[q].end());
-      rows[q].erase(std::unique(rows[q].begin(), rows[q].end()), rows[q].end());
-      p->row.insert(p->row.end(), rows[q].begin(), rows[q].end());
-      p->begin[q + 1] = static_cast<std::int32_t>(p->row.size());
-    }
+    // The pattern is symmetric: its rows are its columns.
+    symmetric_pattern(given_begin_, given_column_, true, p->begin, p->row);
     // Slot of element (row, col): row's place in column col.
     auto slot = [&](std::size_t row, std::size_t col) {
       const auto first = p->row.begin() + p->begin[col], end = p->row.begin() + p->begin[col + 1];
