@@ -193,10 +193,12 @@ struct ExchangeCase {
 
 class SparseLuExchanges : public ::testing::TestWithParam<ExchangeCase> {};
 
-// Regular matrices whose pivots in any order need row exchanges: solved to
-// the accuracy of the data (an elimination without exchanges takes the tiny
-// pivot and loses the other unknown: [[1e-20, 1], [1, 1]] x = (1, 2) came
-// out as (0, 1); a zero pivot was refused).
+// Regular matrices that the solver's order cannot take without row
+// exchanges: solved to the accuracy of the data (an elimination without
+// exchanges takes the tiny pivot and loses the other unknown:
+// [[1e-20, 1], [1, 1]] x = (1, 2) came out as (0, 1); a zero pivot was
+// refused). The dominant matrix with the same pattern that follows takes
+// the way without exchanges again.
 TEST_P(SparseLuExchanges, SolvesToTheAccuracyOfTheData) {
   const ExchangeCase& c = GetParam();
   for (unsigned seed : {1U, 2U, 3U}) {
@@ -219,7 +221,6 @@ TEST_P(SparseLuExchanges, SolvesToTheAccuracyOfTheData) {
     ASSERT_EQ(solver.factorise(1.0e-37), -1);
     EXPECT_TRUE(solver.pivoted());
     EXPECT_LT(solve_error(solver, s), 1.0e-12);
-    // A dominant matrix after it takes the fast way again.
     Sparse dominant = s;
     for (int p = 0; p < s.n; ++p) {
       double row = 0.0;
