@@ -4,12 +4,15 @@
 #   bash tools/setup.sh test   install what is missing, build, run every test
 #                              (once plainly, once under AddressSanitizer + UBSan)
 # KALVIR_JOBS=N limits the parallel build and test jobs of both to N.
+# KALVIR_OPENBLAS=1 lets the OpenBLAS it installs become the machine's default
+# BLAS and LAPACK; otherwise the default stays as it was (README.md).
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # Parallel build and test jobs: KALVIR_JOBS when set, else every processor.
 jobs=${KALVIR_JOBS:-$(nproc 2>/dev/null || echo 2)}
-packages=(g++ cmake ninja-build pkg-config libhdf5-dev zlib1g-dev liblapack-dev libopenblas-serial-dev hdf5-tools libgtest-dev libgmock-dev libbenchmark-dev)
+packages=(g++ cmake ninja-build pkg-config libhdf5-dev zlib1g-dev liblapack-dev libopenblas-serial-dev libsuitesparse-dev
+          hdf5-tools libgtest-dev libgmock-dev libbenchmark-dev)
 
 install_missing() {
   local missing=()
@@ -23,6 +26,31 @@ install_missing() {
     $sudo apt-get update -qq
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
   fi
+}
+
+# The machine's default BLAS and LAPACK (Debian's alternatives) are the
+# user's choice: installing libopenblas-serial-dev makes OpenBLAS the default
+# of every program, so what was chosen before is put back afterwards, unless
+# KALVIR_OPENBLAS=1 asks for OpenBLAS as the machine's default too. The
+# project links OpenBLAS by its own path either way (README.md).
+blas_selections() {  # "name mode value" of each BLAS and LAPACK link
+  update-alternatives --get-selections 2>/dev/null | grep -E '^lib(blas|lapack)[.]so' || true
+}
+
+keep_machine_blas() {  # keep_machine_blas <blas_selections before the install>
+  [ "${KALVIR_OPENBLAS:-}" = 1 ] && return 0
+  local sudo="" name value before
+  [ "$(id -u)" -ne 0 ] && sudo=sudo
+  while read -r name _ value; do
+    before=$(awk -v name="$name" '$1 == name { print $3 }' <<<"$1")
+    # A link the install made anew: the reference library, which installing
+    # it alone would have chosen.
+    [ -n "$before" ] || before=$(update-alternatives --list "$name" | grep -v openblas | head -n 1 || true)
+    if [ -n "$before" ] && [ "$before" != "$value" ]; then
+      echo "keeping the machine's $name: $before"
+      $sudo update-alternatives --set "$name" "$before" >/dev/null
+    fi
+  done < <(blas_selections)
 }
 
 build() {  # build <dir> [cmake args...]
@@ -72,7 +100,9 @@ run_tests() {
   local tests=-DKALVIR_TESTS=ON
   phase "plain build" build "$here/build" "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g0 -DNDEBUG" $tests $unity
   phase "plain tests" ctest --test-dir "$here/build" -j "$jobs" --output-on-failure
-  phase "sanitizer build" build "$here/build-sanitize" -DCMAKE_BUILD_TYPE=Debug -DKALVIR_SANITIZE=ON $tests $unity
+  # Without the kernels' clones for newer processors, so that the code every
+  # processor can run is tested too.
+  phase "sanitizer build" build "$here/build-sanitize" -DCMAKE_BUILD_TYPE=Debug -DKALVIR_SANITIZE=ON -DKALVIR_TARGET_CLONES=OFF $tests $unity
   # Under the sanitizers the sample model program runs once end to end; the
   # comparisons that run it again with every solution routine and parameter
   # case, minutes each there, run in the plain build above. Their code paths
@@ -82,7 +112,9 @@ run_tests() {
     phase "sanitizer tests" ctest --test-dir "$here/build-sanitize" -j "$jobs" --output-on-failure -E "$repeated"
 }
 
+blas_before=$(blas_selections)
 install_missing
+keep_machine_blas "$blas_before"
 case "${1:-}" in
   run) run_sample ;;
   test) run_tests ;;

@@ -11,6 +11,7 @@
 #include "runtime/control/model_blocks.h"
 #include "runtime/control/run_end.h"
 #include "runtime/modeldata/search_sort.h"
+#include "runtime/platform/target_clones.h"
 #include "runtime/thermal/eigen.h"
 #include "runtime/thermal/lanes.h"
 #include "runtime/thermal/lapack.h"
@@ -102,10 +103,9 @@ void phi_times(const ModalWork& w, const char* trans, const double* x, double* y
 // fetch Phi twice from farther away. The sums run in four-lane vectors also
 // where the processor has only two-lane ones, so they round alike on every
 // processor.
-__attribute__((target_clones("avx2", "default"))) void project_and_advance(const double* phi, std::size_t m,
-                                                                           const double* q, const double* gain,
-                                                                           const double* decay, double* psi,
-                                                                           double* eta, double* theta) {
+KALVIR_CLONES("avx2", "default") void project_and_advance(const double* phi, std::size_t m, const double* q,
+                                                          const double* gain, const double* decay, double* psi,
+                                                          double* eta, double* theta) {
   using Wide = double __attribute__((vector_size(32)));
   const std::size_t body = m - m % 4;
   std::fill_n(theta, m, 0.0);

@@ -2,52 +2,18 @@
 
 #include <algorithm>
 #include <cmath>
-#include <functional>
+#include <new>
 #include <numeric>
-#include <queue>
+#include <string>
 #include <utility>
 
+#include <amd.h>
+#include <klu.h>
+
 #include "runtime/control/run_end.h"
+#include "runtime/platform/target_clones.h"
 
 namespace kalvir::thermal {
-
-void minimum_degree(std::int32_t n, std::span<const std::int32_t> begin, std::span<const std::int32_t> adj,
-                    std::vector<std::int32_t>& order) {
-  const auto nn = static_cast<std::size_t>(std::max(n, 0));
-  // The elimination graph itself, each vertex's neighbours sorted: the
-  // Jacobians met here are small enough that keeping the fill explicitly
-  // costs less than a quotient graph's bookkeeping.
-  std::vector<std::vector<std::int32_t>> graph(nn);
-  for (std::size_t v = 0; v < nn; ++v)
-    graph[v].assign(adj.begin() + begin[v], adj.begin() + begin[v + 1]);
-  using Candidate = std::pair<std::size_t, std::int32_t>;  // (degree, vertex), smallest first
-  std::priority_queue<Candidate, std::vector<Candidate>, std::greater<>> queue;
-  for (std::size_t v = 0; v < nn; ++v) queue.emplace(graph[v].size(), static_cast<std::int32_t>(v));
-  std::vector<std::uint8_t> done(nn, 0);
-  std::vector<std::int32_t> clique, merged;
-  order.clear();
-  order.reserve(nn);
-  while (!queue.empty()) {
-    const auto [degree, v] = queue.top();
-    queue.pop();
-    const auto vv = static_cast<std::size_t>(v);
-    // A vertex's entry is stale once its degree changed; the later entry
-    // holds the degree it has.
-    if (done[vv] != 0 || degree != graph[vv].size()) continue;
-    done[vv] = 1;
-    order.push_back(v);
-    clique.swap(graph[vv]);
-    graph[vv].clear();
-    for (std::int32_t u : clique) {
-      std::vector<std::int32_t>& g = graph[static_cast<std::size_t>(u)];
-      merged.clear();
-      std::set_union(g.begin(), g.end(), clique.begin(), clique.end(), std::back_inserter(merged));
-      std::erase_if(merged, [&](std::int32_t w) { return w == u || w == v; });
-      g.swap(merged);
-      queue.emplace(g.size(), u);
-    }
-  }
-}
 
 namespace {
 
@@ -86,16 +52,66 @@ std::size_t dense_tail(std::span<const std::size_t> upper_count) {
   return best;
 }
 
+// The symmetrised pattern of the N x N matrix whose row p has the columns
+// COLUMNS[BEGIN[p] .. BEGIN[p + 1] - 1] (N = BEGIN.size() - 1): row p of the
+// result, SYMMETRIC[SYMMETRIC_BEGIN[p] .. SYMMETRIC_BEGIN[p + 1] - 1], holds
+// every q joined to p in either direction, sorted and without repeats, and
+// p itself only when DIAGONAL.
+void symmetric_pattern(std::span<const std::int32_t> begin, std::span<const std::int32_t> columns, bool diagonal,
+                       std::vector<std::int32_t>& symmetric_begin, std::vector<std::int32_t>& symmetric) {
+  const std::size_t n = begin.size() - 1;
+  std::vector<std::int32_t> count(n + 1, 0);
+  for (std::size_t p = 0; p < n; ++p) {
+    if (diagonal) ++count[p + 1];
+    for (auto e = static_cast<std::size_t>(begin[p]); e < static_cast<std::size_t>(begin[p + 1]); ++e) {
+      const auto q = static_cast<std::size_t>(columns[e]);
+      if (q == p) continue;
+      ++count[p + 1];
+      ++count[q + 1];
+    }
+  }
+  std::partial_sum(count.begin(), count.end(), count.begin());
+  symmetric.resize(static_cast<std::size_t>(count[n]));
+  std::vector<std::int32_t> fill(count.begin(), count.end() - 1);
+  for (std::size_t p = 0; p < n; ++p) {
+    if (diagonal) symmetric[static_cast<std::size_t>(fill[p]++)] = static_cast<std::int32_t>(p);
+    for (auto e = static_cast<std::size_t>(begin[p]); e < static_cast<std::size_t>(begin[p + 1]); ++e) {
+      const auto q = static_cast<std::size_t>(columns[e]);
+      if (q == p) continue;
+      symmetric[static_cast<std::size_t>(fill[p]++)] = static_cast<std::int32_t>(q);
+      symmetric[static_cast<std::size_t>(fill[q]++)] = static_cast<std::int32_t>(p);
+    }
+  }
+  symmetric_begin.assign(n + 1, 0);
+  std::size_t out = 0;
+  for (std::size_t p = 0; p < n; ++p) {
+    const auto b = symmetric.begin() + count[p], e = symmetric.begin() + count[p + 1];
+    std::sort(b, e);
+    const auto u = std::unique(b, e);
+    for (auto it = b; it != u; ++it) symmetric[out++] = *it;
+    symmetric_begin[p + 1] = static_cast<std::int32_t>(out);
+  }
+  symmetric.resize(out);
+}
+
+// The pivot test of the columns a row reaches: LARGEST becomes the largest
+// multiplier |L(r, i) / L(i, i)| so far, for the COUNT values L(r, i) in L
+// and 1 / L(i, i) in RECIPROCAL.
+inline void note_multipliers(const double* l, const double* reciprocal, std::size_t count, double& largest) noexcept {
+  for (std::size_t q = 0; q < count; ++q) largest = std::max(largest, std::abs(l[q] * reciprocal[q]));
+}
+
 // Columns I .. I + 3 of a supernode ending in column LAST, whose rows of U
 // go on in OUTER columns after it, taken off row r held in W: their
 // L(r, i) go to VALUE from slot S on, their updates of the supernode's
 // later columns to W, and those of the columns after it are added to PANEL.
 // The four L(r, i) solve a unit upper triangle of the four rows of U; V
 // holds its inverse (see take_inverse), so that they come at once instead
-// of one after the other.
+// of one after the other. LARGEST and RECIPROCAL: note_multipliers.
 // FRESH: PANEL is set rather than added to (the segment's first update).
-inline void take_group(double* value, const std::size_t* diagonal, const double* v, double* w, double* panel,
-                       std::size_t i, std::size_t last, std::size_t outer, std::size_t& s, bool fresh) noexcept {
+inline void take_group(double* value, const std::size_t* diagonal, const double* v, const double* reciprocal,
+                       double* w, double* panel, std::size_t i, std::size_t last, std::size_t outer, std::size_t& s,
+                       bool fresh, double& largest) noexcept {
   constexpr std::size_t B = 4;
   const double* u[B];
   for (std::size_t q = 0; q < B; ++q) u[q] = value + diagonal[i + q] - (i + q);  // u[q][c] = U(i + q, c)
@@ -103,6 +119,7 @@ inline void take_group(double* value, const std::size_t* diagonal, const double*
   const double l[B] = {w0, w1 + w0 * v[0], (w2 + w0 * v[1]) + w1 * v[3],
                        (w3 + w0 * v[2]) + (w1 * v[4] + w2 * v[5])};
   for (std::size_t q = 0; q < B; ++q) value[s++] = l[q];
+  note_multipliers(l, reciprocal + i, B, largest);
   for (std::size_t c = i + B; c <= last; ++c) {
     double sum = l[0] * u[0][c];
     for (std::size_t q = 1; q < B; ++q) sum += l[q] * u[q][c];
@@ -116,11 +133,32 @@ inline void take_group(double* value, const std::size_t* diagonal, const double*
   }
 }
 
+// take_group for two columns I and I + 1: L(r, i + 1) takes the first
+// column's update in a register, and one pass over the later columns and
+// PANEL takes both updates.
+inline void take_two(double* value, const std::size_t* diagonal, const double* reciprocal, double* w, double* panel,
+                     std::size_t i, std::size_t last, std::size_t outer, std::size_t& s, bool fresh,
+                     double& largest) noexcept {
+  const double* u0 = value + diagonal[i] - i;  // u0[c] = U(i, c)
+  const double* u1 = value + diagonal[i + 1] - (i + 1);
+  const double l[2] = {w[i], w[i + 1] - w[i] * u0[i + 1]};
+  value[s++] = l[0];
+  value[s++] = l[1];
+  note_multipliers(l, reciprocal + i, 2, largest);
+  for (std::size_t c = i + 2; c <= last; ++c) w[c] -= l[0] * u0[c] + l[1] * u1[c];
+  const std::size_t o0 = last + 1;
+  for (std::size_t c = 0; c < outer; ++c) {
+    const double sum = l[0] * u0[o0 + c] + l[1] * u1[o0 + c];
+    panel[c] = fresh ? sum : panel[c] + sum;
+  }
+}
+
 // take_group for two rows at once (W and W_NEXT, their L going to VALUE
 // from slots S and S_NEXT) of a supernode with no columns after it: each
 // row's arithmetic is take_group's, but the four rows of U are read once.
-inline void take_pair_group(double* value, const std::size_t* diagonal, const double* v, double* w, double* w_next,
-                            std::size_t i, std::size_t last, std::size_t& s, std::size_t& s_next) noexcept {
+inline void take_pair_group(double* value, const std::size_t* diagonal, const double* v, const double* reciprocal,
+                            double* w, double* w_next, std::size_t i, std::size_t last, std::size_t& s,
+                            std::size_t& s_next, double& largest, double& largest_next) noexcept {
   constexpr std::size_t B = 4;
   const double* u[B];
   for (std::size_t q = 0; q < B; ++q) u[q] = value + diagonal[i + q] - (i + q);  // u[q][c] = U(i + q, c)
@@ -135,6 +173,8 @@ inline void take_pair_group(double* value, const std::size_t* diagonal, const do
   solve(w_next + i, m);
   for (std::size_t q = 0; q < B; ++q) value[s++] = l[q];
   for (std::size_t q = 0; q < B; ++q) value[s_next++] = m[q];
+  note_multipliers(l, reciprocal + i, B, largest);
+  note_multipliers(m, reciprocal + i, B, largest_next);
   // Both rows and the four of U are distinct storage: said so, the loop
   // runs in vector lanes without checks for overlap.
   const double* __restrict u0 = u[0];
@@ -172,38 +212,19 @@ inline void take_inverse(const double* value, const std::size_t* diagonal, std::
 
 void SparseLu::analyse(std::int32_t n, std::span<const std::int32_t> begin, std::span<const std::int32_t> columns) {
   const auto nn = static_cast<std::size_t>(std::max(n, 0));
+  pivoting_ = PivotingCache{};
   allocate_or_stop([&] {
-    // The symmetric pattern without the diagonal and without repeats.
-    std::vector<std::int32_t> count(nn + 1, 0);
-    for (std::size_t p = 0; p < nn; ++p)
-      for (auto e = static_cast<std::size_t>(begin[p]); e < static_cast<std::size_t>(begin[p + 1]); ++e) {
-        const auto q = static_cast<std::size_t>(columns[e]);
-        if (q == p) continue;
-        ++count[p + 1];
-        ++count[q + 1];
-      }
-    std::partial_sum(count.begin(), count.end(), count.begin());
-    std::vector<std::int32_t> adj(static_cast<std::size_t>(count[nn]));
-    std::vector<std::int32_t> fill(count.begin(), count.end() - 1);
-    for (std::size_t p = 0; p < nn; ++p)
-      for (auto e = static_cast<std::size_t>(begin[p]); e < static_cast<std::size_t>(begin[p + 1]); ++e) {
-        const auto q = static_cast<std::size_t>(columns[e]);
-        if (q == p) continue;
-        adj[static_cast<std::size_t>(fill[p]++)] = static_cast<std::int32_t>(q);
-        adj[static_cast<std::size_t>(fill[q]++)] = static_cast<std::int32_t>(p);
-      }
-    std::vector<std::int32_t> unique_begin(nn + 1, 0);
-    std::size_t out = 0;
-    for (std::size_t p = 0; p < nn; ++p) {
-      const auto b = adj.begin() + count[p], e = adj.begin() + count[p + 1];
-      std::sort(b, e);
-      const auto u = std::unique(b, e);
-      for (auto it = b; it != u; ++it) adj[out++] = *it;
-      unique_begin[p + 1] = static_cast<std::int32_t>(out);
-    }
-    adj.resize(out);
+    std::vector<std::int32_t> unique_begin, adj;
+    symmetric_pattern(begin.first(nn + 1), columns, false, unique_begin, adj);
 
-    minimum_degree(n, unique_begin, adj, perm_);
+    // Without a join (AMD takes no empty pattern) any order is as good.
+    perm_.resize(nn);
+    std::iota(perm_.begin(), perm_.end(), 0);
+    if (!adj.empty()) {
+      const int status = amd_order(n, unique_begin.data(), adj.data(), perm_.data(), nullptr, nullptr);
+      if (status == AMD_OUT_OF_MEMORY) throw std::bad_alloc();
+      if (status != AMD_OK) internal_stop("SparseLu: AMD refused the Jacobian's pattern");
+    }
     std::vector<std::int32_t> parent(nn, -1), ancestor(nn, -1);
     // Elimination tree of the pattern in the order PERM_ (Liu's algorithm,
     // with path compression through ANCESTOR).
@@ -369,11 +390,13 @@ void SparseLu::clear_values() {
 // registers hold both rows' multipliers of the dense block's groups), with
 // 256-bit ones and for the baseline; the loader picks the one the processor
 // runs.
-__attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) std::int32_t SparseLu::factorise(double smallest) {
+KALVIR_CLONES("arch=x86-64-v4", "avx2", "default") std::int32_t SparseLu::factorise_in_order(double smallest) {
   const std::size_t n = perm_.size();
   const std::int32_t* column = column_.data();
   double* value = values_.data();
   double* panel = panel_.data();
+  double* reciprocal_pivot = reciprocal_pivot_.data();
+  const double* reciprocal = reciprocal_pivot;
   // Row r of both factors at once, from the rows before it: L(r, k) is
   // final once the rows k' < k have been taken off, so taking the columns
   // k < r in increasing order leaves in W, as row k of U is taken off,
@@ -396,15 +419,25 @@ __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) std::int32_t
   // r - 1 for r's own supernode. Within the supernode the columns are
   // consecutive, so its part of each update is a dense run; the columns
   // after it, the same for all its rows, take the sum of the rows' updates
-  // at once.
-  auto take_supernode = [&](std::size_t r, double* w, std::size_t& s, std::size_t i) __attribute__((always_inline)) {
+  // at once. LARGEST: note_multipliers.
+  auto take_supernode = [&](std::size_t r, double* w, std::size_t& s, std::size_t i, double& largest)
+                            __attribute__((always_inline)) {
     const auto k = static_cast<std::size_t>(supernode_first_[i]);
     const auto last_column = static_cast<std::size_t>(supernode_last_[i]);
     const std::size_t end = std::min(last_column + 1, r);
     if (end == i + 1 && last_column == i && k == i) {
       const double lrk = w[i];
       value[s++] = lrk;
-      for (std::size_t t = diagonal_[i] + 1; t < row_begin_[i + 1]; ++t) w[column[t]] -= lrk * value[t];
+      note_multipliers(&lrk, reciprocal + i, 1, largest);
+      // Row i of U: through the index up to where its columns run
+      // consecutively, then as a dense run.
+      const std::size_t run = std::max(consecutive_[i], diagonal_[i] + 1), end_slot = row_begin_[i + 1];
+      for (std::size_t t = diagonal_[i] + 1; t < run; ++t) w[column[t]] -= lrk * value[t];
+      if (run < end_slot) {
+        double* wr = w + column[run];
+        const double* ur = value + run;
+        for (std::size_t c = 0; c < end_slot - run; ++c) wr[c] -= lrk * ur[c];
+      }
       return;
     }
     const std::size_t outer = row_begin_[last_column + 1] - diagonal_[last_column] - 1;
@@ -413,10 +446,16 @@ __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) std::int32_t
     // after them with the four updates summed, which reads and writes W
     // once for four.
     for (; i + 4 <= end; i += 4)
-      take_group(value, diagonal_.data(), inverse_group_.data() + 6 * i, w, panel, i, last_column, outer, s, i == k);
+      take_group(value, diagonal_.data(), inverse_group_.data() + 6 * i, reciprocal, w, panel, i, last_column, outer, s,
+                 i == k, largest);
+    if (i + 2 <= end) {
+      take_two(value, diagonal_.data(), reciprocal, w, panel, i, last_column, outer, s, i == k, largest);
+      i += 2;
+    }
     for (; i < end; ++i) {
       const double lri = w[i];
       value[s++] = lri;
+      note_multipliers(&lri, reciprocal + i, 1, largest);
       const double* ui = value + diagonal_[i] + 1;  // U(i, i + 1 ..)
       const std::size_t inner = last_column - i;
       double* wi = w + i + 1;
@@ -427,17 +466,23 @@ __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) std::int32_t
       else
         for (std::size_t c = 0; c < outer; ++c) panel[c] += lri * uo[c];
     }
-    const std::int32_t* outer_column = column + diagonal_[last_column] + 1;
-    // Those columns are often a consecutive run (the supernode's parent's).
-    if (outer > 0 && static_cast<std::size_t>(outer_column[outer - 1] - outer_column[0]) == outer - 1) {
-      double* wo = w + outer_column[0];
-      for (std::size_t c = 0; c < outer; ++c) wo[c] -= panel[c];
-    } else {
-      for (std::size_t c = 0; c < outer; ++c) w[outer_column[c]] -= panel[c];
+    // Those columns end in a consecutive run (often all of them: the
+    // supernode's parent's), which takes the sums as a dense run.
+    const std::size_t first_outer = diagonal_[last_column] + 1;
+    const std::int32_t* outer_column = column + first_outer;
+    const std::size_t run = std::max(consecutive_[last_column], first_outer) - first_outer;
+    for (std::size_t c = 0; c < run; ++c) w[outer_column[c]] -= panel[c];
+    if (run < outer) {
+      double* wo = w + outer_column[run] - run;
+      for (std::size_t c = run; c < outer; ++c) wo[c] -= panel[c];
     }
   };
-  // Row r's pivot and row of U; returns false for a pivot too small.
-  auto finish = [&](std::size_t r, const double* w) __attribute__((always_inline)) {
+  // Row r's pivot and row of U; returns false for a pivot too small or a
+  // multiplier of the row (LARGEST) too large: the multipliers of an
+  // elimination without exchanges stay bounded while each pivot is the
+  // threshold's share of its column.
+  auto finish = [&](std::size_t r, const double* w, double largest) __attribute__((always_inline)) {
+    if (!(largest <= 1.0 / kPivotThreshold)) return false;
     const std::size_t d = diagonal_[r], last = row_begin_[r + 1];
     const double pivot = w[r];
     if (!(std::abs(pivot) >= smallest && std::isfinite(pivot))) return false;
@@ -445,7 +490,7 @@ __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) std::int32_t
     // Each U(r, c) divides by this pivot: a product keeps the division off
     // the row.
     const double reciprocal = 1.0 / pivot;
-    reciprocal_pivot_[r] = reciprocal;
+    reciprocal_pivot[r] = reciprocal;
     const std::size_t run = std::max(consecutive_[r], d + 1);
     for (std::size_t s = d + 1; s < run; ++s) value[s] = w[column[s]] * reciprocal;
     if (run < last) {
@@ -472,30 +517,115 @@ __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) std::int32_t
     // each row still takes the same updates in the same order as alone.
     const bool pair = r + 1 <= own_last && row_begin_[own_last + 1] == diagonal_[own_last] + 1;
     std::size_t s = row_begin_[r];
+    double largest = 0.0;
     load(r, w);
     while (s < diagonal_[r] && static_cast<std::size_t>(column[s]) < (pair ? own_first : r))
-      take_supernode(r, w, s, static_cast<std::size_t>(column[s]));
+      take_supernode(r, w, s, static_cast<std::size_t>(column[s]), largest);
     if (!pair) {
-      if (!finish(r, w)) return perm_[r];
+      if (!finish(r, w, largest)) return perm_[r];
       continue;
     }
     std::size_t s_next = row_begin_[r + 1];
+    double largest_next = 0.0;
     load(r + 1, w_next);
-    while (static_cast<std::size_t>(column[s_next]) < own_first) take_supernode(r + 1, w_next, s_next, static_cast<std::size_t>(column[s_next]));
+    while (static_cast<std::size_t>(column[s_next]) < own_first)
+      take_supernode(r + 1, w_next, s_next, static_cast<std::size_t>(column[s_next]), largest_next);
     std::size_t i = own_first;
     for (; i + 4 <= r; i += 4)
-      take_pair_group(value, diagonal_.data(), inverse_group_.data() + 6 * i, w, w_next, i, own_last, s, s_next);
-    if (i < r) take_supernode(r, w, s, i);
-    if (!finish(r, w)) return perm_[r];
-    take_supernode(r + 1, w_next, s_next, i);
-    if (!finish(r + 1, w_next)) return perm_[r + 1];
+      take_pair_group(value, diagonal_.data(), inverse_group_.data() + 6 * i, reciprocal, w, w_next, i, own_last, s,
+                      s_next, largest, largest_next);
+    if (i < r) take_supernode(r, w, s, i, largest);
+    if (!finish(r, w, largest)) return perm_[r];
+    take_supernode(r + 1, w_next, s_next, i, largest_next);
+    if (!finish(r + 1, w_next, largest_next)) return perm_[r + 1];
     ++r;
   }
   return -1;
 }
 
+// KLU's analysis and factors of the matrix, in compressed columns of its
+// symmetrised pattern with the diagonal (row indices sorted), and where each
+// given entry and diagonal element goes there.
+struct SparseLu::Pivoting {
+  klu_common common{};
+  klu_symbolic* symbolic = nullptr;
+  klu_numeric* numeric = nullptr;
+  std::vector<std::int32_t> begin, row, entry_slot, diagonal_slot;
+  std::vector<double> value;
+
+  Pivoting() { klu_defaults(&common); }
+  Pivoting(const Pivoting&) = delete;
+  Pivoting& operator=(const Pivoting&) = delete;
+  ~Pivoting() {
+    if (numeric != nullptr) klu_free_numeric(&numeric, &common);
+    if (symbolic != nullptr) klu_free_symbolic(&symbolic, &common);
+  }
+};
+
+void SparseLu::PivotingDelete::operator()(Pivoting* p) const noexcept { delete p; }
+
+std::int32_t SparseLu::factorise_pivoting(double smallest) {
+  const std::size_t n = perm_.size();
+  const auto nn = static_cast<std::int32_t>(n);
+  auto klu_failed = [](const klu_common& common) {
+    if (common.status == KLU_OUT_OF_MEMORY) throw std::bad_alloc();
+    internal_stop("SparseLu: KLU failed with status " + std::to_string(common.status));
+  };
+  allocate_or_stop([&] {
+    if (pivoting_.factors) return;
+    auto p = std::unique_ptr<Pivoting, PivotingDelete>(new Pivoting);
+    p->common.tol = kPivotThreshold;
+    // The pattern is symmetric: its rows are its columns.
+    symmetric_pattern(given_begin_, given_column_, true, p->begin, p->row);
+    // Slot of element (row, col): row's place in column col.
+    auto slot = [&](std::size_t row, std::size_t col) {
+      const auto first = p->row.begin() + p->begin[col], end = p->row.begin() + p->begin[col + 1];
+      return static_cast<std::int32_t>(std::lower_bound(first, end, static_cast<std::int32_t>(row)) - p->row.begin());
+    };
+    p->entry_slot.resize(given_column_.size());
+    for (std::size_t q = 0; q < n; ++q)
+      for (auto e = static_cast<std::size_t>(given_begin_[q]); e < static_cast<std::size_t>(given_begin_[q + 1]); ++e)
+        p->entry_slot[e] = slot(q, static_cast<std::size_t>(given_column_[e]));
+    p->diagonal_slot.resize(n);
+    for (std::size_t q = 0; q < n; ++q) p->diagonal_slot[q] = slot(q, q);
+    p->value.assign(p->row.size(), 0.0);
+    p->symbolic = klu_analyze(nn, p->begin.data(), p->row.data(), &p->common);
+    if (p->symbolic == nullptr) klu_failed(p->common);
+    pivoting_.factors = std::move(p);
+  });
+  Pivoting& p = *pivoting_.factors;
+  std::fill(p.value.begin(), p.value.end(), 0.0);
+  for (std::size_t e = 0; e < given_.size(); ++e) p.value[static_cast<std::size_t>(p.entry_slot[e])] += given_[e];
+  for (std::size_t q = 0; q < n; ++q) p.value[static_cast<std::size_t>(p.diagonal_slot[q])] += given_diagonal_[q];
+  if (p.numeric != nullptr) klu_free_numeric(&p.numeric, &p.common);
+  p.numeric = klu_factor(p.begin.data(), p.row.data(), p.value.data(), p.symbolic, &p.common);
+  if (p.numeric == nullptr) {
+    if (p.common.status == KLU_SINGULAR) return p.common.singular_col;
+    allocate_or_stop([&] { klu_failed(p.common); });
+  }
+  // KLU stops only at an exact zero: a pivot that is not finite, or below
+  // SMALLEST, is as singular here.
+  const auto* pivots = static_cast<const double*>(p.numeric->Udiag);
+  for (std::size_t k = 0; k < n; ++k)
+    if (!(std::abs(pivots[k]) >= smallest && std::isfinite(pivots[k]))) return p.symbolic->Q[k];
+  pivoting_.active = true;
+  return -1;
+}
+
+std::int32_t SparseLu::factorise(double smallest) {
+  pivoting_.active = false;
+  if (factorise_in_order(smallest) < 0) return -1;
+  return factorise_pivoting(smallest);
+}
+
 void SparseLu::solve(std::span<double> b) {
   const std::size_t n = perm_.size();
+  if (pivoting_.active) {
+    Pivoting& p = *pivoting_.factors;
+    if (klu_solve(p.symbolic, p.numeric, static_cast<std::int32_t>(n), 1, b.data(), &p.common) == 0)
+      internal_stop("SparseLu: KLU failed with status " + std::to_string(p.common.status));
+    return;
+  }
   const std::int32_t* column = column_.data();
   const double* value = values_.data();
   double* y = work_.data();

@@ -1,15 +1,28 @@
 // A sparse linear solver for the Gear corrector's Jacobian: Crout's
-// factorisation without pivoting (lower factor with its diagonal, unit upper
-// factor), the unknowns renumbered by minimum degree so that the fill stays
-// small, and only the entries of the factors stored.
+// factorisation in a fixed order (lower factor with its diagonal, unit upper
+// factor), the unknowns renumbered by SuiteSparse's approximate minimum
+// degree (AMD) so that the fill stays small, and only the entries of the
+// factors stored.
 //
-// The Jacobian of a thermal network has a symmetric pattern and, being
-// C/h - dF/dT, a dominant diagonal: it needs no pivoting, so the factors'
-// pattern is known before any value is. The pattern of the lower factor is
-// that of the Cholesky factor of the symmetrised pattern (its elimination
+// Precondition of the fast path: the pivots, taken in that order, need no
+// exchange. Each pivot is tested against its column of the matrix left to
+// factorise: every multiplier L(r, c) / L(c, c) must be at most
+// 1 / kPivotThreshold in magnitude (threshold partial pivoting that keeps the
+// diagonal). A matrix whose columns are diagonally dominant always passes,
+// and so does the Jacobian of a thermal network, C/h - dF/dT, while its
+// conductances are not negative: each conductor stands in both rows it joins
+// with the same value, and a radiative one's column entry -4 sigma GR y_j^3
+// is matched by the 4 sigma GR y_j^3 on that column's diagonal. The factors'
+// pattern is then known before any value is. The pattern of the lower factor
+// is that of the Cholesky factor of the symmetrised pattern (its elimination
 // tree gives each row's columns) and the upper factor's is its transpose.
 // analyse works all of that out once per pattern; factorise then only does
 // the arithmetic, into storage sized by analyse, at every Newton iteration.
+//
+// A matrix that fails the test (a negative conductance, a tiny or zero
+// pivot that a row exchange avoids) is factorised again by SuiteSparse's KLU,
+// which pivots by rows; solve then uses KLU's factors. Only a matrix that is
+// singular with pivoting too is refused.
 //
 // The order is made a postorder of the elimination tree, and runs of
 // columns each of which is its successor's child become supernodes (taking
@@ -27,10 +40,15 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
 
 namespace kalvir::thermal {
+
+// Smallest ratio of a pivot to the entries below it in its column that the
+// fast path takes (and that KLU prefers the diagonal at).
+inline constexpr double kPivotThreshold = 0.1;
 
 class SparseLu {
  public:
@@ -55,14 +73,48 @@ class SparseLu {
   // Element (p, q) of the matrix as set.
   double value(std::int32_t p, std::int32_t q) const noexcept;
 
-  // Factorises in place. Returns -1, or the caller's index of the first row
-  // (in elimination order) whose pivot is below SMALLEST in magnitude or not
-  // finite; the factorisation stops there.
+  // Factorises the matrix as set: in the analysed order, or with row
+  // exchanges (KLU) when a pivot fails the test above or is below SMALLEST
+  // in magnitude or not finite. Returns -1, or, when the matrix is singular
+  // even with exchanges, the caller's index of a column whose pivot is below
+  // SMALLEST or not finite.
   std::int32_t factorise(double smallest);
-  // B (the caller's numbering) becomes the solution of A x = B.
+  // Whether the last factorisation exchanged rows (KLU's factors).
+  bool pivoted() const noexcept { return pivoting_.active; }
+  // B (the caller's numbering) becomes the solution of A x = B, with the
+  // factors of the last factorisation. A copy of the solver keeps the
+  // pattern and the matrix, not KLU's factors: factorise it before solving.
   void solve(std::span<double> b);
 
  private:
+  // The factorisation in the analysed order: -1, or the caller's index of
+  // the row at which a pivot failed.
+  std::int32_t factorise_in_order(double smallest);
+  // KLU's factorisation of the matrix as set, for factorise.
+  std::int32_t factorise_pivoting(double smallest);
+
+  // KLU's analysis and factors, made at the first matrix that needs them
+  // and kept for the pattern (ACTIVE while they are the last factors); a
+  // copy starts without them.
+  struct Pivoting;
+  struct PivotingDelete {
+    void operator()(Pivoting* p) const noexcept;
+  };
+  struct PivotingCache {
+    PivotingCache() = default;
+    PivotingCache(const PivotingCache&) noexcept {}
+    PivotingCache& operator=(const PivotingCache&) noexcept {
+      factors.reset();
+      active = false;
+      return *this;
+    }
+    PivotingCache(PivotingCache&&) noexcept = default;
+    PivotingCache& operator=(PivotingCache&&) noexcept = default;
+    ~PivotingCache() = default;
+    std::unique_ptr<Pivoting, PivotingDelete> factors;
+    bool active = false;
+  };
+
   std::vector<std::int32_t> perm_;     // elimination position -> caller's index
   std::vector<std::int32_t> inverse_;  // caller's index -> elimination position
   std::vector<std::size_t> row_begin_; // row r's slots: row_begin_[r] .. row_begin_[r + 1] - 1
@@ -84,6 +136,7 @@ class SparseLu {
   std::vector<double> work_next_;        // the next row by column, where two rows are taken together
   std::vector<double> panel_;            // a supernode's summed update of the columns after it
   std::vector<double> reciprocal_pivot_; // 1 / L(r, r)
+  PivotingCache pivoting_;
 };
 
 // SLGEAR's Jacobian: the solver and the pattern it was analysed for (the
@@ -97,14 +150,5 @@ struct SparseJacobian {
   std::uint64_t generation = 0;
   std::vector<std::int32_t> nodes, rank, begin, columns, next_begin, next_columns;
 };
-
-// Minimum-degree order of the graph of N vertices whose (symmetric, without
-// loops or repeats) adjacency is ADJ[BEGIN[v] .. BEGIN[v + 1] - 1]:
-// ORDER[position] = vertex. Each step eliminates a vertex of the fewest
-// neighbours in the graph left by the steps before it (the lowest index of
-// those), whose neighbours then form a clique: the fill that eliminating it
-// makes.
-void minimum_degree(std::int32_t n, std::span<const std::int32_t> begin, std::span<const std::int32_t> adj,
-                    std::vector<std::int32_t>& order);
 
 }  // namespace kalvir::thermal
