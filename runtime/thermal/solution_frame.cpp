@@ -96,8 +96,8 @@ std::string shortage_text(std::string_view name, std::string_view tail, std::int
 
 bool end_time_valid(std::string_view routine, std::string_view not_after, std::int32_t severity, std::int32_t code) {
   if (SDUNDF(GLOR.TIMEND)) {
-    SETERX(cat(routine, ": Control constant TIMEND not set@The solution is skipped. See Engineering Manual for control "
-                        "constant definitions"),
+    SETERX(cat(routine, ": Control constant TIMEND not set@The solution is skipped. See the table of control "
+                        "constants in docs/model_program.md"),
            severity, code, routine);
     return false;
   }

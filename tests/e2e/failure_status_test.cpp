@@ -223,7 +223,7 @@ const Scenario kScenarios[] = {
      [](Inputs& in) { replace(in.description, "control TIMEND 3600\n", ""); },
      kWentOn,
      {"  SLCRNC, 1 time:", "    SLCRNC: Control constant TIMEND not set",
-      "    The solution is skipped. See Engineering Manual for control constant definitions"},
+      "    The solution is skipped. See the table of control constants in docs/model_program.md"},
      {},
      [](const fs::path& dir, const CommandResult&) { EXPECT_FALSE(fs::exists(dir / "TRUTH.TMD")); }},
     {"TMD entities refused at every output point",

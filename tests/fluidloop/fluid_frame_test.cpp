@@ -119,8 +119,8 @@ INSTANTIATE_TEST_SUITE_P(
         CheckCase{"FLTNTS TIMEND not after TIMEO", "FLTNTS", [] { GLOR.TIMEND = GLOR.TIMEO; }, 1, "FATAL ERROR", 1,
                   "FLTNTS: TIMEND is not greater than TIMEOSee Engineering Manual for control constant definitions"},
         CheckCase{"FLTNTS TIMEND not set", "FLTNTS", [] { GLOR.TIMEND = undefined_real(); }, 1, "FATAL ERROR", 1,
-                  "FLTNTS: Control constant TIMEND not setThe solution is skipped. See Engineering Manual for "
-                  "control constant definitions"},
+                  "FLTNTS: Control constant TIMEND not setThe solution is skipped. See the table of "
+                  "control constants in docs/model_program.md"},
         CheckCase{"FLTNTS step not positive", "FLTNTS", [] { GLOR.DTIMEI = 0.0; }, 10, "FATAL ERROR", 1,
                   "FLTNTS: Time step is not positiveCheck that OUTINT, DTIMEI, DTMIN and DTMAX are greater than zero"},
         CheckCase{"FLTMTS OUTINT default", "FLTMTS", [] { GLOR.OUTINT = undefined_real(); }, 2, "WARNING", 0,

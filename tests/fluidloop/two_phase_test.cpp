@@ -542,8 +542,8 @@ INSTANTIATE_TEST_SUITE_P(
         StartCase{"timend not after timeo", kChannel, [] { GLOR.TIMEND = GLOR.TIMEO; }, 5, "FAILURE", 0,
                   "FGENFI: timend is not greater than TIMEOSee Engineering Manual for control constant definitions"},
         StartCase{"timend not set", kChannel, [] { GLOR.TIMEND = undefined_real(); }, 5, "FAILURE", 0,
-                  "FGENFI: Control constant TIMEND not setThe solution is skipped. See Engineering Manual for control "
-                  "constant definitions"},
+                  "FGENFI: Control constant TIMEND not setThe solution is skipped. See the table of control "
+                  "constants in docs/model_program.md"},
         StartCase{"integer work space", kChannel,
                   [] { FLAGS(flagw::NEXTINT) = FLAGS(flagw::DYSTOR) - 7 * 3 - 2 + 1; }, 7, "FATAL ERROR", 1,
                   "FGENFI: Insufficient work spaceAn extra         1 words needed, increase DYSTOR on $EXECUTION "

@@ -110,7 +110,7 @@ TEST(UndefinedConstants, AnUndefinedEndTimeSkipsTheRunSayingItIsNotSet) {
     EXPECT_EQ(msgs[0].code, 1);
     EXPECT_EQ(msgs[0].severity, "FAILURE");
     EXPECT_EQ(msgs[0].text, printed(std::string(r.name) + ": Control constant TIMEND not set@The solution is "
-                                    "skipped. See Engineering Manual for control constant definitions"));
+                                    "skipped. See the table of control constants in docs/model_program.md"));
     EXPECT_TRUE(block_log().v2_timen.empty());
     EXPECT_TRUE(block_log().out_timen.empty());
   }
