@@ -3,8 +3,10 @@
 #include <cmath>
 
 #include "runtime/control/control_constants.h"
+#include "runtime/fluids/interface/adapters.h"
 #include "runtime/fluids/interface/properties.h"
 #include "runtime/fluids/interface/property_messages.h"
+#include "runtime/fluids/library/eos.h"
 #include "runtime/fluids/library/saturation_tables.h"
 
 namespace kalvir::fluids {
@@ -15,15 +17,28 @@ namespace {
 // a liquid at the lowest temperature of its density table stays inside it.
 constexpr double kStep = 0.001;
 
-// v (1 - beta T) of the liquid at absolute pressure pa and model temperature T.
-double compression_slope(double pa, double T, std::int32_t IFL, std::int32_t NODE) {
-  const double p = pa - GLOR.PABS;
-  const double ta = T + GLOR.TABS;
-  const double rho0 = XRHO(p, T, 0.0, IFL, NODE);
-  const double rho1 = XRHO(p, (ta + kStep) - GLOR.TABS, 0.0, IFL, NODE);
-  if (rho0 == 0.0) stop_on_zero("The liquid density is zero.", NODE, 1, "XENTH");
-  return (1.0 + ta * (rho1 - rho0) / (kStep * rho0)) / rho0;
-}
+// The liquid's density XRHO on the isotherms at model temperature T and a
+// step above it, each found once for the pressures the work of compression
+// takes; the temperatures and pressures handed on as XRHO's adapter hands
+// them on.
+struct DensityQuotient {
+  double ta;
+  LiquidIsotherm at, above;
+
+  DensityQuotient(double T, std::int32_t IFL, std::int32_t NODE)
+      : ta(T + GLOR.TABS),
+        at(IFL, NODE, GLOR.PABS, GLOR.TABS, handed_on(T, GLOR.TABS)),
+        above(IFL, NODE, GLOR.PABS, GLOR.TABS, handed_on((ta + kStep) - GLOR.TABS, GLOR.TABS)) {}
+
+  // v (1 - beta T) of the liquid at absolute pressure pa.
+  double slope(double pa, std::int32_t NODE) const {
+    const double p = handed_on(pa - GLOR.PABS, GLOR.PABS);
+    const double rho0 = at.density(p);
+    const double rho1 = above.density(p);
+    if (rho0 == 0.0) stop_on_zero("The liquid density is zero.", NODE, 1, "XENTH");
+    return (1.0 + ta * (rho1 - rho0) / (kStep * rho0)) / rho0;
+  }
+};
 
 // The integral of v (1 - beta T) from absolute pressure p0 to p1 at model
 // temperature T, by two-point Gauss-Legendre: exact for a slope that is a
@@ -32,11 +47,11 @@ double compression_slope(double pa, double T, std::int32_t IFL, std::int32_t NOD
 // where that slope passes through zero.
 double compression_work(double p0, double p1, double T, std::int32_t IFL, std::int32_t NODE) {
   if (p1 == p0) return 0.0;
+  const DensityQuotient q(T, IFL, NODE);
   const double half = 0.5 * (p1 - p0);
   const double mid = 0.5 * (p1 + p0);
   const double offset = half * 0.57735026918962576;  // 1 / sqrt(3)
-  return half * (compression_slope(mid - offset, T, IFL, NODE) +
-                 compression_slope(mid + offset, T, IFL, NODE));
+  return half * (q.slope(mid - offset, NODE) + q.slope(mid + offset, NODE));
 }
 
 // dhl/dTs, the saturated liquid's enthalpy against its temperature along the
