@@ -56,15 +56,24 @@ double compression_work(double p0, double p1, double T, std::int32_t IFL, std::i
 
 // dhl/dTs, the saturated liquid's enthalpy against its temperature along the
 // saturation line at model pressure P, where the saturation temperature is
-// ts: by a difference of 0.01 % in pressure, downwards unless that would
-// leave the saturation table.
-double line_slope(std::span<const TableRange> pts, double P, double ts, std::int32_t IFL,
-                  std::int32_t NODE) {
+// ts and the saturated liquid's enthalpy hl: by a difference of 0.01 % in
+// pressure, downwards unless that would leave the saturation table.
+double line_slope(std::span<const TableRange> pts, double P, double ts, double hl,
+                  std::int32_t IFL, std::int32_t NODE) {
   const double pa = P + GLOR.PABS;
   const double down = pa * (1.0 - 1e-4);
   const double p2 = (down >= pts.front().first ? down : pa * (1.0 + 1e-4)) - GLOR.PABS;
   const double ts2 = XTEMPS(p2, IFL, NODE);
-  return (XENTHS(p2, ts2, 0.0, IFL, NODE) - XENTHS(P, ts, 0.0, IFL, NODE)) / (ts2 - ts);
+  return (XENTHS(p2, ts2, 0.0, IFL, NODE) - hl) / (ts2 - ts);
+}
+
+// The enthalpy at model pressure P and temperature T, given the saturation
+// point s of T and the saturated liquid's enthalpy hl there.
+double enthalpy_from(const SaturationPoint& s, double hl, double P, double T, std::int32_t IFL,
+                     std::int32_t NODE) {
+  double h = hl;
+  if (s.side != TableSide::kInside) h += INTCP(P, s.temperature - GLOR.TABS, T, 0.0, IFL, NODE);
+  return h + compression_work(s.pressure, P + GLOR.PABS, T, IFL, NODE);
 }
 
 // The temperature iteration ends when its step is below this, K.
@@ -77,10 +86,8 @@ constexpr int kMaxPasses = 200;
 double liquid_enthalpy(std::span<const TableRange> pts, double P, double T, std::int32_t IFL,
                        std::int32_t NODE) {
   const SaturationPoint s = saturation_point(pts, T + GLOR.TABS);
-  const double ts = s.temperature - GLOR.TABS;
-  double h = XENTHS(s.pressure - GLOR.PABS, ts, 0.0, IFL, NODE);
-  if (s.side != TableSide::kInside) h += INTCP(P, ts, T, 0.0, IFL, NODE);
-  return h + compression_work(s.pressure, P + GLOR.PABS, T, IFL, NODE);
+  return enthalpy_from(s, XENTHS(s.pressure - GLOR.PABS, s.temperature - GLOR.TABS, 0.0, IFL, NODE),
+                       P, T, IFL, NODE);
 }
 
 double liquid_temperature(std::span<const TableRange> pts, std::span<const TableRange> peth,
@@ -101,13 +108,23 @@ double liquid_temperature(std::span<const TableRange> pts, std::span<const Table
   double f0 = hs - H;
   double slope0 = 0.0;
   if (line.side == TableSide::kAbove) {
-    slope0 = line_slope(pts, P, ts, IFL, NODE);
-  } else {
+    slope0 = line_slope(pts, P, ts, hs, IFL, NODE);
+  } else if (line.side == TableSide::kBelow) {
     const double p0 = line.value - GLOR.PABS;
     t0 = XTEMPS(p0, IFL, NODE);
     f0 = liquid_enthalpy(pts, P, t0, IFL, NODE) - H;
-    slope0 = line.side == TableSide::kBelow ? XCP(P, t0, 0.0, IFL, NODE)
-                                            : line_slope(pts, p0, t0, IFL, NODE);
+    slope0 = XCP(P, t0, 0.0, IFL, NODE);
+  } else {
+    // Inside the saturation table, the start is its own saturation point,
+    // and its saturated enthalpy serves the enthalpy and the slope.
+    const double p0 = line.value - GLOR.PABS;
+    t0 = XTEMPS(p0, IFL, NODE);
+    const double hl = XENTHS(p0, t0, 0.0, IFL, NODE);
+    slope0 = line_slope(pts, p0, t0, hl, IFL, NODE);
+    f0 = (line.value >= pts.front().first && line.value < pts.back().last
+              ? enthalpy_from({line.value, t0 + GLOR.TABS, TableSide::kInside}, hl, P, t0, IFL, NODE)
+              : liquid_enthalpy(pts, P, t0, IFL, NODE)) -
+         H;
   }
   if (!(slope0 > 0.0 && std::isfinite(slope0))) {
     temperature_not_found("The saturated liquid's enthalpy does not rise with temperature.", P, H,
