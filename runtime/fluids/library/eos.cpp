@@ -368,15 +368,14 @@ LiquidIsotherm LiquidIsotherm::tait(double OMEGA, double Pc, double Ps, double T
 void LiquidIsotherm::set_tait(double OMEGA, double Pc, double Ps, double T, double Tc, double vs) {
   form_ = Form::tait;
   t_ = T;
-  ps_ = Ps;
-  rhos_ = vs;
+  vs_ = vs;
   critical_ = T >= Tc;
   if (critical_) return;
   const double tau = std::pow(1.0 - T / Tc, 0.333333333333333);
   const double e = std::exp(4.79594 + 0.250047 * OMEGA + 1.14188 * OMEGA * OMEGA);
   beta_ = Pc * (tau * (((e * tau - 135.1102) * tau + 62.45326) * tau - 9.070217) - 1.0);
   ps_beta_ = Ps + beta_;
-  k_ = 0.0861488 + 0.0344483 * OMEGA;
+  c_ = 0.0861488 + 0.0344483 * OMEGA;
 }
 
 LiquidIsotherm::LiquidIsotherm(std::int32_t slot, std::int32_t NODE, double PABS, double TABS,
@@ -391,8 +390,8 @@ LiquidIsotherm::LiquidIsotherm(std::int32_t slot, std::int32_t NODE, double PABS
     case kWater:
       form_ = Form::sound;
       ps_ = PSAT02(PABS, TABS, T);
-      k_ = PSND01(ps_, T);
-      k_ *= k_;
+      sound2_ = PSND01(ps_, T);
+      sound2_ *= sound2_;
       rhos_ = PRHO01(0, T, TABS);
       return;
     case kAmmonia:
@@ -429,7 +428,7 @@ LiquidIsotherm::LiquidIsotherm(std::int32_t slot, std::int32_t NODE, double PABS
 double LiquidIsotherm::density(double P) const {
   switch (form_) {
     case Form::sound:
-      return rhos_ + (P - ps_) * 1.01 / k_;
+      return rhos_ + (P - ps_) * 1.01 / sound2_;
     case Form::compressibility:
       return rhos_ * (1.0 + (P - ps_) * k_);
     case Form::tait:
@@ -447,22 +446,22 @@ double LiquidIsotherm::tait_density(double pa) const {
         "of liquid density. Temperature =" +
             edit_f(t_, 10, 2) + " . Critical temperature assumed.",
         255, 0, 2, 1, "PRHOL");
-    return 1.0 / rhos_;
+    return 1.0 / vs_;
   }
   // A few kelvin below the critical temperature beta passes through -Ps:
   // there the correction has a pole, and beyond it no value. The saturated
   // density stands in where the correction cannot be evaluated.
   const double ratio = (pa + beta_) / ps_beta_;
-  const double shrink = 1.0 - k_ * std::log(ratio);
+  const double shrink = 1.0 - c_ * std::log(ratio);
   if (!(ratio > 0.0 && shrink > 0.0 && std::isfinite(shrink))) {
     report_once(
         "Liquid density correction cannot be evaluated@Temperature too close to the critical "
         "temperature for the pressure correction of the liquid density. Temperature =" +
             edit_f(t_, 10, 2) + " . Saturated density assumed.",
         255, 0, 2, 2, "PRHOL");
-    return 1.0 / rhos_;
+    return 1.0 / vs_;
   }
-  return 1.0 / (rhos_ * shrink);
+  return 1.0 / (vs_ * shrink);
 }
 
 }  // namespace kalvir::fluids

@@ -88,12 +88,15 @@ class LiquidIsotherm {
 
   Form form_ = Form::saturated;
   double pabs_ = 0.0;
-  double t_ = 0.0;     // tait: the absolute temperature, for the messages
-  double ps_ = 0.0;    // saturation pressure: model units; tait: absolute
-  double rhos_ = 0.0;  // saturated density; tait: its specific volume
-  double k_ = 0.0;     // compressibility, 1/Pa; sound: the speed's square; tait: C
-  double beta_ = 0.0, ps_beta_ = 0.0;  // tait: B and Ps + B
-  bool critical_ = false;              // tait: at or above the critical temperature
+  double ps_ = 0.0;      // saturation pressure, model units (sound, compressibility)
+  double rhos_ = 0.0;    // saturated density (all but tait)
+  double k_ = 0.0;       // compressibility: the compressibility, 1/Pa
+  double sound2_ = 0.0;  // sound: the square of the speed of sound
+  // tait: the absolute temperature (for the messages), the saturated specific
+  // volume, the correction's C, B and Ps + B, and whether the temperature is
+  // at or above the critical one.
+  double t_ = 0.0, vs_ = 0.0, c_ = 0.0, beta_ = 0.0, ps_beta_ = 0.0;
+  bool critical_ = false;
 };
 
 }  // namespace kalvir::fluids
