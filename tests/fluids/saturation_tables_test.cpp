@@ -2,9 +2,13 @@
 
 #include <cmath>
 #include <limits>
+#include <span>
 #include <string>
+#include <utility>
 
 #include "runtime/fluids/library/saturation_tables.h"
+#include "runtime/fluids/library/table_data.h"
+#include "runtime/fluids/library/table_engine.h"
 #include "runtime/fluids/library/temperature_tables.h"
 #include "tests/support/message_frames.h"
 #include "tests/support/model_fixture.h"
@@ -64,6 +68,57 @@ TEST(SaturationTables, Prho16NearTheCriticalPoint) {
   EXPECT_NEAR(PRHO16(0, 405.1, 0.0), 195.667203, 5e-7);
   EXPECT_NEAR(PRHO16(0, 300.0, 0.0), static_cast<double>(8.248f), 1e-9);
   EXPECT_TRUE(printed_messages(capture.finish()).empty());
+}
+
+// The saturation-temperature and saturated-liquid enthalpy members read
+// backwards (the compressed liquid's saturation point and the start of its
+// temperature iteration): in every interval of every range, the last
+// interval (whose parabola is the previous one's) and the joints included,
+// the inverse of a value gives back the abscissa that has it; outside the
+// values the member's ends, and the upper bound for a value that is not a
+// number.
+TEST(SaturationTables, RisingMembersReadBackwards) {
+  using kalvir::fluids::Interpolation;
+  using kalvir::fluids::TableRange;
+  using kalvir::fluids::TableSide;
+  const std::pair<const char*, std::span<const TableRange>> members[] = {
+      {"PTS02", kalvir::fluids::kPTS02},   {"PTS04", kalvir::fluids::kPTS04},
+      {"PTS06", kalvir::fluids::kPTS06},   {"PTS08", kalvir::fluids::kPTS08},
+      {"PTS10", kalvir::fluids::kPTS10},   {"PTS12", kalvir::fluids::kPTS12},
+      {"PTS14", kalvir::fluids::kPTS14},   {"PTS16", kalvir::fluids::kPTS16},
+      {"PETH01", kalvir::fluids::kPETH01}, {"PETH03", kalvir::fluids::kPETH03},
+      {"PETH05", kalvir::fluids::kPETH05}, {"PETH07", kalvir::fluids::kPETH07},
+      {"PETH09", kalvir::fluids::kPETH09}, {"PETH11", kalvir::fluids::kPETH11},
+      {"PETH13", kalvir::fluids::kPETH13}, {"PETH15", kalvir::fluids::kPETH15}};
+  for (const auto& [name, table] : members) {
+    SCOPED_TRACE(name);
+    for (const TableRange& r : table) {
+      for (std::size_t k = 0; k + 1 < r.y.size(); ++k) {
+        for (const double f : {0.0, 1e-9, 0.1, 0.37, 0.5, 0.83, 0.999999}) {
+          // A grid point by its listed value (the parabola there may round
+          // below it, under the member's lowest value).
+          const double x = r.first + (static_cast<double>(k) + f) * r.step;
+          const double y = f == 0.0 ? r.y[k] : kalvir::fluids::table_lookup(table, x, Interpolation::kParabola).value;
+          // Where the parabola of a range's last interval overshoots the
+          // range's last value, that value is read in the next range.
+          if (!(y < r.y.back())) continue;
+          const auto back = kalvir::fluids::table_inverse(table, y);
+          ASSERT_EQ(back.side, TableSide::kInside) << x;
+          ASSERT_NEAR(back.value, x, 1e-9 * r.step) << "interval " << k << " of the range from " << r.first;
+        }
+      }
+    }
+    const TableRange& first = table.front();
+    const TableRange& last = table.back();
+    const auto below = kalvir::fluids::table_inverse(table, std::nextafter(first.y.front(), -1e300));
+    EXPECT_EQ(below.side, TableSide::kBelow);
+    EXPECT_EQ(below.value, first.first);
+    for (const double y : {last.y.back(), std::numeric_limits<double>::infinity(), kNaN}) {
+      const auto above = kalvir::fluids::table_inverse(table, y);
+      EXPECT_EQ(above.side, TableSide::kAbove) << y;
+      EXPECT_EQ(above.value, last.last) << y;
+    }
+  }
 }
 
 struct EndCase {

@@ -1,6 +1,7 @@
 #include "runtime/fluids/interface/unsound_ranges.h"
 
 #include <array>
+#include <bit>
 #include <cmath>
 #include <initializer_list>
 #include <limits>
@@ -173,26 +174,20 @@ constexpr UnsoundRange kRanges[] = {
 };
 // clang-format on
 
-// The ranges of each slot, as [first, end) into kRanges, which keeps a slot's
-// ranges together.
-struct SlotRanges {
-  std::uint8_t first = 0, end = 0;
-};
-constexpr auto kBySlot = [] {
-  std::array<SlotRanges, kFluidSlots + 1> by{};
+// For each slot and property code, the ranges that concern its adapter (bit i:
+// kRanges[i]): most property calls concern none, and the others one or two.
+static_assert(std::size(kRanges) <= 64);
+constexpr auto kByAdapter = [] {
+  std::array<std::array<std::uint64_t, 64>, kFluidSlots + 1> by{};
   for (std::size_t i = 0; i < std::size(kRanges); ++i) {
-    SlotRanges& s = by[static_cast<std::size_t>(kRanges[i].slot)];
-    if (s.first == s.end) s.first = static_cast<std::uint8_t>(i);
-    s.end = static_cast<std::uint8_t>(i + 1);
+    for (std::size_t code = 1; code < 64; ++code) {
+      if ((kRanges[i].codes >> code) & 1U) {
+        by[static_cast<std::size_t>(kRanges[i].slot)][code] |= std::uint64_t{1} << i;
+      }
+    }
   }
   return by;
 }();
-static_assert([] {
-  for (std::size_t i = 1; i < std::size(kRanges); ++i) {
-    if (kRanges[i].slot < kRanges[i - 1].slot) return false;
-  }
-  return true;
-}());
 
 // The threshold temperature at pressure pa, linear in log(pa) between the
 // points and held at the end points beyond them.
@@ -221,6 +216,18 @@ bool contains(const UnsoundRange& r, double pa, double ta) {
   return false;
 }
 
+// The warnings of the ranges (bits of kRanges) that contain the state; out of
+// line, so that the calls whose adapter no range concerns return at once.
+[[gnu::noinline]] void warn_in(std::uint64_t ranges, double pa, double ta, std::int32_t node) {
+  for (; ranges != 0; ranges &= ranges - 1) {
+    const auto i = static_cast<std::size_t>(std::countr_zero(ranges));
+    const UnsoundRange& r = kRanges[i];
+    if (!contains(r, pa, ta)) continue;
+    report_once("Fluid property outside its sound range@" + std::string(r.what), 500, node, 2,
+                static_cast<std::int32_t>(i + 1), "XRANGE");
+  }
+}
+
 }  // namespace
 
 std::span<const UnsoundRange> unsound_ranges() { return kRanges; }
@@ -228,16 +235,10 @@ std::span<const UnsoundRange> unsound_ranges() { return kRanges; }
 void warn_if_unsound(std::int32_t slot, std::int32_t code, double P, double T, double value,
                      std::int32_t node) {
   if (slot < 1 || slot > kFluidSlots || code < 1 || code > 63) return;
-  const SlotRanges& s = kBySlot[static_cast<std::size_t>(slot)];
-  const std::uint64_t bit = std::uint64_t{1} << code;
-  for (std::size_t i = s.first; i < s.end; ++i) {
-    const UnsoundRange& r = kRanges[i];
-    if ((r.codes & bit) == 0) continue;
-    const double t = code == 31 || code == 35 ? value : T;
-    if (!contains(r, P + GLOR.PABS, t + GLOR.TABS)) continue;
-    report_once("Fluid property outside its sound range@" + std::string(r.what), 500, node, 2,
-                static_cast<std::int32_t>(i + 1), "XRANGE");
-  }
+  const std::uint64_t ranges =
+      kByAdapter[static_cast<std::size_t>(slot)][static_cast<std::size_t>(code)];
+  if (ranges == 0) return;
+  warn_in(ranges, P + GLOR.PABS, (code == 31 || code == 35 ? value : T) + GLOR.TABS, node);
 }
 
 }  // namespace kalvir::fluids

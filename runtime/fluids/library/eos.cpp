@@ -5,6 +5,7 @@
 #include <string>
 
 #include "runtime/control/control_constants.h"
+#include "runtime/control/run_end.h"
 #include "runtime/fluids/interface/fluid_names.h"
 #include "runtime/fluids/interface/properties.h"
 #include "runtime/fluids/interface/property_messages.h"
@@ -339,49 +340,6 @@ double PSND01(double P, double T) {
   return t > kTangentFrom ? sum + (t - kTangentFrom) * slope : sum;
 }
 
-double PROL01(double P, double PABS, double T, double TABS) {
-  const double ps = PSAT02(PABS, TABS, T);
-  const double c = PSND01(ps, T);
-  const double rhos = PRHO01(0, T, TABS);
-  return rhos + (P - ps) * 1.01 / (c * c);
-}
-
-double PROL15(std::int32_t NODE, double PABS, double P, double TABS, double T) {
-  const double ps = PSAT16(PABS, TABS, T);
-  const double rhos = PRHO15(NODE, T, TABS);
-  const double k = PKT15(NODE, T, TABS);
-  return rhos * (1.0 + (P - ps) * k);
-}
-
-double PRHOL(double OMEGA, double P, double Pc, double Ps, double T, double Tc, double vs) {
-  if (T >= Tc) {
-    report(
-        "Temperature greater than critical temperature@Temperature too high for calculation "
-        "of liquid density. Temperature =" +
-            edit_f(T, 10, 2) + " . Critical temperature assumed.",
-        255, 0, 2, 1, "PRHOL");
-    return 1.0 / vs;
-  }
-  const double tau = std::pow(1.0 - T / Tc, 0.333333333333333);
-  const double e = std::exp(4.79594 + 0.250047 * OMEGA + 1.14188 * OMEGA * OMEGA);
-  const double beta = Pc * (tau * (((e * tau - 135.1102) * tau + 62.45326) * tau - 9.070217) - 1.0);
-  const double c = 0.0861488 + 0.0344483 * OMEGA;
-  // A few kelvin below the critical temperature beta passes through -Ps:
-  // there the correction has a pole, and beyond it no value. The saturated
-  // density stands in where the correction cannot be evaluated.
-  const double ratio = (P + beta) / (Ps + beta);
-  const double shrink = 1.0 - c * std::log(ratio);
-  if (!(ratio > 0.0 && shrink > 0.0 && std::isfinite(shrink))) {
-    report_once(
-        "Liquid density correction cannot be evaluated@Temperature too close to the critical "
-        "temperature for the pressure correction of the liquid density. Temperature =" +
-            edit_f(T, 10, 2) + " . Saturated density assumed.",
-        255, 0, 2, 2, "PRHOL");
-    return 1.0 / vs;
-  }
-  return 1.0 / (vs * shrink);
-}
-
 namespace {
 
 struct TaitLiquid {
@@ -389,13 +347,6 @@ struct TaitLiquid {
   double (*psat)(double, double, double);
   double (*rho_sat)(std::int32_t, double, double);
 };
-
-double tait_density(const TaitLiquid& f, std::int32_t NODE, double PABS, double P, double TABS,
-                    double T) {
-  const double ps = f.psat(PABS, TABS, T) + PABS;
-  const double rhos = f.rho_sat(NODE, T, TABS);
-  return PRHOL(f.omega, P + PABS, f.pc, ps, T + TABS, f.tc, 1.0 / rhos);
-}
 
 constexpr TaitLiquid kLiquidR11{0.1871, 4415000.0, 471.19, PSAT04, PRHO03};
 constexpr TaitLiquid kLiquidR12{0.1699, 4125000.0, 384.95, PSAT06, PRHO05};
@@ -405,24 +356,144 @@ constexpr TaitLiquid kLiquidR114{0.2582, 3257000.0, 418.9, PSAT12, PRHO11};
 
 }  // namespace
 
+namespace kalvir::fluids {
+
+LiquidIsotherm LiquidIsotherm::tait(double OMEGA, double Pc, double Ps, double T, double Tc,
+                                    double vs) {
+  LiquidIsotherm l;
+  l.set_tait(OMEGA, Pc, Ps, T, Tc, vs);
+  return l;
+}
+
+void LiquidIsotherm::set_tait(double OMEGA, double Pc, double Ps, double T, double Tc, double vs) {
+  form_ = Form::tait;
+  t_ = T;
+  vs_ = vs;
+  critical_ = T >= Tc;
+  if (critical_) return;
+  const double tau = std::pow(1.0 - T / Tc, 0.333333333333333);
+  const double e = std::exp(4.79594 + 0.250047 * OMEGA + 1.14188 * OMEGA * OMEGA);
+  beta_ = Pc * (tau * (((e * tau - 135.1102) * tau + 62.45326) * tau - 9.070217) - 1.0);
+  ps_beta_ = Ps + beta_;
+  c_ = 0.0861488 + 0.0344483 * OMEGA;
+}
+
+LiquidIsotherm::LiquidIsotherm(std::int32_t slot, std::int32_t NODE, double PABS, double TABS,
+                               double T)
+    : pabs_(PABS) {
+  const auto tait_of = [&](const TaitLiquid& f) {
+    const double ps = f.psat(PABS, TABS, T) + PABS;
+    const double rhos = f.rho_sat(NODE, T, TABS);
+    set_tait(f.omega, f.pc, ps, T + TABS, f.tc, 1.0 / rhos);
+  };
+  switch (slot) {
+    case kWater:
+      form_ = Form::sound;
+      ps_ = PSAT02(PABS, TABS, T);
+      sound2_ = PSND01(ps_, T);
+      sound2_ *= sound2_;
+      rhos_ = PRHO01(0, T, TABS);
+      return;
+    case kAmmonia:
+      form_ = Form::compressibility;
+      ps_ = PSAT16(PABS, TABS, T);
+      rhos_ = PRHO15(NODE, T, TABS);
+      k_ = PKT15(NODE, T, TABS);
+      return;
+    case kR11:
+      tait_of(kLiquidR11);
+      return;
+    case kR12:
+      tait_of(kLiquidR12);
+      return;
+    case kR21:
+      tait_of(kLiquidR21);
+      return;
+    case kR22:
+      tait_of(kLiquidR22);
+      return;
+    case kR114:
+      tait_of(kLiquidR114);
+      return;
+    case kR502:  // no compressed-liquid correlation: the saturated density serves
+      form_ = Form::saturated;
+      rhos_ = PRHO13(NODE, T, TABS);
+      return;
+    default:
+      internal_stop("Liquid density asked of fluid slot " + std::to_string(slot) +
+                    ", which has no liquid");
+  }
+}
+
+double LiquidIsotherm::density(double P) const {
+  switch (form_) {
+    case Form::sound:
+      return rhos_ + (P - ps_) * 1.01 / sound2_;
+    case Form::compressibility:
+      return rhos_ * (1.0 + (P - ps_) * k_);
+    case Form::tait:
+      return tait_density(P + pabs_);
+    case Form::saturated:
+      break;
+  }
+  return rhos_;
+}
+
+double LiquidIsotherm::tait_density(double pa) const {
+  if (critical_) {
+    report(
+        "Temperature greater than critical temperature@Temperature too high for calculation "
+        "of liquid density. Temperature =" +
+            edit_f(t_, 10, 2) + " . Critical temperature assumed.",
+        255, 0, 2, 1, "PRHOL");
+    return 1.0 / vs_;
+  }
+  // A few kelvin below the critical temperature beta passes through -Ps:
+  // there the correction has a pole, and beyond it no value. The saturated
+  // density stands in where the correction cannot be evaluated.
+  const double ratio = (pa + beta_) / ps_beta_;
+  const double shrink = 1.0 - c_ * std::log(ratio);
+  if (!(ratio > 0.0 && shrink > 0.0 && std::isfinite(shrink))) {
+    report_once(
+        "Liquid density correction cannot be evaluated@Temperature too close to the critical "
+        "temperature for the pressure correction of the liquid density. Temperature =" +
+            edit_f(t_, 10, 2) + " . Saturated density assumed.",
+        255, 0, 2, 2, "PRHOL");
+    return 1.0 / vs_;
+  }
+  return 1.0 / (vs_ * shrink);
+}
+
+}  // namespace kalvir::fluids
+
+using kalvir::fluids::LiquidIsotherm;
+
+double PROL01(double P, double PABS, double T, double TABS) {
+  return LiquidIsotherm(kalvir::fluids::kWater, 0, PABS, TABS, T).density(P);
+}
+double PROL15(std::int32_t NODE, double PABS, double P, double TABS, double T) {
+  return LiquidIsotherm(kalvir::fluids::kAmmonia, NODE, PABS, TABS, T).density(P);
+}
+double PRHOL(double OMEGA, double P, double Pc, double Ps, double T, double Tc, double vs) {
+  return LiquidIsotherm::tait(OMEGA, Pc, Ps, T, Tc, vs).density(P);
+}
 double PROL03(std::int32_t NODE, double PABS, double P, double TABS, double T) {
-  return tait_density(kLiquidR11, NODE, PABS, P, TABS, T);
+  return LiquidIsotherm(kalvir::fluids::kR11, NODE, PABS, TABS, T).density(P);
 }
 double PROL05(std::int32_t NODE, double PABS, double P, double TABS, double T) {
-  return tait_density(kLiquidR12, NODE, PABS, P, TABS, T);
+  return LiquidIsotherm(kalvir::fluids::kR12, NODE, PABS, TABS, T).density(P);
 }
 double PROL07(std::int32_t NODE, double PABS, double P, double TABS, double T) {
-  return tait_density(kLiquidR21, NODE, PABS, P, TABS, T);
+  return LiquidIsotherm(kalvir::fluids::kR21, NODE, PABS, TABS, T).density(P);
 }
 double PROL09(std::int32_t NODE, double PABS, double P, double TABS, double T) {
-  return tait_density(kLiquidR22, NODE, PABS, P, TABS, T);
+  return LiquidIsotherm(kalvir::fluids::kR22, NODE, PABS, TABS, T).density(P);
 }
 double PROL11(std::int32_t NODE, double PABS, double P, double TABS, double T) {
-  return tait_density(kLiquidR114, NODE, PABS, P, TABS, T);
+  return LiquidIsotherm(kalvir::fluids::kR114, NODE, PABS, TABS, T).density(P);
 }
-// R502 has no compressed-liquid correlation: the saturated density serves.
-double PROL13(std::int32_t NODE, double /*PABS*/, double /*P*/, double TABS, double T) {
-  return PRHO13(NODE, T, TABS);
+double PROL13(std::int32_t NODE, double PABS, double P, double TABS, double T) {
+  return LiquidIsotherm(kalvir::fluids::kR502, NODE, PABS, TABS, T).density(P);
 }
 
 // ---------------------------------------------------------------------------

@@ -58,6 +58,49 @@ double PRHOL(double OMEGA, double P, double Pc, double Ps, double T, double Tc, 
 // Speed of sound in water, m/s; P and T in model units.
 double PSND01(double P, double T);
 
+namespace kalvir::fluids {
+
+// A compressed liquid's density along one isotherm: what its PROLnn takes
+// from the temperature alone (the saturation pressure, the saturated density,
+// the compressibility or the speed of sound, the Tait correction's
+// constants), found once, for the density at any number of pressures. The
+// density at P is PROLnn's at P and the isotherm's temperature, to the last
+// bit, with the same messages: those of the temperature when the isotherm is
+// found, those of the pressure (PRHOL's) at each density.
+class LiquidIsotherm {
+ public:
+  // The isotherm of the liquid of fluid slot `slot` (a two-phase fluid) at
+  // model temperature T, with the offsets beside it.
+  LiquidIsotherm(std::int32_t slot, std::int32_t NODE, double PABS, double TABS, double T);
+  // PRHOL's Tait correction at absolute temperature T (K), saturation
+  // pressure Ps (Pa) and saturated specific volume vs, for densities at
+  // absolute pressures.
+  static LiquidIsotherm tait(double OMEGA, double Pc, double Ps, double T, double Tc, double vs);
+
+  // Density, kg/m3, at model pressure P.
+  double density(double P) const;
+
+ private:
+  enum class Form : std::uint8_t { sound, compressibility, tait, saturated };
+  LiquidIsotherm() = default;
+  void set_tait(double OMEGA, double Pc, double Ps, double T, double Tc, double vs);
+  double tait_density(double pa) const;
+
+  Form form_ = Form::saturated;
+  double pabs_ = 0.0;
+  double ps_ = 0.0;      // saturation pressure, model units (sound, compressibility)
+  double rhos_ = 0.0;    // saturated density (all but tait)
+  double k_ = 0.0;       // compressibility: the compressibility, 1/Pa
+  double sound2_ = 0.0;  // sound: the square of the speed of sound
+  // tait: the absolute temperature (for the messages), the saturated specific
+  // volume, the correction's C, B and Ps + B, and whether the temperature is
+  // at or above the critical one.
+  double t_ = 0.0, vs_ = 0.0, c_ = 0.0, beta_ = 0.0, ps_beta_ = 0.0;
+  bool critical_ = false;
+};
+
+}  // namespace kalvir::fluids
+
 namespace kalvir {
 // The 21 constants of a refrigerant's Martin-Hou specific heat, SI units, in
 // the order in which they are passed: the pressure-equation coefficients, the

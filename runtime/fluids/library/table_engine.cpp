@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 
 #include "runtime/control/messages.h"
 #include "runtime/platform/fixed_string.h"
@@ -48,26 +49,22 @@ TableLookup table_inverse(std::span<const TableRange> ranges, double y) noexcept
     // Grid points k and k + 1 bracket y; the interpolant passes through both.
     const auto above = std::upper_bound(r.y.begin(), r.y.end(), y);
     const std::size_t k = static_cast<std::size_t>(above - r.y.begin()) - 1;
-    double lo = r.first + static_cast<double>(k) * r.step;
-    double hi = std::min(lo + r.step, r.last);
-    // Newton on the parabola from the straight line, kept inside the bracket;
-    // a step that would leave it bisects instead.
-    double x = lo + (y - r.y[k]) / (r.y[k + 1] - r.y[k]) * (hi - lo);
-    for (int pass = 0; pass < 60 && hi - lo > 0.0; ++pass) {
-      const double f = range_parabola(r, x) - y;
-      if (f == 0.0) break;
-      (f < 0.0 ? lo : hi) = x;
-      const std::size_t i = parabola_stencil(r, x);
-      const double d = x - (r.first + static_cast<double>(i) * r.step);
-      const double slope = (r.y[i] * (2.0 * d - 3.0 * r.step) - 4.0 * r.y[i + 1] * (d - r.step) +
-                            r.y[i + 2] * (2.0 * d - r.step)) *
-                           r.inv_2step2;
-      double next = x - f / slope;
-      if (!(next > lo && next < hi)) next = 0.5 * (lo + hi);
-      if (next == x) break;
-      x = next;
-    }
-    return {x, TableSide::kInside};
+    const double lo = r.first + static_cast<double>(k) * r.step;
+    const double width = std::min(lo + r.step, r.last) - lo;
+    const double c = y - r.y[k];
+    if (c == 0.0) return {lo, TableSide::kInside};
+    // The interval has one parabola, through points i, i + 1 and i + 2 (in
+    // the range's last interval i = k - 1): y = y[k] + s u + a u^2 in
+    // u = x - lo, s its slope at lo. The root is the one where the parabola
+    // rises through y (it crosses y once in the interval), in the form that
+    // adds two terms of one sign.
+    const std::size_t i = std::min(k, r.y.size() - 3);
+    const double a = (r.y[i + 2] - 2.0 * r.y[i + 1] + r.y[i]) * r.inv_2step2;
+    const double s = i == k ? (4.0 * r.y[i + 1] - 3.0 * r.y[i] - r.y[i + 2]) * (0.5 * r.inv_step)
+                            : (r.y[i + 2] - r.y[i]) * (0.5 * r.inv_step);
+    const double root = std::sqrt(std::max(s * s + 4.0 * a * c, 0.0));
+    const double u = s >= 0.0 ? 2.0 * c / (s + root) : (root - s) / (2.0 * a);
+    return {lo + std::clamp(u, 0.0, width), TableSide::kInside};
   }
   return {ranges.back().last, TableSide::kAbove};
 }

@@ -56,7 +56,8 @@ double range_linear(const TableRange& r, double x) noexcept;
 double range_parabola(const TableRange& r, double x) noexcept;
 
 // The inverse of a member whose values rise with the abscissa, read with the
-// parabola: the abscissa at which table_lookup gives y. kBelow (the first
+// parabola: the abscissa at which table_lookup gives y (the interval by a
+// search of the values, then the root of its parabola in closed form). kBelow (the first
 // abscissa) for y below the first value, kAbove (the upper bound) for y at or
 // above the last value and for a y that is not a number.
 TableLookup table_inverse(std::span<const TableRange> ranges, double y) noexcept;
