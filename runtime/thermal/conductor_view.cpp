@@ -108,11 +108,12 @@ void build_kind(std::int32_t nnode, int kind, std::span<const std::int32_t> acti
 }
 
 // Copies the values of kind's conductors whose bits changed and calls
-// note(node, value) for each of their entries; returns whether any changed.
-// Most calls find nothing (one memcmp) or a few runs of changed conductors,
-// so the scan compares blocks of values.
+// note(node, value) for each of their entries, or with NOTE_ALL false only
+// for those of a conductor whose new value is not positive; returns whether
+// any changed. Most calls find nothing (one memcmp) or a few runs of changed
+// conductors, so the scan compares blocks of values.
 template <class Note>
-bool refresh_kind(int kind, ConductorView::Kind& v, Note note) {
+bool refresh_kind(int kind, ConductorView::Kind& v, bool note_all, Note note) {
   const Source src = source_of(kind);
   const auto n = static_cast<std::size_t>(std::min<std::int64_t>(src.count, static_cast<std::int64_t>(v.last.size())));
   if (n == 0 || std::memcmp(src.values, v.last.data(), n * sizeof(double)) == 0) return false;
@@ -127,10 +128,15 @@ bool refresh_kind(int kind, ConductorView::Kind& v, Note note) {
       const double value = src.values[k];
       if (same_bits(value, v.last[k])) continue;
       v.last[k] = value;
-      for (auto q = static_cast<std::size_t>(v.cond_begin[k]); q < static_cast<std::size_t>(v.cond_begin[k + 1]); ++q) {
-        const auto e = static_cast<std::size_t>(v.entry[q]);
-        v.g[e] = value;
-        note(v.node[e], value);
+      const auto q0 = static_cast<std::size_t>(v.cond_begin[k]), q1 = static_cast<std::size_t>(v.cond_begin[k + 1]);
+      if (note_all || !(value > 0.0)) {
+        for (std::size_t q = q0; q < q1; ++q) {
+          const auto e = static_cast<std::size_t>(v.entry[q]);
+          v.g[e] = value;
+          note(v.node[e], value);
+        }
+      } else {
+        for (std::size_t q = q0; q < q1; ++q) v.g[static_cast<std::size_t>(v.entry[q])] = value;
       }
     }
   }
@@ -153,6 +159,7 @@ void ConductorView::build(const NetworkFlags& flags) {
     fourth.resize(n, 0.0);
     dirty_.assign(n, 0);
     fragile_.assign(n, 0);
+    fragile_count_ = 0;
     queued_.assign(n, 0);
     queue_.clear();
     queue_.reserve(n);
@@ -170,7 +177,10 @@ void ConductorView::build(const NetworkFlags& flags) {
     // (a conductor not positive, or no conductor at all) are summed.
     const bool entries = lin.end(i) > lin.first(i) || rad.end(i) > rad.first(i) || flu.end(i) > flu.first(i);
     fragile_[at(i)] = !all_positive || !entries;
-    if (fragile_[at(i)] != 0) check_net_conductance(i);
+    if (fragile_[at(i)] != 0) {
+      ++fragile_count_;
+      check_net_conductance(i);
+    }
   }
 }
 
@@ -179,17 +189,21 @@ void ConductorView::refresh_values() {
   // positive (or was not at some time since the build).
   const auto watch = [this](std::int32_t i, double value) {
     const std::size_t ii = at(i);
-    if (!(value > 0.0)) fragile_[ii] = 1;
+    if (!(value > 0.0) && fragile_[ii] == 0) {
+      fragile_[ii] = 1;
+      ++fragile_count_;
+    }
     if (fragile_[ii] != 0 && queued_[ii] == 0) {
       queued_[ii] = 1;
       queue_.push_back(i);
     }
   };
-  refresh_kind(kLinear, lin, watch);
-  refresh_kind(kFluidic, flu, watch);
+  // While no node is fragile, a positive value needs no look.
+  refresh_kind(kLinear, lin, fragile_count_ != 0, watch);
+  refresh_kind(kFluidic, flu, fragile_count_ != 0, watch);
   // Without a changed radiative conductor no node's sum needs redoing, and
   // the walk over every node is spared.
-  if (refresh_kind(kRadiative, rad, [&](std::int32_t i, double value) {
+  if (refresh_kind(kRadiative, rad, true, [&](std::int32_t i, double value) {
         dirty_[at(i)] = 1;
         watch(i, value);
       })) {

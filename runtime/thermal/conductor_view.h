@@ -89,6 +89,9 @@ struct ConductorView {
   // the nodes of a refresh's changed conductors wait in queue_.
   std::vector<std::uint8_t> fragile_, queued_;
   std::vector<std::int32_t> queue_;
+  // How many nodes are fragile: while none is, a positive value changed in a
+  // refresh needs no further look.
+  std::size_t fragile_count_ = 0;
   double radiative_sum(std::int32_t i) const noexcept;
   // require_positive_net_conductance of node i, in the name of the running
   // routine (MODULE), at the temperatures of the global array.
